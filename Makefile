@@ -1,0 +1,53 @@
+# The one entry point of the project. See README.md.
+
+SHELL := /bin/bash
+JOBS  ?= $(shell nproc)
+XVFB  := xvfb-run -a -s "-screen 0 1024x768x24"
+
+.PHONY: all deps build build-win32 build-win64 build-host test test-win64 test-host bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/deps.sh
+
+build/win32/build.ninja:
+	cmake --preset win32 >/dev/null
+build/win64/build.ninja:
+	cmake --preset win64 >/dev/null
+build/host/build.ninja:
+	cmake --preset host >/dev/null
+build/host-release/build.ninja:
+	cmake --preset host-release >/dev/null
+
+build-win32: deps build/win32/build.ninja
+	cmake --build build/win32 -j $(JOBS)
+build-win64: deps build/win64/build.ninja
+	cmake --build build/win64 -j $(JOBS)
+build-host: deps build/host/build.ninja
+	cmake --build build/host -j $(JOBS)
+build: build-win32 build-win64 build-host
+
+# Every test: the host build's, then the Windows tests (64-bit build) under
+# Wine, sharing one Xvfb display and the build's own prefix. The 32-bit build
+# is built and its programs checked (PE32, system DLLs only).
+test: build
+	@scripts/check-pe.sh build/win32
+	@scripts/run-tests.sh build/host build/win64
+
+test-host: build-host
+	@scripts/run-tests.sh build/host
+test-win64: build-win64
+	@scripts/run-tests.sh build/win64
+
+bench: deps build/win64/build.ninja build/host-release/build.ninja
+	cmake --build build/win64 -j $(JOBS) --target benchmarks
+	cmake --build build/host-release -j $(JOBS) --target benchmarks
+	@scripts/run-bench.sh build/host-release build/win64
+
+FUZZ_SECONDS ?= 300
+fuzz: build-host
+	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,49 @@
+# Compiler settings shared by every target of a build.
+
+option(SETUP_SANITIZE "Host build: AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+
+add_library(setup_options INTERFACE)
+target_include_directories(setup_options INTERFACE ${PROJECT_SOURCE_DIR})
+target_compile_options(setup_options INTERFACE -Wall -Wextra -Wno-unused-parameter)
+
+if(SETUP_WIN32)
+  # Sources are UTF-8; narrow literals become Shift-JIS, as the program's
+  # texts must be on a Japanese system.
+  target_compile_options(setup_options INTERFACE
+    -finput-charset=UTF-8 -fexec-charset=CP932
+    -Wno-cast-function-type -msse2 -mfpmath=sse)
+  target_compile_definitions(setup_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501
+    _CRT_SECURE_NO_WARNINGS)
+  # A program on a disc cannot count on a compiler runtime DLL.
+  target_link_options(setup_options INTERFACE
+    -static -static-libgcc -static-libstdc++)
+elseif(SETUP_SANITIZE)
+  target_compile_options(setup_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined
+    -fno-omit-frame-pointer)
+  target_link_options(setup_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# setup_library(NAME [PURE src...] [WIN32 src...] [PURE_DEPS lib...] [DEPS lib...])
+#   NAME_pure: the sources that need no Win32, built by both builds.
+#   NAME:      (win32 build only) the Win32 sources, linked with NAME_pure.
+function(setup_library name)
+  cmake_parse_arguments(L "" "" "PURE;WIN32;PURE_DEPS;DEPS" ${ARGN})
+  if(L_PURE)
+    add_library(${name}_pure STATIC ${L_PURE})
+    target_link_libraries(${name}_pure PUBLIC setup_options ${L_PURE_DEPS})
+  else()
+    add_library(${name}_pure INTERFACE)
+    target_link_libraries(${name}_pure INTERFACE setup_options ${L_PURE_DEPS})
+  endif()
+  if(SETUP_WIN32)
+    if(L_WIN32)
+      add_library(${name} STATIC ${L_WIN32})
+      target_link_libraries(${name} PUBLIC ${name}_pure ${L_DEPS})
+    else()
+      add_library(${name} INTERFACE)
+      target_link_libraries(${name} INTERFACE ${name}_pure ${L_DEPS})
+    endif()
+  endif()
+endfunction()

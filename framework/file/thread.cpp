@@ -1,0 +1,66 @@
+#include "framework/file/thread.h"
+
+#include <process.h>
+
+namespace {
+constexpr DWORD kNoThread = static_cast<DWORD>(-1);
+}
+
+unsigned __stdcall CThread::Entry(void* self) {
+    auto* thread = static_cast<CThread*>(self);
+    thread->started_.Set();
+    thread->Run();
+    // Returning ends the thread through the runtime, which frees its
+    // per-thread data and then calls ExitThread with this code.
+    return 0;
+}
+
+void CThread::ReapLocked() {
+    if (id_ == kNoThread || id_ == GetCurrentThreadId()) return;
+    stop_.Set();
+    DWORD wait = WaitForSingleObject(handle_.get(), INFINITE);
+    id_ = kNoThread;
+    if (wait == WAIT_OBJECT_0) handle_.reset();
+}
+
+bool CThread::Start() {
+    CLockScope hold(startStop_);
+    running_ = false;
+    ReapLocked();
+    started_.Reset();
+    running_ = true;
+
+    unsigned id = 0;
+    uintptr_t handle = _beginthreadex(nullptr, 0, &CThread::Entry, this, 0, &id);
+    if (handle == 0) {
+        id_ = kNoThread;
+        return false;
+    }
+    // A handle left by a thread whose wait did not end cleanly is replaced.
+    handle_.reset(reinterpret_cast<HANDLE>(handle));
+    id_ = id;
+    stop_.Reset();
+    started_.Wait(0);
+    return true;
+}
+
+void CThread::Stop() {
+    CLockScope hold(startStop_);
+    running_ = false;
+    ReapLocked();
+}
+
+DWORD CThread::Suspend() { return SuspendThread(handle_.get()); }
+
+DWORD CThread::Resume() { return ResumeThread(handle_.get()); }
+
+int CThread::GetPriority() { return GetThreadPriority(handle_.get()); }
+
+bool CThread::SetPriority(int priority) {
+    return SetThreadPriority(handle_.get(), priority) != FALSE;
+}
+
+DWORD CThread::Sleep(DWORD milliseconds) {
+    if (milliseconds == 0) return 0;
+    return stop_.Wait(milliseconds);
+}

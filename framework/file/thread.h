@@ -1,0 +1,53 @@
+// Base class of worker threads. A derived class overrides Run, which polls
+// IsRunning (or calls Sleep) where it can give up its work.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "framework/file/event.h"
+#include "framework/file/lock.h"
+#include "framework/system/unique_handle.h"
+
+class CThread {
+public:
+    CThread() = default;
+
+    // Reaps a previous thread of this object (asking it to stop), then starts
+    // a new one running Run. Returns once the new thread has begun; false
+    // when it could not be created.
+    virtual bool Start();
+    // Clears the running flag; from any other thread than the worker, asks
+    // the worker to stop and waits for it to end.
+    virtual void Stop();
+    virtual DWORD Suspend();
+    virtual DWORD Resume();
+    virtual int GetPriority();
+    virtual bool SetPriority(int priority);
+    // Waits up to `milliseconds` for a stop request: 0 when one came (or at
+    // once for 0 milliseconds), WAIT_TIMEOUT when the time ran out.
+    virtual DWORD Sleep(DWORD milliseconds);
+    virtual void Run() {}
+    virtual bool IsRunning() { return running_; }
+    // Does not stop a running thread: a derived class whose thread may still
+    // run stops it in its own destructor.
+    virtual ~CThread() = default;
+
+    CThread(const CThread&) = delete;
+    CThread& operator=(const CThread&) = delete;
+
+    DWORD ThreadId() const { return id_; }
+
+private:
+    static unsigned __stdcall Entry(void* self);
+    // Asks the current worker (if it is not the caller) to stop and reaps it.
+    void ReapLocked();
+
+    unique_handle handle_;
+    DWORD id_ = static_cast<DWORD>(-1);
+    std::atomic<bool> running_{false};
+    CAutoResetEvent stop_;
+    CManualResetEvent started_;
+    CLock startStop_;
+};

@@ -1,0 +1,212 @@
+#include "framework/system/system_services.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstring>
+
+#include "framework/system/owner_window.h"
+#include "framework/system/path_utils.h"
+#include "framework/system/unique_handle.h"
+
+const char kAppPathsKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s";
+const char kUninstallKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
+
+namespace {
+
+const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
+const char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+const CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// Reads a string value into `out` (kMaxPath bytes) and terminates it: the
+// registry does not promise a terminating zero.
+bool ReadString(HKEY key, const char* name, char* out) {
+    DWORD type = 0;
+    DWORD size = kMaxPath;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    if (size >= kMaxPath) {
+        // A full buffer holds a value of 259 characters only when its last
+        // byte is the terminator.
+        if (out[kMaxPath - 1] != '\0') return false;
+    } else {
+        out[size] = '\0';
+    }
+    return true;
+}
+
+bool WriteString(HKEY key, const char* name, const char* value) {
+    DWORD bytes = static_cast<DWORD>(std::strlen(value) + 1);
+    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) ==
+           ERROR_SUCCESS;
+}
+
+bool CreateKey(const char* format, const char* name, unique_hkey& key) {
+    char path[kMaxPath * 2];
+    if (!FormatText(path, sizeof path, format, name)) return false;
+    DWORD disposition = 0;
+    char regClass[] = "REG_SZ";
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, regClass, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, key.put(), &disposition) == ERROR_SUCCESS;
+}
+
+// COM for the calling thread, for the lifetime of the object.
+class ComScope {
+public:
+    ComScope() : hr_(CoInitialize(nullptr)) {}
+    ~ComScope() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+
+private:
+    HRESULT hr_;
+};
+
+}  // namespace
+
+bool CSystemServices::LaunchInstalledApp(const char* programName) {
+    char keyPath[kMaxPath * 2];
+    if (!FormatText(keyPath, sizeof keyPath, kAppPathsKeyFormat, programName)) return false;
+
+    char program[kMaxPath] = {};
+    char folder[kMaxPath] = {};
+    {
+        unique_hkey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+            return false;
+        if (!ReadString(key.get(), nullptr, program) || !ReadString(key.get(), "Path", folder))
+            return false;
+    }
+
+    unique_hfile file(CreateFileA(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    file.reset();
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info = {};
+    char commandLine[1] = {};
+    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder,
+                       &startup, &info)) {
+        unique_handle process(info.hProcess);
+        unique_handle thread(info.hThread);
+    }
+    return true;
+}
+
+bool CSystemServices::WriteAppPath(const char* programName, const char* programPath) {
+    unique_hkey key;
+    if (!CreateKey(kAppPathsKeyFormat, programName, key)) return false;
+    char dir[kMaxPath] = {};
+    char name[kMaxPath] = {};
+    SplitPath(dir, name, programPath);
+    return WriteString(key.get(), nullptr, programPath) && WriteString(key.get(), "Path", dir);
+}
+
+bool CSystemServices::WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+                                          const char* displayName) {
+    unique_hkey key;
+    if (!CreateKey(kUninstallKeyFormat, keyName, key)) return false;
+    return WriteString(key.get(), "DisplayName", displayName) &&
+           WriteString(key.get(), "UninstallString", uninstallCommand);
+}
+
+bool CSystemServices::ReadProgramFilesDir(char* out) {
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_ALL_ACCESS, key.put()) !=
+        ERROR_SUCCESS)
+        return false;
+    char value[kMaxPath] = {};
+    if (!ReadString(key.get(), "ProgramFilesDir", value)) return false;
+    CopyText(out, kMaxPath, value);
+    return true;
+}
+
+bool CSystemServices::CreateShortcut(const char* targetPath, const char* linkPath) {
+    char linkDir[kMaxPath] = {};
+    char linkName[kMaxPath] = {};
+    if (SplitPath(linkDir, linkName, linkPath)) CreateDirectoryTree(linkDir);
+
+    char workDir[kMaxPath] = {};
+    char targetName[kMaxPath] = {};
+    SplitPath(workDir, targetName, targetPath);
+
+    ComScope com;
+    com_ptr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+                                link.put_void())))
+        return true;
+    link->SetPath(targetPath);
+    link->SetWorkingDirectory(workDir);
+
+    com_ptr<IPersistFile> file;
+    if (SUCCEEDED(link->QueryInterface(kIidPersistFile, file.put_void()))) {
+        WCHAR wide[kMaxPath];
+        if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, kMaxPath) > 0)
+            file->Save(wide, TRUE);
+    }
+    return true;
+}
+
+bool CSystemServices::CreateDesktopShortcut(const char* targetPath, const char* linkName) {
+    char desktop[kMaxPath] = {};
+    {
+        unique_hkey key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.put()) !=
+            ERROR_SUCCESS)
+            return false;
+        DWORD size = 0;
+        if (RegQueryValueExA(key.get(), "Desktop", nullptr, nullptr, nullptr, &size) !=
+                ERROR_SUCCESS ||
+            size > kMaxPath)
+            return false;
+        if (!ReadString(key.get(), "Desktop", desktop)) return false;
+    }
+    char link[kMaxPath];
+    if (!FormatText(link, sizeof link, "%s\\%s.lnk", desktop, linkName)) return false;
+    CreateShortcut(targetPath, link);
+    return true;
+}
+
+bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char* relativeLink) {
+    char programs[MAX_PATH + 1] = {};
+    if (!SHGetSpecialFolderPathA(OwnerWindowOfThisThread(), programs, CSIDL_PROGRAMS, FALSE))
+        return false;
+    char link[kMaxPath];
+    if (!FormatText(link, sizeof link, "%s\\%s.lnk", programs, relativeLink)) return false;
+    char dir[kMaxPath] = {};
+    char name[kMaxPath] = {};
+    if (SplitPath(dir, name, link)) CreateDirectoryTree(dir);
+    CreateShortcut(targetPath, link);
+    return false;
+}
+
+bool CSystemServices::BrowseForFolder(const char* title, char* out) {
+    BROWSEINFOA info = {};
+    info.lpszTitle = title;
+    PIDLIST_ABSOLUTE items = SHBrowseForFolderA(&info);
+    if (items == nullptr) return false;
+    char path[MAX_PATH + 1] = {};
+    BOOL ok = SHGetPathFromIDListA(items, path);
+    CoTaskMemFree(items);
+    if (!ok) return false;
+    return CopyText(out, kMaxPath, path);
+}
+
+namespace {
+OwnerWindowLookup g_ownerLookup = nullptr;
+}
+
+void SetOwnerWindowLookup(OwnerWindowLookup lookup) { g_ownerLookup = lookup; }
+HWND OwnerWindowOfThisThread() { return g_ownerLookup ? g_ownerLookup() : nullptr; }

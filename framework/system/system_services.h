@@ -1,0 +1,49 @@
+// Registry and shell services of the installer: App Paths and Uninstall
+// entries, the program-files folder, shell shortcuts and the folder picker.
+// Nothing is kept between calls; failures are only reported, never shown.
+#pragma once
+
+#include <cstddef>
+
+class CSystemServices {
+public:
+    virtual ~CSystemServices() = default;
+
+    // Starts the program registered under App Paths\<programName> in its
+    // registered working folder. True when both values were read and the
+    // program file exists (the start itself is attempted, not checked).
+    bool LaunchInstalledApp(const char* programName);
+
+    // App Paths\<programName>: default value = `programPath`, "Path" = its
+    // folder. True when the key and both values were written.
+    bool WriteAppPath(const char* programName, const char* programPath);
+
+    // Uninstall\<keyName>: "DisplayName" and "UninstallString".
+    bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+                             const char* displayName);
+
+    // "ProgramFilesDir" of the local machine into `out` (260 bytes). False,
+    // `out` unchanged, when it cannot be read.
+    bool ReadProgramFilesDir(char* out);
+
+    // Writes a shell link to `targetPath` at `linkPath`, working folder = the
+    // target's folder, creating the link's folders. Failures are swallowed:
+    // always true.
+    bool CreateShortcut(const char* targetPath, const char* linkPath);
+
+    // "<Desktop>\<linkName>.lnk". False when the desktop folder cannot be
+    // read or the link path would not fit.
+    bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
+
+    // "<Programs>\<relativeLink>.lnk"; `relativeLink` may name sub-folders,
+    // which are created. Always false: callers ignore the result.
+    bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+
+    // Shows the shell folder picker. True with the chosen folder in `out`
+    // (260 bytes); false when the user cancelled.
+    bool BrowseForFolder(const char* title, char* out);
+};
+
+// Registry key paths below the local machine (the "%s" is the caller's name).
+extern const char kAppPathsKeyFormat[];
+extern const char kUninstallKeyFormat[];

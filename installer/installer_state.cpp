@@ -1,0 +1,20 @@
+#include "installer/installer_state.h"
+
+#include <cstring>
+
+InstallerStateData InstallerState = {"", "data\\data", "C:\\Vintal", {}};
+
+const char FileTable[kFileCount][kFileNameField] = {
+    "Sorvane.exe", "UnInstall.exe", "bg.dat",  "extra.dat", "obj.dat",
+    "cg.001",      "cg.002",        "cg.003",  "cg.004",    "bgm.dat",
+    "se.dat",      "voice.dat",     "scr.dat", "sc.001",    "sc.002",
+};
+
+const char kDiscMarkerFile[] = "UnInstall.exe";
+const char kGameProgramFile[] = "Sorvane.exe";
+
+void ResetInstallerState() {
+    std::memset(&InstallerState, 0, sizeof InstallerState);
+    std::strcpy(InstallerState.DataPath, "data\\data");
+    std::strcpy(InstallerState.InstallFolder, "C:\\Vintal");
+}

@@ -1,0 +1,35 @@
+// Process-wide values of the installer. Written on the main thread before
+// the application thread exists, afterwards only on the application thread,
+// so they need no lock.
+#pragma once
+
+#include <cstddef>
+
+constexpr std::size_t kGroupCount = 9;
+constexpr std::size_t kFileCount = 15;
+constexpr std::size_t kFileNameField = 261;
+
+struct InstallerStateData {
+    // Root of the drive holding the disc in use ("X:\"), empty when unknown.
+    char SourceRoot[260];
+    // Folder of the data files on the disc ("X:\data\data" once found).
+    char DataPath[260];
+    // Target folder, "<base>\Vintal\Sorvane" once the wizard has run.
+    char InstallFolder[260];
+    // One flag per data-group check box of the wizard.
+    bool GroupSelection[kGroupCount];
+};
+
+extern InstallerStateData InstallerState;
+
+// The installable files, in install order; the index is what the install
+// sequence and the disc requests use.
+extern const char FileTable[kFileCount][kFileNameField];
+
+// The file whose presence in "data\data" marks the installation disc.
+extern const char kDiscMarkerFile[];
+// The game's program file, the name it is registered under.
+extern const char kGameProgramFile[];
+
+// Puts the values back to their start-of-process state.
+void ResetInstallerState();

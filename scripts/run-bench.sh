@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# run-bench.sh HOST-RELEASE-DIR WIN-DIR
+# Runs every benchmark program (bench_*) of the optimised host tree natively
+# and of the Windows tree under Wine.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+status=0
+host=$1 win=$2
+found=0
+for b in $(find "$host/bench" -maxdepth 1 -type f -executable -name 'bench_*' 2>/dev/null | sort); do
+  found=1; echo "== $b"; "$b" || status=1
+done
+for b in $(find "$win/bench" -maxdepth 1 -type f -name 'bench_*.exe' 2>/dev/null | sort); do
+  found=1; echo "== $b"; "$here/wine-run.sh" "$b" || status=1
+done
+[ $found = 1 ] || echo "no benchmarks built yet"
+exit $status

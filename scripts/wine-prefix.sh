@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# wine-prefix.sh BUILD-DIR
+# Creates the build tree's Wine prefix once: Japanese locale, no crash
+# dialogs, and the test drives:
+#   M: to R:  CD-ROM drives (type 5) whose media are the folders
+#             BUILD/wine-drives/m ... /r (a missing folder is an empty drive)
+#   S:        a fixed drive on BUILD/wine-drives/s
+# A program in the prefix inserts a "disc" by renaming a folder to
+# BUILD/wine-drives/<letter> and ejects it by renaming it away.
+set -euo pipefail
+build=$(mkdir -p "$1" && cd "$1" && pwd)
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/wine-env.sh" "$build"
+
+ready="$WINEPREFIX/.setup-ready"
+[ -f "$ready" ] && exit 0
+
+mkdir -p "$build"
+exec 9>"$build/wineprefix.lock"
+flock 9
+[ -f "$ready" ] && exit 0
+
+rm -rf "$WINEPREFIX"
+mkdir -p "$SETUP_DRIVES_DIR"
+echo "wine-prefix: creating $WINEPREFIX" >&2
+DISPLAY= "$WINE64" wineboot -i >/dev/null 2>&1 || true
+"$WINESERVER" -w || true
+
+reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
+reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+for letter in m n o p q r; do
+  ln -sfn "$SETUP_DRIVES_DIR/$letter" "$WINEPREFIX/dosdevices/$letter:"
+  reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f /reg:64
+done
+mkdir -p "$SETUP_DRIVES_DIR/s"
+ln -sfn "$SETUP_DRIVES_DIR/s" "$WINEPREFIX/dosdevices/s:"
+reg add 'HKLM\Software\Wine\Drives' /v s: /d hd /f /reg:64
+"$WINESERVER" -k || true
+"$WINESERVER" -w || true
+
+touch "$ready"

@@ -1,0 +1,73 @@
+#include "tests/support/disc_drives.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "tests/support/scratch.h"
+
+namespace {
+
+std::string DrivesRoot() {
+    const char* unixPath = std::getenv("SETUP_DRIVES_DIR");
+    if (unixPath == nullptr || unixPath[0] != '/') return std::string();
+    std::string path = "Z:";
+    for (const char* p = unixPath; *p; ++p) path += (*p == '/') ? '\\' : *p;
+    return path;
+}
+
+}  // namespace
+
+bool DiscDrives::Available() {
+    std::string root = DrivesRoot();
+    return !root.empty() && PathExists(root) && GetDriveTypeA("M:\\") == DRIVE_CDROM;
+}
+
+std::string DiscDrives::MediumPath(char letter) {
+    return DrivesRoot() + "\\" + static_cast<char>(letter | 0x20);
+}
+
+DiscDrives::DiscDrives() {
+    store_ = DrivesRoot() + "\\store";
+    RemoveTree(store_);
+    CreateDirectoryA(store_.c_str(), nullptr);
+    for (char l = kFirstCdrom; l <= kLastCdrom; ++l) RemoveTree(MediumPath(l));
+}
+
+DiscDrives::~DiscDrives() {
+    EjectAll();
+    RemoveTree(store_);
+}
+
+std::string DiscDrives::NewDisc(const std::string& name) {
+    std::string path = store_ + "\\" + name;
+    RemoveTree(path);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+bool DiscDrives::AddFile(const std::string& disc, const std::string& relativePath,
+                         const std::string& bytes) {
+    return WriteFileBytes(disc + "\\" + relativePath, bytes);
+}
+
+bool DiscDrives::Insert(char letter, const std::string& name) {
+    letter = static_cast<char>(letter | 0x20);
+    Eject(letter);
+    if (!MoveFileA((store_ + "\\" + name).c_str(), MediumPath(letter).c_str())) return false;
+    inserted_[letter] = name;
+    return true;
+}
+
+bool DiscDrives::Eject(char letter) {
+    letter = static_cast<char>(letter | 0x20);
+    auto it = inserted_.find(letter);
+    if (it == inserted_.end()) return true;
+    bool ok = MoveFileA(MediumPath(letter).c_str(), (store_ + "\\" + it->second).c_str()) != FALSE;
+    inserted_.erase(it);
+    return ok;
+}
+
+void DiscDrives::EjectAll() {
+    while (!inserted_.empty()) Eject(inserted_.begin()->first);
+}

@@ -1,0 +1,40 @@
+// The CD-ROM drives of the test prefix. M: to R: are CD-ROM drives (type 5)
+// whose medium is the folder <drives>\<letter>; S: is a fixed drive. A disc
+// is a folder prepared in the store; Insert renames it into a drive, Eject
+// renames it back, also while the program under test runs.
+#pragma once
+
+#include <map>
+#include <string>
+
+class DiscDrives {
+public:
+    static constexpr char kFirstCdrom = 'm';
+    static constexpr char kLastCdrom = 'r';
+    static constexpr char kFixedDrive = 's';
+
+    // False (with the test skipped by the caller) outside the test prefix.
+    static bool Available();
+    // Win32 path of the folder that is the medium of `letter`.
+    static std::string MediumPath(char letter);
+
+    DiscDrives();
+    ~DiscDrives();  // ejects every disc it inserted and removes the store
+    DiscDrives(const DiscDrives&) = delete;
+    DiscDrives& operator=(const DiscDrives&) = delete;
+
+    // A new empty disc folder named `name` in the store; returns its path.
+    std::string NewDisc(const std::string& name);
+    // Adds a file (folders created) to a disc folder made by NewDisc.
+    bool AddFile(const std::string& disc, const std::string& relativePath, const std::string& bytes);
+
+    // Puts disc `name` into drive `letter` (ejecting what is there).
+    bool Insert(char letter, const std::string& name);
+    // Takes the disc out of `letter`: the drive then has no medium.
+    bool Eject(char letter);
+    void EjectAll();
+
+private:
+    std::string store_;
+    std::map<char, std::string> inserted_;  // letter -> disc name
+};

@@ -1,0 +1,51 @@
+#include "tests/support/process.h"
+
+#include <vector>
+
+ChildProcess::~ChildProcess() {
+    if (info_.hProcess) {
+        if (Running()) {
+            TerminateProcess(info_.hProcess, 255);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hProcess);
+    }
+    if (info_.hThread) CloseHandle(info_.hThread);
+}
+
+bool ChildProcess::Start(const std::string& commandLine, const std::string& workingDir) {
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDir.empty() ? nullptr : workingDir.c_str(), &startup,
+                          &info_) != FALSE;
+}
+
+bool ChildProcess::Wait(DWORD timeoutMs, DWORD* exitCode) {
+    if (!info_.hProcess) return false;
+    if (WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    if (exitCode) *exitCode = code;
+    return true;
+}
+
+void ChildProcess::Terminate() {
+    if (info_.hProcess && Running()) {
+        TerminateProcess(info_.hProcess, 255);
+        WaitForSingleObject(info_.hProcess, 5000);
+    }
+}
+
+bool ChildProcess::Running() const {
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool RunProcess(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const std::string& workingDir) {
+    ChildProcess child;
+    if (!child.Start(commandLine, workingDir)) return false;
+    return child.Wait(timeoutMs, exitCode);
+}

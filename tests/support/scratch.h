@@ -1,0 +1,36 @@
+// Scratch folders and files for tests, removed again with everything in them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ScratchDir {
+public:
+    // A new empty folder below `parent` (the system's temporary folder when
+    // empty).
+    explicit ScratchDir(const std::string& parent = std::string());
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "\" + relative
+    std::string operator/(const std::string& relative) const;
+
+private:
+    std::string path_;
+};
+
+// Writes `bytes` to `path`, creating its folders. False on any failure.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Reads a whole file; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string* bytes);
+bool PathExists(const std::string& path);
+// Deletes a file or a folder with everything below it.
+void RemoveTree(const std::string& path);
+// Folder of the running test program (no trailing backslash).
+std::string ProgramFolder();
+// A program built next to the running test program.
+std::string TestProgramPath(const std::string& fileName);
+// Bytes 0..n-1 of a fixed pseudo-random sequence.
+std::string PatternBytes(std::size_t n, unsigned seed = 1);
