@@ -39,3 +39,13 @@ reg add 'HKLM\Software\Wine\Drives' /v s: /d hd /f /reg:64
 "$WINESERVER" -w || true
 
 touch "$ready"
+
+# No window manager runs under Xvfb: windows are not handed to one, so Wine
+# draws their frames itself and does not wait (about 2 s) for a manager's
+# answer each time a window is hidden or destroyed.
+reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+"$WINESERVER" -w || true
+# The dialogs ask for "ＭＳ Ｐゴシック", which the prefix does not have: show
+# them in the proportional IPA Gothic instead of a fixed-width fallback.
+reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f
+"$WINESERVER" -w || true
