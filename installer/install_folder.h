@@ -1,0 +1,44 @@
+// The text rules of the setup wizard's target folder and of the paths formed
+// from it, without Win32: forming "<base>\Vintal\Sorvane" from what the user
+// typed, the drive test, the drive root for the free-space query, and the
+// free-space threshold.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "framework/system/path_text.h"
+
+// Bytes the installed files need on the target drive; a drive with fewer
+// bytes free to the caller is refused.
+constexpr std::uint64_t kRequiredFreeBytes = 3979031202ull;
+
+enum class FolderText {
+    Formed,    // `out` holds the final folder
+    Empty,     // nothing was typed
+    TooLong,   // the final folder, or a file inside it, would not fit a path
+};
+
+// Forms the install folder from the edit text: one trailing '\' (a real
+// separator, not the second byte of a double-byte character) is dropped and
+// "\Vintal\Sorvane" appended. The result must leave room for "\" and the
+// longest installed file name within 259 characters, so every path formed
+// later from it fits; otherwise TooLong and `out` is left empty. Never
+// truncates.
+FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
+                             const LeadByteTable& lead);
+
+// True when the folder starts with a drive letter and a colon ("X:").
+bool HasDriveLetter(const char* folder);
+
+// "X:\" from the first character of `folder`. False when it does not fit.
+bool FormDriveRoot(char* out, std::size_t cap, const char* folder);
+
+bool IsEnoughFreeSpace(std::uint64_t bytesFreeToCaller);
+
+// "<folder>\<name>" of an installed file. False (and `out` empty) when it
+// would not fit in `cap` bytes.
+bool FormInstalledFilePath(char* out, std::size_t cap, const char* folder, const char* name);
+
+// The longest name of the installable files.
+std::size_t LongestInstalledFileName();

@@ -1,0 +1,43 @@
+// The setup wizard: four modal pages (welcome, data groups, target folder,
+// ready) owned by the main window, with the navigation between them, the
+// folder test and the free-space test. It fills GroupSelection and
+// InstallFolder of the installer state it is given.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "installer/installer_state.h"
+
+// What the wizard asks of the system. The defaults use CSystemServices and
+// the kernel; tests put their own answers in.
+class CWizardServices {
+public:
+    virtual ~CWizardServices() = default;
+
+    // "ProgramFilesDir" into `out` (260 bytes); false when it cannot be read.
+    virtual bool ReadProgramFilesDir(char* out);
+    // The shell folder picker; true with the chosen folder in `out`.
+    virtual bool BrowseForFolder(const char* title, char* out);
+
+    enum class FreeSpace { Unavailable, Failed, Known };
+    // Bytes free to the caller on the drive `root` ("X:\"), through
+    // GetDiskFreeSpaceExA looked up in kernel32 at run time. Unavailable when
+    // the system has no such function, Failed when it refused the root.
+    virtual FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytesFree);
+};
+
+enum class WizardResult { Cancelled, Install };
+
+// Page results, as the page dialogs end.
+constexpr INT_PTR kPageCancelled = 0;
+constexpr INT_PTR kPageForward = 1;
+constexpr INT_PTR kPageBack = 2;
+
+// Runs the pages from the resources of `instance`, owned by `owner`, on the
+// calling thread until the user cancels (after confirming) or chooses to
+// install. On Install, `state.InstallFolder` holds the final folder (with
+// room for every installed file's path) on a drive with enough free space.
+WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,
+                            CWizardServices& services);
