@@ -1,0 +1,26 @@
+// Registration of the installed game and the completion message: App Paths
+// and Uninstall entries, a desktop shortcut and two Start-menu shortcuts.
+#pragma once
+
+#include <windows.h>
+
+#include "installer/installer_state.h"
+
+// The system services registration uses; the defaults are those of
+// CSystemServices. Results are reported but registration goes on regardless.
+class CRegistrationServices {
+public:
+    virtual ~CRegistrationServices() = default;
+    virtual bool WriteAppPath(const char* programName, const char* programPath);
+    virtual bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+                                     const char* displayName);
+    virtual bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
+    virtual bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+};
+
+// Registers the game installed in `state.InstallFolder` and then tells the
+// user, with a message box owned by `owner`, that setup is complete. A failed
+// step neither stops the later ones nor changes the message. Returns when the
+// user has dismissed the message.
+void RegisterInstallation(HWND owner, const InstallerStateData& state,
+                          CRegistrationServices& services);

@@ -1,0 +1,311 @@
+#include "installer/registration.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/dialog_driver.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+const DWORD kWait = 10000;
+const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+const std::string kUninstallerLink = "アンインストーラ";
+
+std::string RegistryString(HKEY root, const char* key, const char* name, bool* found = nullptr) {
+    char value[1024] = {};
+    DWORD size = sizeof value - 1;
+    DWORD type = 0;
+    HKEY handle = nullptr;
+    bool ok = RegOpenKeyExA(root, key, 0, KEY_READ, &handle) == ERROR_SUCCESS;
+    if (ok) {
+        ok = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                              &size) == ERROR_SUCCESS &&
+             type == REG_SZ;
+        RegCloseKey(handle);
+    }
+    if (found) *found = ok;
+    return ok ? value : std::string();
+}
+
+bool KeyExists(const char* key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::string DesktopFolder() {
+    return RegistryString(HKEY_CURRENT_USER,
+                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                          "Desktop");
+}
+
+std::string ProgramsFolder() {
+    char folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE);
+    return folder;
+}
+
+// A registry key's string values, to be put back as they were.
+class SavedKey {
+public:
+    SavedKey(const char* key, std::vector<const char*> names) : key_(key) {
+        existed_ = KeyExists(key);
+        for (const char* name : names) {
+            bool found = false;
+            std::string value = RegistryString(HKEY_LOCAL_MACHINE, key, name, &found);
+            if (found) values_.push_back({name, value});
+        }
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
+    }
+    ~SavedKey() {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_);
+        if (!existed_) return;
+        HKEY handle = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &handle, nullptr) != ERROR_SUCCESS)
+            return;
+        for (const auto& v : values_) {
+            RegSetValueExA(handle, v.first, 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(v.second.c_str()),
+                           static_cast<DWORD>(v.second.size() + 1));
+        }
+        RegCloseKey(handle);
+    }
+
+private:
+    const char* key_;
+    bool existed_ = false;
+    std::vector<std::pair<const char*, std::string>> values_;
+};
+
+// A file or folder moved out of the way for the test and moved back after.
+class SavedPath {
+public:
+    explicit SavedPath(std::string path) : path_(std::move(path)), backup_(path_ + ".test-saved") {
+        RemoveTree(backup_);
+        saved_ = PathExists(path_) && MoveFileA(path_.c_str(), backup_.c_str());
+    }
+    ~SavedPath() {
+        RemoveTree(path_);
+        if (saved_) MoveFileA(backup_.c_str(), path_.c_str());
+    }
+
+private:
+    std::string path_;
+    std::string backup_;
+    bool saved_ = false;
+};
+
+// Everything registration writes, saved before and restored after a test.
+class RegistrationSandbox {
+public:
+    RegistrationSandbox()
+        : appPaths_(kAppPathsKey, {nullptr, "Path"}),
+          uninstall_(kUninstallKey, {"DisplayName", "UninstallString"}),
+          desktopLink_(DesktopFolder() + "\\Sorvane.lnk"),
+          menuFolder_(ProgramsFolder() + "\\VINTAL") {}
+
+private:
+    SavedKey appPaths_;
+    SavedKey uninstall_;
+    SavedPath desktopLink_;
+    SavedPath menuFolder_;
+};
+
+struct Link {
+    bool loaded = false;
+    std::string target;
+    std::string workingFolder;
+};
+
+// Reads a shortcut back through the shell's own link object.
+Link ReadLink(const std::string& path) {
+    Link link;
+    CoInitialize(nullptr);
+    IShellLinkA* shellLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkA, reinterpret_cast<void**>(&shellLink)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
+                                                reinterpret_cast<void**>(&file)))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+                char text[MAX_PATH] = {};
+                link.loaded = SUCCEEDED(shellLink->GetPath(text, sizeof text, nullptr, 0));
+                link.target = text;
+                char folder[MAX_PATH] = {};
+                shellLink->GetWorkingDirectory(folder, sizeof folder);
+                link.workingFolder = folder;
+            }
+            file->Release();
+        }
+        shellLink->Release();
+    }
+    CoUninitialize();
+    return link;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// An installed game: the folder with its program and uninstaller.
+struct InstalledGame {
+    explicit InstalledGame(const ScratchDir& scratch, const std::string& base) {
+        folder = scratch / (base + "\\Vintal\\Sorvane");
+        program = folder + "\\Sorvane.exe";
+        uninstaller = folder + "\\UnInstall.exe";
+        WriteFileBytes(program, "MZ");
+        WriteFileBytes(uninstaller, "MZ");
+        std::memset(&state, 0, sizeof state);
+        std::strcpy(state.InstallFolder, folder.c_str());
+    }
+    std::string folder;
+    std::string program;
+    std::string uninstaller;
+    InstallerStateData state;
+};
+
+// Checks everything one registration of `game` leaves in the system.
+void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
+    bool found = false;
+    std::string program = RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, &found);
+    EXPECT_EQ(found, appPathExpected);
+    if (appPathExpected) {
+        EXPECT_EQ(program, game.program);
+        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"), game.folder);
+    }
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Sorvane");
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              game.uninstaller);
+
+    const struct {
+        std::string link;
+        std::string target;
+    } links[] = {
+        {DesktopFolder() + "\\Sorvane.lnk", game.program},
+        {ProgramsFolder() + "\\VINTAL\\Sorvane\\Sorvane.lnk", game.program},
+        {ProgramsFolder() + "\\VINTAL\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
+    };
+    for (const auto& l : links) {
+        SCOPED_TRACE(l.link);
+        Link read = ReadLink(l.link);
+        ASSERT_TRUE(read.loaded);
+        EXPECT_TRUE(SamePath(read.target, l.target)) << read.target;
+        EXPECT_TRUE(SamePath(read.workingFolder, game.folder)) << read.workingFolder;
+    }
+}
+
+// Runs the registration on a thread of its own with a main window as the
+// owner, checks the completion message and dismisses it.
+void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& services,
+                        const std::function<void()>& whileMessageShows = [] {}) {
+    PumpedWindow owner;
+    TestThread thread([&] { RegisterInstallation(owner.hwnd(), game.state, services); });
+    HWND box = WaitForDialog(thread.Id(), "終了確認", kWait);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxTextOf(box), "全てのセットアップ作業が終了しました。");
+    EXPECT_EQ(MessageBoxIconOf(box), static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), owner.hwnd());
+    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+    // Registration is done before the message shows.
+    whileMessageShows();
+    PressButton(box, IDOK);
+    EXPECT_TRUE(thread.Join(kWait));
+}
+
+TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
+    RegistrationSandbox sandbox;
+    ScratchDir scratch;
+    // "表示": the second byte of 表 is a backslash, a classic Shift-JIS trap.
+    InstalledGame game(scratch, "\x95\x5C\x8E\xA6");
+    CRegistrationServices services;
+    RegisterAndDismiss(game, services, [&] { ExpectRegistered(game); });
+}
+
+// Forwards to the system, records the calls, and fails one chosen step
+// without doing it.
+class RecordingServices : public CRegistrationServices {
+public:
+    explicit RecordingServices(int failingStep) : failingStep_(failingStep) {}
+    std::vector<std::string> calls;
+
+    bool WriteAppPath(const char* name, const char* path) override {
+        return Step("app path " + std::string(name) + " " + path) &&
+               CRegistrationServices::WriteAppPath(name, path);
+    }
+    bool WriteUninstallEntry(const char* key, const char* command, const char* display) override {
+        return Step("uninstall " + std::string(key) + " " + command + " " + display) &&
+               CRegistrationServices::WriteUninstallEntry(key, command, display);
+    }
+    bool CreateDesktopShortcut(const char* target, const char* name) override {
+        return Step("desktop " + std::string(target) + " " + name) &&
+               CRegistrationServices::CreateDesktopShortcut(target, name);
+    }
+    bool CreateProgramsShortcut(const char* target, const char* link) override {
+        return Step("programs " + std::string(target) + " " + link) &&
+               CRegistrationServices::CreateProgramsShortcut(target, link);
+    }
+
+private:
+    bool Step(const std::string& call) {
+        calls.push_back(call);
+        return static_cast<int>(calls.size()) != failingStep_;
+    }
+    int failingStep_;
+};
+
+TEST(Registration, AFailedStepStopsNothingAndChangesNoMessage) {
+    // Step 1 is the App Paths write; 0 fails nothing.
+    for (int failing : {0, 1, 2}) {
+        SCOPED_TRACE(failing);
+        RegistrationSandbox sandbox;
+        ScratchDir scratch;
+        InstalledGame game(scratch, "Games");
+        RecordingServices services(failing);
+        RegisterAndDismiss(game, services);
+        const std::vector<std::string> expected = {
+            "app path Sorvane.exe " + game.program,
+            "uninstall Sorvane.exe " + game.uninstaller + " Sorvane",
+            "desktop " + game.program + " Sorvane",
+            "programs " + game.program + " VINTAL\\Sorvane\\Sorvane",
+            "programs " + game.uninstaller + " VINTAL\\Sorvane\\" + kUninstallerLink,
+        };
+        EXPECT_EQ(services.calls, expected);
+        if (failing == 2) {
+            EXPECT_FALSE(KeyExists(kUninstallKey));
+            EXPECT_TRUE(ReadLink(DesktopFolder() + "\\Sorvane.lnk").loaded);
+        } else {
+            ExpectRegistered(game, failing != 1);
+        }
+    }
+}
+
+TEST(Registration, InstallingTwiceLeavesTheSecondFolderRegistered) {
+    RegistrationSandbox sandbox;
+    ScratchDir scratch;
+    InstalledGame first(scratch, "First");
+    InstalledGame second(scratch, "Second");
+    CRegistrationServices services;
+    RegisterAndDismiss(first, services);
+    RegisterAndDismiss(second, services);
+    ExpectRegistered(second);
+}
+
+}  // namespace
