@@ -165,6 +165,17 @@ void CheckPage(HWND dialog, int page) {
     LOGFONTA logFont = {};
     ASSERT_TRUE(font && GetObjectA(font, sizeof logFont, &logFont));
     EXPECT_STREQ(logFont.lfFaceName, "ＭＳ Ｐゴシック");
+    // The font the page really gets has the kana and kanji it shows, so the
+    // text is readable rather than boxes.
+    HDC dc = GetDC(dialog);
+    HGDIOBJ old = SelectObject(dc, font);
+    const wchar_t sample[] = L"\x6B21\x3078\x30BB\x30C3\x30C8\xFF7B";  // 次へセット and a half-width ｻ
+    WORD glyphs[6] = {};
+    DWORD mapped = GetGlyphIndicesW(dc, sample, 6, glyphs, GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    ReleaseDC(dialog, dc);
+    ASSERT_EQ(mapped, 6u);
+    for (WORD glyph : glyphs) EXPECT_NE(glyph, 0xFFFF);
 
     const std::vector<Control>& expected = PageControls(page);
     std::vector<HWND> controls = DialogControls(dialog);
