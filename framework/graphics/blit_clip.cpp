@@ -1,6 +1,8 @@
 #include "framework/graphics/blit_clip.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 namespace {
 
@@ -20,7 +22,13 @@ BlitRect Narrow(const WideRect& r) {
 }  // namespace
 
 BlitRect FlipRectRows(const BlitRect& rect, std::int32_t height) {
-    return {rect.left, height - rect.bottom, rect.right, height - rect.top};
+    // Wide arithmetic, pinned to the 32-bit range, for any rectangle a caller
+    // may pass.
+    const auto flip = [height](std::int32_t y) {
+        const std::int64_t v = static_cast<std::int64_t>(height) - y;
+        return static_cast<std::int32_t>(std::min<std::int64_t>(std::max<std::int64_t>(v, INT32_MIN), INT32_MAX));
+    };
+    return {rect.left, flip(rect.bottom), rect.right, flip(rect.top)};
 }
 
 bool ClipBlitRects(BlitRect& dest, BlitRect& source, const BlitRect& clip, std::int32_t destWidth,

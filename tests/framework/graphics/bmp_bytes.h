@@ -26,7 +26,8 @@ inline std::vector<std::uint8_t> MakeBmpFile(std::int32_t width, std::int32_t he
     f[26] = 1;
     f[28] = static_cast<std::uint8_t>(bits);
     f[29] = static_cast<std::uint8_t>(bits >> 8);
-    f.insert(f.end(), pixels.begin(), pixels.end());
+    f.resize(kBmpHeaderBytes + pixels.size());
+    if (!pixels.empty()) std::memcpy(f.data() + kBmpHeaderBytes, pixels.data(), pixels.size());
     return f;
 }
 

@@ -41,7 +41,9 @@ TEST(BmpFormat, HeaderChecksRefuseWhatCannotBeDrawnSafely) {
         std::memcpy(headers, file.data(), kBmpHeaderBytes);
         BmpLayout layout;
         EXPECT_EQ(ParseBmpHeaders(headers, &layout), c.ok) << c.what;
-        if (c.ok) EXPECT_EQ(layout.pixelBytes, c.pixelBytes) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(layout.pixelBytes, c.pixelBytes) << c.what;
+        }
     }
 }
 
