@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,85 @@ TEST_F(ImageFiles, BlitsBetweenDifferentDepthsDrawNothing) {
     screen.Fill(RGB(1, 2, 3));
     screen.Draw(&image, 0, 0);
     EXPECT_EQ(PixelAt(screen, 0, 0), RGB(1, 2, 3));
+}
+
+// Records the rectangles the shared blits hand to BlendRect and DrawRect.
+class CRecordingSurface : public CSurface {
+public:
+    CRecordingSurface(LONG width, LONG height) : width_(width), height_(height) {}
+    bool CreateForWindow(HWND, LONG, LONG, bool, int, int) override { return false; }
+    bool LoadFile(const char*, bool, int, int) override { return false; }
+    void Release() override {}
+    int GetKind() override { return 1; }
+    int GetBitsPerPixel() override { return 24; }
+    COLORREF GetColourKey() override { return 0; }
+    void SetColourKey(COLORREF) override {}
+    bool IsValid() override { return true; }
+    void Lock() override {}
+    void Unlock() override {}
+    std::uint8_t* GetBits() override { return nullptr; }
+    std::uint8_t* GetAlpha() override { return nullptr; }
+    HBITMAP GetBitmap() override { return nullptr; }
+    HDC AcquireDC() override { return nullptr; }
+    void FreeDC(HDC) override {}
+    void GetSize(LONG* w, LONG* h) override { *w = width_, *h = height_; }
+    int GetStride() override { return 0; }
+    void FillRect(COLORREF, LONG, LONG, LONG, LONG) override {}
+    void Fill(COLORREF) override {}
+    void FlipRect(RECT*) override {}
+    void BlendRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr, LONG sb, LONG cl,
+                   LONG ct, LONG cr, LONG cb, int opacity) override {
+        Record(dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, opacity);
+    }
+    void DrawRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr, LONG sb, LONG cl,
+                  LONG ct, LONG cr, LONG cb) override {
+        Record(dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, -1);
+    }
+    std::vector<LONG> last;
+    CSurface* lastSource = nullptr;
+
+private:
+    void Record(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr, LONG sb, LONG cl,
+                LONG ct, LONG cr, LONG cb, int opacity) {
+        last = {dl, dt, dr, db, sl, st, sr, sb, cl, ct, cr, cb, opacity};
+        lastSource = source;
+    }
+    LONG width_, height_;
+};
+
+TEST(Surface, SharedBlitsPassTheWholeSourceAndTheRightClip) {
+    CRecordingSurface screen(800, 600), picture(100, 50);
+    screen.Draw(&picture, 10, 20);
+    EXPECT_EQ(screen.last, (std::vector<LONG>{10, 20, 110, 70, 0, 0, 100, 50, 0, 0, 800, 600, -1}));
+    EXPECT_EQ(screen.lastSource, &picture);
+    screen.DrawClipped(&picture, -5, 7, 1, 2, 3, 4);
+    EXPECT_EQ(screen.last, (std::vector<LONG>{-5, 7, 95, 57, 0, 0, 100, 50, 1, 2, 3, 4, -1}));
+    screen.Blend(&picture, 1, 2, 77);
+    EXPECT_EQ(screen.last, (std::vector<LONG>{1, 2, 101, 52, 0, 0, 100, 50, 0, 0, 800, 600, 77}));
+    screen.BlendClipped(&picture, 3, 4, 5, 6, 7, 8, 300);
+    EXPECT_EQ(screen.last, (std::vector<LONG>{3, 4, 103, 54, 0, 0, 100, 50, 5, 6, 7, 8, 300}));
+    // A position at the end of the coordinate range does not wrap around.
+    screen.Draw(&picture, INT32_MAX - 10, 0);
+    EXPECT_EQ(screen.last[2], INT32_MAX);
+}
+
+TEST_F(ImageFiles, ColourKeyedImageLeavesKeyPixelsAlone) {
+    // Pixel (0, 0) is pure green, the default key; pixel (1, 0) is not.
+    std::vector<std::uint8_t> pixels = {0x00, 0xFF, 0x00, 0x00, 0xFF, 0x01, 0, 0};
+    const std::string path = Write("keyed.bmp", AsString(MakeBmpFile(2, 1, 24, pixels)));
+    CSurfaceProxy image, screen;
+    ASSERT_TRUE(image.LoadFile(path.c_str(), true, 0, 0));
+    ASSERT_TRUE(screen.CreateForWindow(nullptr, 2, 1, false, 0, 0));
+    ASSERT_EQ(image.GetKind(), 12);
+    screen.Fill(RGB(7, 7, 7));
+    screen.Draw(&image, 0, 0);
+    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(7, 7, 7));
+    EXPECT_EQ(PixelAt(screen, 1, 0), RGB(0x01, 0xFF, 0x00));
+    // Without keying the same picture is copied whole.
+    CSurfaceProxy plain;
+    ASSERT_TRUE(plain.LoadFile(path.c_str(), false, 0, 0));
+    screen.Draw(&plain, 0, 0);
+    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(0x00, 0xFF, 0x00));
 }
 
 TEST(Surface, EmptyProxyIsHarmless) {
