@@ -44,8 +44,11 @@ inline __m128i BlendHalf(__m128i s8, __m128i d8, __m128i w16, __m128i zero, bool
 
 }  // namespace
 
-void BlendStepsSse2(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* mask,
-                    std::size_t bytes, StepWeight weight, int opacity) {
+namespace {
+
+template <StepWeight Weight>
+std::size_t Sse2Steps(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* mask, std::size_t bytes,
+                      int opacity) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i opacity16 = _mm_set1_epi16(static_cast<short>(opacity));
     const __m128i lower = _mm_set1_epi8(static_cast<char>(255 - opacity));
@@ -54,9 +57,9 @@ void BlendStepsSse2(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* 
         const __m128i s8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
         const __m128i d8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
         __m128i wlo = opacity16, whi = opacity16;
-        if (weight != StepWeight::Opacity) {
+        if (Weight != StepWeight::Opacity) {
             __m128i m8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + i));
-            if (weight == StepWeight::MaskLowered) m8 = _mm_subs_epu8(m8, lower);
+            if (Weight == StepWeight::MaskLowered) m8 = _mm_subs_epu8(m8, lower);
             wlo = _mm_unpacklo_epi8(m8, zero);
             whi = _mm_unpackhi_epi8(m8, zero);
         }
@@ -66,6 +69,19 @@ void BlendStepsSse2(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* 
         // saturate; the byte add wraps exactly like the 8-bit result.
         const __m128i sum = _mm_add_epi8(_mm_packus_epi16(lo, hi), d8);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), sum);
+    }
+    return i;
+}
+
+}  // namespace
+
+void BlendStepsSse2(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* mask,
+                    std::size_t bytes, StepWeight weight, int opacity) {
+    std::size_t i = 0;
+    switch (weight) {
+    case StepWeight::Opacity: i = Sse2Steps<StepWeight::Opacity>(d, s, mask, bytes, opacity); break;
+    case StepWeight::Mask: i = Sse2Steps<StepWeight::Mask>(d, s, mask, bytes, opacity); break;
+    case StepWeight::MaskLowered: i = Sse2Steps<StepWeight::MaskLowered>(d, s, mask, bytes, opacity); break;
     }
     if (i < bytes) BlendStepsScalar(d + i, s + i, mask ? mask + i : nullptr, bytes - i, weight, opacity);
 }
