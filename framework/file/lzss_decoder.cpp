@@ -31,11 +31,18 @@ inline void CopyMatch(uint8_t* out, std::size_t pos, std::size_t distance, std::
         dst += zeros;
         length -= zeros;
     }
-    const uint8_t* src = dst - distance;
-    if (distance >= length) {
-        std::memcpy(dst, src, length);
-    } else {
-        for (std::size_t k = 0; k < length; ++k) dst[k] = src[k];
+    if (distance == 1) {
+        std::memset(dst, dst[-1], length);
+        return;
+    }
+    // An overlapping reference repeats its last `distance` bytes: copy them
+    // in pieces no longer than the distance, each reading only bytes
+    // already written.
+    while (length > 0) {
+        std::size_t piece = std::min(length, distance);
+        std::memcpy(dst, dst - distance, piece);
+        dst += piece;
+        length -= piece;
     }
 }
 
