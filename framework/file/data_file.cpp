@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "framework/file/comp_file.h"
+#include "framework/file/comp_once_file.h"
 #include "framework/file/plain_file.h"
 #include "framework/system/file_finder.h"
 #include "framework/system/path_text.h"
@@ -54,7 +56,10 @@ std::unique_ptr<CFileImpl> ChooseImplementation(const char* name) {
     if (!GetFullPath(full, name)) return nullptr;
     CFileFinder finder;
     if (finder.Find(full)) return std::make_unique<CPlainFile>();
-    return nullptr;
+    char packed[kMaxPath];
+    if (FormatText(packed, sizeof packed, "%s.dat", full) && finder.Find(packed))
+        return std::make_unique<CCompOnceFile>();
+    return std::make_unique<CCompFile>();
 }
 
 }  // namespace
