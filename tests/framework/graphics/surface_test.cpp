@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/file/archive_writer.h"
 #include "framework/graphics/dib_surface.h"
 #include "framework/graphics/image_surface.h"
 #include "tests/framework/graphics/bmp_bytes.h"
@@ -201,6 +202,47 @@ TEST_F(ImageFiles, ExtensionChoosesTheDecoderWhateverItsCase) {
     }
     CSurfaceProxy missing;
     EXPECT_FALSE(missing.LoadFile((dir_ / "absent.bmp").c_str(), false, 0, 0));
+}
+
+TEST_F(ImageFiles, PicturesAndMasksComeFromPackedFilesAndArchives) {
+    const std::string picture = PictureFile(4, 2);
+    const std::vector<std::uint8_t> pictureBytes(picture.begin(), picture.end());
+    const std::vector<std::uint8_t> maskBytes = {0, 0, 0, 0, 9, 9, 9, 9};
+    ASSERT_TRUE(CreateDirectoryA((dir_ / "data").c_str(), nullptr));
+    CArchiveWriter writer;
+    ASSERT_TRUE(writer.Add("t001_000.bmp", pictureBytes));
+    ASSERT_TRUE(writer.Add("t001_000.alp", maskBytes));
+    ASSERT_TRUE(writer.Add("t001_001.bmp", pictureBytes));
+    Write("data\\obj.dat", AsString(writer.Build()));
+    ASSERT_TRUE(CreateDirectoryA((dir_ / "solo").c_str(), nullptr));
+    Write("solo\\pic.bmp.dat", AsString(MakeSinglePackedFile(pictureBytes)));
+
+    // The setup screen names its pictures relative to the current directory
+    // with forward slashes.
+    char previous[MAX_PATH] = "";
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir_.path().c_str()));
+    const struct {
+        const char* name;
+        int kind;
+    } cases[] = {{"data/obj/t001_000.bmp", 13}, {"data/obj/t001_001.bmp", 11}, {"solo/pic.bmp", 11}};
+    for (const auto& c : cases) {
+        CSurfaceProxy surface;
+        EXPECT_TRUE(surface.LoadFile(c.name, false, 0, 0)) << c.name;
+        EXPECT_EQ(surface.GetKind(), c.kind) << c.name;
+        LONG w = 0, h = 0;
+        surface.GetSize(&w, &h);
+        EXPECT_EQ(w, 4) << c.name;
+        EXPECT_EQ(h, 2) << c.name;
+        const std::uint8_t* bits = surface.GetBits();
+        ASSERT_NE(bits, nullptr);
+        EXPECT_EQ(std::string(bits, bits + 24), picture.substr(kBmpHeaderBytes)) << c.name;
+        if (c.kind == 13) {
+            EXPECT_EQ(surface.GetAlpha()[0], 9);   // bottom row: the file's second row
+            EXPECT_EQ(surface.GetAlpha()[12], 0);  // top row
+        }
+    }
+    SetCurrentDirectoryA(previous);
 }
 
 TEST_F(ImageFiles, DrawPutsTheSourceTopRowAtTheGivenRow) {
