@@ -8,10 +8,12 @@
 #include <cstdint>
 
 #include "framework/system/path_text.h"
+#include "installer/progress_math.h"
 
-// Bytes the installed files need on the target drive; a drive with fewer
-// bytes free to the caller is refused.
-constexpr std::uint64_t kRequiredFreeBytes = 3979031202ull;
+// Bytes the installed files need on the target drive (one more than the
+// progress divisor); a drive with fewer bytes free to the caller is refused.
+constexpr std::uint64_t kRequiredFreeBytes = kInstallTotalBytes + 1;
+static_assert(kRequiredFreeBytes == 3979031202ull, "free-space threshold");
 
 enum class FolderText {
     Formed,    // `out` holds the final folder

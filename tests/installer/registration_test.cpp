@@ -14,6 +14,7 @@
 
 #include "tests/support/dialog_driver.h"
 #include "tests/support/process.h"
+#include "tests/support/registry.h"
 #include "tests/support/scratch.h"
 
 namespace {
@@ -39,14 +40,6 @@ std::string RegistryString(HKEY root, const char* key, const char* name, bool* f
     return ok ? value : std::string();
 }
 
-bool KeyExists(const char* key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 std::string DesktopFolder() {
     return RegistryString(HKEY_CURRENT_USER,
                           "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
@@ -59,37 +52,15 @@ std::string ProgramsFolder() {
     return folder;
 }
 
-// A registry key's string values, to be put back as they were.
-class SavedKey {
+// A registry key removed for the test and put back as it was after it.
+class CleanKey {
 public:
-    SavedKey(const char* key, std::vector<const char*> names) : key_(key) {
-        existed_ = KeyExists(key);
-        for (const char* name : names) {
-            bool found = false;
-            std::string value = RegistryString(HKEY_LOCAL_MACHINE, key, name, &found);
-            if (found) values_.push_back({name, value});
-        }
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-    }
-    ~SavedKey() {
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_);
-        if (!existed_) return;
-        HKEY handle = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &handle, nullptr) != ERROR_SUCCESS)
-            return;
-        for (const auto& v : values_) {
-            RegSetValueExA(handle, v.first, 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(v.second.c_str()),
-                           static_cast<DWORD>(v.second.size() + 1));
-        }
-        RegCloseKey(handle);
+    explicit CleanKey(const char* key) : scope_(HKEY_LOCAL_MACHINE, key) {
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
     }
 
 private:
-    const char* key_;
-    bool existed_ = false;
-    std::vector<std::pair<const char*, std::string>> values_;
+    RegistryKeyScope scope_;
 };
 
 // A file or folder moved out of the way for the test and moved back after.
@@ -114,14 +85,14 @@ private:
 class RegistrationSandbox {
 public:
     RegistrationSandbox()
-        : appPaths_(kAppPathsKey, {nullptr, "Path"}),
-          uninstall_(kUninstallKey, {"DisplayName", "UninstallString"}),
+        : appPaths_(kAppPathsKey),
+          uninstall_(kUninstallKey),
           desktopLink_(DesktopFolder() + "\\Sorvane.lnk"),
           menuFolder_(ProgramsFolder() + "\\VINTAL") {}
 
 private:
-    SavedKey appPaths_;
-    SavedKey uninstall_;
+    CleanKey appPaths_;
+    CleanKey uninstall_;
     SavedPath desktopLink_;
     SavedPath menuFolder_;
 };
@@ -289,7 +260,7 @@ TEST(Registration, AFailedStepStopsNothingAndChangesNoMessage) {
         };
         EXPECT_EQ(services.calls, expected);
         if (failing == 2) {
-            EXPECT_FALSE(KeyExists(kUninstallKey));
+            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
             EXPECT_TRUE(ReadLink(DesktopFolder() + "\\Sorvane.lnk").loaded);
         } else {
             ExpectRegistered(game, failing != 1);
