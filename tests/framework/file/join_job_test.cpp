@@ -115,7 +115,8 @@ TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
         int at;  // index of the failing read or write over the job's life
         bool last;  // the failing part is the last one
     };
-    // Part 1 takes reads/writes 0 and 1; part 2 (2 chunks and 9 bytes) 2 to 4.
+    // The first part takes reads and writes 0 and 1; the second (two chunks
+    // and 9 bytes) 2 to 4.
     const Case cases[] = {
         {"missing middle part", kMissing, 0, false},
         {"missing last part", kMissing, 0, true},
