@@ -52,49 +52,55 @@ best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; 
 winsrc=(); for f in "${sources[@]}"; do winsrc+=("$(winpath "$f")"); done
 winparts=(); for f in "${parts[@]}"; do winparts+=("$(winpath "$f")"); done
 
-# Warm the caches: every source is read once before any timing. Each timed
-# phase starts with nothing left to write back (sync), so no phase pays for
-# the writes of the one before. The phases alternate over several rounds
-# and the best time of each counts.
-cat "${sources[@]}" > /dev/null
-rounds=${BENCH_COPY_ROUNDS:-5}
-dd_copy= job_copy= raw_copy= dd_join= job_join=
-for round in $(seq "$rounds"); do
-  # dd, one file at a time, as the jobs do.
-  rm -f "$tmp/out"/*; sync
-  t0=$(now)
-  for f in "${sources[@]}"; do dd if="$f" of="$tmp/out/$(basename "$f")" bs=2M status=none; done
-  t1=$(now)
-  dd_copy=$(best "$dd_copy" "$(echo "$t1 - $t0" | bc -l)")
+# Each timed phase starts with an empty output folder and nothing left to
+# write back (sync), so no phase pays for the writes of the one before.
+fresh() { rm -f "$tmp/out"/*; sync; }
+# Runs the Windows program; sets `bytes` and `seconds`.
+run_win() { read -r _ bytes seconds < <("$here/wine-run.sh" "$exe" "$@" | tr -d '\r'); }
 
-  # The same bytes with one CCopyJob per file.
-  rm -f "$tmp/out"/*; sync
-  read -r _ bytes seconds < <("$here/wine-run.sh" "$exe" copy "$(winpath "$tmp/out")" "${winsrc[@]}" | tr -d '\r')
+phase_dd_copy() {   # dd, one file at a time, as the jobs do
+  fresh; local t0=$(now)
+  for f in "${sources[@]}"; do dd if="$f" of="$tmp/out/$(basename "$f")" bs=2M status=none; done
+  dd_copy=$(best "$dd_copy" "$(echo "$(now) - $t0" | bc -l)")
+}
+phase_job_copy() {  # the same bytes with one CCopyJob per file
+  fresh; run_win copy "$(winpath "$tmp/out")" "${winsrc[@]}"
   [ "$bytes" = "$total" ] || { echo "bench-copy: copied $bytes bytes, expected $total" >&2; exit 1; }
   job_copy=$(best "$job_copy" "$seconds")
   for f in "${sources[@]}"; do
     cmp -s "$f" "$tmp/out/$(basename "$f")" || { echo "bench-copy: copy of $f differs" >&2; exit 1; }
   done
-
-  # The same bytes with a plain ReadFile/WriteFile loop, no job.
-  rm -f "$tmp/out"/*; sync
-  read -r _ bytes seconds < <("$here/wine-run.sh" "$exe" raw "$(winpath "$tmp/out")" "${winsrc[@]}" | tr -d '\r')
-  [ "$bytes" = "$total" ] || { echo "bench-copy: raw loop copied $bytes bytes, expected $total" >&2; exit 1; }
+}
+phase_raw_copy() {  # the same bytes with a plain ReadFile/WriteFile loop
+  fresh; run_win raw "$(winpath "$tmp/out")" "${winsrc[@]}"
+  [ "$bytes" = "$total" ] || { echo "bench-copy: plain loop copied $bytes bytes, expected $total" >&2; exit 1; }
   raw_copy=$(best "$raw_copy" "$seconds")
-
-  # dd of the four parts into one file.
-  rm -f "$tmp/out"/*; sync
-  t0=$(now)
+}
+phase_dd_join() {   # dd of the four parts into one file
+  fresh; local t0=$(now)
   for f in "${parts[@]}"; do dd if="$f" of="$tmp/out/dd.dat" bs=2M oflag=append conv=notrunc status=none; done
-  t1=$(now)
-  dd_join=$(best "$dd_join" "$(echo "$t1 - $t0" | bc -l)")
-
-  # One CJoinJob over the same four parts.
-  rm -f "$tmp/out"/*; sync
-  read -r _ bytes seconds < <("$here/wine-run.sh" "$exe" join "$(winpath "$tmp/out/joined.dat")" "${winparts[@]}" | tr -d '\r')
+  dd_join=$(best "$dd_join" "$(echo "$(now) - $t0" | bc -l)")
+}
+phase_job_join() {  # one CJoinJob over the same four parts
+  fresh; run_win join "$(winpath "$tmp/out/joined.dat")" "${winparts[@]}"
   [ "$bytes" = "$join_total" ] || { echo "bench-copy: joined $bytes bytes, expected $join_total" >&2; exit 1; }
   job_join=$(best "$job_join" "$seconds")
   cat "${parts[@]}" | cmp -s - "$tmp/out/joined.dat" || { echo "bench-copy: joined file differs" >&2; exit 1; }
+}
+
+# Warm the caches: every source is read once before any timing. The phases
+# run over several rounds, in reverse order every other round so that none
+# always follows the same neighbour, and the best time of each counts.
+cat "${sources[@]}" > /dev/null
+rounds=${BENCH_COPY_ROUNDS:-5}
+dd_copy= job_copy= raw_copy= dd_join= job_join=
+order=(phase_dd_copy phase_job_copy phase_raw_copy phase_dd_join phase_job_join)
+for round in $(seq "$rounds"); do
+  if [ $((round % 2)) = 1 ]; then
+    for p in "${order[@]}"; do "$p"; done
+  else
+    for ((i = ${#order[@]} - 1; i >= 0; i--)); do "${order[$i]}"; done
+  fi
 done
 rm -f "$tmp/out"/*
 
