@@ -113,13 +113,12 @@ public:
 
     // Walks forward from the start to `page`, with `folder` typed on page 3.
     HWND GoTo(int page, const std::string& folder = "D:\\") {
+        const int next[] = {IDC_WELCOME_NEXT, IDC_GROUPS_NEXT, IDC_FOLDER_NEXT};
         HWND shown = Page(1);
-        if (page > 1) Leave(shown, IDC_WELCOME_NEXT), shown = Page(2);
-        if (page > 2) Leave(shown, IDC_GROUPS_NEXT), shown = Page(3);
-        if (page > 3) {
-            SetDlgItemTextA(shown, IDC_FOLDER_EDIT, folder.c_str());
-            Leave(shown, IDC_FOLDER_NEXT);
-            shown = Page(4);
+        for (int current = 1; current < page && shown; ++current) {
+            if (current == 3) SetDlgItemTextA(shown, IDC_FOLDER_EDIT, folder.c_str());
+            Leave(shown, next[current - 1]);
+            shown = Page(current + 1);
         }
         EXPECT_NE(shown, nullptr) << "page " << page;
         return shown;
