@@ -58,6 +58,13 @@ struct Cursor {
 // One group with every bound known to hold: no checks per item.
 inline void DecodeWholeGroup(Cursor& c) {
     unsigned flags = c.in[c.ip++];
+    if (flags == 0xFFu) {
+        // Eight literals, as incompressible data gives.
+        std::memcpy(c.out + c.op, c.in + c.ip, 8);
+        c.op += 8;
+        c.ip += 8;
+        return;
+    }
     for (int item = 0; item < 8; ++item, flags >>= 1) {
         if (flags & 1u) {
             c.out[c.op++] = c.in[c.ip++];
@@ -67,7 +74,19 @@ inline void DecodeWholeGroup(Cursor& c) {
         c.ip += 2;
         std::size_t p = b1 | ((b2 & 0xF0u) << 4);
         std::size_t length = (b2 & 0x0Fu) + kLzssMinMatch;
-        CopyMatch(c.out, c.op, Distance(c.op, p), length);
+        std::size_t distance = Distance(c.op, p);
+        if (distance <= c.op && distance >= length) {
+            // The group has room for 18 bytes past every item, so copy a
+            // fixed 18 through registers; bytes past `length` are written
+            // over by the items that follow.
+            uint8_t piece[kLzssMaxMatch];
+            std::memcpy(piece, c.out + c.op - distance, sizeof piece);
+            std::memcpy(c.out + c.op, piece, sizeof piece);
+        } else if (distance == 1 && c.op != 0) {
+            std::memset(c.out + c.op, c.out[c.op - 1], kLzssMaxMatch);  // a run
+        } else {
+            CopyMatch(c.out, c.op, distance, length);
+        }
         c.op += length;
     }
 }
