@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "framework/app/message_handler.h"
 #include "framework/file/lock.h"
 
@@ -81,7 +83,8 @@ public:
 private:
     LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    volatile bool active_ = true;
+    // Written on the window's thread, read by input on the application thread.
+    std::atomic<bool> active_{true};
     RECT client_{};
     CLock createLock_;
 };

@@ -9,6 +9,7 @@
 #include "framework/app/app_instance.h"
 #include "framework/app/application.h"
 #include "framework/app/thread_registry.h"
+#include "framework/graphics/alpha_tables.h"
 #include "tests/framework/app/app_test_util.h"
 #include "tests/support/process.h"
 
@@ -41,6 +42,28 @@ SIZE AdjustedSize(DWORD style) {
 
 LRESULT CALLBACK ForeignProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+TEST(AppInstance, ConstructionRecordsTheArgumentsAndBuildsTheAlphaTables) {
+    EXPECT_EQ(&g_instance, CurrentInstance);
+    EXPECT_EQ(GetModuleHandleA(nullptr), g_instance.hInstance);
+    EXPECT_EQ(SW_SHOWNORMAL, g_instance.nCmdShow);
+    // Spot values of c * a / 255 and c * (255 - a) / 255, truncated.
+    struct Entry {
+        int a, c, first, second;
+    } entries[] = {{0, 0, 0, 0}, {255, 255, 255, 0}, {0, 255, 0, 255}, {128, 255, 128, 127},
+                   {100, 200, 78, 121}};
+    for (const Entry& e : entries) {
+        EXPECT_EQ(e.first, AlphaProductTables.first[e.a * 256 + e.c]) << e.a << "," << e.c;
+        EXPECT_EQ(e.second, AlphaProductTables.second[e.a * 256 + e.c]) << e.a << "," << e.c;
+    }
+    {
+        char line[] = "later";
+        CAppInstance later(nullptr, nullptr, line, SW_HIDE);
+        EXPECT_EQ(&later, CurrentInstance);
+        EXPECT_STREQ("later", CurrentInstance->lpCmdLine);
+    }
+    CurrentInstance = &g_instance;
 }
 
 TEST(AppWindow, DefaultsCentreTheClientSizedRectangleOnTheScreen) {
