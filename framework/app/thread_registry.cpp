@@ -47,7 +47,10 @@ bool CThreadRegistry::AddHandler(CMessageHandler* handler) {
 }
 
 bool CThreadRegistry::RemoveHandler(CMessageHandler* handler) {
-    CLockScope hold(lock_);
+    // Removing waits for a call to the handler that the window's thread has
+    // already begun, and that call may need this lock (handlers look up the
+    // registry): the lock is let go before the handler list is entered. The
+    // calling thread's application outlives the thread's own use of it.
     CApplication* application = GetApplication();
     if (!application) return false;
     application->RemoveMessageHandler(handler);

@@ -27,9 +27,11 @@ struct ThreadContext {
     CDisplayController* display;
 };
 
-// Every operation holds the registry's lock while it runs. GetHwnd,
-// AddHandler and RemoveHandler hold it while they call into the application,
-// so the registry's lock is always taken before a window's handler-list lock.
+// Every operation holds the registry's lock while it runs. GetHwnd and
+// AddHandler hold it while they call into the application, so the registry's
+// lock is always taken before a window's handler-list lock. RemoveHandler
+// finds the application under the lock but removes after leaving it, because
+// removing may wait for a handler call that itself takes the registry's lock.
 class CThreadRegistry {
 public:
     CThreadRegistry() = default;

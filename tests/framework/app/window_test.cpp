@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -280,7 +282,9 @@ class TrackedHandler : public CMessageHandler {
 public:
     bool OnMessage(HWND, UINT message, WPARAM, LPARAM) override {
         // Takes the registry's lock, as the installer's handlers do, while
-        // the other thread adds and removes through the registry.
+        // the other thread adds and removes through the registry; the yield
+        // lets the other thread run in between.
+        SwitchToThread();
         TheThreadRegistry.FindDisplay(nullptr);
         if (removed.load()) lateCalls.fetch_add(1);
         calls.fetch_add(1);
@@ -291,28 +295,45 @@ public:
     std::atomic<int> lateCalls{0};
 };
 
+int TotalCalls(const std::vector<std::unique_ptr<TrackedHandler>>& handlers) {
+    int calls = 0;
+    for (const auto& h : handlers) calls += h->calls.load();
+    return calls;
+}
+
 TEST(MessageHandlerChain, HandlersChangedFromAnotherThreadDuringDispatchAreNeverCalledLate) {
     CApplication app;
     ASSERT_TRUE(app.GetWindow()->Create());
     HWND hwnd = app.GetHwnd();
     constexpr int kHandlers = 8;
-    constexpr int kRounds = 3000;
+    constexpr int kRounds = 20000;
+    constexpr int kMinCalls = 20000;
     std::vector<std::unique_ptr<TrackedHandler>> handlers;
     for (int i = 0; i < kHandlers; ++i) handlers.push_back(std::make_unique<TrackedHandler>());
 
     std::atomic<bool> done{false};
     std::atomic<int> registryFailures{0};
+    std::atomic<int> dispatched{0};
     std::thread changer([&] {
         TheThreadRegistry.SetApplication(&app);
-        for (int round = 0; round < kRounds; ++round) {
-            TrackedHandler& h = *handlers[round % kHandlers];
+        WaitUntil([&] { return dispatched.load() > 0; }, 10000);
+        // Pairs of rounds: add handler i (twice), then remove the one added
+        // four pairs earlier, so that about half the handlers are listed.
+        // Goes on until the handlers were called often enough to overlap with
+        // the changes, within half a minute.
+        DWORD begun = GetTickCount();
+        for (int round = 0; (round < kRounds || TotalCalls(handlers) < kMinCalls) &&
+                            GetTickCount() - begun < 30000;
+             ++round) {
+            int i = round / 2;
             if (round % 2 == 0) {
                 // Through the registry: its lock is held while the list's is taken.
+                TrackedHandler& h = *handlers[i % kHandlers];
                 h.removed = false;
                 if (!TheThreadRegistry.AddHandler(&h)) registryFailures.fetch_add(1);
                 if (!TheThreadRegistry.AddHandler(&h)) registryFailures.fetch_add(1);
             } else {
-                TrackedHandler& old = *handlers[(round + kHandlers / 2) % kHandlers];
+                TrackedHandler& old = *handlers[(i + kHandlers / 2) % kHandlers];
                 if (!TheThreadRegistry.RemoveHandler(&old)) registryFailures.fetch_add(1);
                 old.removed = true;
             }
@@ -323,23 +344,32 @@ TEST(MessageHandlerChain, HandlersChangedFromAnotherThreadDuringDispatchAreNever
         }
         done = true;
     });
-    int dispatched = 0;
+    // A deadlock between the two threads cannot be waited out: end the
+    // program with a message instead of hanging.
+    std::thread watchdog([&] {
+        if (!WaitUntil([&] { return done.load(); }, 90000)) {
+            std::fprintf(stderr, "handler list deadlock: the changing thread is stuck\n");
+            std::fflush(stderr);
+            ExitProcess(3);
+        }
+    });
+    size_t maxCount = 0;
     DWORD start = GetTickCount();
     while (!done.load() && GetTickCount() - start < 60000) {
         SendMessageA(hwnd, WM_APP + 7, 0, 0);
-        ++dispatched;
+        dispatched.fetch_add(1);
+        maxCount = std::max(maxCount, app.GetWindow()->Handlers()->Count());
     }
     changer.join();
+    watchdog.join();
     EXPECT_TRUE(done.load()) << "the changing thread did not finish within a minute";
-    int calls = 0, late = 0;
-    for (auto& h : handlers) {
-        calls += h->calls.load();
-        late += h->lateCalls.load();
-    }
+    int late = 0;
+    for (auto& h : handlers) late += h->lateCalls.load();
     EXPECT_EQ(0, registryFailures.load());
     EXPECT_EQ(0, late);
-    EXPECT_GT(dispatched, 0);
-    EXPECT_GT(calls, 0);
+    EXPECT_GT(dispatched.load(), 0);
+    EXPECT_GE(TotalCalls(handlers), kMinCalls);
+    EXPECT_GT(maxCount, 1u);
     EXPECT_EQ(1u, app.GetWindow()->Handlers()->Count());  // the application itself
     DestroyWindow(hwnd);
     DropPendingMessages();
