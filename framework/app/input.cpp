@@ -61,7 +61,10 @@ void CInput::ClearButtonsOutsideClient(std::uint8_t* frame) {
 int CInput::Update() {
     std::uint8_t* frame = frames_[frameIndex_];
     if (!window_ || !window_->IsActive()) {
-        std::memset(frame, 0, 256);
+        // Every code reads as up, the wheel codes too: this frame's wheel bytes
+        // are two samples old and would otherwise report an old turn again.
+        // A turn still pending is reported once the window is active again.
+        std::memset(frame, 0, kInputCodeCount);
     } else {
         for (int code = 0; code < 256; ++code) {
             frame[code] = (g_input->getAsyncKeyState(code) & 0x8000) ? 1 : 0;

@@ -161,6 +161,21 @@ TEST_F(InputTest, AnInactiveWindowReadsEveryKeyAsUp) {
     Key(VK_F9, false);
 }
 
+TEST_F(InputTest, AnInactiveWindowDoesNotReplayAnOldWheelTurn) {
+    CInput input;
+    Wheel(WHEEL_DELTA);
+    input.Update();  // writes the turn into one frame
+    EXPECT_EQ(KEY_PRESSED, input.GetKey(WHEEL_UP));
+    input.Update();
+    EXPECT_EQ(KEY_RELEASED, input.GetKey(WHEEL_UP));
+    SendMessageA(hwnd_, WM_ACTIVATE, WA_INACTIVE, 0);
+    input.Update();  // rewrites the frame that held the turn
+    EXPECT_EQ(KEY_UP, input.GetKey(WHEEL_UP));
+    input.Update();
+    EXPECT_EQ(KEY_UP, input.GetKey(WHEEL_UP));
+    SendMessageA(hwnd_, WM_ACTIVATE, WA_ACTIVE, 0);
+}
+
 // A clock the block tests set by hand.
 DWORD g_now = 0;
 DWORD WINAPI FakeTime() { return g_now; }
