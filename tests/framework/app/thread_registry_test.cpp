@@ -20,6 +20,19 @@ public:
     int runs = 0;
 };
 
+// Constructed during static initialisation of this program, as any static of
+// a program on the framework may be: the registry must exist already, and
+// must not be constructed again (which would lose this entry) afterwards.
+CountingTask g_staticTask;
+
+TEST(ThreadRegistry, ExistsBeforeTheProgramsOwnStatics) {
+    ThreadContext context = {};
+    ASSERT_TRUE(TheThreadRegistry.GetContext(&context));
+    EXPECT_EQ(&g_staticTask, context.task);
+    EXPECT_EQ(nullptr, context.application);
+    EXPECT_EQ(nullptr, g_staticTask.Application());
+}
+
 // Runs `body` on a new thread, which starts without a registry entry.
 template <typename Body>
 void OnNewThread(Body body) {
