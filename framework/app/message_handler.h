@@ -24,6 +24,7 @@ public:
     virtual void Add(CMessageHandler* handler) = 0;
     // Takes out every entry equal to `handler` (0, 1 or several).
     virtual void Remove(CMessageHandler* handler) = 0;
+    // Takes out every entry; does not wait for calls in progress.
     virtual void Clear() = 0;
     // Offers the message to the handlers in order: 1 when one claimed it.
     virtual int Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
