@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # run-bench.sh HOST-RELEASE-DIR WIN-DIR
 # Runs every benchmark program (bench_*) of the optimised host tree natively
-# and of the Windows tree under Wine.
+# and of the Windows tree under Wine. A Windows benchmark bench_NAME that
+# has a script scripts/bench-NAME.sh is run through that script (which
+# prepares its data and times the host's tools alongside).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 status=0
@@ -11,7 +13,10 @@ for b in $(find "$host/bench" -maxdepth 1 -type f -executable -name 'bench_*' 2>
   found=1; echo "== $b"; "$b" || status=1
 done
 for b in $(find "$win/bench" -maxdepth 1 -type f -name 'bench_*.exe' 2>/dev/null | sort); do
-  found=1; echo "== $b"; "$here/wine-run.sh" "$b" || status=1
+  found=1; echo "== $b"
+  name=$(basename "$b" .exe); script="$here/bench-${name#bench_}.sh"
+  if [ -x "$script" ]; then "$script" "$b" || status=1
+  else "$here/wine-run.sh" "$b" || status=1; fi
 done
 [ $found = 1 ] || echo "no benchmarks built yet"
 exit $status

@@ -3,10 +3,10 @@
 # Creates the build tree's Wine prefix once: Japanese locale, no crash
 # dialogs, and the test drives:
 #   M: to R:  CD-ROM drives (type 5) whose media are the folders
-#             BUILD/wine-drives/m ... /r (a missing folder is an empty drive)
+#             BUILD/wine-drives/m ... /r (an empty folder is an empty drive)
 #   S:        a fixed drive on BUILD/wine-drives/s
-# A program in the prefix inserts a "disc" by renaming a folder to
-# BUILD/wine-drives/<letter> and ejects it by renaming it away.
+# A program in the prefix inserts a "disc" by moving a prepared folder's
+# contents into BUILD/wine-drives/<letter> and ejects it by moving them out.
 set -euo pipefail
 build=$(mkdir -p "$1" && cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -29,6 +29,7 @@ DISPLAY= "$WINE64" wineboot -i >/dev/null 2>&1 || true
 reg() { "$WINE64" reg "$@" >/dev/null 2>&1; }
 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 for letter in m n o p q r; do
+  mkdir -p "$SETUP_DRIVES_DIR/$letter"
   ln -sfn "$SETUP_DRIVES_DIR/$letter" "$WINEPREFIX/dosdevices/$letter:"
   reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f /reg:64
 done

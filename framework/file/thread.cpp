@@ -28,6 +28,9 @@ bool CThread::Start() {
     running_ = false;
     ReapLocked();
     started_.Reset();
+    // Cleared before the new thread exists: a request left from reaping the
+    // old thread must not end the new thread's first Sleep.
+    stop_.Reset();
     running_ = true;
 
     unsigned id = 0;
@@ -39,12 +42,15 @@ bool CThread::Start() {
     // A handle left by a thread whose wait did not end cleanly is replaced.
     handle_.reset(reinterpret_cast<HANDLE>(handle));
     id_ = id;
-    stop_.Reset();
     started_.Wait(0);
     return true;
 }
 
 void CThread::Stop() {
+    if (id_ == GetCurrentThreadId()) {
+        running_ = false;
+        return;
+    }
     CLockScope hold(startStop_);
     running_ = false;
     ReapLocked();

@@ -19,7 +19,9 @@ public:
     // when it could not be created.
     virtual bool Start();
     // Clears the running flag; from any other thread than the worker, asks
-    // the worker to stop and waits for it to end.
+    // the worker to stop and waits for it to end. Called on the worker
+    // itself it only clears the flag and takes no lock, so it cannot wait on
+    // an owner that holds the lock while it waits for this very thread.
     virtual void Stop();
     virtual DWORD Suspend();
     virtual DWORD Resume();
@@ -37,7 +39,7 @@ public:
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
 
-    DWORD ThreadId() const { return id_; }
+    DWORD ThreadId() const { return id_.load(); }
 
 private:
     static unsigned __stdcall Entry(void* self);
@@ -45,7 +47,9 @@ private:
     void ReapLocked();
 
     unique_handle handle_;
-    DWORD id_ = static_cast<DWORD>(-1);
+    // Written under the start/stop lock; read without it by Stop to tell
+    // whether the caller is the worker.
+    std::atomic<DWORD> id_{static_cast<DWORD>(-1)};
     std::atomic<bool> running_{false};
     CAutoResetEvent stop_;
     CManualResetEvent started_;

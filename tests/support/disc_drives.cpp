@@ -31,7 +31,10 @@ DiscDrives::DiscDrives() {
     store_ = DrivesRoot() + "\\store";
     RemoveTree(store_);
     CreateDirectoryA(store_.c_str(), nullptr);
-    for (char l = kFirstCdrom; l <= kLastCdrom; ++l) RemoveTree(MediumPath(l));
+    for (char l = kFirstCdrom; l <= kLastCdrom; ++l) {
+        RemoveTree(MediumPath(l));
+        CreateDirectoryA(MediumPath(l).c_str(), nullptr);
+    }
 }
 
 DiscDrives::~DiscDrives() {
@@ -51,10 +54,20 @@ bool DiscDrives::AddFile(const std::string& disc, const std::string& relativePat
     return WriteFileBytes(disc + "\\" + relativePath, bytes);
 }
 
+// Moves every entry of folder `from` into folder `to`. The drive's own folder
+// stays in place: a program may hold it open as its current directory.
+static bool MoveEntries(const std::string& from, const std::string& to) {
+    bool ok = true;
+    for (const std::string& name : FolderEntries(from)) {
+        if (!MoveFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str())) ok = false;
+    }
+    return ok;
+}
+
 bool DiscDrives::Insert(char letter, const std::string& name) {
     letter = static_cast<char>(letter | 0x20);
     Eject(letter);
-    if (!MoveFileA((store_ + "\\" + name).c_str(), MediumPath(letter).c_str())) return false;
+    if (!MoveEntries(store_ + "\\" + name, MediumPath(letter))) return false;
     inserted_[letter] = name;
     return true;
 }
@@ -63,7 +76,7 @@ bool DiscDrives::Eject(char letter) {
     letter = static_cast<char>(letter | 0x20);
     auto it = inserted_.find(letter);
     if (it == inserted_.end()) return true;
-    bool ok = MoveFileA(MediumPath(letter).c_str(), (store_ + "\\" + it->second).c_str()) != FALSE;
+    bool ok = MoveEntries(MediumPath(letter), store_ + "\\" + it->second);
     inserted_.erase(it);
     return ok;
 }

@@ -1,7 +1,9 @@
 // The CD-ROM drives of the test prefix. M: to R: are CD-ROM drives (type 5)
 // whose medium is the folder <drives>\<letter>; S: is a fixed drive. A disc
-// is a folder prepared in the store; Insert renames it into a drive, Eject
-// renames it back, also while the program under test runs.
+// is a folder prepared in the store; Insert moves its contents into a drive,
+// Eject moves them back (an empty drive folder is an empty drive). This
+// works while the program under test runs, even when the drive's root is its
+// current directory.
 #pragma once
 
 #include <map>

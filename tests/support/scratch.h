@@ -28,6 +28,8 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool PathExists(const std::string& path);
 // Deletes a file or a folder with everything below it.
 void RemoveTree(const std::string& path);
+// Names in a folder, without "." and "..".
+std::vector<std::string> FolderEntries(const std::string& folder);
 // Folder of the running test program (no trailing backslash).
 std::string ProgramFolder();
 // A program built next to the running test program.

@@ -16,19 +16,6 @@ namespace {
 const std::string kSoft = "\x83\x5C\x83\x74\x83\x67";
 const std::string kDisplay = "\x95\x5C\x8E\xA6";
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string name = data.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
-}
-
 TEST(PathUtils, RunsInTheJapaneseCodePage) {
     // Every multi-byte case below assumes code page 932.
     ASSERT_EQ(GetACP(), 932u);

@@ -1,0 +1,101 @@
+// Copy jobs: a worker thread that copies one file to a destination path in
+// chunks of 2 MiB, while the owner polls its status and percent.
+//
+// Poll protocol (the owner's side; the job never calls back):
+//   status  1  busy. Every start operation sets it (with percent 0) before
+//              the worker thread exists, so a poller never takes the end of
+//              an earlier piece for the end of the new one.
+//   status  0  idle (never started) or finished. A finished piece reads
+//              status 0 with percent 100, and is published only after the
+//              job has closed the files it will close.
+//   status -1  failed: an open, size check, allocation, read or write
+//              failed, or a read or write moved fewer bytes than asked.
+//              The percent keeps its last value.
+// Percent moves only after whole chunks and may read 100 while the status
+// is still 1, so the end of a piece is status 0 AND percent 100.
+//
+// A failed job accepts a new start operation; a busy one does not. A job
+// stopped before it finished (Abort, Stop, destruction) keeps status 1.
+// Sizes are signed 32-bit: a source of 2 GiB or more fails.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+
+#include "framework/file/thread.h"
+
+class CCopyJob : public CThread {
+public:
+    static constexpr DWORD kChunkBytes = 2u * 1024 * 1024;
+    // The chunk buffer is this much larger than the chunk.
+    static constexpr DWORD kBufferSlack = 512;
+    // Path fields: 260 bytes of path and the terminating zero.
+    static constexpr std::size_t kMaxPathField = 261;
+    static constexpr LONG kIdle = 0;
+    static constexpr LONG kBusy = 1;
+    static constexpr LONG kFailed = -1;
+
+    CCopyJob() = default;
+    // Asks the worker to stop and waits for it: a copy in progress ends
+    // after its current chunk and leaves a partial destination behind.
+    ~CCopyJob() override;
+
+    void Run() override;
+
+    virtual LONG GetStatus();
+    virtual LONG GetPercent();
+    // Join operations; a plain copy job refuses them (false).
+    virtual bool BeginJoin(const char* destination, const char* firstPart);
+    virtual bool AppendPart(const char* part);
+    virtual bool AppendLastPart(const char* part);
+    // Copies `source` to `destination`, creating the destination's folder
+    // chain. False, with nothing changed, when the job is busy or a path is
+    // missing or longer than 260 bytes; false with status -1 when the worker
+    // thread could not be started.
+    virtual bool StartCopy(const char* source, const char* destination);
+    // Clears the running flag and waits for the worker to end.
+    virtual void Abort();
+
+protected:
+    enum class Outcome { kDone, kStopped, kFailed };
+
+    // The system calls that move bytes and the buffer allocation, as seams:
+    // tests replace them to fake short transfers and failed allocations.
+    // They answer as ReadFile and WriteFile do.
+    virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
+    virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
+    // Null when the buffer cannot be had.
+    virtual std::unique_ptr<char[]> NewBuffer(std::size_t bytes);
+
+    // True only when all `count` bytes moved.
+    bool ReadChunk(HANDLE file, char* buffer, DWORD count);
+    bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
+    // Copies the whole of `source` (from its start) to the current position
+    // of `destination` in chunks of `chunk` bytes, updating the percent after
+    // each full chunk and giving up when the running flag is cleared.
+    Outcome Transfer(HANDLE source, HANDLE destination, DWORD chunk);
+    // Stores the paths into `destination_` and `source_` (a null pointer
+    // keeps the field). False, with nothing stored, when one does not fit.
+    bool StorePaths(const char* destination, const char* source);
+    // Creates the folder chain of `destination_`.
+    void CreateDestinationFolder();
+    // Starts the worker at time-critical priority; on failure status -1.
+    bool Launch();
+    // Ends a run: status -1 on failure, 0 with percent 100 when done; a
+    // stopped run leaves the status busy. Must be the run's last action.
+    void Publish(Outcome outcome);
+
+    char destination_[kMaxPathField] = {};
+    char source_[kMaxPathField] = {};
+    std::atomic<LONG> status_{kIdle};
+    std::atomic<LONG> percent_{0};
+};
+
+// Opens `path` for reading (shared for reading only); the returned handle
+// is INVALID_HANDLE_VALUE on failure.
+HANDLE OpenJobSource(const char* path);
+// Creates (or truncates) `path` for writing; INVALID_HANDLE_VALUE on failure.
+HANDLE CreateJobDestination(const char* path);

@@ -1,0 +1,29 @@
+#include "framework/graphics/alpha_mask.h"
+
+#include "framework/file/data_file.h"
+#include "framework/graphics/bmp_format.h"
+#include "framework/graphics/file_byte_source.h"
+#include "framework/graphics/surface.h"
+
+bool CAlphaMask::Load(const char* fileName) {
+    data_.reset();
+    CDataFile file;
+    if (!fileName || !owner_ || !file.Open(fileName)) return false;
+    LONG width = 0, height = 0;
+    owner_->GetSize(&width, &height);
+    CFileByteSource source(file);
+    data_ = ReadAlphaMask(source, width, height, owner_->GetBitsPerPixel());
+    file.Close();
+    return data_ != nullptr;
+}
+
+void CAlphaMask::Release() { data_.reset(); }
+
+std::uint8_t* CAlphaMask::GetData() {
+    if (!data_ && owner_) {
+        LONG width = 0, height = 0;
+        owner_->GetSize(&width, &height);
+        data_ = MakeOpaqueAlphaMask(width, height, owner_->GetBitsPerPixel());
+    }
+    return data_.get();
+}

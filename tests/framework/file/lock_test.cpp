@@ -1,0 +1,64 @@
+#include "framework/file/lock.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+// Whether another thread can take `lock` at this moment (it gives it back).
+bool FreeForOtherThreads(CLock& lock) {
+    bool taken = false;
+    std::thread other([&] {
+        taken = lock.TryEnter();
+        if (taken) lock.Leave();
+    });
+    other.join();
+    return taken;
+}
+
+TEST(Lock, OwnerMayEnterAgainAndMustLeaveAsOften) {
+    CLock lock;
+    lock.Enter();
+    lock.Enter();
+    EXPECT_TRUE(lock.TryEnter());  // the owner's TryEnter succeeds
+    lock.Leave();
+    lock.Leave();
+    EXPECT_FALSE(FreeForOtherThreads(lock));
+    lock.Leave();
+    EXPECT_TRUE(FreeForOtherThreads(lock));
+}
+
+TEST(Lock, TryEnterNeverBlocksOnALockHeldElsewhere) {
+    CLock lock;
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        lock.Enter();
+        SetEvent(held);
+        WaitForSingleObject(release, 10000);
+        lock.Leave();
+    });
+    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    // A blocking TryEnter would sit here until the holder's 10 s ran out.
+    EXPECT_FALSE(lock.TryEnter());
+    SetEvent(release);
+    holder.join();
+    EXPECT_TRUE(lock.TryEnter());
+    lock.Leave();
+    CloseHandle(held);
+    CloseHandle(release);
+}
+
+TEST(Lock, ScopeHoldsTheLockUntilItEnds) {
+    CLock lock;
+    {
+        CLockScope hold(lock);
+        EXPECT_FALSE(FreeForOtherThreads(lock));
+    }
+    EXPECT_TRUE(FreeForOtherThreads(lock));
+}
+
+}  // namespace

@@ -1,0 +1,276 @@
+#include "framework/system/system_services.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/system/path_text.h"
+#include "framework/system/single_instance_guard.h"
+#include "tests/support/process.h"
+#include "tests/support/registry.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+std::string UniqueName(const char* stem) {
+    return std::string(stem) + "-" + std::to_string(GetCurrentProcessId()) + ".exe";
+}
+
+std::string KeyFor(const char* format, const std::string& name) {
+    char key[512];
+    FormatText(key, sizeof key, format, name.c_str());
+    return key;
+}
+
+// A REG_SZ value whose stored bytes are the text and its terminating zero.
+void ExpectStoredString(HKEY root, const std::string& key, const char* name, const std::string& text) {
+    RegValue v = ReadRegValue(root, key, name);
+    ASSERT_TRUE(v.found) << key << " " << (name ? name : "(default)");
+    EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(v.bytes, text + std::string(1, '\0'));
+}
+
+struct LinkInfo {
+    bool loaded = false;
+    std::string target;
+    std::string workingDir;
+};
+
+// Loads a .lnk back through the shell.
+LinkInfo LoadLink(const std::string& linkPath) {
+    LinkInfo info;
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+                char buffer[MAX_PATH] = {};
+                link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
+                info.target = buffer;
+                buffer[0] = '\0';
+                link->GetWorkingDirectory(buffer, MAX_PATH);
+                info.workingDir = buffer;
+                info.loaded = true;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return info;
+}
+
+std::string DesktopFolder() {
+    RegValue v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, "Desktop");
+    if (!v.found) {
+        // The shell fills "Shell Folders" when a folder is first asked for.
+        char path[MAX_PATH] = {};
+        SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, TRUE);
+        v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, "Desktop");
+    }
+    return v.found ? std::string(v.bytes.c_str()) : std::string();
+}
+
+TEST(Registry, WriteAppPathStoresProgramAndFolderAsTerminatedStrings) {
+    std::string name = UniqueName("AppPathTest");
+    std::string key = KeyFor(kAppPathsKeyFormat, name);
+    RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, key);
+
+    CSystemServices services;
+    ASSERT_TRUE(services.WriteAppPath(name.c_str(), "C:\\Games\\\x83\x5C\\Sorvane.exe"));
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, "C:\\Games\\\x83\x5C\\Sorvane.exe");
+    // The folder keeps the whole ソ (83 5C) of its last name.
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "Path", "C:\\Games\\\x83\x5C");
+
+    // Writing again over an existing key replaces the values.
+    ASSERT_TRUE(services.WriteAppPath(name.c_str(), "D:\\x\\y.exe"));
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, "D:\\x\\y.exe");
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "Path", "D:\\x");
+}
+
+TEST(Registry, WriteUninstallEntryStoresBothValues) {
+    std::string name = UniqueName("UninstallTest");
+    std::string key = KeyFor(kUninstallKeyFormat, name);
+    RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, key);
+
+    CSystemServices services;
+    ASSERT_TRUE(services.WriteUninstallEntry(name.c_str(), "C:\\G\\UnInstall.exe", "Sorvane"));
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "DisplayName", "Sorvane");
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "UninstallString", "C:\\G\\UnInstall.exe");
+}
+
+TEST(Registry, WritesFailForKeyNamesThatDoNotFit) {
+    std::string name(600, 'k');
+    CSystemServices services;
+    EXPECT_FALSE(services.WriteAppPath(name.c_str(), "C:\\x.exe"));
+    EXPECT_FALSE(services.WriteUninstallEntry(name.c_str(), "C:\\u.exe", "x"));
+}
+
+TEST(Registry, ReadProgramFilesDirGivesAFullFolder) {
+    CSystemServices services;
+    char out[kMaxPath] = "untouched";
+    ASSERT_TRUE(services.ReadProgramFilesDir(out));
+    EXPECT_EQ(std::string(out).substr(1, 2), ":\\");
+}
+
+class LaunchInstalledApp : public testing::Test {
+protected:
+    void SetUp() override {
+        program_ = scratch_ / "Game.exe";
+        ASSERT_TRUE(CopyFileA(TestProgramPath("launch_probe.exe").c_str(), program_.c_str(), FALSE));
+    }
+
+    void Register(bool withPath) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program_.c_str()),
+                       static_cast<DWORD>(program_.size() + 1));
+        if (withPath) {
+            RegSetValueExA(key, "Path", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(scratch_.path().c_str()),
+                           static_cast<DWORD>(scratch_.path().size() + 1));
+        }
+        RegCloseKey(key);
+    }
+
+    ScratchDir scratch_;
+    std::string name_ = UniqueName("LaunchTest");
+    std::string key_ = KeyFor(kAppPathsKeyFormat, name_);
+    RegistryKeyScope cleanup_{HKEY_LOCAL_MACHINE, key_};
+    std::string program_;
+};
+
+TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolder) {
+    Register(true);
+    CSystemServices services;
+    ASSERT_TRUE(services.LaunchInstalledApp(name_.c_str()));
+    // The probe writes started.txt into its working folder, the "Path" value.
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
+    // Let the probe finish before the folder is removed.
+    WaitUntil([&] { return DeleteFileA((scratch_ / "Game.exe").c_str()) != FALSE; }, 10000);
+}
+
+TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramFileIsGone) {
+    Register(true);
+    ASSERT_TRUE(DeleteFileA(program_.c_str()));
+    CSystemServices services;
+    EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+}
+
+TEST_F(LaunchInstalledApp, IsFalseWithOnlyTheDefaultValueOrNoKey) {
+    CSystemServices services;
+    EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+    Register(false);
+    EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+    Sleep(200);
+    EXPECT_FALSE(PathExists(scratch_ / "started.txt"));
+}
+
+TEST(Shortcuts, CreateShortcutMakesTheFoldersAndALinkTheShellReadsBack) {
+    ScratchDir scratch;
+    std::string target = scratch / "Game\\Sorvane.exe";
+    ASSERT_TRUE(WriteFileBytes(target, "MZ"));
+    std::string link = scratch / "Links\\\x95\x5C\\deeper\\Sorvane.lnk";
+
+    CSystemServices services;
+    EXPECT_TRUE(services.CreateShortcut(target.c_str(), link.c_str()));
+    ASSERT_TRUE(PathExists(link));
+    LinkInfo info = LoadLink(link);
+    ASSERT_TRUE(info.loaded);
+    EXPECT_STRCASEEQ(info.target.c_str(), target.c_str());
+    EXPECT_STRCASEEQ(info.workingDir.c_str(), (scratch / "Game").c_str());
+}
+
+TEST(Shortcuts, DesktopShortcutLandsOnTheDesktopFolder) {
+    std::string desktop = DesktopFolder();
+    ASSERT_FALSE(desktop.empty());
+    ScratchDir scratch;
+    std::string target = scratch / "Sorvane.exe";
+    ASSERT_TRUE(WriteFileBytes(target, "MZ"));
+    std::string name = "SetupTest-" + std::to_string(GetCurrentProcessId());
+    std::string link = desktop + "\\" + name + ".lnk";
+
+    CSystemServices services;
+    EXPECT_TRUE(services.CreateDesktopShortcut(target.c_str(), name.c_str()));
+    EXPECT_TRUE(PathExists(link));
+    EXPECT_STRCASEEQ(LoadLink(link).target.c_str(), target.c_str());
+    DeleteFileA(link.c_str());
+}
+
+TEST(Shortcuts, DesktopValueLongerThanTheBufferIsRejected) {
+    ASSERT_FALSE(DesktopFolder().empty());
+    RegistryKeyScope restore(HKEY_CURRENT_USER, kShellFolders);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    std::string longValue = "C:\\" + std::string(300, 'd');
+    RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
+                   static_cast<DWORD>(longValue.size() + 1));
+    // 259 characters fit the buffer, but the link name no longer fits the path.
+    std::string justFits = "C:\\" + std::string(256, 'd');
+    CSystemServices services;
+    EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
+    RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(justFits.c_str()),
+                   static_cast<DWORD>(justFits.size() + 1));
+    EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
+    RegCloseKey(key);
+}
+
+TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsFalse) {
+    char programs[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
+    ScratchDir scratch;
+    std::string target = scratch / "UnInstall.exe";
+    ASSERT_TRUE(WriteFileBytes(target, "MZ"));
+    std::string vendor = "SetupTestVendor-" + std::to_string(GetCurrentProcessId());
+
+    CSystemServices services;
+    EXPECT_FALSE(services.CreateProgramsShortcut(target.c_str(), (vendor + "\\Sorvane\\Remove").c_str()));
+    std::string link = std::string(programs) + "\\" + vendor + "\\Sorvane\\Remove.lnk";
+    EXPECT_TRUE(PathExists(link));
+    EXPECT_STRCASEEQ(LoadLink(link).workingDir.c_str(), scratch.path().c_str());
+    RemoveTree(std::string(programs) + "\\" + vendor);
+}
+
+TEST(SingleInstanceGuard, MutexNameUsesForwardSlashesAndKeepsDoubleByteCharacters) {
+    char name[kMaxPath];
+    CSingleInstanceGuard::MutexNameFor(name, sizeof name, "C:\\x\\setup.exe");
+    EXPECT_STREQ(name, "C:/x/setup.exe");
+    // ソ (83 5C) keeps its second byte.
+    CSingleInstanceGuard::MutexNameFor(name, sizeof name, "D:\\\x83\x5C\\setup.exe");
+    EXPECT_STREQ(name, "D:/\x83\x5C/setup.exe");
+}
+
+TEST(SingleInstanceGuard, SecondAcquireWhileTheFirstHoldsIsNotFirst) {
+    CSingleInstanceGuard first;
+    EXPECT_FALSE(first.IsFirstInstance());
+    first.Acquire();
+    EXPECT_TRUE(first.IsFirstInstance());
+    EXPECT_TRUE(first.IsHeld());
+    {
+        CSingleInstanceGuard second;
+        second.Acquire();
+        EXPECT_FALSE(second.IsFirstInstance());
+        // The handle is kept even when the mutex already existed.
+        EXPECT_TRUE(second.IsHeld());
+    }
+    first.Release();
+    EXPECT_FALSE(first.IsHeld());
+    CSingleInstanceGuard third;
+    third.Acquire();
+    EXPECT_TRUE(third.IsFirstInstance());
+}
+
+}  // namespace

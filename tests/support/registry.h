@@ -1,0 +1,36 @@
+// Registry helpers for tests: reading values back and removing what a test
+// wrote, so no key outlives the test.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct RegValue {
+    bool found = false;
+    DWORD type = 0;
+    std::string bytes;  // raw data, terminating zero included when stored
+};
+
+RegValue ReadRegValue(HKEY root, const std::string& key, const char* name);
+bool KeyExists(HKEY root, const std::string& key);
+// Deletes `key` with every sub-key below it.
+void DeleteKeyTree(HKEY root, const std::string& key);
+
+// Removes a key tree when the scope ends; a key that existed before is put
+// back with its direct string values.
+class RegistryKeyScope {
+public:
+    RegistryKeyScope(HKEY root, std::string key);
+    ~RegistryKeyScope();
+    RegistryKeyScope(const RegistryKeyScope&) = delete;
+    RegistryKeyScope& operator=(const RegistryKeyScope&) = delete;
+
+private:
+    struct Saved { std::string name; DWORD type; std::string bytes; };
+    HKEY root_;
+    std::string key_;
+    bool existed_ = false;
+    std::vector<Saved> saved_;
+};

@@ -1,0 +1,101 @@
+// make_fuzz_seeds OUT-DIR
+// Writes the seed corpora of the packed-format fuzz targets, made with the
+// encoder and the archive writer, into OUT-DIR/<target>/.
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "framework/file/archive_index.h"
+#include "framework/file/archive_writer.h"
+#include "framework/file/lzss_encoder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(std::size_t n) {
+    const std::string words = "setup data disc archive file copy install \x83\x5C\x83\x74\x83\x67 ";
+    Bytes out;
+    for (std::size_t i = 0; out.size() < n; i = (i * 7 + 3) % words.size()) out.push_back(words[i]);
+    return out;
+}
+
+Bytes Random(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    Bytes out(n);
+    for (auto& b : out) b = static_cast<uint8_t>(random());
+    return out;
+}
+
+Bytes Runs(std::size_t n) {
+    Bytes out;
+    for (uint8_t v = 0; out.size() < n; ++v) out.insert(out.end(), 1 + v % 40, v);
+    out.resize(n);
+    return out;
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+bool WriteCorpus(const std::string& dir, const std::vector<Bytes>& seeds) {
+    mkdir(dir.c_str(), 0755);
+    for (std::size_t i = 0; i < seeds.size(); ++i) {
+        if (!WriteBytes(dir + "/seed" + std::to_string(i), seeds[i])) return false;
+    }
+    return true;
+}
+
+std::vector<Bytes> Inputs() {
+    return {Bytes{}, Text(300), Text(3000), Random(200, 1), Runs(2000), Bytes(500, 0),
+            Random(40, 2)};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_fuzz_seeds OUT-DIR\n");
+        return 2;
+    }
+    std::string out = argv[1];
+    mkdir(out.c_str(), 0755);
+
+    std::vector<Bytes> streams, packed;
+    for (const Bytes& in : Inputs()) {
+        streams.push_back(LzssEncode(in));
+        packed.push_back(MakeSinglePackedFile(in));
+    }
+    // Hand-made corner cases: eight literals, a zero-ring reference, an
+    // overlapping reference, a reference cut by the end of input.
+    streams.push_back(Bytes{0xFF, 1, 2, 3, 4, 5, 6, 7, 8});
+    streams.push_back(Bytes{0x00, 0x00, 0x00});
+    streams.push_back(Bytes{0x03, 'a', 'b', 0xEE, 0xF3});
+    streams.push_back(Bytes{0x01, 'q', 0xEE});
+    packed.push_back(Bytes{0, 0, 0, 0});
+
+    std::vector<Bytes> archives;
+    CArchiveWriter small, nested, mixed;
+    small.Add("a", Text(100));
+    nested.Add("t000_000.bmp", Runs(700));
+    nested.Add("sub\\b.bin", Random(100, 3));
+    nested.Add("sub/c.txt", Text(400));
+    mixed.Add("\x83\x5C\x83\x74\x83\x67\\x.txt", Text(50));
+    mixed.Add(std::string(kArchiveNameSize - 1, 'n'), Bytes(30, 7));
+    archives.push_back(small.Build());
+    archives.push_back(nested.Build());
+    archives.push_back(mixed.Build());
+    archives.push_back(Bytes(kArchiveRecordSize, 0));
+
+    bool ok = WriteCorpus(out + "/fuzz_lzss_decoder", streams) &&
+              WriteCorpus(out + "/fuzz_single_packed_file", packed) &&
+              WriteCorpus(out + "/fuzz_archive_index", archives);
+    if (!ok) std::fprintf(stderr, "make_fuzz_seeds: cannot write below %s\n", out.c_str());
+    return ok ? 0 : 1;
+}
