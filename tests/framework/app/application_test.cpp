@@ -1,0 +1,196 @@
+#include "framework/app/application.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <string>
+
+#include "framework/app/app_instance.h"
+#include "framework/app/thread_registry.h"
+#include "tests/framework/app/app_test_util.h"
+#include "tests/support/dialog_watcher.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
+
+namespace {
+
+CAppInstance g_instance(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
+
+const char kErrorCaption[] = "アプリケーションエラー";
+
+struct FindContext {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindSampleWindow(HWND hwnd, LPARAM param) {
+    auto* context = reinterpret_cast<FindContext*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (pid == context->pid && std::string(name) == "TesselSDK_Application") {
+        context->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND MainWindowOf(DWORD pid) {
+    FindContext context{pid, nullptr};
+    EnumWindows(&FindSampleWindow, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+// A message box may show its line break as CR LF.
+std::string WithoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+std::string SampleCommand(const std::string& mode) {
+    return "\"" + TestProgramPath("framework_sample.exe") + "\" " + mode;
+}
+
+TEST(FrameworkSample, MainThatReturnsAtOnceEndsTheLoopAndTheProcess) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(SampleCommand("return")));
+    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
+    DWORD code = 1234;
+    ASSERT_TRUE(child.Wait(30000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(watcher.Seen().empty());
+}
+
+TEST(FrameworkSample, ClosingTheWindowEndsAPollingMainAndTheLoop) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(SampleCommand("close")));
+    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
+    HWND hwnd = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (hwnd = MainWindowOf(child.Id())) != nullptr; }, 20000));
+    // Main is still polling: the process lives on until the window is closed.
+    DWORD code = 0;
+    EXPECT_FALSE(child.Wait(300, &code));
+    ASSERT_TRUE(PostMessageA(hwnd, WM_CLOSE, 0, 0));
+    ASSERT_TRUE(child.Wait(20000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(watcher.Seen().empty());
+}
+
+TEST(FrameworkSample, WindowCreationFailureIsReportedAndEndsWithMinusOne) {
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(SampleCommand("broken")));
+    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
+    DWORD code = 0;
+    ASSERT_TRUE(child.Wait(30000, &code));
+    EXPECT_EQ(static_cast<DWORD>(-1), code);
+    auto seen = watcher.Seen();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(kErrorCaption, seen[0].caption);
+    EXPECT_EQ("Framework Sample : ウィンドウの作成に失敗しました。\nアプリケーションを強制終了します。",
+              WithoutCarriageReturns(seen[0].text));
+}
+
+TEST(RunMessageLoop, AnyCountButOneShowsTheOneLoopErrorAndReturns) {
+    DialogWatcher watcher(DialogWatcher::Always(IDOK));
+    for (int count : {0, 2, -1}) {
+        SCOPED_TRACE(count);
+        size_t before = watcher.Seen().size();
+        MessageLoopCount = count;
+        RunMessageLoop();  // returns only once the box was answered
+        MessageLoopCount = 0;
+        ASSERT_EQ(before + 1, watcher.Seen().size());
+        const SeenDialog& box = watcher.Seen().back();
+        EXPECT_EQ(kErrorCaption, box.caption);
+        EXPECT_EQ("メッセージループを持てるのは１プロセスに一つだけです", box.text);
+        EXPECT_EQ(IDOK, box.answer);
+    }
+}
+
+class WaitingApp : public CApplication {
+public:
+    void ConfigureWindow(WindowParams* params) override {
+        std::strcpy(params->title, "Waiting");
+        configured = true;
+    }
+    void Main() override {
+        sawApplication = TheThreadRegistry.GetApplication() == this;
+        runningInMain = IsRunning();
+        entered = true;
+        result = WaitForStopRequest();
+        returned = true;
+    }
+    std::atomic<bool> configured{false}, sawApplication{false}, runningInMain{false};
+    std::atomic<bool> entered{false}, returned{false};
+    std::atomic<DWORD> result{12345};
+};
+
+TEST(Application, WaitForStopRequestReturnsOnlyAfterStop) {
+    WaitingApp app;
+    app.Initialize();
+    ASSERT_NE(nullptr, app.GetHwnd());
+    EXPECT_TRUE(app.configured.load());
+    char title[32] = {};
+    GetWindowTextA(app.GetHwnd(), title, sizeof title);
+    EXPECT_STREQ("Waiting", title);
+    ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }, 10000));
+    EXPECT_TRUE(app.sawApplication.load());
+    EXPECT_TRUE(app.runningInMain.load());
+    EXPECT_EQ(nullptr, TheThreadRegistry.GetApplication()) << "the main thread has no application";
+    EXPECT_FALSE(WaitUntil([&] { return app.returned.load(); }, 300));
+    app.Stop();
+    EXPECT_TRUE(app.returned.load());
+    EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), app.result.load());
+    EXPECT_FALSE(app.IsRunning());
+    // The ending thread posted WM_DESTROY; dispatching it asks to quit.
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, app.GetHwnd(), WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    DispatchMessageA(&msg);
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    HWND hwnd = app.GetHwnd();
+    DestroyWindow(hwnd);
+    DropPendingMessages();
+}
+
+TEST(Application, CloseClearsTheRunningFlagPostsDestroyAndLetsDefaultProcessingFollow) {
+    WaitingApp app;
+    app.Initialize();
+    ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }, 10000));
+    HWND hwnd = app.GetHwnd();
+    EXPECT_TRUE(app.IsRunning());
+    EXPECT_FALSE(app.OnMessage(hwnd, WM_CLOSE, 0, 0));
+    EXPECT_FALSE(app.IsRunning());
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, hwnd, WM_DESTROY, WM_DESTROY, PM_REMOVE));
+    // Only the flag was cleared: the stop event was not signalled.
+    EXPECT_FALSE(WaitUntil([&] { return app.returned.load(); }, 200));
+    EXPECT_TRUE(app.OnMessage(hwnd, WM_DESTROY, 0, 0));
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_FALSE(app.OnMessage(hwnd, WM_PAINT, 0, 0));
+    app.Stop();
+    EXPECT_TRUE(app.returned.load());
+    DestroyWindow(hwnd);
+    DropPendingMessages();
+}
+
+TEST(Application, DestructionUnbindsTheWindowAndForgetsTheApplication) {
+    HWND hwnd = nullptr;
+    {
+        WaitingApp app;
+        app.Initialize();
+        hwnd = app.GetHwnd();
+        ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }, 10000));
+    }  // stops and waits for the thread
+    ASSERT_TRUE(IsWindow(hwnd));
+    EXPECT_EQ(0, GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    // Reaches only the default procedure now: no quit is posted.
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    DropPendingMessages();
+}
+
+}  // namespace
