@@ -41,14 +41,34 @@ std::string ValueText(const RegValue& value) {
     return text;
 }
 
+// Captions of every dialog the process shows until it ends; the process
+// must end within `timeoutMs`.
+bool CaptionsUntilExit(SetupRun& run, DWORD timeoutMs, std::vector<std::string>* captions) {
+    std::vector<HWND> seen;
+    return WaitUntil(
+        [&] {
+            for (HWND dialog : ProcessDialogs(run.Id())) {
+                if (std::find(seen.begin(), seen.end(), dialog) != seen.end()) continue;
+                seen.push_back(dialog);
+                captions->push_back(WindowTextOf(dialog));
+            }
+            return !run.Running();
+        },
+        timeoutMs);
+}
+
 class SetupProgram : public testing::Test {
 protected:
     void SetUp() override {
         if (!DiscDrives::Available()) GTEST_SKIP() << "no test CD-ROM drives in this prefix";
         std::string probe;
         ASSERT_TRUE(ReadFileBytes(TestProgramPath("launch_probe.exe"), &probe));
+        std::map<std::string, std::string> replacements = {{"Sorvane.exe", probe}};
+        // A first-disc file large enough that its copy is still running
+        // when the test closes the window.
+        if (largeFirstDisc_) replacements["bg.dat"] = PatternBytes(96u << 20, 77);
         sources_ = BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false),
-                                   {{"Sorvane.exe", probe}});
+                                   replacements);
         installFolder_ = target_.path() + "\\Vintal\\Sorvane";
     }
 
@@ -71,6 +91,33 @@ protected:
         EXPECT_EQ(code, 0u);
     }
 
+    // Posts a close request to the main window and answers the
+    // confirmation with `answer`.
+    void CloseMainWindow(SetupRun& run, int answer) {
+        HWND window = ProcessMainWindow(run.Id());
+        ASSERT_NE(window, nullptr);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        HWND confirm = run.WaitForDialog(setup_text::kConfirmCaption, kStepWait);
+        ASSERT_NE(confirm, nullptr);
+        EXPECT_EQ(MessageBoxTextOf(confirm), setup_text::kAbortText);
+        ASSERT_TRUE(run.Answer(confirm, answer, kStepWait));
+    }
+
+    // The process ends with exit code 0 without an error or completion
+    // message (dialogs open at the close are answered on the way out), and
+    // nothing is registered.
+    void ExpectQuietEnd(SetupRun& run) {
+        std::vector<std::string> captions;
+        ASSERT_TRUE(CaptionsUntilExit(run, kStepWait, &captions));
+        for (const std::string& caption : captions) {
+            EXPECT_NE(caption, setup_text::kErrorCaption);
+            EXPECT_NE(caption, setup_text::kDoneCaption);
+        }
+        ExpectExitZero(run);
+        ExpectNothingRegistered();
+    }
+
+    bool largeFirstDisc_ = false;
     SetupRegistrationScope registration_;
     DiscDrives drives_;
     ScratchDir target_;
@@ -99,7 +146,7 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     }
 
     ASSERT_TRUE(run.CompleteWizard(target_.path(), kStepWait));
-    HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, 'm', "disc", kInstallWait);
+    HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "m", "disc", kInstallWait);
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(MessageBoxTextOf(done), setup_text::kDoneText);
     std::vector<std::string> expectedPrompts;
@@ -138,6 +185,120 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     ASSERT_TRUE(again.Start(DefaultSetupProgram(), target_.path()));
     ExpectExitZero(again);
     EXPECT_TRUE(WaitUntil([&] { return PathExists(installFolder_ + "\\started.txt"); }, kStepWait));
+}
+
+TEST_F(SetupProgram, CancelThenNoAtADiscPromptScansTheDrivesAndFollowsTheDiscToItsDrive) {
+    SetupRun run;
+    StartAndInstall(run, 'm');
+    HWND prompt = run.WaitForDialog(setup_text::kDiscCaption, kInstallWait);
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_EQ(SetupRun::PromptedDisc(prompt), 2);
+    // Disc 2 goes into another drive; Cancel, then No, must find it there.
+    ASSERT_TRUE(drives_.Insert('n', "disc2"));
+    ASSERT_TRUE(run.Answer(prompt, IDCANCEL, kStepWait));
+    HWND confirm = run.WaitForDialog(setup_text::kConfirmCaption, kStepWait);
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(MessageBoxTextOf(confirm), setup_text::kAbortText);
+    ASSERT_TRUE(run.Answer(confirm, IDNO, kStepWait));
+
+    // Every further disc in a drive of its own: the files of disc 5 that
+    // are copied without a prompt are read from the drive disc 5 was found in.
+    HWND done =
+        run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "mnopqr", "disc", kInstallWait);
+    ASSERT_NE(done, nullptr);
+    std::vector<std::string> expectedPrompts;
+    for (int disc = 3; disc <= 6; ++disc) expectedPrompts.push_back(setup_text::DiscPrompt(disc));
+    EXPECT_EQ(run.Prompts(), expectedPrompts);
+    EXPECT_EQ(FileText(installFolder_ + "\\bgm.dat"), sources_["bgm.dat"]);
+    EXPECT_EQ(FileText(installFolder_ + "\\sc.dat"), sources_["sc.001"] + sources_["sc.002"]);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
+    ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
+    ExpectExitZero(run);
+}
+
+TEST_F(SetupProgram, CancelThenYesAtADiscPromptEndsWithoutErrorOrRegistration) {
+    SetupRun run;
+    StartAndInstall(run, 'm');
+    HWND prompt = run.WaitForDialog(setup_text::kDiscCaption, kInstallWait);
+    ASSERT_NE(prompt, nullptr);
+    ASSERT_TRUE(run.Answer(prompt, IDCANCEL, kStepWait));
+    HWND confirm = run.WaitForDialog(setup_text::kConfirmCaption, kStepWait);
+    ASSERT_NE(confirm, nullptr);
+    ASSERT_TRUE(run.Answer(confirm, IDYES, kStepWait));
+    ExpectQuietEnd(run);
+    EXPECT_TRUE(PathExists(installFolder_ + "\\obj.dat"));
+    EXPECT_FALSE(PathExists(installFolder_ + "\\cg.dat"));
+}
+
+// The application thread is inside a modal dialog owned by the main window
+// when the window is closed: the close must still end the process.
+TEST_F(SetupProgram, ClosingTheWindowDuringAWizardPageOrADiscPromptEndsTheProgram) {
+    for (const bool atDiscPrompt : {false, true}) {
+        SCOPED_TRACE(atDiscPrompt ? "disc prompt" : "wizard page");
+        SetupRun run;
+        ASSERT_TRUE(drives_.Insert('m', "disc1"));
+        ASSERT_TRUE(run.Start(DefaultSetupProgram(), target_.path()));
+        if (atDiscPrompt) {
+            ASSERT_TRUE(run.CompleteWizard(target_.path(), kStepWait));
+            ASSERT_NE(run.WaitForDialog(setup_text::kDiscCaption, kInstallWait), nullptr);
+        } else {
+            HWND page = run.WaitForDialog(setup_text::PageCaption(1), kStepWait);
+            ASSERT_TRUE(run.Answer(page, 1001, kStepWait));
+            ASSERT_NE(run.WaitForDialog(setup_text::PageCaption(2), kStepWait), nullptr);
+        }
+        CloseMainWindow(run, IDYES);
+        ExpectQuietEnd(run);
+    }
+}
+
+TEST_F(SetupProgram, UnreadableSourceEndsWithOneErrorMessageAndNoRegistration) {
+    ASSERT_TRUE(drives_.Insert('m', "disc1"));
+    // The test holds "extra.dat" open without sharing: setup.exe cannot read it.
+    const std::string locked = DiscDrives::MediumPath('m') + "\\data\\data\\extra.dat";
+    HANDLE hold = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+
+    SetupRun run;
+    ASSERT_TRUE(run.Start(DefaultSetupProgram(), target_.path()));
+    const bool walked = run.CompleteWizard(target_.path(), kStepWait);
+    HWND error = walked ? run.WaitForDialog(setup_text::kErrorCaption, kInstallWait) : nullptr;
+    if (error) {
+        EXPECT_EQ(MessageBoxTextOf(error), setup_text::kErrorText);
+        EXPECT_EQ(ProcessDialogs(run.Id()).size(), 1u);
+        EXPECT_TRUE(run.Answer(error, IDOK, kStepWait));
+    }
+    CloseHandle(hold);
+    ASSERT_TRUE(walked);
+    ASSERT_NE(error, nullptr);
+    ExpectQuietEnd(run);
+    EXPECT_EQ(FileText(installFolder_ + "\\bg.dat"), sources_["bg.dat"]);
+    EXPECT_FALSE(PathExists(installFolder_ + "\\obj.dat"));
+}
+
+class SetupProgramLargeFirstDisc : public SetupProgram {
+protected:
+    SetupProgramLargeFirstDisc() { largeFirstDisc_ = true; }
+};
+
+TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredNoKeepsCopying) {
+    SetupRun run;
+    StartAndInstall(run, 'm');
+    CloseMainWindow(run, IDNO);
+    HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "m", "disc", kInstallWait);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(FileText(installFolder_ + "\\bg.dat"), sources_["bg.dat"]);
+    EXPECT_EQ(Sorted(FolderEntries(installFolder_)), Sorted(InstalledFileNames()));
+    ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
+    ExpectExitZero(run);
+}
+
+TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredYesEndsAndRegistersNothing) {
+    SetupRun run;
+    StartAndInstall(run, 'm');
+    CloseMainWindow(run, IDYES);
+    ExpectQuietEnd(run);
+    EXPECT_FALSE(PathExists(installFolder_ + "\\cg.dat"));
 }
 
 }  // namespace

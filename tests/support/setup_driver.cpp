@@ -199,8 +199,18 @@ bool SetupRun::CompleteWizard(const std::string& baseFolder, DWORD timeoutMs) {
     return true;
 }
 
-HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscDrives& drives, char letter,
-                               const std::string& discPrefix, DWORD timeoutMs) {
+int SetupRun::PromptedDisc(HWND prompt) {
+    const std::string text = MessageBoxTextOf(prompt);
+    for (int n = 1; n <= 6; ++n) {
+        if (text == setup_text::DiscPrompt(n)) return n;
+    }
+    return 0;
+}
+
+HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscDrives& drives,
+                               const std::string& letters, const std::string& discPrefix,
+                               DWORD timeoutMs) {
+    if (letters.empty()) return nullptr;
     const DWORD start = GetTickCount();
     for (;;) {
         const DWORD elapsed = GetTickCount() - start;
@@ -219,13 +229,11 @@ HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscDrives& drives, c
             timeoutMs - elapsed);
         if (found) return found;
         if (!prompt) return nullptr;
-        const std::string text = MessageBoxTextOf(prompt);
-        prompts_.push_back(text);
-        int disc = 0;
-        for (int n = 1; n <= 6; ++n) {
-            if (text == setup_text::DiscPrompt(n)) disc = n;
-        }
-        if (disc == 0 || !drives.Insert(letter, discPrefix + std::to_string(disc))) return nullptr;
+        prompts_.push_back(MessageBoxTextOf(prompt));
+        const int disc = PromptedDisc(prompt);
+        if (disc == 0) return nullptr;
+        const char letter = letters.size() >= 6 ? letters[disc - 1] : letters[0];
+        if (!drives.Insert(letter, discPrefix + std::to_string(disc))) return nullptr;
         if (!Answer(prompt, IDRETRY, timeoutMs)) return nullptr;
     }
 }

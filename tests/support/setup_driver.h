@@ -82,9 +82,13 @@ public:
     bool CompleteWizard(const std::string& baseFolder, DWORD timeoutMs);
     // Waits for a message box with `caption`; on the way, answers each disc
     // prompt by inserting the disc it asks for (disc N is the disc named
-    // "<discPrefix>N") into `letter` and pressing Retry. Records the prompts.
-    HWND ServeDiscsUntil(const std::string& caption, DiscDrives& drives, char letter,
-                         const std::string& discPrefix, DWORD timeoutMs);
+    // "<discPrefix>N") and pressing Retry. `letters` holds the drive of each
+    // disc ("mnopqr"), or one letter for all. Records the prompts.
+    HWND ServeDiscsUntil(const std::string& caption, DiscDrives& drives,
+                         const std::string& letters, const std::string& discPrefix,
+                         DWORD timeoutMs);
+    // The disc number a disc prompt asks for; 0 for another text.
+    static int PromptedDisc(HWND prompt);
     const std::vector<std::string>& Prompts() const { return prompts_; }
 
     bool Wait(DWORD timeoutMs, DWORD* exitCode) { return process_.Wait(timeoutMs, exitCode); }
