@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/app/application.h"
+#include "framework/file/archive_writer.h"
 #include "installer/installer_state.h"
 #include "tests/support/scratch.h"
 #include "tests/support/setup_driver.h"
@@ -100,20 +101,22 @@ protected:
     std::string savedCwd_;
 };
 
-TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
-    // Percent, expected stage, tens digit (-1: none), units digit, full bar columns.
-    struct Case {
-        int percent, stage, tens, units, fullColumns;
-    };
-    const Case cases[] = {
-        {11, 1, 1, 1, 13}, {5, 0, -1, 5, 0},   {10, 0, 1, 0, 13},  {19, 1, 1, 9, 13},
-        {20, 1, 2, 0, 26}, {26, 2, 2, 6, 26},  {41, 3, 4, 1, 52},  {61, 4, 6, 1, 78},
-        {81, 5, 8, 1, 104}, {98, 5, 9, 8, 117}, {99, 6, 9, 9, 117}, {100, 6, 9, 9, 130},
-        {0, 0, -1, 0, 0},
-    };
+// Percent, expected stage, tens digit (-1: none), units digit, full bar columns.
+struct Case {
+    int percent, stage, tens, units, fullColumns;
+};
+const Case kCases[] = {
+    {11, 1, 1, 1, 13},  {5, 0, -1, 5, 0},   {10, 0, 1, 0, 13},  {19, 1, 1, 9, 13},
+    {20, 1, 2, 0, 26},  {26, 2, 2, 6, 26},  {41, 3, 4, 1, 52},  {61, 4, 6, 1, 78},
+    {81, 5, 8, 1, 104}, {98, 5, 9, 8, 117}, {99, 6, 9, 9, 117}, {100, 6, 9, 9, 130},
+    {0, 0, -1, 0, 0},
+};
+
+// Shows each case's percent in turn and samples the back buffer after it.
+std::vector<Sample> CollectSamples() {
     std::vector<Sample> samples;
     RunScreen([&](CInstallerScreen& screen) {
-        for (const Case& c : cases) {
+        for (const Case& c : kCases) {
             screen.ShowProgress(c.percent);
             CSurface& buffer = screen.BackBuffer();
             Sample s;
@@ -129,11 +132,21 @@ TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
             samples.push_back(s);
         }
     });
-    ASSERT_EQ(samples.size(), std::size(cases));
+    return samples;
+}
+
+bool SameDisplay(const Sample& a, const Sample& b) {
+    return a.percent == b.percent && a.stage == b.stage && a.background == b.background &&
+           a.tens == b.tens && a.units == b.units && a.sign == b.sign && a.barRow == b.barRow;
+}
+
+TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
+    const std::vector<Sample> samples = CollectSamples();
+    ASSERT_EQ(samples.size(), std::size(kCases));
 
     int lastLoadedStage = -1;
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        const Case& c = cases[i];
+        const Case& c = kCases[i];
         const Sample& s = samples[i];
         SCOPED_TRACE("percent " + std::to_string(c.percent));
         EXPECT_EQ(s.stage, c.stage);
@@ -149,6 +162,30 @@ TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
     // The bar moves in tens: 19 shows what 10 shows, 20 shows more.
     EXPECT_EQ(samples[3].barRow, samples[2].barRow);
     EXPECT_NE(samples[4].barRow, samples[2].barRow);
+}
+
+// The disc variant with "data\\obj" packed into "data\\obj.dat" shows the
+// same pictures as the loose files.
+TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {
+    const std::vector<Sample> loose = CollectSamples();
+    CArchiveWriter archive;
+    for (const auto& picture : SetupPictures(true)) {
+        ASSERT_TRUE(archive.Add(picture.first, std::vector<uint8_t>(picture.second.begin(),
+                                                                     picture.second.end())));
+    }
+    const std::vector<uint8_t> packed = archive.Build();
+    ASSERT_FALSE(packed.empty());
+    RemoveTree(disc_ / "data\\obj");
+    ASSERT_FALSE(PathExists(disc_ / "data\\obj"));
+    ASSERT_TRUE(WriteFileBytes(disc_ / "data\\obj.dat", std::string(packed.begin(), packed.end())));
+
+    const std::vector<Sample> packedSamples = CollectSamples();
+    ASSERT_EQ(packedSamples.size(), loose.size());
+    for (std::size_t i = 0; i < loose.size(); ++i) {
+        EXPECT_TRUE(SameDisplay(packedSamples[i], loose[i])) << "percent " << loose[i].percent;
+    }
+    // And the display is a real one, not two empty ones alike.
+    EXPECT_EQ(packedSamples.back().sign, DigitColour(10));
 }
 
 }  // namespace
