@@ -142,6 +142,15 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     {
         SetupRun second;
         ASSERT_TRUE(second.Start(DefaultSetupProgram(), target_.path()));
+        bool windowShown = false;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                windowShown = windowShown || ProcessMainWindow(second.Id()) ||
+                              !ProcessDialogs(second.Id()).empty();
+                return !second.Running();
+            },
+            kStepWait));
+        EXPECT_FALSE(windowShown);
         DWORD code = 1234;
         ASSERT_TRUE(second.Wait(kStepWait, &code));
         EXPECT_EQ(code, 0u);
