@@ -23,14 +23,18 @@ bool DriveHasVolume(const char* root) {
 
 }  // namespace
 
-bool FindInstallDisc() {
+bool FindInstallDisc() { return FindDiscHolding(kDiscMarkerFile); }
+
+bool FindDiscHolding(const char* fileName) {
     for (char letter = 'c'; letter <= 'z'; ++letter) {
         char root[8];
         FormatText(root, sizeof root, "%c:\\", letter);
         if (!DriveHasVolume(root)) continue;
 
         char marker[kMaxPath];
-        FormatText(marker, sizeof marker, "%c:\\data\\data\\%s", letter, kDiscMarkerFile);
+        if (!FormatText(marker, sizeof marker, "%c:\\data\\data\\%s", letter, fileName)) {
+            return false;
+        }
         CFileFinder finder;
         if (!finder.Find(marker)) continue;
         finder.Close();

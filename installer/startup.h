@@ -16,3 +16,8 @@ void EndStartup();
 // and the root the current directory. False, and nothing changed, when no
 // drive has the disc.
 bool FindInstallDisc();
+
+// The same walk for any file of "data\data": the first drive from C: to Z:
+// with a volume and the file becomes the source, as above. Used by the
+// install sequence when it asks for a further disc.
+bool FindDiscHolding(const char* fileName);
