@@ -62,6 +62,8 @@ if [ -n "${DISPLAY:-}" ]; then
       disc=$((disc + 1))
       mv "$demo/discs/disc$disc"/* "$medium/"
       echo "demo: disc $disc is in drive M:"
+    elif [ ! -t 0 ]; then
+      sleep 1  # no terminal to read from: just wait for setup.exe
     fi
   done
   wait "$setup" || true
