@@ -1,0 +1,191 @@
+// The progress display of the setup screen, read back from the pixels of its
+// back buffer: a screen inside a small application of this test program.
+#include "installer/installer_screen.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/app/application.h"
+#include "framework/file/archive_writer.h"
+#include "installer/installer_state.h"
+#include "tests/support/scratch.h"
+#include "tests/support/setup_driver.h"
+
+namespace {
+
+// Colours of SetupPictures: stage s, digit d (10 is the percent sign).
+COLORREF StageColour(int s) { return RGB(30 * s + 20, 200 - 25 * s, 100 + s); }
+COLORREF DigitColour(int d) { return RGB(10 * d + 5, 255 - 10 * d, 128); }
+const COLORREF kFrameColour = RGB(40, 40, 40);
+const COLORREF kEmptyBarColour = RGB(0, 0, 160);
+const COLORREF kFullBarColour = RGB(250, 200, 0);
+const int kBarWidth = 130;
+
+COLORREF PixelAt(CSurface& surface, int x, int y) {
+    LONG width = 0, height = 0;
+    surface.GetSize(&width, &height);
+    const std::uint8_t* bits = surface.GetBits();
+    if (!bits || x < 0 || y < 0 || x >= width || y >= height) return CLR_INVALID;
+    // Rows are stored bottom-up.
+    const std::uint8_t* p = bits + (height - 1 - y) * surface.GetStride() + x * 3;
+    return RGB(p[2], p[1], p[0]);
+}
+
+// The bar's row of pixels, as bytes, to compare two displays.
+std::string BarRow(CSurface& surface) {
+    std::string row;
+    for (int x = 563; x < 563 + kBarWidth; ++x) {
+        const COLORREF c = PixelAt(surface, x, 560);
+        row.append(reinterpret_cast<const char*>(&c), sizeof c);
+    }
+    return row;
+}
+
+// Runs `body` with a setup screen on the application thread of a small
+// application whose message loop runs on the calling thread.
+class ScreenApp : public CApplication {
+public:
+    explicit ScreenApp(std::function<void(CInstallerScreen&)> body) : body_(std::move(body)) {}
+    ~ScreenApp() override { Stop(); }
+    void Main() override {
+        CInstallerScreen screen;
+        body_(screen);
+    }
+
+private:
+    std::function<void(CInstallerScreen&)> body_;
+};
+
+void RunScreen(std::function<void(CInstallerScreen&)> body) {
+    ScreenApp app(std::move(body));
+    app.Initialize();
+    ++MessageLoopCount;
+    RunMessageLoop();
+    --MessageLoopCount;
+}
+
+struct Sample {
+    int percent;
+    int stage;
+    COLORREF background;
+    COLORREF tens, units, sign;
+    COLORREF lastFull, firstEmpty;
+    std::string barRow;
+};
+
+class InstallerScreen : public testing::Test {
+protected:
+    void SetUp() override {
+        char cwd[MAX_PATH] = {};
+        GetCurrentDirectoryA(sizeof cwd, cwd);
+        savedCwd_ = cwd;
+        for (const auto& picture : SetupPictures(true)) {
+            ASSERT_TRUE(WriteFileBytes(disc_ / ("data\\obj\\" + picture.first), picture.second));
+        }
+        ResetInstallerState();
+        std::snprintf(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%s",
+                      disc_.path().c_str());
+        ASSERT_TRUE(SetCurrentDirectoryA(disc_.path().c_str()));
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(savedCwd_.c_str());
+        ResetInstallerState();
+    }
+
+    ScratchDir disc_;
+    std::string savedCwd_;
+};
+
+// Percent, expected stage, tens digit (-1: none), units digit, full bar columns.
+struct Case {
+    int percent, stage, tens, units, fullColumns;
+};
+const Case kCases[] = {
+    {11, 1, 1, 1, 13},  {5, 0, -1, 5, 0},   {10, 0, 1, 0, 13},  {19, 1, 1, 9, 13},
+    {20, 1, 2, 0, 26},  {26, 2, 2, 6, 26},  {41, 3, 4, 1, 52},  {61, 4, 6, 1, 78},
+    {81, 5, 8, 1, 104}, {98, 5, 9, 8, 117}, {99, 6, 9, 9, 117}, {100, 6, 9, 9, 130},
+    {0, 0, -1, 0, 0},
+};
+
+// Shows each case's percent in turn and samples the back buffer after it.
+std::vector<Sample> CollectSamples() {
+    std::vector<Sample> samples;
+    RunScreen([&](CInstallerScreen& screen) {
+        for (const Case& c : kCases) {
+            screen.ShowProgress(c.percent);
+            CSurface& buffer = screen.BackBuffer();
+            Sample s;
+            s.percent = c.percent;
+            s.stage = screen.ProgressStage();
+            s.background = PixelAt(buffer, 100, 100);
+            s.tens = PixelAt(buffer, 710, 550);
+            s.units = PixelAt(buffer, 725, 550);
+            s.sign = PixelAt(buffer, 740, 550);
+            s.lastFull = PixelAt(buffer, 563 + c.fullColumns - 1, 560);
+            s.firstEmpty = PixelAt(buffer, 563 + c.fullColumns, 560);
+            s.barRow = BarRow(buffer);
+            samples.push_back(s);
+        }
+    });
+    return samples;
+}
+
+bool SameDisplay(const Sample& a, const Sample& b) {
+    return a.percent == b.percent && a.stage == b.stage && a.background == b.background &&
+           a.tens == b.tens && a.units == b.units && a.sign == b.sign && a.barRow == b.barRow;
+}
+
+TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
+    const std::vector<Sample> samples = CollectSamples();
+    ASSERT_EQ(samples.size(), std::size(kCases));
+
+    int lastLoadedStage = -1;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const Case& c = kCases[i];
+        const Sample& s = samples[i];
+        SCOPED_TRACE("percent " + std::to_string(c.percent));
+        EXPECT_EQ(s.stage, c.stage);
+        // Stage 0 loads nothing: the last stage picture drawn stays.
+        if (c.stage > 0) lastLoadedStage = c.stage;
+        EXPECT_EQ(s.background, StageColour(lastLoadedStage));
+        EXPECT_EQ(s.tens, c.tens < 0 ? kFrameColour : DigitColour(c.tens));
+        EXPECT_EQ(s.units, DigitColour(c.units));
+        EXPECT_EQ(s.sign, DigitColour(10));
+        if (c.fullColumns > 0) EXPECT_EQ(s.lastFull, kFullBarColour);
+        if (c.fullColumns < kBarWidth) EXPECT_EQ(s.firstEmpty, kEmptyBarColour);
+    }
+    // The bar moves in tens: 19 shows what 10 shows, 20 shows more.
+    EXPECT_EQ(samples[3].barRow, samples[2].barRow);
+    EXPECT_NE(samples[4].barRow, samples[2].barRow);
+}
+
+// The disc variant with "data\\obj" packed into "data\\obj.dat" shows the
+// same pictures as the loose files.
+TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {
+    const std::vector<Sample> loose = CollectSamples();
+    CArchiveWriter archive;
+    for (const auto& picture : SetupPictures(true)) {
+        ASSERT_TRUE(archive.Add(picture.first, std::vector<uint8_t>(picture.second.begin(),
+                                                                     picture.second.end())));
+    }
+    const std::vector<uint8_t> packed = archive.Build();
+    ASSERT_FALSE(packed.empty());
+    RemoveTree(disc_ / "data\\obj");
+    ASSERT_FALSE(PathExists(disc_ / "data\\obj"));
+    ASSERT_TRUE(WriteFileBytes(disc_ / "data\\obj.dat", std::string(packed.begin(), packed.end())));
+
+    const std::vector<Sample> packedSamples = CollectSamples();
+    ASSERT_EQ(packedSamples.size(), loose.size());
+    for (std::size_t i = 0; i < loose.size(); ++i) {
+        EXPECT_TRUE(SameDisplay(packedSamples[i], loose[i])) << "percent " << loose[i].percent;
+    }
+    // And the display is a real one, not two empty ones alike.
+    EXPECT_EQ(packedSamples.back().sign, DigitColour(10));
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+#include "tests/support/setup_driver.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "tests/support/dialog_driver.h"
+#include "tests/support/registry.h"
+#include "tests/support/scratch.h"
+
+namespace setup_text {
+const char kTitle[] = "Sorvane～Kelmire～　セットアップ";
+const char kDiscCaption[] = "ディスク要求";
+const char kConfirmCaption[] = "確認";
+const char kAbortText[] = "セットアップを中断し、\n終了してもよろしいですか？";
+const char kErrorCaption[] = "エラー";
+const char kErrorText[] = "Sorvaneセットアップ中にエラーが発生しました。";
+const char kDoneCaption[] = "終了確認";
+const char kDoneText[] = "全てのセットアップ作業が終了しました。";
+
+std::string DiscPrompt(int disc) {
+    static const char* const kDigits[] = {"１", "２", "３", "４", "５", "６"};
+    if (disc < 1 || disc > 6) return std::string();
+    return std::string("ディスクの") + kDigits[disc - 1] + "枚目をドライブに挿入してください。";
+}
+
+std::string PageCaption(int page) {
+    return std::string(kTitle) + " (" + std::to_string(page) + "/4)";
+}
+}  // namespace setup_text
+
+const SetupSourceFile kSetupSourceFiles[15] = {
+    {"Sorvane.exe", 1}, {"UnInstall.exe", 1}, {"bg.dat", 1},    {"extra.dat", 1},
+    {"obj.dat", 1},     {"cg.001", 2},        {"cg.002", 3},    {"cg.003", 4},
+    {"cg.004", 5},      {"bgm.dat", 5},       {"se.dat", 5},    {"voice.dat", 5},
+    {"scr.dat", 5},     {"sc.001", 5},        {"sc.002", 6},
+};
+
+std::vector<std::string> InstalledFileNames() {
+    return {"Sorvane.exe", "UnInstall.exe", "bg.dat",    "extra.dat", "obj.dat", "cg.dat",
+            "bgm.dat",     "se.dat",        "voice.dat", "scr.dat",   "sc.dat"};
+}
+
+std::string SolidBmp(int width, int height, COLORREF colour) {
+    const int stride = (width * 3 + 3) & ~3;
+    const DWORD imageBytes = static_cast<DWORD>(stride * height);
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + imageBytes;
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = imageBytes;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    std::string row(stride, '\0');
+    for (int x = 0; x < width; ++x) {
+        row[x * 3] = static_cast<char>(GetBValue(colour));
+        row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
+        row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
+    }
+    for (int y = 0; y < height; ++y) bytes += row;
+    return bytes;
+}
+
+std::map<std::string, std::string> SetupPictures(bool fullScreen) {
+    std::map<std::string, std::string> pictures;
+    char name[32];
+    for (int stage = 0; stage < 7; ++stage) {
+        std::snprintf(name, sizeof name, "t000_%03d.bmp", stage);
+        const COLORREF colour = RGB(30 * stage + 20, 200 - 25 * stage, 100 + stage);
+        pictures[name] = fullScreen ? SolidBmp(800, 600, colour) : SolidBmp(16, 12, colour);
+    }
+    pictures["t000_007.bmp"] = SolidBmp(280, 60, RGB(40, 40, 40));   // frame
+    pictures["t000_008.bmp"] = SolidBmp(130, 16, RGB(0, 0, 160));    // empty bar
+    pictures["t000_009.bmp"] = SolidBmp(130, 16, RGB(250, 200, 0));  // full bar
+    for (int digit = 0; digit <= 10; ++digit) {
+        std::snprintf(name, sizeof name, "t001_%03d.bmp", digit);
+        pictures[name] = SolidBmp(14, 20, RGB(10 * digit + 5, 255 - 10 * digit, 128));
+    }
+    return pictures;
+}
+
+std::map<std::string, std::string> BuildSetupDiscs(
+    DiscDrives& drives, const std::string& prefix, std::size_t fileBytes,
+    const std::map<std::string, std::string>& pictures,
+    const std::map<std::string, std::string>& replacements) {
+    std::map<std::string, std::string> sources;
+    std::string discs[7];
+    for (int disc = 1; disc <= 6; ++disc) {
+        discs[disc] = drives.NewDisc(prefix + std::to_string(disc));
+        for (const auto& picture : pictures) {
+            drives.AddFile(discs[disc], "data\\obj\\" + picture.first, picture.second);
+        }
+    }
+    unsigned seed = 1;
+    for (const SetupSourceFile& file : kSetupSourceFiles) {
+        // Sizes differ a little so that a part copied twice or in the wrong
+        // order cannot give the expected joined file.
+        std::string bytes = PatternBytes(fileBytes + seed * 7, seed);
+        ++seed;
+        auto replacement = replacements.find(file.name);
+        if (replacement != replacements.end()) bytes = replacement->second;
+        drives.AddFile(discs[file.disc], std::string("data\\data\\") + file.name, bytes);
+        sources[file.name] = std::move(bytes);
+    }
+    return sources;
+}
+
+std::string DefaultSetupProgram() { return TestProgramPath("..\\..\\installer\\setup.exe"); }
+
+namespace {
+
+struct ProcessWindows {
+    DWORD processId;
+    const char* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<ProcessWindows*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && IsWindowVisible(window) &&
+        ClassNameOf(window) == search->className) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> WindowsOf(DWORD processId, const char* className) {
+    ProcessWindows search{processId, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+std::vector<HWND> ProcessDialogs(DWORD processId) { return WindowsOf(processId, "#32770"); }
+
+HWND ProcessMainWindow(DWORD processId) {
+    std::vector<HWND> windows = WindowsOf(processId, "TesselSDK_Application");
+    return windows.empty() ? nullptr : windows.front();
+}
+
+bool SetupRun::Start(const std::string& program, const std::string& workingDir) {
+    prompts_.clear();
+    return process_.Start("\"" + program + "\"", workingDir);
+}
+
+HWND SetupRun::WaitForDialog(const std::string& caption, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : ProcessDialogs(Id())) {
+                if (WindowTextOf(dialog) == caption) {
+                    found = dialog;
+                    return true;
+                }
+            }
+            return !process_.Running();
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND SetupRun::WaitForMainWindow(DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = ProcessMainWindow(Id())) != nullptr || !Running(); },
+              timeoutMs);
+    return found;
+}
+
+bool SetupRun::Answer(HWND dialog, int id, DWORD timeoutMs) {
+    if (!dialog) return false;
+    PressButton(dialog, id);
+    return WaitForWindowGone(dialog, timeoutMs);
+}
+
+bool SetupRun::CompleteWizard(const std::string& baseFolder, DWORD timeoutMs) {
+    // Forward buttons of pages 1 to 4 (see installer/setup_resources.h).
+    const int forward[] = {1001, 1001, 1016, 1001};
+    const int folderEdit = 1015;
+    for (int page = 1; page <= 4; ++page) {
+        HWND dialog = WaitForDialog(setup_text::PageCaption(page), timeoutMs);
+        if (!dialog) return false;
+        if (page == 3) {
+            SendMessageTimeoutA(GetDlgItem(dialog, folderEdit), WM_SETTEXT, 0,
+                                reinterpret_cast<LPARAM>(baseFolder.c_str()), SMTO_BLOCK,
+                                timeoutMs, nullptr);
+        }
+        if (!Answer(dialog, forward[page - 1], timeoutMs)) return false;
+    }
+    return true;
+}
+
+int SetupRun::PromptedDisc(HWND prompt) {
+    const std::string text = MessageBoxTextOf(prompt);
+    for (int n = 1; n <= 6; ++n) {
+        if (text == setup_text::DiscPrompt(n)) return n;
+    }
+    return 0;
+}
+
+HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscDrives& drives,
+                               const std::string& letters, const std::string& discPrefix,
+                               DWORD timeoutMs) {
+    if (letters.empty()) return nullptr;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs || !Running()) return nullptr;
+        HWND found = nullptr;
+        HWND prompt = nullptr;
+        WaitUntil(
+            [&] {
+                for (HWND dialog : ProcessDialogs(Id())) {
+                    const std::string text = WindowTextOf(dialog);
+                    if (text == caption) found = dialog;
+                    if (text == setup_text::kDiscCaption) prompt = dialog;
+                }
+                return found || prompt || !Running();
+            },
+            timeoutMs - elapsed);
+        if (found) return found;
+        if (!prompt) return nullptr;
+        prompts_.push_back(MessageBoxTextOf(prompt));
+        const int disc = PromptedDisc(prompt);
+        if (disc == 0) return nullptr;
+        const char letter = letters.size() >= 6 ? letters[disc - 1] : letters[0];
+        if (!drives.Insert(letter, discPrefix + std::to_string(disc))) return nullptr;
+        if (!Answer(prompt, IDRETRY, timeoutMs)) return nullptr;
+    }
+}
+
+SetupRegistrationScope::SetupRegistrationScope() { RemoveAll(); }
+SetupRegistrationScope::~SetupRegistrationScope() { RemoveAll(); }
+
+std::string SetupRegistrationScope::AppPathsKey() {
+    return "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
+}
+
+std::string SetupRegistrationScope::UninstallKey() {
+    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+}
+
+std::string SetupRegistrationScope::DesktopLink() {
+    char folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_DESKTOPDIRECTORY, FALSE)) return "";
+    return std::string(folder) + "\\Sorvane.lnk";
+}
+
+std::string SetupRegistrationScope::ProgramsFolder() {
+    char folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE)) return "";
+    return std::string(folder) + "\\VINTAL";
+}
+
+void SetupRegistrationScope::RemoveAll() {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, AppPathsKey());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallKey());
+    const std::string link = DesktopLink();
+    if (!link.empty()) DeleteFileA(link.c_str());
+    const std::string programs = ProgramsFolder();
+    if (!programs.empty()) RemoveTree(programs);
+}
