@@ -26,24 +26,13 @@
 
 #include "installer/setup_resources.h"
 #include "tests/support/dialog_driver.h"
+#include "tests/support/setup_driver.h"
 
 namespace {
 
-const char kTitle[] = "Sorvane～Kelmire～　セットアップ";
-const char kDiscCaption[] = "ディスク要求";
-const char kDoneCaption[] = "終了確認";
-const char kErrorCaption[] = "エラー";
-const char kConfirmCaption[] = "確認";
-const char* const kDiscPrompts[] = {
-    "ディスクの１枚目をドライブに挿入してください。", "ディスクの２枚目をドライブに挿入してください。",
-    "ディスクの３枚目をドライブに挿入してください。", "ディスクの４枚目をドライブに挿入してください。",
-    "ディスクの５枚目をドライブに挿入してください。", "ディスクの６枚目をドライブに挿入してください。",
-};
-const DWORD kRunLimitMs = 60 * 60 * 1000;
+using namespace setup_text;
 
-std::string PageCaption(int page) {
-    return std::string(kTitle) + " (" + std::to_string(page) + "/4)";
-}
+const DWORD kRunLimitMs = 60 * 60 * 1000;
 
 std::string Join(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
@@ -94,28 +83,6 @@ private:
     std::string discs_, medium_;
     int current_ = 0;
 };
-
-struct FindContext {
-    DWORD processId;
-    const char* className;  // null: any class but dialogs
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != context->processId || !IsWindowVisible(hwnd)) return TRUE;
-    bool dialog = ClassNameOf(hwnd) == "#32770";
-    if (context->className ? dialog : !dialog) context->found.push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> WindowsOf(DWORD processId, bool dialogs) {
-    FindContext context{processId, dialogs ? "#32770" : nullptr, {}};
-    EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
 
 std::string ControlText(HWND dialog, int id) {
     char text[MAX_PATH] = {};
@@ -200,9 +167,7 @@ void Driver::Answer(HWND dialog) {
         PressButton(dialog, IDC_READY_INSTALL);
     } else if (caption == kDiscCaption) {
         const std::string text = MessageBoxTextOf(dialog);
-        int disc = 0;
-        for (int i = 0; i < 6; ++i)
-            if (text == kDiscPrompts[i]) disc = i + 1;
+        const int disc = SetupRun::PromptedDisc(dialog);
         if (!promptShot_) Shot("5-disc-prompt", dialog);
         promptShot_ = true;
         if (disc == 0 || !changer_.Insert(disc)) {
@@ -235,8 +200,7 @@ void Driver::WatchProgress(DWORD processId) {
     if (installFolder_.empty() || totalBytes_ == 0 || progressShots_ >= 3) return;
     const std::uint64_t done = FolderBytes(installFolder_);
     if (done * 4 < totalBytes_ * std::uint64_t(progressShots_ + 1)) return;
-    for (HWND window : WindowsOf(processId, false)) {
-        if (WindowTextOf(window) != kTitle) continue;
+    if (HWND window = ProcessMainWindow(processId)) {
         char name[32];
         std::snprintf(name, sizeof name, "%d-progress-%d", 6 + progressShots_,
                       25 * (progressShots_ + 1));
@@ -271,7 +235,7 @@ bool Driver::Run(const std::string& setup) {
         // A closed dialog's handle may come back for a new one.
         for (auto it = answered_.begin(); it != answered_.end();)
             it = IsWindow(*it) ? std::next(it) : answered_.erase(it);
-        for (HWND dialog : WindowsOf(process.dwProcessId, true))
+        for (HWND dialog : ProcessDialogs(process.dwProcessId))
             if (!answered_.count(dialog)) Answer(dialog);
         WatchProgress(process.dwProcessId);
     }
