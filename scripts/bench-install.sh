@@ -6,7 +6,8 @@
 # same files from the same discs into one folder, in the same run. Both
 # times run to the end of the write-back (sync). Prints both and the ratio
 # (setup / cp; lower is better). The discs are sparse files in a temporary
-# folder of the build tree; everything written is removed at the end.
+# folder of the build tree; they and the installation are removed at the
+# end (the prefix, build/win64/bench/install-run, is kept for the next run).
 set -euo pipefail
 exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
