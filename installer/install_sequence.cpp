@@ -61,6 +61,8 @@ void CInstallerScreen::RunInstall() {
     DrawProgressBar(0, 0);
     Invalidate(nullptr);
 
+    // A window closed before the wizard began gets no wizard.
+    if (!IsRunning()) return;
     CWizardServices wizardServices;
     if (RunSetupWizard(GetModuleHandleA(nullptr), MainWindow(), InstallerState,
                        wizardServices) != WizardResult::Install) {

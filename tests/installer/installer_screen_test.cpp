@@ -164,6 +164,25 @@ TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
     EXPECT_NE(samples[4].barRow, samples[2].barRow);
 }
 
+// Stage pictures come from the disc in use: after a disc change moved
+// SourceRoot to another drive, the next stage is read from there.
+TEST_F(InstallerScreen, StagePicturesAreReadBelowTheCurrentSourceRoot) {
+    ScratchDir other;
+    const COLORREF otherColour = RGB(1, 2, 3);
+    ASSERT_TRUE(WriteFileBytes(other / "data\\obj\\t000_002.bmp", SolidBmp(800, 600, otherColour)));
+    COLORREF first = 0, second = 0;
+    RunScreen([&](CInstallerScreen& screen) {
+        screen.ShowProgress(11);
+        first = PixelAt(screen.BackBuffer(), 100, 100);
+        std::snprintf(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%s",
+                      other.path().c_str());
+        screen.ShowProgress(26);
+        second = PixelAt(screen.BackBuffer(), 100, 100);
+    });
+    EXPECT_EQ(first, StageColour(1));
+    EXPECT_EQ(second, otherColour);
+}
+
 // The disc variant with "data\\obj" packed into "data\\obj.dat" shows the
 // same pictures as the loose files.
 TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {

@@ -92,14 +92,16 @@ protected:
     }
 
     // Posts a close request to the main window and answers the
-    // confirmation with `answer`.
-    void CloseMainWindow(SetupRun& run, int answer) {
+    // confirmation with `answer`. Sets *firstStepRunning when the first
+    // step's copies had not finished as the answer was given.
+    void CloseMainWindow(SetupRun& run, int answer, bool* firstStepRunning = nullptr) {
         HWND window = ProcessMainWindow(run.Id());
         ASSERT_NE(window, nullptr);
         PostMessageA(window, WM_CLOSE, 0, 0);
         HWND confirm = run.WaitForDialog(setup_text::kConfirmCaption, kStepWait);
         ASSERT_NE(confirm, nullptr);
         EXPECT_EQ(MessageBoxTextOf(confirm), setup_text::kAbortText);
+        if (firstStepRunning) *firstStepRunning = !PathExists(installFolder_ + "\\obj.dat");
         ASSERT_TRUE(run.Answer(confirm, answer, kStepWait));
     }
 
@@ -140,6 +142,15 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     {
         SetupRun second;
         ASSERT_TRUE(second.Start(DefaultSetupProgram(), target_.path()));
+        bool windowShown = false;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                windowShown = windowShown || ProcessMainWindow(second.Id()) ||
+                              !ProcessDialogs(second.Id()).empty();
+                return !second.Running();
+            },
+            kStepWait));
+        EXPECT_FALSE(windowShown);
         DWORD code = 1234;
         ASSERT_TRUE(second.Wait(kStepWait, &code));
         EXPECT_EQ(code, 0u);
@@ -296,9 +307,13 @@ TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredNoKeepsCopying) {
 TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredYesEndsAndRegistersNothing) {
     SetupRun run;
     StartAndInstall(run, 'm');
-    CloseMainWindow(run, IDYES);
+    bool firstStepRunning = false;
+    CloseMainWindow(run, IDYES, &firstStepRunning);
     ExpectQuietEnd(run);
     EXPECT_FALSE(PathExists(installFolder_ + "\\cg.dat"));
+    // Closed while the first disc was being copied: no later file was begun.
+    RecordProperty("closed_during_first_step", firstStepRunning ? "yes" : "no");
+    if (firstStepRunning) EXPECT_FALSE(PathExists(installFolder_ + "\\obj.dat"));
 }
 
 }  // namespace
