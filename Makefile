@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps build build-win32 build-win64 build-host test test-win64 test-host bench fuzz clean
+.PHONY: all deps build build-win32 build-win64 build-host test test-win64 test-host bench fuzz demo clean
 
 all: build
 
@@ -48,6 +48,11 @@ bench: deps build/win64/build.ninja build/host-release/build.ninja
 FUZZ_SECONDS ?= 300
 fuzz: build-host
 	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS)
+
+# setup.exe installing six demo discs under Wine (scripts/demo.sh).
+# DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat.
+demo:
+	@DEMO_FULL=$(DEMO_FULL) DEMO_ARCHIVE=$(DEMO_ARCHIVE) scripts/demo.sh
 
 clean:
 	rm -rf build

@@ -36,6 +36,12 @@ done
 mkdir -p "$SETUP_DRIVES_DIR/s"
 ln -sfn "$SETUP_DRIVES_DIR/s" "$WINEPREFIX/dosdevices/s:"
 reg add 'HKLM\Software\Wine\Drives' /v s: /d hd /f /reg:64
+# Wine links the user's Desktop, Documents and the like to the host's home
+# folder: shortcuts made by a program would land there, shared by every
+# prefix on the machine. Keep them inside this prefix.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm -f "$link"; mkdir -p "$link"; fi
+done
 "$WINESERVER" -k || true
 "$WINESERVER" -w || true
 

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# demo.sh - `make demo`: setup.exe installing the demo discs under Wine.
+#
+# Installs what is missing (make deps), builds the disc generator (host) and
+# setup.exe, writes six demo discs into build/demo/discs, makes the demo
+# prefix build/demo/wineprefix with CD-ROM drives M: to R:, puts disc 1 in
+# M: and runs M:\setup.exe.
+#
+# With a display (DISPLAY set) a person clicks through; the discs go through
+# the one drive M: as on a machine with one CD-ROM drive, and this terminal
+# changes them: when setup asks for the next disc, press Enter here, then
+# Retry in the prompt. Without a display the run happens under Xvfb and
+# tools/demo_driver answers the wizard, changes the discs at the prompts,
+# saves screenshots into build/demo/screenshots (PNG) and prints what was
+# installed.
+#
+# DEMO_FULL=1: the discs at their real sizes (3979031201 bytes, sparse).
+# DEMO_ARCHIVE=1: the setup screen's pictures packed as data\obj.dat.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$PWD
+source scripts/demo-lib.sh
+
+make -s deps
+[ -f build/host/build.ninja ] || cmake --preset host >/dev/null
+[ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
+cmake --build build/host -j2 --target make_demo_discs >/dev/null
+cmake --build build/win64 -j2 --target setup demo_game demo_uninstaller demo_driver >/dev/null
+
+# The shipped PE32 setup.exe where this machine can run it; else the 64-bit
+# build of the same sources.
+windir=build/win64
+if demo_runs_32bit; then
+  [ -f build/win32/build.ninja ] || cmake --preset win32 >/dev/null
+  cmake --build build/win32 -j2 --target setup demo_game demo_uninstaller >/dev/null
+  windir=build/win32
+fi
+export DEMO_SETUP=$root/$windir/installer/setup.exe
+echo "demo: setup.exe from $windir"
+
+demo=$root/build/demo
+flags=()
+[ "${DEMO_FULL:-0}" = 1 ] && flags+=(--full)
+[ "${DEMO_ARCHIVE:-0}" = 1 ] && flags+=(--archive)
+echo "demo: writing the discs into build/demo/discs ${flags[*]:-}"
+demo_make_discs build/host/tools/make_demo_discs "$root/$windir" "$demo/discs" "${flags[@]}" |
+  sed 's/^/  /'
+demo_prefix "$demo"
+medium=$SETUP_DRIVES_DIR/m
+
+if [ -n "${DISPLAY:-}" ]; then
+  mv "$demo/discs/disc1"/* "$medium/"
+  loader=$(wine_loader_for "$DEMO_SETUP")
+  (cd "$medium" && "$loader" 'M:\setup.exe') &
+  setup=$!
+  echo "demo: setup.exe runs from drive M: (disc 1). When it asks for the next disc,"
+  echo "      press Enter here to change the disc, then Retry."
+  disc=1
+  while kill -0 "$setup" 2>/dev/null && [ $disc -lt 6 ]; do
+    if read -r -t 1 _; then
+      mv "$medium"/* "$demo/discs/disc$disc/"
+      disc=$((disc + 1))
+      mv "$demo/discs/disc$disc"/* "$medium/"
+      echo "demo: disc $disc is in drive M:"
+    elif [ ! -t 0 ]; then
+      sleep 1  # no terminal to read from: just wait for setup.exe
+    fi
+  done
+  wait "$setup" || true
+  exit 0
+fi
+
+shots=$demo/screenshots
+rm -rf "$shots"; mkdir -p "$shots"
+loader=$(wine_loader_for "$root/build/win64/tools/demo_driver.exe")
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$root/build/win64/tools/demo_driver.exe" \
+  'M:\setup.exe' "$(demo_winpath "$demo/discs")" "$(demo_winpath "$medium")" \
+  "$(demo_winpath "$shots")" | tr -d '\r' | iconv -f CP932 -t UTF-8 || status=1
+"$WINESERVER" -w || true
+for bmp in "$shots"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" -trim +repage "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "demo: screenshots in build/demo/screenshots:"
+ls "$shots" | sed 's/^/  /'
+exit $status
