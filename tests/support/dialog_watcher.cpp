@@ -80,8 +80,10 @@ void DialogWatcher::Look(HWND hwnd) {
     }
 
     SeenDialog seen{hwnd, WindowText(hwnd), MessageBoxText(hwnd), 0, 0};
-    // A message box shows its icon in static control 20.
-    if (HWND icon = GetDlgItem(hwnd, 20)) {
+    // A message box shows its icon in static control 20 (0x440 under Wine).
+    HWND icon = GetDlgItem(hwnd, 20);
+    if (icon == nullptr) icon = GetDlgItem(hwnd, 0x440);
+    if (icon != nullptr) {
         HICON shown = reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0));
         const struct { LPCSTR id; UINT style; } icons[] = {
             {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
