@@ -211,12 +211,7 @@ void CheckDestroyMidCopy(DWORD chunk, StartFn start) {
     job->holdAfterWrite = 1;  // the second chunk is in progress
     ASSERT_TRUE(start(*job, source, destination));
     ASSERT_TRUE(job->WaitUntilHeld());
-    auto destroyed = std::make_shared<std::atomic<bool>>(false);
-    std::thread([job, destroyed] {
-        delete job;
-        *destroyed = true;
-    }).detach();
-    ASSERT_TRUE(WaitUntil([&] { return destroyed->load(); }, jobtest::kBound));
+    ASSERT_TRUE(jobtest::DestroyWithinBound(job));
     EXPECT_EQ(FileSize(destination), static_cast<LONG>(2 * chunk));
     EXPECT_TRUE(NobodyHasOpen(destination));
     EXPECT_TRUE(NobodyHasOpen(source));

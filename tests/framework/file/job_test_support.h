@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -163,6 +165,24 @@ inline bool NobodyHasOpen(const std::string& path) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);
+    return true;
+}
+
+// Destroys `job` on a thread of its own, as the install sequence does from
+// the application thread. True when the destruction returned within the
+// bound; on false the thread is left behind (the test fails either way).
+template <typename Job>
+bool DestroyWithinBound(Job* job) {
+    auto destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::thread([job, destroyed] {
+        delete job;
+        *destroyed = true;
+    }).detach();
+    DWORD start = GetTickCount();
+    while (!destroyed->load()) {
+        if (GetTickCount() - start >= kBound) return false;
+        Sleep(5);
+    }
     return true;
 }
 

@@ -213,12 +213,7 @@ TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
     job->holdAfterWrite = 3;  // the second chunk of the second part
     ASSERT_TRUE(job->AppendPart(parts.paths[1].c_str()));
     ASSERT_TRUE(job->WaitUntilHeld());
-    auto destroyed = std::make_shared<std::atomic<bool>>(false);
-    std::thread([job, destroyed] {
-        delete job;
-        *destroyed = true;
-    }).detach();
-    ASSERT_TRUE(WaitUntil([&] { return destroyed->load(); }, jobtest::kBound));
+    ASSERT_TRUE(jobtest::DestroyWithinBound(job));
     EXPECT_EQ(FileSize(destination), static_cast<LONG>(kChunk + 2 + 2 * kChunk));
     EXPECT_TRUE(NobodyHasOpen(destination));
     EXPECT_TRUE(NobodyHasOpen(parts.paths[1]));
