@@ -80,7 +80,8 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
     char folder[kMaxPath] = {};
     {
         unique_hkey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) !=
+            ERROR_SUCCESS)
             return false;
         if (!ReadString(key.get(), nullptr, program) || !ReadString(key.get(), "Path", folder))
             return false;
@@ -97,11 +98,13 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION info = {};
     char commandLine[1] = {};
-    if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, folder,
-                       &startup, &info)) {
-        unique_handle process(info.hProcess);
-        unique_handle thread(info.hThread);
-    }
+    // The game gets the system's default error mode, not the installer's
+    // SEM_FAILCRITICALERRORS, which a new process would otherwise inherit.
+    if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                        nullptr, folder, &startup, &info))
+        return false;
+    unique_handle process(info.hProcess);
+    unique_handle thread(info.hThread);
     return true;
 }
 
@@ -124,7 +127,9 @@ bool CSystemServices::WriteUninstallEntry(const char* keyName, const char* unins
 
 bool CSystemServices::ReadProgramFilesDir(char* out) {
     unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_ALL_ACCESS, key.put()) !=
+    // Query access only: an account without administrator rights may read
+    // the value but not open the key for writing.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return false;
     char value[kMaxPath] = {};

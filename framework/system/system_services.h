@@ -10,8 +10,10 @@ public:
     virtual ~CSystemServices() = default;
 
     // Starts the program registered under App Paths\<programName> in its
-    // registered working folder. True when both values were read and the
-    // program file exists (the start itself is attempted, not checked).
+    // registered working folder, with the system's default error mode. True
+    // when it was started; false when a value is missing, the program file
+    // is gone or the system refused to start it (the installer then runs,
+    // so a damaged installation can be repaired).
     bool LaunchInstalledApp(const char* programName);
 
     // App Paths\<programName>: default value = `programPath`, "Path" = its

@@ -153,7 +153,11 @@ TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstaller) {
     EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
     WaitUntil([&] { return DeleteFileA(game.c_str()) != FALSE; }, 10000);
 
-    // Registered but deleted: the installer runs.
+    // Registered but deleted, or present but damaged so that it cannot
+    // start: the installer runs, so a new installation can repair it.
+    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    EXPECT_EQ(code, 11u);
+    ASSERT_TRUE(WriteFileBytes(game, "not a program"));
     ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
     EXPECT_EQ(code, 11u);
 }

@@ -2,15 +2,19 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/system/path_text.h"
 #include "framework/system/single_instance_guard.h"
+#include "tests/support/import_hook.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
 #include "tests/support/scratch.h"
@@ -117,6 +121,77 @@ TEST(Registry, WritesFailForKeyNamesThatDoNotFit) {
     EXPECT_FALSE(services.WriteUninstallEntry(name.c_str(), "C:\\u.exe", "x"));
 }
 
+// For this process, HKEY_LOCAL_MACHINE becomes a scratch key of the current
+// user in which `key` holds the given string values and grants query access
+// only, as the local machine does to an account without administrator
+// rights.
+class QueryOnlyMachineKey {
+public:
+    QueryOnlyMachineKey(const std::string& key,
+                        const std::vector<std::pair<const char*, std::string>>& values)
+        : root_("Software\\SetupTestMachine-" + std::to_string(GetCurrentProcessId())),
+          key_(root_ + "\\" + key) {
+        HKEY leaf = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &leaf, nullptr) != ERROR_SUCCESS)
+            return;
+        for (const auto& v : values)
+            RegSetValueExA(leaf, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                           static_cast<DWORD>(v.second.size() + 1));
+        // Query values, and what the test needs to undo it (delete, write DACL).
+        ok_ = SetDacl(leaf, "D:P(A;;0x50001;;;WD)");
+        RegCloseKey(leaf);
+        HKEY machine = nullptr;
+        ok_ = ok_ && RegOpenKeyExA(HKEY_CURRENT_USER, root_.c_str(), 0, KEY_ALL_ACCESS, &machine) ==
+                         ERROR_SUCCESS;
+        ok_ = ok_ && RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine) == ERROR_SUCCESS;
+        if (machine) RegCloseKey(machine);
+    }
+    ~QueryOnlyMachineKey() {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        HKEY leaf = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, WRITE_DAC, &leaf) == ERROR_SUCCESS) {
+            SetDacl(leaf, "D:(A;;KA;;;WD)");
+            RegCloseKey(leaf);
+        }
+        DeleteKeyTree(HKEY_CURRENT_USER, root_);
+    }
+
+    // True when the key is in place and really refuses more than queries.
+    bool Ready() const {
+        HKEY probe = nullptr;
+        LONG full = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.substr(root_.size() + 1).c_str(), 0,
+                                  KEY_ALL_ACCESS, &probe);
+        if (probe) RegCloseKey(probe);
+        return ok_ && full == ERROR_ACCESS_DENIED;
+    }
+
+private:
+    static bool SetDacl(HKEY key, const char* sddl) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+                                                                  nullptr))
+            return false;
+        bool ok = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+        LocalFree(sd);
+        return ok;
+    }
+
+    std::string root_;
+    std::string key_;
+    bool ok_ = false;
+};
+
+TEST(Registry, ReadProgramFilesDirNeedsOnlyQueryAccess) {
+    QueryOnlyMachineKey machine("Software\\Microsoft\\Windows\\CurrentVersion",
+                                {{"ProgramFilesDir", "D:\\Programs"}});
+    ASSERT_TRUE(machine.Ready());
+    CSystemServices services;
+    char out[kMaxPath] = "untouched";
+    EXPECT_TRUE(services.ReadProgramFilesDir(out));
+    EXPECT_STREQ(out, "D:\\Programs");
+}
+
 TEST(Registry, ReadProgramFilesDirGivesAFullFolder) {
     CSystemServices services;
     char out[kMaxPath] = "untouched";
@@ -153,20 +228,59 @@ protected:
     std::string program_;
 };
 
-TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolder) {
+// The creation flags of the last CreateProcessA this program made while the
+// spy was in place; the call itself goes on to the system.
+struct ProcessStartSpy {
+    ProcessStartSpy() { active = &hook; }
+    ~ProcessStartSpy() { active = nullptr; }
+
+    static BOOL WINAPI Create(LPCSTR application, LPSTR commandLine,
+                              LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
+                              BOOL inherit, DWORD flags, LPVOID environment, LPCSTR folder,
+                              LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info) {
+        lastFlags = flags;
+        return active->Original<decltype(&CreateProcessA)>()(application, commandLine, process,
+                                                              thread, inherit, flags,
+                                                              environment, folder, startup, info);
+    }
+
+    static inline ImportHook* active = nullptr;
+    static inline DWORD lastFlags = 0;
+    ImportHook hook{"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(&Create)};
+};
+
+TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolderWithTheDefaultErrorMode) {
     Register(true);
+    ProcessStartSpy spy;
+    ASSERT_TRUE(spy.hook.Installed());
+    ProcessStartSpy::lastFlags = 0;
     CSystemServices services;
     ASSERT_TRUE(services.LaunchInstalledApp(name_.c_str()));
+    // The installer's own error mode (critical-error boxes off) must not pass
+    // to the game.
+    EXPECT_NE(ProcessStartSpy::lastFlags & CREATE_DEFAULT_ERROR_MODE, 0u);
     // The probe writes started.txt into its working folder, the "Path" value.
     EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
     // Let the probe finish before the folder is removed.
     WaitUntil([&] { return DeleteFileA((scratch_ / "Game.exe").c_str()) != FALSE; }, 10000);
 }
 
-TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramFileIsGone) {
-    Register(true);
-    ASSERT_TRUE(DeleteFileA(program_.c_str()));
+TEST_F(LaunchInstalledApp, NeedsOnlyQueryAccessToTheRegistry) {
+    QueryOnlyMachineKey machine(key_, {{nullptr, program_}, {"Path", scratch_.path()}});
+    ASSERT_TRUE(machine.Ready());
     CSystemServices services;
+    EXPECT_TRUE(services.LaunchInstalledApp(name_.c_str()));
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
+    WaitUntil([&] { return DeleteFileA(program_.c_str()) != FALSE; }, 10000);
+}
+
+TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramCannotStartOrIsGone) {
+    Register(true);
+    CSystemServices services;
+    // A damaged program file: present, but the system refuses to start it.
+    ASSERT_TRUE(WriteFileBytes(program_, "not a program"));
+    EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+    ASSERT_TRUE(DeleteFileA(program_.c_str()));
     EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
 }
 
