@@ -15,6 +15,11 @@ const char kFinishedCaption[] = "終了確認";
 
 }  // namespace
 
+const char kRegistrationIncompleteText[] =
+    "ゲームのシステムへの登録（アプリケーションパス、アンインストール情報、\n"
+    "ショートカット）を完了できませんでした。";
+const char kRegistrationIncompleteCaption[] = "エラー";
+
 bool CRegistrationServices::WriteAppPath(const char* programName, const char* programPath) {
     return CSystemServices().WriteAppPath(programName, programPath);
 }
@@ -41,14 +46,24 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
     char uninstaller[kMaxPath];
     // The wizard keeps the folder short enough for both paths; should they
     // still not fit, nothing is registered rather than a cut-off path.
+    int failed = 1;
     if (FormInstalledFilePath(program, sizeof program, state.InstallFolder, programName) &&
         FormInstalledFilePath(uninstaller, sizeof uninstaller, state.InstallFolder,
                               FileTable[1])) {
-        services.WriteAppPath(programName, program);
-        services.WriteUninstallEntry(programName, uninstaller, kDisplayName);
-        services.CreateDesktopShortcut(program, kDesktopLinkName);
-        services.CreateProgramsShortcut(program, kGameMenuLink);
-        services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
+        // Every step runs whatever the earlier ones did.
+        failed = 0;
+        failed += !services.WriteAppPath(programName, program);
+        failed += !services.WriteUninstallEntry(programName, uninstaller, kDisplayName);
+        failed += !services.CreateDesktopShortcut(program, kDesktopLinkName);
+        failed += !services.CreateProgramsShortcut(program, kGameMenuLink);
+        failed += !services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
+    }
+    // The files are in place either way, so the end is still announced; but
+    // without its entries the next start would not find the game (and offer
+    // to install it again), so the user is told first.
+    if (failed > 0) {
+        MessageBoxA(owner, kRegistrationIncompleteText, kRegistrationIncompleteCaption,
+                    MB_OK | MB_ICONEXCLAMATION);
     }
     MessageBoxA(owner, kFinishedText, kFinishedCaption, MB_OK | MB_ICONINFORMATION);
 }

@@ -151,17 +151,15 @@ bool CSystemServices::CreateShortcut(const char* targetPath, const char* linkPat
     com_ptr<IShellLinkA> link;
     if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
                                 link.put_void())))
-        return true;
-    link->SetPath(targetPath);
-    link->SetWorkingDirectory(workDir);
+        return false;
+    if (FAILED(link->SetPath(targetPath)) || FAILED(link->SetWorkingDirectory(workDir)))
+        return false;
 
     com_ptr<IPersistFile> file;
-    if (SUCCEEDED(link->QueryInterface(kIidPersistFile, file.put_void()))) {
-        WCHAR wide[kMaxPath];
-        if (MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, kMaxPath) > 0)
-            file->Save(wide, TRUE);
-    }
-    return true;
+    if (FAILED(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
+    WCHAR wide[kMaxPath];
+    return MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, kMaxPath) > 0 &&
+           SUCCEEDED(file->Save(wide, TRUE));
 }
 
 bool CSystemServices::CreateDesktopShortcut(const char* targetPath, const char* linkName) {
@@ -180,8 +178,7 @@ bool CSystemServices::CreateDesktopShortcut(const char* targetPath, const char* 
     }
     char link[kMaxPath];
     if (!FormatText(link, sizeof link, "%s\\%s.lnk", desktop, linkName)) return false;
-    CreateShortcut(targetPath, link);
-    return true;
+    return CreateShortcut(targetPath, link);
 }
 
 bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char* relativeLink) {
@@ -193,8 +190,7 @@ bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char*
     char dir[kMaxPath] = {};
     char name[kMaxPath] = {};
     if (SplitPath(dir, name, link)) CreateDirectoryTree(dir);
-    CreateShortcut(targetPath, link);
-    return false;
+    return CreateShortcut(targetPath, link);
 }
 
 bool CSystemServices::BrowseForFolder(const char* title, char* out) {

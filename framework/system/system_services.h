@@ -29,16 +29,16 @@ public:
     bool ReadProgramFilesDir(char* out);
 
     // Writes a shell link to `targetPath` at `linkPath`, working folder = the
-    // target's folder, creating the link's folders. Failures are swallowed:
-    // always true.
+    // target's folder, creating the link's folders. True when the link file
+    // was saved.
     bool CreateShortcut(const char* targetPath, const char* linkPath);
 
     // "<Desktop>\<linkName>.lnk". False when the desktop folder cannot be
-    // read or the link path would not fit.
+    // read, the link path would not fit or the link was not saved.
     bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
 
     // "<Programs>\<relativeLink>.lnk"; `relativeLink` may name sub-folders,
-    // which are created. Always false: callers ignore the result.
+    // which are created. True when the link was saved.
     bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
 
     // Shows the shell folder picker. True with the chosen folder in `out`

@@ -182,12 +182,25 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     }
 }
 
+enum class Outcome { Registered, Incomplete };
+
 // Runs the registration on a thread of its own with a main window as the
-// owner, checks the completion message and dismisses it.
+// owner, checks the message of an incomplete registration when one is
+// expected (and, as the completion message must come next, that none came
+// otherwise), then the completion message, and dismisses them.
 void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& services,
+                        Outcome outcome = Outcome::Registered,
                         const std::function<void()>& whileMessageShows = [] {}) {
     PumpedWindow owner;
     TestThread thread([&] { RegisterInstallation(owner.hwnd(), game.state, services); });
+    if (outcome == Outcome::Incomplete) {
+        HWND error = WaitForDialog(thread.Id(), kRegistrationIncompleteCaption, kWait);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(MessageBoxTextOf(error), kRegistrationIncompleteText);
+        EXPECT_EQ(MessageBoxIconOf(error), static_cast<UINT>(MB_ICONEXCLAMATION));
+        EXPECT_EQ(GetWindow(error, GW_OWNER), owner.hwnd());
+        PressButton(error, IDOK);
+    }
     HWND box = WaitForDialog(thread.Id(), "終了確認", kWait);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxTextOf(box), "全てのセットアップ作業が終了しました。");
@@ -207,7 +220,7 @@ TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
     // "表示": the second byte of 表 is a backslash, a classic Shift-JIS trap.
     InstalledGame game(scratch, "\x95\x5C\x8E\xA6");
     CRegistrationServices services;
-    RegisterAndDismiss(game, services, [&] { ExpectRegistered(game); });
+    RegisterAndDismiss(game, services, Outcome::Registered, [&] { ExpectRegistered(game); });
 }
 
 // Forwards to the system, records the calls, and fails one chosen step
@@ -242,15 +255,16 @@ private:
     int failingStep_;
 };
 
-TEST(Registration, AFailedStepStopsNothingAndChangesNoMessage) {
-    // Step 1 is the App Paths write; 0 fails nothing.
-    for (int failing : {0, 1, 2}) {
+TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
+    // Step 1 is the App Paths write, 5 the uninstaller's Start-menu link; 0
+    // fails nothing.
+    for (int failing : {0, 1, 2, 3, 4, 5}) {
         SCOPED_TRACE(failing);
         RegistrationSandbox sandbox;
         ScratchDir scratch;
         InstalledGame game(scratch, "Games");
         RecordingServices services(failing);
-        RegisterAndDismiss(game, services);
+        RegisterAndDismiss(game, services, failing == 0 ? Outcome::Registered : Outcome::Incomplete);
         const std::vector<std::string> expected = {
             "app path Sorvane.exe " + game.program,
             "uninstall Sorvane.exe " + game.uninstaller + " Sorvane",
@@ -262,7 +276,7 @@ TEST(Registration, AFailedStepStopsNothingAndChangesNoMessage) {
         if (failing == 2) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
             EXPECT_TRUE(ReadLink(DesktopFolder() + "\\Sorvane.lnk").loaded);
-        } else {
+        } else if (failing <= 1) {
             ExpectRegistered(game, failing != 1);
         }
     }

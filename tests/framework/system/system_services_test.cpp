@@ -306,6 +306,12 @@ TEST(Shortcuts, CreateShortcutMakesTheFoldersAndALinkTheShellReadsBack) {
     ASSERT_TRUE(info.loaded);
     EXPECT_STRCASEEQ(info.target.c_str(), target.c_str());
     EXPECT_STRCASEEQ(info.workingDir.c_str(), (scratch / "Game").c_str());
+
+    // A link that cannot be saved (its folder would have to be a file) is
+    // reported.
+    std::string blocked = scratch / "Game\\Sorvane.exe\\Sorvane.lnk";
+    EXPECT_FALSE(services.CreateShortcut(target.c_str(), blocked.c_str()));
+    EXPECT_FALSE(PathExists(blocked));
 }
 
 TEST(Shortcuts, DesktopShortcutLandsOnTheDesktopFolder) {
@@ -342,7 +348,7 @@ TEST(Shortcuts, DesktopValueLongerThanTheBufferIsRejected) {
     RegCloseKey(key);
 }
 
-TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsFalse) {
+TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsTheSave) {
     char programs[MAX_PATH] = {};
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
     ScratchDir scratch;
@@ -351,7 +357,7 @@ TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsFalse) {
     std::string vendor = "SetupTestVendor-" + std::to_string(GetCurrentProcessId());
 
     CSystemServices services;
-    EXPECT_FALSE(services.CreateProgramsShortcut(target.c_str(), (vendor + "\\Sorvane\\Remove").c_str()));
+    EXPECT_TRUE(services.CreateProgramsShortcut(target.c_str(), (vendor + "\\Sorvane\\Remove").c_str()));
     std::string link = std::string(programs) + "\\" + vendor + "\\Sorvane\\Remove.lnk";
     EXPECT_TRUE(PathExists(link));
     EXPECT_STRCASEEQ(LoadLink(link).workingDir.c_str(), scratch.path().c_str());
