@@ -58,10 +58,12 @@ bool CreateKey(const char* format, const char* name, unique_hkey& key) {
                            KEY_ALL_ACCESS, nullptr, key.put(), &disposition) == ERROR_SUCCESS;
 }
 
-// COM for the calling thread, for the lifetime of the object.
+// A single-threaded COM apartment for the calling thread, for the lifetime
+// of the object. A thread that already has one keeps it (the counts stay
+// balanced); one in a multi-threaded apartment is refused and left as it was.
 class ComScope {
 public:
-    ComScope() : hr_(CoInitialize(nullptr)) {}
+    ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComScope() {
         if (SUCCEEDED(hr_)) CoUninitialize();
     }
@@ -194,6 +196,9 @@ bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char*
 }
 
 bool CSystemServices::BrowseForFolder(const char* title, char* out) {
+    // The shell's picker works on COM objects of the calling thread (the
+    // application thread, which has no apartment of its own).
+    ComScope com;
     BROWSEINFOA info = {};
     info.lpszTitle = title;
     PIDLIST_ABSOLUTE items = SHBrowseForFolderA(&info);

@@ -14,6 +14,7 @@
 
 #include "framework/system/path_text.h"
 #include "framework/system/single_instance_guard.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/import_hook.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
@@ -362,6 +363,80 @@ TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsTheSave) {
     EXPECT_TRUE(PathExists(link));
     EXPECT_STRCASEEQ(LoadLink(link).workingDir.c_str(), scratch.path().c_str());
     RemoveTree(std::string(programs) + "\\" + vendor);
+}
+
+// The calling thread's COM apartment, probed with an initialisation that is
+// undone at once.
+enum class Apartment { None, SingleThreaded, MultiThreaded };
+
+Apartment CurrentApartment() {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (hr == RPC_E_CHANGED_MODE) return Apartment::SingleThreaded;
+    CoUninitialize();
+    return hr == S_OK ? Apartment::None : Apartment::MultiThreaded;
+}
+
+// Notes the apartment the program calls the shell's folder picker in, then
+// shows the real picker.
+struct PickerSpy {
+    PickerSpy() { active = &hook; }
+    ~PickerSpy() { active = nullptr; }
+
+    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOA info) {
+        apartment = CurrentApartment();
+        return active->Original<decltype(&SHBrowseForFolderA)>()(info);
+    }
+
+    static inline ImportHook* active = nullptr;
+    static inline Apartment apartment = Apartment::None;
+    ImportHook hook{"shell32.dll", "SHBrowseForFolderA", reinterpret_cast<void*>(&Browse)};
+};
+
+TEST(FolderPicker, ShowsItsTitleInAnApartmentAndReportsCancel) {
+    const std::string title = "フォルダを選択してください";
+    PickerSpy spy;
+    ASSERT_TRUE(spy.hook.Installed());
+    // A thread without COM gets an apartment for the picker and none after;
+    // one that already has a multi-threaded apartment keeps it.
+    const struct {
+        Apartment before;
+        Apartment during;
+    } cases[] = {
+        {Apartment::None, Apartment::SingleThreaded},
+        {Apartment::MultiThreaded, Apartment::MultiThreaded},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.before));
+        PickerSpy::apartment = Apartment::None;
+        bool chosen = true;
+        std::string out = "untouched";
+        Apartment after = Apartment::None;
+        TestThread thread([&] {
+            if (c.before == Apartment::MultiThreaded) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            char folder[kMaxPath] = "untouched";
+            chosen = CSystemServices().BrowseForFolder(title.c_str(), folder);
+            out = folder;
+            after = CurrentApartment();
+            if (c.before == Apartment::MultiThreaded) CoUninitialize();
+        });
+        HWND picker = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                std::vector<HWND> dialogs = ThreadDialogs(thread.Id());
+                picker = dialogs.empty() ? nullptr : dialogs.front();
+                return picker != nullptr;
+            },
+            10000));
+        bool titleShown = false;
+        for (HWND control : DialogControls(picker)) titleShown |= WindowTextOf(control) == title;
+        EXPECT_TRUE(titleShown);
+        PressButton(picker, IDCANCEL);
+        ASSERT_TRUE(thread.Join(10000));
+        EXPECT_FALSE(chosen);
+        EXPECT_EQ(out, "untouched");
+        EXPECT_EQ(PickerSpy::apartment, c.during);
+        EXPECT_EQ(after, c.before);
+    }
 }
 
 TEST(SingleInstanceGuard, MutexNameUsesForwardSlashesAndKeepsDoubleByteCharacters) {
