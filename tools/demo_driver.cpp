@@ -123,6 +123,9 @@ public:
     // Runs setup.exe to its end; true when the completion message came.
     bool Run(const std::string& setup);
     const std::string& InstallFolder() const { return installFolder_; }
+    // The registry view setup.exe wrote: a 32-bit setup.exe on 64-bit
+    // Windows writes the 32-bit view (Uninstall lies below Wow6432Node).
+    REGSAM RegistryView() const { return registryView_; }
     void Eject() { changer_.Eject(); }
 
 private:
@@ -133,6 +136,7 @@ private:
     DiscChanger changer_;
     std::string shots_;
     bool quiet_;
+    REGSAM registryView_ = KEY_WOW64_64KEY;
     std::uint64_t totalBytes_;
     std::string installFolder_;
     std::set<HWND> answered_;
@@ -225,6 +229,8 @@ bool Driver::Run(const std::string& setup) {
         return false;
     }
     CloseHandle(process.hThread);
+    BOOL wow64 = FALSE;
+    if (IsWow64Process(process.hProcess, &wow64) && wow64) registryView_ = KEY_WOW64_32KEY;
     const DWORD start = GetTickCount();
     while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
         if (GetTickCount() - start > kRunLimitMs) {
@@ -246,9 +252,9 @@ bool Driver::Run(const std::string& setup) {
     return completed_ && !failed_ && code == 0;
 }
 
-void PrintValue(HKEY root, const std::string& key, const char* value) {
+void PrintValue(HKEY root, REGSAM view, const std::string& key, const char* value) {
     HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) {
         std::printf("  HKLM\\%s: missing\n", key.c_str());
         return;
     }
@@ -267,7 +273,7 @@ void PrintShortcut(const std::string& path) {
                 GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "missing" : "present");
 }
 
-void PrintInstalled(const std::string& folder) {
+void PrintInstalled(const std::string& folder, REGSAM view) {
     std::printf("\nInstalled into %s:\n", folder.c_str());
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &found);
@@ -282,10 +288,10 @@ void PrintInstalled(const std::string& folder) {
     std::printf("Registry:\n");
     const std::string appPath = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
     const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
-    PrintValue(HKEY_LOCAL_MACHINE, appPath, nullptr);
-    PrintValue(HKEY_LOCAL_MACHINE, appPath, "Path");
-    PrintValue(HKEY_LOCAL_MACHINE, uninstall, "DisplayName");
-    PrintValue(HKEY_LOCAL_MACHINE, uninstall, "UninstallString");
+    PrintValue(HKEY_LOCAL_MACHINE, view, appPath, nullptr);
+    PrintValue(HKEY_LOCAL_MACHINE, view, appPath, "Path");
+    PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, "DisplayName");
+    PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, "UninstallString");
     std::printf("Shortcuts:\n");
     char desktop[MAX_PATH] = {}, programs[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
@@ -306,7 +312,7 @@ int main(int argc, char** argv) {
     Driver driver(argv[2], argv[3], argv[4], quiet);
     const bool completed = driver.Run(argv[1]);
     driver.Eject();
-    if (!driver.InstallFolder().empty() && !quiet) PrintInstalled(driver.InstallFolder());
+    if (!driver.InstallFolder().empty() && !quiet) PrintInstalled(driver.InstallFolder(), driver.RegistryView());
     std::printf("%s\n", completed ? "Setup completed." : "Setup did not complete.");
     std::fflush(stdout);
     return completed ? 0 : 1;
