@@ -5,6 +5,8 @@
 // its root the current directory, and starts the installed game when it is
 // registered and present. True when the installer is to run; false when the
 // process is to end at once (another installer runs, or the game started).
+// A game that the system refuses to start counts as not installed, so a
+// new installation can repair it.
 // The instance guard stays held until EndStartup.
 bool RunStartupChecks();
 
