@@ -53,8 +53,12 @@ bool ClipBlitRects(BlitRect& dest, BlitRect& source, const BlitRect& clip, std::
     if (s.right - s.left < 1 || s.bottom - s.top < 1 || d.right - d.left < 1 || d.bottom - d.top < 1)
         return false;
     if (!scaled) {
+        // The members run the source's rows from the destination's first
+        // row in memory; stores are bottom-up, so rows cut from the source
+        // leave a gap at the top of the destination rectangle, whichever
+        // edge of the source they came from. Columns start at the left.
         d.right = std::min(d.right, d.left + (s.right - s.left));
-        d.bottom = std::min(d.bottom, d.top + (s.bottom - s.top));
+        d.top = std::max(d.top, d.bottom - (s.bottom - s.top));
     }
     dest = Narrow(d);
     source = Narrow(s);

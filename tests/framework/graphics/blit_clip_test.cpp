@@ -27,8 +27,16 @@ TEST(BlitClip, ClipsBothRectanglesOneForOne) {
          {50, 0, 200, 100}, {50, 0, 100, 50}},
         {"source partly left of its surface", {100, 100, 125, 110}, {-5, 0, 20, 10}, screen, 20, 10, false, true,
          {100, 100, 120, 110}, {0, 0, 20, 10}},
-        {"source partly below its surface keeps its top row at the top", {10, 10, 30, 30}, {0, 5, 20, 25}, screen,
-         20, 10, false, true, {10, 10, 30, 15}, {0, 5, 20, 10}},
+        // Unscaled, the rows left after cutting the source start at the
+        // destination's first row in memory, its bottom row on the screen.
+        {"source partly below its surface lands at the bottom", {10, 10, 30, 30}, {0, 5, 20, 25}, screen, 20, 10,
+         false, true, {10, 25, 30, 30}, {0, 5, 20, 10}},
+        {"source partly above its surface lands at the bottom", {10, 10, 30, 30}, {0, -5, 20, 15}, screen, 20, 10,
+         false, true, {10, 20, 30, 30}, {0, 0, 20, 10}},
+        {"source over both ends of its surface", {10, 10, 30, 30}, {0, -5, 20, 15}, screen, 20, 6, false, true,
+         {10, 24, 30, 30}, {0, 0, 20, 6}},
+        {"cut by the clip at the bottom and by the source at the top", {10, 590, 30, 610}, {0, -5, 20, 15}, screen,
+         20, 10, false, true, {10, 595, 30, 600}, {0, 0, 20, 5}},
         {"clip not overlapping", {0, 0, 10, 10}, {0, 0, 10, 10}, {20, 20, 30, 30}, 10, 10, false, false, {}, {}},
         {"clip larger than the destination is cut to it", {790, 590, 830, 630}, {0, 0, 40, 40},
          {-100, -100, 5000, 5000}, 40, 40, false, true, {790, 590, 800, 600}, {0, 0, 10, 10}},
