@@ -47,6 +47,7 @@ wine_reg() {
       printf '%s\n' "$out"
       return 0
     fi
+    [ "$attempt" = 4 ] && break
     echo "wine-prefix: wine reg $1 failed ($step), trying again" >&2
     settle
     sleep "$attempt"
