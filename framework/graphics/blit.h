@@ -63,8 +63,9 @@ std::int32_t BlitStride(std::int32_t stride, int depth);
 std::int32_t BlitMaskStride(std::int32_t width, int depth);
 
 // The SIMD steps are chosen once at start, where the processor has SSE2.
-// For tests: false makes the 8-byte steps take the scalar reference, true
-// (the default) gives back the start's choice. Returns the previous setting.
+// For tests and benchmarks only: false makes the 8-byte steps take the
+// scalar reference, true (the default) gives back the start's choice.
+// Returns the previous setting.
 bool SetBlitSimdEnabled(bool enabled);
 // Whether the start chose the SIMD steps.
 bool BlitSimdAvailable();
