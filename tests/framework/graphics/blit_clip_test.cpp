@@ -37,6 +37,8 @@ TEST(BlitClip, ClipsBothRectanglesOneForOne) {
          {10, 24, 30, 30}, {0, 0, 20, 6}},
         {"cut by the clip at the bottom and by the source at the top", {10, 590, 30, 610}, {0, -5, 20, 15}, screen,
          20, 10, false, true, {10, 595, 30, 600}, {0, 0, 20, 5}},
+        {"unscaled with a larger source: its bottom-left part", {0, 0, 10, 10}, {0, 0, 20, 20}, screen, 20, 20,
+         false, true, {0, 0, 10, 10}, {0, 10, 10, 20}},
         {"clip not overlapping", {0, 0, 10, 10}, {0, 0, 10, 10}, {20, 20, 30, 30}, 10, 10, false, false, {}, {}},
         {"clip larger than the destination is cut to it", {790, 590, 830, 630}, {0, 0, 40, 40},
          {-100, -100, 5000, 5000}, 40, 40, false, true, {790, 590, 800, 600}, {0, 0, 10, 10}},
