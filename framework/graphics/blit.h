@@ -9,13 +9,13 @@
 // op opacity 0..255, a mask byte; floor is an arithmetic shift by 8):
 //   copy                 s
 //   keyed copy           s, the pixel is left alone when it matches the key
-// A pixel matches the key 0x00BBGGRR when its three colour bytes, blue,
-// green, red in memory, equal the key's; the fourth byte of a 32-bit pixel
-// is not compared. This holds for every keyed member of 24 and 32 bits.
 //   opacity blend        d + floor((s - d) * op / 256)
 //   alpha blend          d + trunc((s - d) * a / 256) unscaled,
 //                        d + floor((s - d) * a / 256) scaled
 //   alpha-opacity blend  d + floor((s - d) * e / 256), e = max(0, a - (255 - op))
+// A pixel matches the key 0x00BBGGRR when its three colour bytes, blue,
+// green, red in memory, equal the key's; the fourth byte of a 32-bit pixel
+// is not compared. This holds for every keyed member of 24 and 32 bits.
 // The unscaled opacity, alpha and alpha-opacity members of 24 and 32 bits
 // work in 8-byte steps where the processor has MMX and both rectangles are
 // at least 3 pixels wide: each step gives d + floor((s - d) * w / 256) in
