@@ -1,7 +1,5 @@
 #include "framework/app/timer.h"
 
-#include <mutex>
-
 int TimerUsers = 0;
 
 namespace {
@@ -10,8 +8,23 @@ const TimerSystemCalls kSystemTimer = {&timeGetDevCaps, &timeBeginPeriod, &timeE
                                        &timeGetTime};
 const TimerSystemCalls* g_calls = &kSystemTimer;
 
-// Constant-initialised, so usable by static timers in any order.
-std::mutex g_usersMutex;
+// The lock of TimerUsers. Static timers of other files (ProcessTimer among
+// them) Begin before the dynamic initialisers of this file run and End after
+// its destructors, so the lock must be usable without any of them: a plain
+// word, zero from the start, set by an interlocked exchange and never
+// destroyed. The lock is only ever held for the few calls of Begin or End.
+volatile LONG g_usersLock = 0;
+
+class UsersLockScope {
+public:
+    UsersLockScope() {
+        while (InterlockedCompareExchange(&g_usersLock, 1, 0) != 0) Sleep(1);
+    }
+    ~UsersLockScope() { InterlockedExchange(&g_usersLock, 0); }
+    UsersLockScope(const UsersLockScope&) = delete;
+    UsersLockScope& operator=(const UsersLockScope&) = delete;
+};
+
 // The period given to timeBeginPeriod when the count last rose from 0.
 UINT g_raisedPeriod = 0;
 
@@ -29,7 +42,7 @@ CTimer::CTimer() {
 CTimer::~CTimer() { End(); }
 
 void CTimer::Begin() {
-    std::lock_guard<std::mutex> hold(g_usersMutex);
+    UsersLockScope hold;
     if (TimerUsers == 0) {
         g_calls->getDevCaps(&caps_, sizeof(caps_));
         g_raisedPeriod = caps_.wPeriodMin;
@@ -39,7 +52,7 @@ void CTimer::Begin() {
 }
 
 void CTimer::End() {
-    std::lock_guard<std::mutex> hold(g_usersMutex);
+    UsersLockScope hold;
     if (TimerUsers <= 0) return;  // an End without its Begin
     if (--TimerUsers == 0) g_calls->endPeriod(g_raisedPeriod);
 }

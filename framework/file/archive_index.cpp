@@ -54,22 +54,52 @@ bool ArchiveNameForm(char* out, std::size_t cap, const char* name, bool slash,
     return true;
 }
 
+bool ArchiveNameByteForm(char* out, std::size_t cap, const char* name, bool slash) {
+    const char from = slash ? '\\' : '/';
+    const char to = slash ? '/' : '\\';
+    const std::size_t length = std::strlen(name);
+    if (length >= cap) {
+        if (cap != 0) out[0] = '\0';
+        return false;
+    }
+    for (std::size_t i = 0; i <= length; ++i) out[i] = name[i] == from ? to : name[i];
+    return true;
+}
+
 bool FindArchiveEntry(CFileImpl& archive, const char* name, const LeadByteTable& lead,
                       ArchiveEntry* entry) {
     // A name longer than a record's field could never be matched anyway.
-    char backslashForm[kArchiveNameSize + 1];
-    char slashForm[kArchiveNameSize + 1];
-    if (!ArchiveNameForm(backslashForm, sizeof backslashForm, name, false, lead) ||
-        !ArchiveNameForm(slashForm, sizeof slashForm, name, true, lead))
+    // Archive tools have always swapped separators byte by byte, turning the
+    // 5C inside a character such as ソ (83 5C) as well: those forms come
+    // first. The forms that keep every character whole find entries stored
+    // by tools that read characters, when no byte form is in the index.
+    constexpr std::size_t kByteForms = 3, kForms = 5;
+    char forms[kForms][kArchiveNameSize + 1];
+    if (std::strlen(name) > kArchiveNameSize || !ArchiveNameByteForm(forms[0], sizeof forms[0], name, false) ||
+        !ArchiveNameByteForm(forms[1], sizeof forms[1], name, true) ||
+        !ArchiveNameForm(forms[3], sizeof forms[3], name, false, lead) ||
+        !ArchiveNameForm(forms[4], sizeof forms[4], name, true, lead))
         return false;
+    std::memcpy(forms[2], name, std::strlen(name) + 1);
     if (!archive.Seek(0, CFileImpl::kFromStart)) return false;
+
+    bool haveCharacterMatch = false;
+    ArchiveEntry characterMatch{};
     uint8_t record[kArchiveRecordSize];
     while (archive.Read(record, 1, sizeof record) == sizeof record) {
-        if (!ParseArchiveRecord(record, entry)) return false;
-        if (ArchiveNameEquals(*entry, backslashForm) || ArchiveNameEquals(*entry, slashForm))
-            return true;
+        if (!ParseArchiveRecord(record, entry)) break;
+        for (std::size_t f = 0; f < kForms; ++f) {
+            if (!ArchiveNameEquals(*entry, forms[f])) continue;
+            if (f < kByteForms) return true;
+            if (!haveCharacterMatch) {
+                characterMatch = *entry;
+                haveCharacterMatch = true;
+            }
+            break;
+        }
     }
-    return false;
+    if (haveCharacterMatch) *entry = characterMatch;
+    return haveCharacterMatch;
 }
 
 bool ReadArchiveEntry(CFileImpl& archive, const ArchiveEntry& entry, std::vector<uint8_t>* data) {

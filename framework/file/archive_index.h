@@ -25,8 +25,8 @@
 // larger than the stream can produce (9 bytes per stream byte); every byte
 // must really be read. Names are compared byte for byte: letter case
 // matters, and '\' and '/' are told apart only as separators (the lookup
-// tries both forms). A stream that ends before the decoded size leaves the
-// rest of the contents zero.
+// tries several forms, FindArchiveEntry). A stream that ends before the
+// decoded size leaves the rest of the contents zero.
 #pragma once
 
 #include <cstdint>
@@ -60,8 +60,16 @@ bool ArchiveNameEquals(const ArchiveEntry& entry, const char* name);
 // False when it would not fit in `cap` bytes.
 bool ArchiveNameForm(char* out, std::size_t cap, const char* name, bool slash, const LeadByteTable& lead);
 
-// Walks the index of `archive` from offset 0 for `name` in either separator
-// form. False when it is not there (terminator or end of file first).
+// `name` with every byte 0x5C turned into '/' (slash true) or every '/'
+// into '\', second bytes of double-byte characters included, as tools that
+// swap bytes store names. False when it would not fit in `cap` bytes.
+bool ArchiveNameByteForm(char* out, std::size_t cap, const char* name, bool slash);
+
+// Walks the index of `archive` from offset 0 for `name`. The first record
+// equal to one of the byte forms (every separator byte '\', every one '/',
+// the name as given) is the entry; only when none is, the first record equal
+// to one of the character forms (ArchiveNameForm) is. False when neither is
+// there before the terminator or the end of the file.
 bool FindArchiveEntry(CFileImpl& archive, const char* name, const LeadByteTable& lead,
                       ArchiveEntry* entry);
 

@@ -127,6 +127,10 @@ std::size_t LzssDecode(const uint8_t* input, std::size_t inputSize, uint8_t* out
             break;
         }
     }
+    // The whole-group path copies 18 bytes per reference and lets the items
+    // after it write over the surplus; a stream that ends early leaves up to
+    // 15 of those bytes after its last item.
+    std::memset(c.out + c.op, 0, c.cap - c.op);
     return c.op;
 }
 

@@ -39,7 +39,8 @@ class CLzssDecoder {
 public:
     // Decodes `input` (`inputSize` bytes) into `output`, which holds
     // `outputCapacity` bytes. Stops at the end of the input or when the
-    // output is full. Returns the number of bytes written to `output`.
+    // output is full. Returns the number of bytes decoded; the rest of
+    // `output`, up to its capacity, is set to zero.
     std::size_t Decode(const uint8_t* input, std::size_t inputSize, uint8_t* output,
                        std::size_t outputCapacity);
 };

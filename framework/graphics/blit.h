@@ -13,6 +13,9 @@
 //   alpha blend          d + trunc((s - d) * a / 256) unscaled,
 //                        d + floor((s - d) * a / 256) scaled
 //   alpha-opacity blend  d + floor((s - d) * e / 256), e = max(0, a - (255 - op))
+// A pixel matches the key 0x00BBGGRR when its three colour bytes, blue,
+// green, red in memory, equal the key's; the fourth byte of a 32-bit pixel
+// is not compared. This holds for every keyed member of 24 and 32 bits.
 // The unscaled opacity, alpha and alpha-opacity members of 24 and 32 bits
 // work in 8-byte steps where the processor has MMX and both rectangles are
 // at least 3 pixels wide: each step gives d + floor((s - d) * w / 256) in
@@ -59,7 +62,10 @@ std::int32_t BlitStride(std::int32_t stride, int depth);
 // Bytes per mask row for a source of the given width and depth.
 std::int32_t BlitMaskStride(std::int32_t width, int depth);
 
-// Whether the 8-byte steps may use SSE2 (when the processor has it). On by
-// default; the scalar steps are the reference. Returns the previous setting.
+// The SIMD steps are chosen once at start, where the processor has SSE2.
+// For tests and benchmarks only: false makes the 8-byte steps take the
+// scalar reference, true (the default) gives back the start's choice.
+// Returns the previous setting.
 bool SetBlitSimdEnabled(bool enabled);
+// Whether the start chose the SIMD steps.
 bool BlitSimdAvailable();

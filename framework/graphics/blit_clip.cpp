@@ -53,8 +53,17 @@ bool ClipBlitRects(BlitRect& dest, BlitRect& source, const BlitRect& clip, std::
     if (s.right - s.left < 1 || s.bottom - s.top < 1 || d.right - d.left < 1 || d.bottom - d.top < 1)
         return false;
     if (!scaled) {
-        d.right = std::min(d.right, d.left + (s.right - s.left));
-        d.bottom = std::min(d.bottom, d.top + (s.bottom - s.top));
+        // The members run the source's rows from the destination's first
+        // row in memory; stores are bottom-up, so rows cut from the source
+        // leave a gap at the top of the destination rectangle, whichever
+        // edge of the source they came from. Columns start at the left. Both
+        // rectangles get the smaller extent, so neither is overrun.
+        const std::int64_t width = std::min(s.right - s.left, d.right - d.left);
+        const std::int64_t height = std::min(s.bottom - s.top, d.bottom - d.top);
+        d.right = d.left + width;
+        s.right = s.left + width;
+        d.top = d.bottom - height;
+        s.top = s.bottom - height;
     }
     dest = Narrow(d);
     source = Narrow(s);

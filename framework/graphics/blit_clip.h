@@ -20,8 +20,9 @@ BlitRect FlipRectRows(const BlitRect& rect, std::int32_t height);
 // (0, 0, destWidth, destHeight); every destination edge it moves moves the
 // matching source edge by the same number of pixels; the source rectangle is
 // then cut to the source (0, 0, sourceWidth, sourceHeight). For an unscaled
-// blit the destination rectangle is then cut to the source rectangle's
-// extent, so the source's first row and column land on the destination's.
+// blit both rectangles are then cut to the smaller width and height,
+// keeping their left column and their bottom row: the source's last visible
+// row lands on the destination rectangle's bottom row.
 // False when nothing is left to draw; the rectangles are then unspecified.
 bool ClipBlitRects(BlitRect& dest, BlitRect& source, const BlitRect& clip, std::int32_t destWidth,
                    std::int32_t destHeight, std::int32_t sourceWidth, std::int32_t sourceHeight,

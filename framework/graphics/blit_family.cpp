@@ -15,6 +15,31 @@ using namespace blit_detail;
 
 namespace {
 
+// The 8-byte steps, chosen once at start as SDL chooses its blitters:
+// whether rows take them at all (the processor has MMX) and which routine
+// does them. Until the choice is made (a blit from a static initialiser of
+// another file) the scalar reference stands.
+struct StepChoice {
+    bool wide = false;
+    BlendStepsFn steps = &BlendStepsScalar;
+};
+
+StepChoice ChooseSteps() {
+    const CpuFeaturesData& cpu = CpuFeatures();
+    StepChoice choice;
+    choice.wide = cpu.mmx;
+#if defined(__SSE2__)
+    if (cpu.sse2) choice.steps = &BlendStepsSse2;
+#endif
+    return choice;
+}
+
+StepChoice g_steps;
+struct ChooseStepsAtStart {
+    ChooseStepsAtStart() { g_steps = ChooseSteps(); }
+} g_chooseStepsAtStart;
+
+// Tests turn the SIMD steps off to compare them with the scalar ones.
 bool g_simdEnabled = true;
 
 int ClampOpacity(std::int32_t opacity) { return opacity < 0 ? 0 : (opacity > 255 ? 255 : opacity); }
@@ -22,7 +47,6 @@ int ClampOpacity(std::int32_t opacity) { return opacity < 0 ? 0 : (opacity > 255
 BlitContext MakeContext(const BlitParams& p, int depth) {
     BlitContext c;
     const std::uint32_t k = p.colourKey;
-    c.key = k;
     c.keyRed = static_cast<std::uint8_t>(k);
     c.keyGreen = static_cast<std::uint8_t>(k >> 8);
     c.keyBlue = static_cast<std::uint8_t>(k >> 16);
@@ -109,11 +133,11 @@ void StepMember(const BlitParams& p) {
     if (kMasked && !p.mask) return;
     if (Rule == TailRule::Product) BuildAlphaProductTables();
     const std::int32_t w = p.sr - p.sl;
-    if (!CpuFeatures().mmx || w < 3 || p.dr - p.dl < 3) {
+    if (!g_steps.wide || w < 3 || p.dr - p.dl < 3) {
         UnscaledLoop<Op, Bpp, kMasked ? Bpp : 0>(p, c);
         return;
     }
-    const bool simd = g_simdEnabled && BlitSimdAvailable();
+    const BlendStepsFn steps = g_simdEnabled ? g_steps.steps : &BlendStepsScalar;
     const std::size_t rowBytes = static_cast<std::size_t>(w) * Bpp;
     const std::size_t stepBytes = rowBytes & ~static_cast<std::size_t>(7);
     for (std::int32_t i = 0; i < p.sb - p.st; ++i) {
@@ -121,10 +145,7 @@ void StepMember(const BlitParams& p) {
         const std::uint8_t* s = p.src + static_cast<std::ptrdiff_t>(p.st + i) * p.srcStride + p.sl * Bpp;
         const std::uint8_t* m =
             kMasked ? p.mask + static_cast<std::ptrdiff_t>(p.st + i) * p.maskStride + p.sl * Bpp : nullptr;
-        if (simd)
-            BlendStepsSse2(d, s, m, stepBytes, Weight, c.opacity);
-        else
-            BlendStepsScalar(d, s, m, stepBytes, Weight, c.opacity);
+        steps(d, s, m, stepBytes, Weight, c.opacity);
         for (std::size_t k = stepBytes; k < rowBytes; ++k) {
             if (Bpp == 4 && k % 4 == 3) continue;  // the fourth byte is kept
             int weight = c.opacity;
@@ -180,7 +201,7 @@ const MemberRow kMembers[2][2][3] = {
         {   // without opacity
             {{RowCopy<2>, RowCopy<2>, RowCopy<3>, RowCopy<4>}},
             {{Member16<Key16CopyOp<true>, 15, 0, false>, Member16<Key16CopyOp<false>, 16, 0, false>,
-              Unscaled<KeyBytesCopyOp<3>, 3, 0>, Unscaled<KeyLowWordCopyOp, 4, 0>}},
+              Unscaled<KeyBytesCopyOp<3>, 3, 0>, Unscaled<KeyBytesCopyOp<4>, 4, 0>}},
             {{Member16<Alpha16Op, 15, 1, false>, Member16<Alpha16Op, 16, 1, false>,
               StepMember<AlphaTruncOp, 3, StepWeight::Mask, TailRule::Trunc>,
               StepMember<AlphaProductOp, 4, StepWeight::Mask, TailRule::Product>}},
@@ -201,7 +222,7 @@ const MemberRow kMembers[2][2][3] = {
         {   // without opacity
             {{Scaled<Copy16Op, 2, 0>, Scaled<Copy16Op, 2, 0>, Scaled<CopyOp<3>, 3, 0>, Scaled<CopyOp<4>, 4, 0>}},
             {{Member16<Key16CopyOp<true>, 15, 0, true>, Member16<Key16CopyOp<false>, 16, 0, true>,
-              Scaled<KeyBytesCopyOp<3>, 3, 0>, Scaled<KeyWordCopyOp, 4, 0>}},
+              Scaled<KeyBytesCopyOp<3>, 3, 0>, Scaled<KeyBytesCopyOp<4>, 4, 0>}},
             {{Member16<Alpha16Op, 15, 1, true>, Member16<Alpha16Op, 16, 1, true>,
               Scaled<AlphaFloorOp, 3, 3>, Scaled<AlphaFloorOp, 4, 4>}},
         },
@@ -261,10 +282,4 @@ bool SetBlitSimdEnabled(bool enabled) {
     return previous;
 }
 
-bool BlitSimdAvailable() {
-#if defined(__SSE2__)
-    return CpuFeatures().sse2;
-#else
-    return false;
-#endif
-}
+bool BlitSimdAvailable() { return g_steps.steps != &BlendStepsScalar; }

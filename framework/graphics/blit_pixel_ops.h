@@ -13,7 +13,6 @@ namespace blit_detail {
 
 struct BlitContext {
     std::uint8_t keyBlue = 0, keyGreen = 0, keyRed = 0;
-    std::uint32_t key = 0;    // 0x00BBGGRR as given
     std::uint16_t key16 = 0;  // key in the 15 or 16-bit pixel format
     int opacity = 255;        // clamped to 0..255
     const std::uint16_t* table = nullptr;  // BlendTable555 or BlendTable565
@@ -33,11 +32,6 @@ inline int LoweredMask(int a, int opacity) {
 inline bool MatchesKeyBytes(const std::uint8_t* s, const BlitContext& c) {
     return s[0] == c.keyBlue && s[1] == c.keyGreen && s[2] == c.keyRed;
 }
-inline std::uint32_t LoadWord(const std::uint8_t* p) {
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 inline std::uint16_t LoadPixel16(const std::uint8_t* p) {
     std::uint16_t v;
     std::memcpy(&v, p, 2);
@@ -54,24 +48,13 @@ struct CopyOp {
     }
 };
 
+// Every keyed member of 24 and 32 bits compares the three colour bytes
+// (blue, green, red in memory) with the key's; a 32-bit pixel's fourth byte
+// plays no part.
 template <int Bpp>
 struct KeyBytesCopyOp {
     static void Pixel(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, const BlitContext& c) {
         if (!MatchesKeyBytes(s, c)) std::memcpy(d, s, Bpp);
-    }
-};
-
-// 32-bit unscaled: low 24 bits of the pixel word against those of the key.
-struct KeyLowWordCopyOp {
-    static void Pixel(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, const BlitContext& c) {
-        if ((LoadWord(s) & 0xFFFFFFu) != (c.key & 0xFFFFFFu)) std::memcpy(d, s, 4);
-    }
-};
-
-// 32-bit scaled: the whole pixel word against the key.
-struct KeyWordCopyOp {
-    static void Pixel(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t*, const BlitContext& c) {
-        if (LoadWord(s) != c.key) std::memcpy(d, s, 4);
     }
 };
 

@@ -13,6 +13,9 @@ enum class StepWeight { Opacity, Mask, MaskLowered };
 // mask weights only.
 void BlendStepsScalar(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* mask,
                       std::size_t bytes, StepWeight weight, int opacity);
-// The same with SSE2, 16 bytes at a time. Only called when BlitSimdAvailable().
+// The same with SSE2, 16 bytes at a time, where the build targets SSE2 (the
+// scalar steps otherwise).
 void BlendStepsSse2(std::uint8_t* d, const std::uint8_t* s, const std::uint8_t* mask,
                     std::size_t bytes, StepWeight weight, int opacity);
+
+using BlendStepsFn = void (*)(std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t, StepWeight, int);

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/process.h"
+#include "tests/support/scratch.h"
+
 namespace {
 
 // Counts the multimedia timer calls and serves a settable clock.
@@ -122,6 +125,15 @@ TEST_F(TimerTest, ElapsedCountsFromTheStartAndWraps) {
     timer.Reset();
     FakeTimerSystem::now = 77;
     EXPECT_EQ(77u, timer.Elapsed());
+}
+
+TEST(TimerLock, HeldAcrossStaticInitialisationItStillExcludes) {
+    // A timer may be used by statics constructed before those of the timer's
+    // own file; the lock must already work then and stay the same lock.
+    DWORD code = 0;
+    ASSERT_TRUE(RunProcess("\"" + TestProgramPath("timer_lock_probe.exe") + "\"", 30000, &code));
+    EXPECT_NE(code, 2u) << "the probe could not hold the lock during static initialisation";
+    EXPECT_EQ(code, 0u) << "a second Begin got in while the first held the lock";
 }
 
 }  // namespace

@@ -80,15 +80,43 @@ TEST(ArchiveIndex, NamesMatchAcrossSeparatorsButNotLetterCase) {
         {"obj\\back.bmpx", false, ""},
         {kSoft + "\\a.txt", true, "japanese folder"},
         {kSoft + "/a.txt", true, "japanese folder"},
-        // The 5C inside ソ is no separator: turning it into '/' must not
-        // make a different name match.
-        {"\x83/\x83\x74\x83\x67\\a.txt", false, ""},
+        // A byte-wise tool turns the 5C inside ソ as well; the lookup does
+        // the same first, so this request finds the entry.
+        {"\x83/\x83\x74\x83\x67\\a.txt", true, "japanese folder"},
     };
     for (const Case& c : cases) {
         Bytes out;
         EXPECT_EQ(Lookup(archive, c.request, &out), c.found) << c.request;
         EXPECT_EQ(std::string(out.begin(), out.end()), c.contents) << c.request;
     }
+}
+
+TEST(ArchiveIndex, NamesWithSoAreFoundHoweverTheirSeparatorsWereStored) {
+    // "ソ\a.txt" as the three ways of storing it: unchanged, with every 5C
+    // byte made '/' (a tool that swaps bytes), with only the separator made
+    // '/' (a tool that reads characters).
+    const std::string unchanged = kSoft + "\\a.txt";
+    const std::string byteSlash = "\x83/\x83\x74\x83\x67/a.txt";
+    const std::string charSlash = kSoft + "/a.txt";
+    for (const std::string& stored : {unchanged, byteSlash, charSlash}) {
+        CArchiveWriter writer;
+        ASSERT_TRUE(writer.Add("other.txt", ToBytes("other")));
+        ASSERT_TRUE(writer.Add(stored, ToBytes("found")));
+        const Bytes archive = writer.Build();
+        for (const std::string& request : {unchanged, charSlash}) {
+            Bytes out;
+            EXPECT_TRUE(Lookup(archive, request, &out)) << "stored " << stored << ", asked " << request;
+            EXPECT_EQ(out, ToBytes("found")) << "stored " << stored << ", asked " << request;
+        }
+    }
+    // Both tools' entries in one archive: the byte-wise form wins even when
+    // the other comes first.
+    CArchiveWriter writer;
+    ASSERT_TRUE(writer.Add(charSlash, ToBytes("by characters")));
+    ASSERT_TRUE(writer.Add(byteSlash, ToBytes("by bytes")));
+    Bytes out;
+    EXPECT_TRUE(Lookup(writer.Build(), unchanged, &out));
+    EXPECT_EQ(out, ToBytes("by bytes"));
 }
 
 TEST(ArchiveIndex, TerminatorIsTestedOnTheStoredFields) {

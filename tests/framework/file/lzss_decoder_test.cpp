@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "framework/file/lzss_encoder.h"
+
 #include <random>
 #include <vector>
 
@@ -105,6 +107,29 @@ TEST(LzssDecoder, MatchesTheRingDecoderOnRandomStreams) {
         for (std::size_t i = 0; i < length; i += 17) in[i] &= static_cast<uint8_t>(flagMask);
         std::size_t cap = random() % 2 ? 9 * length : random() % (length + 1);
         ASSERT_EQ(Decode(in, cap), RingDecode(in, cap)) << "round " << round;
+    }
+}
+
+TEST(LzssDecoder, ACutStreamLeavesZerosAfterWhatItDecoded) {
+    // Text from a small alphabet encodes to groups full of short references,
+    // which the decoder copies in fixed 18-byte pieces. Whatever the buffer
+    // held before, everything after the decoded bytes must read as zero.
+    std::mt19937 random(4242);
+    Bytes text(3000);
+    for (auto& b : text) b = static_cast<uint8_t>('a' + random() % 4);
+    const Bytes stream = LzssEncode(text);
+    ASSERT_GT(stream.size(), 4 * 17u);
+    const std::size_t cap = text.size() + 200;
+    for (std::size_t cut = stream.size() - 4 * 17; cut <= stream.size(); ++cut) {
+        const Bytes in(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut));
+        Bytes expected = RingDecode(in, cap);
+        expected.resize(cap, 0);
+        for (uint8_t fill : {0x00, 0xEE}) {
+            Bytes out(cap, fill);
+            LzssDecode(in.data(), in.size(), out.data(), out.size());
+            ASSERT_EQ(out, expected) << "cut at " << cut << " of " << stream.size() << ", buffer filled with "
+                                     << int(fill);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "tests/framework/graphics/blit_reference.h"
@@ -192,6 +193,35 @@ TEST(BlitFamily, KeyedCopyKeepsOnlyPixelsMatchingAllThreeBytes) {
         EXPECT_EQ(dest.pixels, (std::vector<std::uint8_t>{0x99, 0x99, 0x99, 0x11, 0x22, 0x34, 0x99, 0x99}))
             << "scaled=" << scaled;
     }
+}
+
+TEST(BlitFamily, EveryKeyedMemberReadsTheKeyAsBlueGreenRed) {
+    // Key 0x0000FF is pure red: blue 0, green 0, red 0xFF in memory. A red
+    // pixel is left alone (also with another fourth byte), a blue one drawn.
+    const std::uint8_t red[4] = {0x00, 0x00, 0xFF, 0x00}, blue[4] = {0xFF, 0x00, 0x00, 0x00},
+                       redWithFourth[4] = {0x00, 0x00, 0xFF, 0x7F}, nearRed[4] = {0x00, 0x00, 0xFE, 0x00};
+    for (int depth : {24, 32})
+        for (bool scaled : {false, true})
+            for (bool withOpacity : {false, true}) {
+                const BlitMember member = FindBlitMember(scaled, withOpacity, TransparencyMode::ColourKey, depth);
+                if (!member) continue;
+                const int bpp = depth / 8;
+                const std::uint8_t* pixels[3] = {red, blue, depth == 32 ? redWithFourth : nearRed};
+                const bool keyed[3] = {true, false, depth == 32};
+                TestSurface src, dest;
+                src.width = dest.width = 3;
+                src.height = dest.height = 1;
+                src.stride = dest.stride = 12;
+                src.pixels.assign(12, 0);
+                for (int x = 0; x < 3; ++x) std::memcpy(&src.pixels[x * bpp], pixels[x], bpp);
+                dest.pixels.assign(12, 0x99);
+                member(Params(dest, src, {0, 0, 3, 1}, {0, 0, 3, 1}, 0x0000FF, 255));
+                for (int x = 0; x < 3; ++x) {
+                    const bool untouched = dest.pixels[x * bpp] == 0x99 && dest.pixels[x * bpp + 2] == 0x99;
+                    EXPECT_EQ(untouched, keyed[x]) << "depth=" << depth << " scaled=" << scaled
+                                                   << " opacity=" << withOpacity << " pixel " << x;
+                }
+            }
 }
 
 TEST(BlitFamily, EightByteStepsFloorWhereTheByteTailTruncates) {

@@ -118,11 +118,7 @@ inline void Reference32(const BlitCase& c, const std::uint8_t* s, std::uint8_t* 
     const bool bytesMatch = s[0] == (key >> 16 & 0xFF) && s[1] == (key >> 8 & 0xFF) && s[2] == (key & 0xFF);
     if (c.mode != TransparencyMode::AlphaMask && !c.withOpacity) {
         bool skip = false;
-        if (c.mode == TransparencyMode::ColourKey) {
-            std::uint32_t word = 0;
-            if (bpp == 4) std::memcpy(&word, s, 4);
-            skip = bpp == 3 ? bytesMatch : c.scaled ? word == key : (word & 0xFFFFFF) == (key & 0xFFFFFF);
-        }
+        if (c.mode == TransparencyMode::ColourKey) skip = bytesMatch;
         if (!skip) std::memcpy(d, s, bpp);
         return;
     }

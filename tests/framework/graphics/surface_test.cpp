@@ -268,6 +268,24 @@ TEST_F(ImageFiles, DrawPutsTheSourceTopRowAtTheGivenRow) {
     EXPECT_EQ(PixelAt(screen, 5, 4), RGB(0x40, 1, 2));
 }
 
+TEST_F(ImageFiles, UnscaledSourceCutByItsPictureKeepsToTheBottomRows) {
+    // A 3 x 2 picture drawn unscaled from a 3 x 4 source rectangle that
+    // overhangs it above or below: its two rows land on the destination
+    // rectangle's two bottom rows, top row first, and the rows above stay.
+    const std::string path = Write("pic.bmp", PictureFile(3, 2));
+    CSurfaceProxy image, screen;
+    ASSERT_TRUE(image.LoadFile(path.c_str(), false, 0, 0));
+    ASSERT_TRUE(screen.CreateForWindow(nullptr, 6, 6, false, 0, 0));
+    for (LONG sourceTop : {-2, 0}) {
+        screen.Fill(0);
+        screen.DrawRect(1, 1, 4, 5, &image, 0, sourceTop, 3, sourceTop + 4, 0, 0, 6, 6);
+        for (int y = 0; y < 6; ++y) {
+            const COLORREF expected = y == 3 ? RGB(0x40, 0, 2) : y == 4 ? RGB(0x40, 1, 2) : RGB(0, 0, 0);
+            EXPECT_EQ(PixelAt(screen, 3, y), expected) << "source top " << sourceTop << ", row " << y;
+        }
+    }
+}
+
 TEST_F(ImageFiles, MaskedAndBlendedDrawsMixTheColours) {
     const std::string path = Write("pic.bmp", PictureFile(2, 1));
     Write("pic.alp", std::string("\x00\xFF", 2));
