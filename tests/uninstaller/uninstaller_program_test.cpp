@@ -22,7 +22,7 @@ const DWORD kStepWait = 20000;
 const DWORD kInstallWait = 120000;
 const std::size_t kFileBytes = 64 * 1024;
 
-enum ExitCode : DWORD { kRemoved = 0, kNotInstalled = 2, kInUse = 4 };
+enum ExitCode : DWORD { kRemoved = 0, kNotInstalled = 2, kInUse = 4, kAlreadyRunning = 6 };
 
 std::string Text(const char* format, const std::string& argument) {
     char text[1024];
@@ -135,6 +135,17 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
         SetupRun run;
         HWND box = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
         const std::string text = box ? MessageBoxTextOf(box) : std::string();
+        {
+            // One at a time: a second uninstaller ends at once, silently.
+            SetupRun second;
+            ASSERT_TRUE(second.Start(folder_ + "\\UnInstall.exe", folder_));
+            std::vector<std::string> captions;
+            EXPECT_TRUE(second.CaptionsUntilExit(kStepWait, &captions));
+            EXPECT_TRUE(captions.empty());
+            DWORD secondCode = 255;
+            EXPECT_TRUE(second.Wait(kStepWait, &secondCode));
+            EXPECT_EQ(secondCode, kAlreadyRunning);
+        }
         const DWORD code = AnswerAndExit(run, box, IDCANCEL);
         EXPECT_EQ(text, inUse);
         EXPECT_EQ(code, kInUse);
