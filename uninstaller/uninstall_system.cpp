@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "framework/system/path_utils.h"
@@ -135,7 +136,7 @@ bool CUninstallFiles::StartSelfRemoval(const char* folder) {
         DeleteFileA(copy);
         return false;
     }
-    unique_handle self_handle(raw);
+    unique_handle inheritable(raw);
     char arguments[kMaxPath + 64];
     char commandLine[kMaxPath * 2 + 64];
     if (!FormatCleanupArguments(arguments, sizeof arguments,
