@@ -170,21 +170,23 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
     }
     if (!s.registry.DeleteAppPath(kGameProgramFile)) left.push_back(kAppPathsKeyName);
     if (!s.registry.DeleteUninstallEntry(kGameProgramFile)) left.push_back(kUninstallKeyName);
-    if (!s.files.StartSelfRemoval(folder)) left.push_back(SelfName());
+    const bool selfRemoval = s.files.PrepareSelfRemoval(folder);
+    if (!selfRemoval) left.push_back(SelfName());
 
+    UninstallResult result = UninstallResult::kRemoved;
     if (!left.empty()) {
         std::string text = uninstall_text::kLeftHeading;
         text += "\n";
         for (const std::string& item : left) text += "\n" + item;
         s.prompts.ShowMessage(text.c_str(), MessageIcon::kWarning);
-        return UninstallResult::kIncomplete;
-    }
-    if (s.files.HoldsOtherThan(folder, SelfName())) {
+        result = UninstallResult::kIncomplete;
+    } else if (s.files.HoldsOtherThan(folder, SelfName())) {
         char text[1024];
         FormatText(text, sizeof text, uninstall_text::kKeptFormat, folder);
         s.prompts.ShowMessage(text, MessageIcon::kInformation);
     } else {
         s.prompts.ShowMessage(uninstall_text::kDone, MessageIcon::kInformation);
     }
-    return UninstallResult::kRemoved;
+    if (selfRemoval) s.files.StartSelfRemoval();
+    return result;
 }

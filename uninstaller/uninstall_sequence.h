@@ -49,9 +49,13 @@ public:
     virtual bool RemoveEmptyFolder(const char* folder) = 0;
     // True when `folder` holds anything besides the file named `except`.
     virtual bool HoldsOtherThan(const char* folder, const char* except) = 0;
-    // Starts the temporary copy of the running uninstaller that removes the
+    // Makes the temporary copy of the running uninstaller that removes the
     // uninstaller itself and then the empty folder once this process ended.
-    virtual bool StartSelfRemoval(const char* folder) = 0;
+    // False when it cannot be made.
+    virtual bool PrepareSelfRemoval(const char* folder) = 0;
+    // Starts the prepared copy. Called last, after the final message, so the
+    // copy's wait for this process is short however long the user reads.
+    virtual void StartSelfRemoval() = 0;
 };
 
 class IUninstallShell {

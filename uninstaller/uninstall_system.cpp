@@ -115,50 +115,63 @@ bool CUninstallFiles::HoldsOtherThan(const char* folder, const char* except) {
     return false;
 }
 
-bool CUninstallFiles::StartSelfRemoval(const char* folder) {
+CUninstallFiles::~CUninstallFiles() {
+    if (copy_[0] != '\0') DeleteFileA(copy_);
+}
+
+bool CUninstallFiles::PrepareSelfRemoval(const char* folder) {
     char self[kMaxPath];
     char temp[kMaxPath];
     char copy[MAX_PATH];
-    if (!ModulePath(self)) return false;
+    if (!ModulePath(self) || !CopyText(folder_, folder)) return false;
     const DWORD tempLength = GetTempPathA(sizeof temp, temp);
     if (tempLength == 0 || tempLength >= sizeof temp) return false;
     if (!GetTempFileNameA(temp, "uni", 0, copy)) return false;
-    if (!CopyFileA(self, copy, FALSE)) {
+    if (!CopyFileA(self, copy, FALSE) || !CopyText(copy_, copy)) {
         DeleteFileA(copy);
         return false;
     }
+    return true;
+}
 
+void CUninstallFiles::StartSelfRemoval() {
+    if (copy_[0] == '\0') return;
+    char temp[kMaxPath];
+    const DWORD tempLength = GetTempPathA(sizeof temp, temp);
     // The copy waits on this process through a handle it inherits: a
     // process id could be reused once this process has ended.
     HANDLE raw = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &raw,
-                         SYNCHRONIZE, TRUE, 0)) {
-        DeleteFileA(copy);
-        return false;
+    bool started = false;
+    if (tempLength > 0 && tempLength < sizeof temp &&
+        DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &raw,
+                        SYNCHRONIZE, TRUE, 0)) {
+        unique_handle inheritable(raw);
+        char arguments[kMaxPath + 64];
+        char commandLine[kMaxPath * 2 + 64];
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        // The copy runs in the temporary folder, so the installation folder
+        // is nobody's current directory when it is removed.
+        started =
+            FormatCleanupArguments(arguments, sizeof arguments,
+                                   static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(raw)),
+                                   folder_) &&
+            FormatText(commandLine, sizeof commandLine, "\"%s\" %s", copy_, arguments) &&
+            CreateProcessA(copy_, commandLine, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup,
+                           &info);
+        if (started) {
+            unique_handle process(info.hProcess);
+            unique_handle thread(info.hThread);
+        }
     }
-    unique_handle inheritable(raw);
-    char arguments[kMaxPath + 64];
-    char commandLine[kMaxPath * 2 + 64];
-    if (!FormatCleanupArguments(arguments, sizeof arguments,
-                                static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(raw)),
-                                folder) ||
-        !FormatText(commandLine, sizeof commandLine, "\"%s\" %s", copy, arguments)) {
-        DeleteFileA(copy);
-        return false;
+    if (started) {
+        copy_[0] = '\0';  // the copy's own now
+        return;
     }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    // The copy runs in the temporary folder, so the installation folder is
-    // nobody's current directory when it is removed.
-    if (!CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup,
-                        &info)) {
-        DeleteFileA(copy);
-        return false;
-    }
-    unique_handle process(info.hProcess);
-    unique_handle thread(info.hThread);
-    return true;
+    // No copy runs: at least the program file goes at the next restart.
+    char self[kMaxPath];
+    if (ModulePath(self)) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 bool CUninstallShell::DesktopFolder(char* out) { return CSystemServices().ReadDesktopFolder(out); }

@@ -21,7 +21,17 @@ public:
     bool RemoveFile(const char* path) override;
     bool RemoveEmptyFolder(const char* folder) override;
     bool HoldsOtherThan(const char* folder, const char* except) override;
-    bool StartSelfRemoval(const char* folder) override;
+    bool PrepareSelfRemoval(const char* folder) override;
+    void StartSelfRemoval() override;
+
+    CUninstallFiles() = default;
+    ~CUninstallFiles() override;  // a copy prepared but not started is deleted
+    CUninstallFiles(const CUninstallFiles&) = delete;
+    CUninstallFiles& operator=(const CUninstallFiles&) = delete;
+
+private:
+    char copy_[kMaxPath] = {};    // the temporary copy, empty when none
+    char folder_[kMaxPath] = {};
 };
 
 class CUninstallShell : public IUninstallShell {

@@ -61,10 +61,11 @@ public:
         EXPECT_STREQ(except, "UnInstall.exe");
         return holdsOthers;
     }
-    bool StartSelfRemoval(const char* folder) override {
+    bool PrepareSelfRemoval(const char* folder) override {
         log.push_back(std::string("self ") + folder);
         return selfRemovalStarts;
     }
+    void StartSelfRemoval() override { log.push_back("self-start"); }
     bool DesktopFolder(char* out) override { return CopyText(out, kMaxPath, kDesktop); }
     bool ProgramsFolder(char* out) override { return CopyText(out, kMaxPath, kPrograms); }
     bool ConfirmRemoval() override {
@@ -81,6 +82,7 @@ public:
         return retry;
     }
     void ShowMessage(const char* text, MessageIcon icon) override {
+        log.push_back("message");
         messages.push_back(text);
         icons.push_back(icon);
     }
@@ -195,6 +197,9 @@ TEST(UninstallSequence, RemovesLinksThenFilesThenKeysThenStartsSelfRemoval) {
         for (const std::string& line : fake.log) EXPECT_EQ(line.find("UnInstall.exe"), std::string::npos) << line;
         EXPECT_EQ(fake.messages, std::vector<std::string>{uninstall_text::kDone});
         EXPECT_EQ(fake.icons[0], MessageIcon::kInformation);
+        // The copy that removes the uninstaller starts after the message.
+        EXPECT_EQ(std::vector<std::string>(fake.log.end() - 2, fake.log.end()),
+                  (std::vector<std::string>{"message", "self-start"}));
     }
 }
 
@@ -269,6 +274,7 @@ TEST(UninstallSequence, AFailureMidWayGoesOnWithTheRestAndNamesWhatIsLeft) {
                                  "\nUnInstall.exe";
     EXPECT_EQ(fake.messages[0], expected);
     EXPECT_EQ(fake.icons[0], MessageIcon::kWarning);
+    EXPECT_EQ(fake.log.back(), "message");  // no copy to start
 }
 
 TEST(UninstallSequence, QuietModeAsksNothingShowsNothingAndKeepsTheExitCodes) {
