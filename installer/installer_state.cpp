@@ -10,6 +10,11 @@ const char FileTable[kFileCount][kFileNameField] = {
     "se.dat",      "voice.dat",     "scr.dat", "sc.001",    "sc.002",
 };
 
+const char InstalledFileTable[kInstalledFileCount][kFileNameField] = {
+    "Sorvane.exe", "UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", "cg.dat",
+    "bgm.dat",     "se.dat",        "voice.dat", "scr.dat", "sc.dat",
+};
+
 const char kDiscMarkerFile[] = "UnInstall.exe";
 const char kGameProgramFile[] = "Sorvane.exe";
 

@@ -26,6 +26,12 @@ extern InstallerStateData InstallerState;
 // sequence and the disc requests use.
 extern const char FileTable[kFileCount][kFileNameField];
 
+// The files an installation leaves in the install folder: the whole files
+// of FileTable and the two files joined from their parts. The setup program
+// copies and joins them; the uninstaller removes exactly these.
+constexpr std::size_t kInstalledFileCount = 11;
+extern const char InstalledFileTable[kInstalledFileCount][kFileNameField];
+
 // The file whose presence in "data\data" marks the installation disc.
 extern const char kDiscMarkerFile[];
 // The game's program file, the name it is registered under.

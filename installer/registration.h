@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
+#include "framework/system/system_services.h"
 #include "installer/installer_state.h"
 
 // The system services registration uses; the defaults are those of
@@ -14,6 +17,11 @@ public:
     virtual bool WriteAppPath(const char* programName, const char* programPath);
     virtual bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
                                      const char* displayName);
+    // The values beside the name and command that the list of installed
+    // programs shows (icon, publisher, folder, size, quiet command).
+    virtual bool WriteUninstallDetails(const char* keyName, const UninstallDetails& details);
+    // Bytes of the installed files present in `folder`.
+    virtual std::uint64_t InstalledBytes(const char* folder);
     virtual bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
     virtual bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
 };

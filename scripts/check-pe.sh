@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # check-pe.sh BUILD-DIR
-# Every program of the 32-bit build must be a PE32 (i386) file that imports
-# system DLLs only: a setup program on a disc cannot bring a runtime along.
+# Every program of the 32-bit build, setup.exe and UnInstall.exe among them,
+# must be a PE32 (i386) file that imports system DLLs only: a program on a
+# disc cannot bring a runtime along.
 set -euo pipefail
 build=$1
 system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|winmm|msvcrt|shlwapi|version|uuid)\.dll$'
 status=0
 count=0
+# The shipped programs must be there: a missing one is a failure, not a
+# program less to check.
+for shipped in installer/setup.exe uninstaller/UnInstall.exe; do
+  if [ ! -f "$build/$shipped" ]; then
+    echo "check-pe: $build/$shipped is missing" >&2; status=1
+  fi
+done
 while IFS= read -r -d '' exe; do
   count=$((count + 1))
   format=$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')

@@ -12,14 +12,14 @@ demo_winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 # demo_make_discs GENERATOR WINDIR OUT [--full] [--archive]
-# Writes disc1 ... disc6 into OUT (emptied first) with the game and
-# uninstaller stand-ins of WINDIR, and puts SETUP.EXE (the one in
+# Writes disc1 ... disc6 into OUT (emptied first) with the stand-in game
+# and the real UnInstall.exe of WINDIR, and puts SETUP.EXE (the one in
 # $DEMO_SETUP) at the root of disc 1, as a publisher would.
 demo_make_discs() {
   local generator=$1 windir=$2 out=$3; shift 3
   rm -rf "$out"; mkdir -p "$out"
   ASAN_OPTIONS=detect_leaks=0 "$generator" "$out" \
-    --game "$windir/tools/demo_game.exe" --uninstaller "$windir/tools/demo_uninstaller.exe" "$@"
+    --game "$windir/tools/demo_game.exe" --uninstaller "$windir/uninstaller/UnInstall.exe" "$@"
   cp "$DEMO_SETUP" "$out/disc1/setup.exe"
 }
 

@@ -9,10 +9,12 @@
 # With a display (DISPLAY set) a person clicks through; the discs go through
 # the one drive M: as on a machine with one CD-ROM drive, and this terminal
 # changes them: when setup asks for the next disc, press Enter here, then
-# Retry in the prompt. Without a display the run happens under Xvfb and
-# tools/demo_driver answers the wizard, changes the discs at the prompts,
-# saves screenshots into build/demo/screenshots (PNG) and prints what was
-# installed.
+# Retry in the prompt; afterwards the installed UnInstall.exe is started so
+# the game can be removed again. Without a display the run happens under
+# Xvfb and tools/demo_driver answers the wizard, changes the discs at the
+# prompts, saves screenshots into build/demo/screenshots (PNG), prints what
+# was installed, then removes the game with UnInstall.exe (screenshots of
+# its question and final message) and says whether the machine is clean.
 #
 # DEMO_FULL=1: the discs at their real sizes (3979031201 bytes, sparse).
 # DEMO_ARCHIVE=1: the setup screen's pictures packed as data\obj.dat.
@@ -25,14 +27,14 @@ make -s deps
 [ -f build/host/build.ninja ] || cmake --preset host >/dev/null
 [ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
 cmake --build build/host -j2 --target make_demo_discs >/dev/null
-cmake --build build/win64 -j2 --target setup demo_game demo_uninstaller demo_driver >/dev/null
+cmake --build build/win64 -j2 --target setup demo_game uninstaller demo_driver >/dev/null
 
 # The shipped PE32 setup.exe where this machine can run it; else the 64-bit
 # build of the same sources.
 windir=build/win64
 if demo_runs_32bit; then
   [ -f build/win32/build.ninja ] || cmake --preset win32 >/dev/null
-  cmake --build build/win32 -j2 --target setup demo_game demo_uninstaller >/dev/null
+  cmake --build build/win32 -j2 --target setup demo_game uninstaller >/dev/null
   windir=build/win32
 fi
 export DEMO_SETUP=$root/$windir/installer/setup.exe
@@ -67,6 +69,18 @@ if [ -n "${DISPLAY:-}" ]; then
     fi
   done
   wait "$setup" || true
+  # The uninstaller the installation registered, as a user would start it
+  # from the list of installed programs (a PE32 setup.exe wrote the 32-bit
+  # view).
+  uninstaller=$(for view in 64 32; do
+      "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sorvane.exe' \
+        /v UninstallString /reg:$view 2>/dev/null
+    done | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p' | head -1)
+  if [ -n "$uninstaller" ]; then
+    echo "demo: removing the game again with $uninstaller"
+    "$(wine_loader_for "$DEMO_SETUP")" "$uninstaller" || true
+    "$WINESERVER" -w || true
+  fi
   exit 0
 fi
 

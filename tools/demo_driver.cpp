@@ -11,9 +11,12 @@
 // prompt asks for and presses Retry, saves a picture of each wizard page,
 // of the first disc prompt, of the progress screen as the installation
 // passes a quarter, a half and three quarters of its bytes, and of the
-// completion message; then it prints what was installed. Exit code 0 when
-// the installation completed, 1 otherwise. --quiet takes no screenshots
-// (for the benchmark).
+// completion message; then it prints what was installed. It then removes
+// the game again with the installed UnInstall.exe, saving pictures of its
+// question and final message, and prints whether anything of the
+// installation is left. Exit code 0 when the installation completed and the
+// removal left the machine clean, 1 otherwise. --quiet takes no screenshots
+// and removes nothing (for the benchmark).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -26,7 +29,9 @@
 
 #include "installer/setup_resources.h"
 #include "tests/support/dialog_driver.h"
+#include "tests/support/registry.h"
 #include "tests/support/setup_driver.h"
+#include "uninstaller/uninstall_texts.h"
 
 namespace {
 
@@ -290,8 +295,9 @@ void PrintInstalled(const std::string& folder, REGSAM view) {
     const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
     PrintValue(HKEY_LOCAL_MACHINE, view, appPath, nullptr);
     PrintValue(HKEY_LOCAL_MACHINE, view, appPath, "Path");
-    PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, "DisplayName");
-    PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, "UninstallString");
+    for (const char* value : {"DisplayName", "UninstallString", "QuietUninstallString",
+                              "Publisher", "InstallLocation"})
+        PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, value);
     std::printf("Shortcuts:\n");
     char desktop[MAX_PATH] = {}, programs[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
@@ -299,6 +305,64 @@ void PrintInstalled(const std::string& folder, REGSAM view) {
     PrintShortcut(Join(desktop, "Sorvane.lnk"));
     PrintShortcut(Join(programs, "VINTAL\\Sorvane\\Sorvane.lnk"));
     PrintShortcut(Join(programs, "VINTAL\\Sorvane\\アンインストーラ.lnk"));
+}
+
+// Runs the installed UnInstall.exe like a user: Yes to its question, OK to
+// its final message. True when it ended with exit code 0.
+bool Uninstall(const std::string& folder, const std::string& shots) {
+    const std::string program = Join(folder, "UnInstall.exe");
+    std::printf("\nRemoving the game with %s\n", program.c_str());
+    SetupRun run;
+    if (!run.Start(program, folder)) {
+        std::printf("cannot start %s\n", program.c_str());
+        return false;
+    }
+    const DWORD kStepMs = 60000;
+    HWND question = run.WaitForDialog(uninstall_text::kCaption, kStepMs);
+    if (!question) return false;
+    std::printf("uninstaller asks: %s\n", MessageBoxTextOf(question).c_str());
+    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots, "10-uninstall-question.bmp")))
+        std::printf("screenshot 10-uninstall-question\n");
+    if (!run.Answer(question, IDYES, kStepMs)) return false;
+    HWND done = run.WaitForDialog(uninstall_text::kCaption, kStepMs);
+    if (!done) return false;
+    std::printf("uninstaller says: %s\n", MessageBoxTextOf(done).c_str());
+    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots, "11-uninstall-done.bmp")))
+        std::printf("screenshot 11-uninstall-done\n");
+    DWORD code = 1;
+    if (!run.Answer(done, IDOK, kStepMs) || !run.Wait(kStepMs, &code)) return false;
+    std::printf("UnInstall.exe ended with exit code %lu\n", code);
+    // Its own file goes a moment later, removed by its temporary copy.
+    WaitUntil([&] { return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; },
+              kStepMs);
+    return code == 0;
+}
+
+// True when nothing of the installation is left: folder, keys, shortcuts.
+bool MachineIsClean(const std::string& folder, REGSAM view) {
+    auto keyExists = [view](const std::string& key) {
+        HKEY handle;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) !=
+            ERROR_SUCCESS)
+            return false;
+        RegCloseKey(handle);
+        return true;
+    };
+    bool clean = true;
+    auto check = [&](bool present, const std::string& what) {
+        if (present) std::printf("  left: %s\n", what.c_str());
+        clean = clean && !present;
+    };
+    check(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES, folder);
+    check(keyExists(SetupRegistrationScope::AppPathsKey()),
+          "HKLM\\" + SetupRegistrationScope::AppPathsKey());
+    check(keyExists(SetupRegistrationScope::UninstallKey()),
+          "HKLM\\" + SetupRegistrationScope::UninstallKey());
+    const std::string desktop = SetupRegistrationScope::DesktopLink();
+    check(GetFileAttributesA(desktop.c_str()) != INVALID_FILE_ATTRIBUTES, desktop);
+    const std::string menu = SetupRegistrationScope::ProgramsFolder();
+    check(GetFileAttributesA(menu.c_str()) != INVALID_FILE_ATTRIBUTES, menu);
+    return clean;
 }
 
 }  // namespace
@@ -315,5 +379,12 @@ int main(int argc, char** argv) {
     if (!driver.InstallFolder().empty() && !quiet) PrintInstalled(driver.InstallFolder(), driver.RegistryView());
     std::printf("%s\n", completed ? "Setup completed." : "Setup did not complete.");
     std::fflush(stdout);
-    return completed ? 0 : 1;
+    if (!completed || quiet) return completed ? 0 : 1;
+
+    const bool removed = Uninstall(driver.InstallFolder(), argv[4]);
+    const bool clean = MachineIsClean(driver.InstallFolder(), driver.RegistryView());
+    std::printf("%s\n", removed && clean ? "The game is removed: the machine is clean again."
+                                         : "The removal left something behind.");
+    std::fflush(stdout);
+    return removed && clean ? 0 : 1;
 }

@@ -1,7 +1,6 @@
-// Stands in for the game ("Sorvane.exe") and its uninstaller
-// ("UnInstall.exe") on the demo discs: the setup program only copies,
-// registers and starts these files. It says which one it is and where it
-// runs, and ends.
+// Stands in for the game ("Sorvane.exe") on the demo discs: the setup
+// program only copies, registers and starts it. It says what it is and
+// where it runs, and ends.
 #include <windows.h>
 
 #include <cstdio>

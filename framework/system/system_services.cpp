@@ -49,6 +49,11 @@ bool WriteString(HKEY key, const char* name, const char* value) {
            ERROR_SUCCESS;
 }
 
+bool WriteDword(HKEY key, const char* name, DWORD value) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value) == ERROR_SUCCESS;
+}
+
 bool CreateKey(const char* format, const char* name, unique_hkey& key) {
     char path[kMaxPath * 2];
     if (!FormatText(path, sizeof path, format, name)) return false;
@@ -127,6 +132,18 @@ bool CSystemServices::WriteUninstallEntry(const char* keyName, const char* unins
            WriteString(key.get(), "UninstallString", uninstallCommand);
 }
 
+bool CSystemServices::WriteUninstallDetails(const char* keyName,
+                                            const UninstallDetails& details) {
+    unique_hkey key;
+    if (!CreateKey(kUninstallKeyFormat, keyName, key)) return false;
+    return WriteString(key.get(), "DisplayIcon", details.displayIcon) &&
+           WriteString(key.get(), "Publisher", details.publisher) &&
+           WriteString(key.get(), "InstallLocation", details.installLocation) &&
+           WriteDword(key.get(), "EstimatedSize", details.estimatedSizeKiB) &&
+           WriteDword(key.get(), "NoModify", 1) && WriteDword(key.get(), "NoRepair", 1) &&
+           WriteString(key.get(), "QuietUninstallString", details.quietUninstallString);
+}
+
 bool CSystemServices::ReadProgramFilesDir(char* out) {
     unique_hkey key;
     // Query access only: an account without administrator rights may read
@@ -164,29 +181,37 @@ bool CSystemServices::CreateShortcut(const char* targetPath, const char* linkPat
            SUCCEEDED(file->Save(wide, TRUE));
 }
 
+bool CSystemServices::ReadDesktopFolder(char* out) {
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.put()) !=
+        ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), "Desktop", nullptr, nullptr, nullptr, &size) !=
+            ERROR_SUCCESS ||
+        size > kMaxPath)
+        return false;
+    return ReadString(key.get(), "Desktop", out);
+}
+
+bool CSystemServices::ReadProgramsFolder(char* out) {
+    char programs[MAX_PATH + 1] = {};
+    if (!SHGetSpecialFolderPathA(OwnerWindowOfThisThread(), programs, CSIDL_PROGRAMS, FALSE))
+        return false;
+    return CopyText(out, kMaxPath, programs);
+}
+
 bool CSystemServices::CreateDesktopShortcut(const char* targetPath, const char* linkName) {
     char desktop[kMaxPath] = {};
-    {
-        unique_hkey key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.put()) !=
-            ERROR_SUCCESS)
-            return false;
-        DWORD size = 0;
-        if (RegQueryValueExA(key.get(), "Desktop", nullptr, nullptr, nullptr, &size) !=
-                ERROR_SUCCESS ||
-            size > kMaxPath)
-            return false;
-        if (!ReadString(key.get(), "Desktop", desktop)) return false;
-    }
+    if (!ReadDesktopFolder(desktop)) return false;
     char link[kMaxPath];
     if (!FormatText(link, sizeof link, "%s\\%s.lnk", desktop, linkName)) return false;
     return CreateShortcut(targetPath, link);
 }
 
 bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char* relativeLink) {
-    char programs[MAX_PATH + 1] = {};
-    if (!SHGetSpecialFolderPathA(OwnerWindowOfThisThread(), programs, CSIDL_PROGRAMS, FALSE))
-        return false;
+    char programs[kMaxPath] = {};
+    if (!ReadProgramsFolder(programs)) return false;
     char link[kMaxPath];
     if (!FormatText(link, sizeof link, "%s\\%s.lnk", programs, relativeLink)) return false;
     char dir[kMaxPath] = {};

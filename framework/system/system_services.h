@@ -4,6 +4,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+
+// The values of an uninstall entry that the system's list of programs shows
+// besides its name and command.
+struct UninstallDetails {
+    const char* displayIcon;           // "DisplayIcon": the program whose icon is shown
+    const char* publisher;             // "Publisher"
+    const char* installLocation;       // "InstallLocation"
+    const char* quietUninstallString;  // "QuietUninstallString"
+    std::uint32_t estimatedSizeKiB;    // "EstimatedSize" (REG_DWORD)
+};
 
 class CSystemServices {
 public:
@@ -24,6 +35,11 @@ public:
     bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
                              const char* displayName);
 
+    // Uninstall\<keyName>: the values of `details`, and "NoModify" and
+    // "NoRepair" as the REG_DWORD 1. True when the key and every value were
+    // written.
+    bool WriteUninstallDetails(const char* keyName, const UninstallDetails& details);
+
     // "ProgramFilesDir" of the local machine into `out` (260 bytes). False,
     // `out` unchanged, when it cannot be read.
     bool ReadProgramFilesDir(char* out);
@@ -40,6 +56,15 @@ public:
     // "<Programs>\<relativeLink>.lnk"; `relativeLink` may name sub-folders,
     // which are created. True when the link was saved.
     bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+
+    // The current user's desktop folder as the shell records it ("Desktop"
+    // of Shell Folders), where CreateDesktopShortcut puts its links, into
+    // `out` (260 bytes). False when it cannot be read or would not fit.
+    bool ReadDesktopFolder(char* out);
+
+    // The Start menu's Programs folder of the current user, where
+    // CreateProgramsShortcut puts its links, into `out` (260 bytes).
+    bool ReadProgramsFolder(char* out);
 
     // Shows the shell folder picker. True with the chosen folder in `out`
     // (260 bytes); false when the user cancelled.

@@ -143,6 +143,8 @@ struct InstalledGame {
         uninstaller = folder + "\\UnInstall.exe";
         WriteFileBytes(program, "MZ");
         WriteFileBytes(uninstaller, "MZ");
+        // With the two programs, 5004 installed bytes: 5 KiB rounded up.
+        WriteFileBytes(folder + "\\bg.dat", std::string(5000, 'b'));
         std::memset(&state, 0, sizeof state);
         std::strcpy(state.InstallFolder, folder.c_str());
     }
@@ -164,6 +166,25 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Sorvane");
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
               game.uninstaller);
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } values[] = {
+        {"DisplayIcon", REG_SZ, game.program + '\0'},
+        {"Publisher", REG_SZ, std::string("Vintal") + '\0'},
+        {"InstallLocation", REG_SZ, game.folder + '\0'},
+        {"QuietUninstallString", REG_SZ, "\"" + game.uninstaller + "\" /S" + '\0'},
+        {"EstimatedSize", REG_DWORD, std::string("\x05\0\0\0", 4)},
+        {"NoModify", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {"NoRepair", REG_DWORD, std::string("\x01\0\0\0", 4)},
+    };
+    for (const auto& v : values) {
+        const RegValue read = ReadRegValue(HKEY_LOCAL_MACHINE, kUninstallKey, v.name);
+        EXPECT_TRUE(read.found) << v.name;
+        EXPECT_EQ(read.type, v.type) << v.name;
+        EXPECT_EQ(read.bytes, v.bytes) << v.name;
+    }
 
     const struct {
         std::string link;

@@ -35,28 +35,6 @@ std::string FileText(const std::string& path) {
     return ReadFileBytes(path, &bytes) ? bytes : std::string("<unreadable>");
 }
 
-std::string ValueText(const RegValue& value) {
-    std::string text = value.bytes;
-    while (!text.empty() && text.back() == '\0') text.pop_back();
-    return text;
-}
-
-// Captions of every dialog the process shows until it ends; the process
-// must end within `timeoutMs`.
-bool CaptionsUntilExit(SetupRun& run, DWORD timeoutMs, std::vector<std::string>* captions) {
-    std::vector<HWND> seen;
-    return WaitUntil(
-        [&] {
-            for (HWND dialog : ProcessDialogs(run.Id())) {
-                if (std::find(seen.begin(), seen.end(), dialog) != seen.end()) continue;
-                seen.push_back(dialog);
-                captions->push_back(WindowTextOf(dialog));
-            }
-            return !run.Running();
-        },
-        timeoutMs);
-}
-
 class SetupProgram : public testing::Test {
 protected:
     void SetUp() override {
@@ -110,7 +88,7 @@ protected:
     // nothing is registered.
     void ExpectQuietEnd(SetupRun& run) {
         std::vector<std::string> captions;
-        ASSERT_TRUE(CaptionsUntilExit(run, kStepWait, &captions));
+        ASSERT_TRUE(run.CaptionsUntilExit(kStepWait, &captions));
         for (const std::string& caption : captions) {
             EXPECT_NE(caption, setup_text::kErrorCaption);
             EXPECT_NE(caption, setup_text::kDoneCaption);

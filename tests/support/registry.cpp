@@ -73,3 +73,9 @@ RegistryKeyScope::~RegistryKeyScope() {
     }
     RegCloseKey(handle);
 }
+
+std::string ValueText(const RegValue& value) {
+    std::string text = value.bytes;
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}

@@ -13,6 +13,9 @@ struct RegValue {
     std::string bytes;  // raw data, terminating zero included when stored
 };
 
+// The value as text, without the terminating zeros.
+std::string ValueText(const RegValue& value);
+
 RegValue ReadRegValue(HKEY root, const std::string& key, const char* name);
 bool KeyExists(HKEY root, const std::string& key);
 // Deletes `key` with every sub-key below it.

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -113,6 +114,9 @@ std::map<std::string, std::string> BuildSetupDiscs(
 }
 
 std::string DefaultSetupProgram() { return TestProgramPath("..\\..\\installer\\setup.exe"); }
+std::string DefaultUninstallProgram() {
+    return TestProgramPath("..\\..\\uninstaller\\UnInstall.exe");
+}
 
 namespace {
 
@@ -148,9 +152,39 @@ HWND ProcessMainWindow(DWORD processId) {
     return windows.empty() ? nullptr : windows.front();
 }
 
-bool SetupRun::Start(const std::string& program, const std::string& workingDir) {
+bool SetupRun::Start(const std::string& program, const std::string& workingDir,
+                     const std::string& arguments) {
     prompts_.clear();
-    return process_.Start("\"" + program + "\"", workingDir);
+    std::string commandLine = "\"" + program + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    return process_.Start(commandLine, workingDir);
+}
+
+bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::string>* captions) {
+    std::vector<HWND> seen;
+    return WaitUntil(
+        [&] {
+            for (HWND dialog : ProcessDialogs(Id())) {
+                if (std::find(seen.begin(), seen.end(), dialog) != seen.end()) continue;
+                seen.push_back(dialog);
+                captions->push_back(WindowTextOf(dialog));
+            }
+            return !Running();
+        },
+        timeoutMs);
+}
+
+bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
+                      const std::string& baseFolder, DWORD timeoutMs) {
+    SetupRun run;
+    if (!drives.Insert(letter, discPrefix + "1") ||
+        !run.Start(DefaultSetupProgram(), baseFolder) ||
+        !run.CompleteWizard(baseFolder, timeoutMs))
+        return false;
+    HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives, std::string(1, letter),
+                                    discPrefix, timeoutMs);
+    DWORD code = 1;
+    return done && run.Answer(done, IDOK, timeoutMs) && run.Wait(timeoutMs, &code) && code == 0;
 }
 
 HWND SetupRun::WaitForDialog(const std::string& caption, DWORD timeoutMs) {

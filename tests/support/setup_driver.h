@@ -54,8 +54,10 @@ std::map<std::string, std::string> BuildSetupDiscs(
     const std::map<std::string, std::string>& pictures,
     const std::map<std::string, std::string>& replacements = {});
 
-// Where the default build keeps setup.exe, seen from a test program.
+// Where the default build keeps setup.exe and UnInstall.exe, seen from a
+// test program.
 std::string DefaultSetupProgram();
+std::string DefaultUninstallProgram();
 
 // The visible dialogs (class "#32770", message boxes included) of a process.
 std::vector<HWND> ProcessDialogs(DWORD processId);
@@ -68,7 +70,10 @@ public:
     // A process still running is terminated.
     ~SetupRun() = default;
 
-    bool Start(const std::string& program, const std::string& workingDir);
+    // Starts `program` (setup.exe, or another program whose dialogs the
+    // test answers) with `arguments` after its quoted path.
+    bool Start(const std::string& program, const std::string& workingDir,
+               const std::string& arguments = std::string());
     DWORD Id() const { return process_.Id(); }
     bool Running() const { return process_.Running(); }
 
@@ -91,6 +96,10 @@ public:
     static int PromptedDisc(HWND prompt);
     const std::vector<std::string>& Prompts() const { return prompts_; }
 
+    // Captions of every dialog the process shows until it ends; false when
+    // it has not ended within `timeoutMs`.
+    bool CaptionsUntilExit(DWORD timeoutMs, std::vector<std::string>* captions);
+
     bool Wait(DWORD timeoutMs, DWORD* exitCode) { return process_.Wait(timeoutMs, exitCode); }
     void Terminate() { process_.Terminate(); }
 
@@ -98,6 +107,13 @@ private:
     ChildProcess process_;
     std::vector<std::string> prompts_;
 };
+
+// A whole installation by setup.exe from the discs "<discPrefix>1" to "6",
+// all through drive `letter`, into "<baseFolder>\Vintal\Sorvane"; the
+// completion message is answered. True when it was shown and setup.exe then
+// ended with exit code 0.
+bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
+                      const std::string& baseFolder, DWORD timeoutMs);
 
 // What an installation registers: the App Paths and Uninstall keys of
 // "Sorvane.exe", the desktop shortcut and the Start-menu folder. Removed

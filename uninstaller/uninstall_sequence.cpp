@@ -1,0 +1,192 @@
+#include "uninstaller/uninstall_sequence.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "installer/install_folder.h"
+#include "installer/installer_state.h"
+#include "uninstaller/uninstall_texts.h"
+
+namespace {
+
+// What the installer registered and made, under the names it used.
+const char kDesktopLink[] = "Sorvane.lnk";
+const char kMenuFolder[] = "VINTAL";
+const char kGameMenuFolder[] = "VINTAL\\Sorvane";
+const char* const kMenuLinks[] = {"VINTAL\\Sorvane\\Sorvane.lnk",
+                                  "VINTAL\\Sorvane\\アンインストーラ.lnk"};
+const char kAppPathsKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                                "CurrentVersion\\App Paths\\Sorvane.exe";
+const char kUninstallKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
+                                 "CurrentVersion\\Uninstall\\Sorvane.exe";
+
+// The uninstaller's own file: left to the cleanup copy, never probed.
+const char* SelfName() { return FileTable[1]; }
+
+// Folder text for comparison: separators normalised, no trailing one,
+// ASCII letters lower-case.
+bool ComparableFolder(char* out, std::size_t cap, const char* folder,
+                      const LeadByteTable& lead) {
+    if (!NormalizeSeparators(out, cap, folder, lead)) return false;
+    if (EndsWithSeparator(out, lead)) out[std::strlen(out) - 1] = '\0';
+    LowercaseAscii(out, lead);
+    return true;
+}
+
+// The installed files' full paths, formed before anything is asked.
+struct InstalledPaths {
+    char path[kInstalledFileCount][kMaxPath];
+};
+
+bool FormPaths(const char* folder, InstalledPaths* paths) {
+    for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
+        if (!FormInstalledFilePath(paths->path[i], kMaxPath, folder, InstalledFileTable[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsSelf(std::size_t index) { return std::strcmp(InstalledFileTable[index], SelfName()) == 0; }
+
+UninstallResult Refuse(UninstallServices& s, UninstallResult result, const char* text) {
+    s.prompts.ShowMessage(text, MessageIcon::kError);
+    return result;
+}
+
+// Where the running uninstaller is, against what is registered.
+UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
+                              UninstallServices& s, char* folder) {
+    if (!FolderOfPath(folder, kMaxPath, modulePath, lead))
+        return Refuse(s, UninstallResult::kNotInstalled, uninstall_text::kNotInstalled);
+    char program[kMaxPath] = {};
+    switch (s.registry.ReadAppPath(kGameProgramFile, program)) {
+    case AppPathRead::kFound:
+        break;
+    case AppPathRead::kMissing:
+        return Refuse(s, UninstallResult::kNotInstalled, uninstall_text::kNotInstalled);
+    case AppPathRead::kNotString:
+    case AppPathRead::kTooLong:
+        return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
+    }
+    char normalized[kMaxPath] = {};
+    char registered[kMaxPath] = {};
+    if (!HasDriveLetter(program) ||
+        !NormalizeSeparators(normalized, sizeof normalized, program, lead) ||
+        !FolderOfPath(registered, sizeof registered, normalized, lead))
+        return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
+    if (!SameFolder(registered, folder, lead))
+        return Refuse(s, UninstallResult::kNotInstalled, uninstall_text::kNotInstalled);
+    if (!s.files.FolderExists(folder))
+        return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
+    return UninstallResult::kRemoved;
+}
+
+// Every installed file must be removable before the first is removed, so a
+// running game never leaves a half-removed installation. False when the
+// user gave up.
+bool WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServices& s) {
+    for (;;) {
+        std::size_t busy = kInstalledFileCount;
+        for (std::size_t i = 0; i < kInstalledFileCount && busy == kInstalledFileCount; ++i) {
+            if (!IsSelf(i) && s.files.Probe(paths.path[i]) == FileState::kInUse) busy = i;
+        }
+        if (busy == kInstalledFileCount) return true;
+        char text[512];
+        FormatText(text, sizeof text, uninstall_text::kInUseFormat, InstalledFileTable[busy]);
+        if (!s.prompts.RetryInUse(text)) return false;
+    }
+}
+
+void RemoveLinks(UninstallServices& s, std::vector<std::string>* left) {
+    char desktop[kMaxPath] = {};
+    char link[kMaxPath];
+    if (s.shell.DesktopFolder(desktop) &&
+        FormatText(link, sizeof link, "%s\\%s", desktop, kDesktopLink) &&
+        !s.files.RemoveFile(link))
+        left->push_back(link);
+
+    char programs[kMaxPath] = {};
+    if (!s.shell.ProgramsFolder(programs)) return;
+    for (const char* relative : kMenuLinks) {
+        if (FormatText(link, sizeof link, "%s\\%s", programs, relative) &&
+            !s.files.RemoveFile(link))
+            left->push_back(link);
+    }
+    // The Start-menu folders go only when nothing else (another title of
+    // the publisher) is in them.
+    char folder[kMaxPath];
+    if (FormatText(folder, sizeof folder, "%s\\%s", programs, kGameMenuFolder))
+        s.files.RemoveEmptyFolder(folder);
+    if (FormatText(folder, sizeof folder, "%s\\%s", programs, kMenuFolder))
+        s.files.RemoveEmptyFolder(folder);
+}
+
+}  // namespace
+
+bool FolderOfPath(char* out, std::size_t cap, const char* path, const LeadByteTable& lead) {
+    const char* separator = LastInnerSeparator(path, lead);
+    if (separator == nullptr) return false;
+    return CopyText(out, cap, path, static_cast<std::size_t>(separator - path));
+}
+
+bool SameFolder(const char* a, const char* b, const LeadByteTable& lead) {
+    char left[kMaxPath];
+    char right[kMaxPath];
+    return ComparableFolder(left, sizeof left, a, lead) &&
+           ComparableFolder(right, sizeof right, b, lead) && std::strcmp(left, right) == 0;
+}
+
+bool FolderNameIs(const char* folder, const char* name, const LeadByteTable& lead) {
+    char text[kMaxPath];
+    char wanted[kMaxPath];
+    if (!ComparableFolder(text, sizeof text, folder, lead) ||
+        !CopyText(wanted, sizeof wanted, name))
+        return false;
+    LowercaseAscii(wanted, lead);
+    const char* separator = LastInnerSeparator(text, lead);
+    return separator != nullptr && std::strcmp(separator + 1, wanted) == 0;
+}
+
+UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
+                             UninstallServices& s) {
+    char folder[kMaxPath] = {};
+    const UninstallResult located = CheckLocation(modulePath, lead, s, folder);
+    if (located != UninstallResult::kRemoved) return located;
+    InstalledPaths paths;
+    if (!FormPaths(folder, &paths))
+        return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
+
+    if (!s.prompts.ConfirmRemoval()) return UninstallResult::kCancelled;
+    if (!WaitUntilNothingInUse(paths, s)) return UninstallResult::kInUse;
+
+    // Links first, so the game cannot be started half removed; the
+    // registration last, so an interrupted run can be started again.
+    std::vector<std::string> left;
+    RemoveLinks(s, &left);
+    for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
+        if (!IsSelf(i) && !s.files.RemoveFile(paths.path[i]))
+            left.push_back(InstalledFileTable[i]);
+    }
+    if (!s.registry.DeleteAppPath(kGameProgramFile)) left.push_back(kAppPathsKeyName);
+    if (!s.registry.DeleteUninstallEntry(kGameProgramFile)) left.push_back(kUninstallKeyName);
+    const bool selfRemoval = s.files.PrepareSelfRemoval(folder);
+    if (!selfRemoval) left.push_back(SelfName());
+
+    UninstallResult result = UninstallResult::kRemoved;
+    if (!left.empty()) {
+        std::string text = uninstall_text::kLeftHeading;
+        text += "\n";
+        for (const std::string& item : left) text += "\n" + item;
+        s.prompts.ShowMessage(text.c_str(), MessageIcon::kWarning);
+        result = UninstallResult::kIncomplete;
+    } else if (s.files.HoldsOtherThan(folder, SelfName())) {
+        char text[1024];
+        FormatText(text, sizeof text, uninstall_text::kKeptFormat, folder);
+        s.prompts.ShowMessage(text, MessageIcon::kInformation);
+    } else {
+        s.prompts.ShowMessage(uninstall_text::kDone, MessageIcon::kInformation);
+    }
+    if (selfRemoval) s.files.StartSelfRemoval();
+    return result;
+}

@@ -1,0 +1,112 @@
+// The removal sequence of UnInstall.exe, without Win32: where it runs from,
+// the question, the in-use check, what it removes and keeps, the final
+// message. It works over four small interfaces (registry, files, shell
+// folders, prompts) so that its order and failure paths are tested with
+// fakes; uninstall_system.h has the real ones.
+#pragma once
+
+#include <cstddef>
+
+#include "framework/system/path_text.h"
+
+// The process exit codes of UnInstall.exe.
+enum class UninstallResult : int {
+    kRemoved = 0,         // removed; other files of the folder may have been kept
+    kCancelled = 1,       // the user answered No
+    kNotInstalled = 2,    // no installation registered in this folder: nothing removed
+    kInvalidEntry = 3,    // a registration that cannot be trusted: nothing removed
+    kInUse = 4,           // an installed file in use, not retried: nothing removed
+    kIncomplete = 5,      // removed, but some items could not be removed
+    kAlreadyRunning = 6,  // another uninstaller runs: nothing done
+    kBadCommandLine = 7,  // the cleanup copy was started with unusable arguments
+};
+
+enum class AppPathRead { kFound, kMissing, kNotString, kTooLong };
+
+class IUninstallRegistry {
+public:
+    virtual ~IUninstallRegistry() = default;
+    // The default value of App Paths\<programName> into `out` (kMaxPath
+    // bytes, terminated) when kFound; `out` is undefined otherwise.
+    virtual AppPathRead ReadAppPath(const char* programName, char* out) = 0;
+    // Delete App Paths\<programName> / Uninstall\<keyName>. True when the
+    // key is gone afterwards, also when it was never there.
+    virtual bool DeleteAppPath(const char* programName) = 0;
+    virtual bool DeleteUninstallEntry(const char* keyName) = 0;
+};
+
+enum class FileState { kMissing, kRemovable, kInUse };
+
+class IUninstallFiles {
+public:
+    virtual ~IUninstallFiles() = default;
+    virtual bool FolderExists(const char* folder) = 0;
+    // Whether the file could be deleted now; deletes nothing.
+    virtual FileState Probe(const char* path) = 0;
+    // True when the file is gone afterwards, also when it was never there.
+    virtual bool RemoveFile(const char* path) = 0;
+    // Removes the folder only when it is empty. True when it is gone.
+    virtual bool RemoveEmptyFolder(const char* folder) = 0;
+    // True when `folder` holds anything besides the file named `except`.
+    virtual bool HoldsOtherThan(const char* folder, const char* except) = 0;
+    // Makes the temporary copy of the running uninstaller that removes the
+    // uninstaller itself and then the empty folder once this process ended.
+    // False when it cannot be made.
+    virtual bool PrepareSelfRemoval(const char* folder) = 0;
+    // Starts the prepared copy. Called last, after the final message, so the
+    // copy's wait for this process is short however long the user reads.
+    virtual void StartSelfRemoval() = 0;
+};
+
+class IUninstallShell {
+public:
+    virtual ~IUninstallShell() = default;
+    // The current user's desktop folder and the Start menu's Programs
+    // folder into `out` (kMaxPath bytes). False when unknown.
+    virtual bool DesktopFolder(char* out) = 0;
+    virtual bool ProgramsFolder(char* out) = 0;
+};
+
+enum class MessageIcon { kInformation, kWarning, kError };
+
+class IUninstallPrompts {
+public:
+    virtual ~IUninstallPrompts() = default;
+    // The Yes/No question; true for Yes.
+    virtual bool ConfirmRemoval() = 0;
+    // Retry/Cancel about a file in use; true for Retry.
+    virtual bool RetryInUse(const char* text) = 0;
+    virtual void ShowMessage(const char* text, MessageIcon icon) = 0;
+};
+
+// Quiet mode (/S): yes to the question, no retry, no message.
+class CQuietPrompts : public IUninstallPrompts {
+public:
+    bool ConfirmRemoval() override { return true; }
+    bool RetryInUse(const char*) override { return false; }
+    void ShowMessage(const char*, MessageIcon) override {}
+};
+
+struct UninstallServices {
+    IUninstallRegistry& registry;
+    IUninstallFiles& files;
+    IUninstallShell& shell;
+    IUninstallPrompts& prompts;
+};
+
+// Removes the installation that `modulePath` (the running uninstaller's own
+// file) belongs to, when it is the one registered. `lead` is the lead-byte
+// table of the paths' code page.
+UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
+                             UninstallServices& services);
+
+// The folder part of `path` (before its last inner '\') into `out`. False
+// when `path` has no such separator or the folder would not fit.
+bool FolderOfPath(char* out, std::size_t cap, const char* path, const LeadByteTable& lead);
+
+// True when both name the same folder: ASCII letters in any case, '/' or
+// '\', one trailing separator or none. Double-byte characters compare whole.
+bool SameFolder(const char* a, const char* b, const LeadByteTable& lead);
+
+// True when the last name of `folder` is `name` in any ASCII case.
+bool FolderNameIs(const char* folder, const char* name, const LeadByteTable& lead);
