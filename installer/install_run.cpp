@@ -146,6 +146,8 @@ CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
     for (int index = step.first; index <= step.last; ++index) ReadSize(index);
     StepResult result = StepResult::kDone;
     for (int index = step.first; index <= step.last && result == StepResult::kDone; ++index) {
+        // A close confirmed while the previous file ended starts no job.
+        if (!view_.IsRunning()) return StepResult::kStopped;
         result = RunFile(step, index);
     }
     return result;
@@ -193,10 +195,12 @@ CInstallRun::StepResult CInstallRun::PollJob(int index) {
             percent < 0 ? 0u : static_cast<std::uint32_t>(percent > 100 ? 100 : percent);
         view_.ShowProgress(static_cast<std::int32_t>(
             OverallPercent(sizes_, static_cast<int>(kFileCount), index, filePercent)));
-        const bool done =
-            job_->GetStatus() == CCopyJob::kIdle && job_->GetPercent() == 100;
+        // Done is reported as soon as it is seen: the caller looks at the
+        // running flag again before anything new is started.
+        if (job_->GetStatus() == CCopyJob::kIdle && job_->GetPercent() == 100) {
+            return StepResult::kDone;
+        }
         system_.WaitForJob(*job_, kPollMilliseconds);
-        if (done) return StepResult::kDone;
     }
 }
 

@@ -362,4 +362,78 @@ TEST(InstallRun, ClosingAtADiscPromptWithAJoinOpenReleasesItAndEndsQuietly) {
     }
 }
 
+// The first file of a step finishes as the user confirms closing the window:
+// the next file of the step is never started, in every step with several.
+TEST(InstallRun, AStopBetweenTwoFilesOfOneStepStartsNoFurtherJob) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Sorvane.exe", "copy d\\Sorvane.exe t\\Sorvane.exe"},
+        {"extra.dat", "copy d\\extra.dat t\\extra.dat"},
+        {"bgm.dat", "copy d\\bgm.dat t\\bgm.dat"},
+        {"scr.dat", "copy d\\scr.dat t\\scr.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        FakeInstall run;
+        run.closeWhenDone = c.first;
+        run.Run();
+        EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), c.second), {"release copy"}));
+        EXPECT_EQ(run.liveJobs, 0);
+    }
+}
+
+// The same with real copy jobs and files: the close comes as the poll sees
+// the first file of disc 1 end, and the second file is never created.
+class ClosingCopyJob : public CCopyJob {
+public:
+    explicit ClosingCopyJob(bool* running) : running_(running) {}
+    LONG GetPercent() override {
+        const LONG percent = CCopyJob::GetPercent();
+        if (GetStatus() == kIdle && percent == 100) *running_ = false;
+        return percent;
+    }
+
+private:
+    bool* running_;
+};
+
+class RealJobsClosingAfterFirstFile : public CInstallSystem, public CInstallView {
+public:
+    bool running = true;
+    bool IsRunning() override { return running; }
+    void ShowStart() override {}
+    void ShowProgress(std::int32_t) override {}
+    void ShowFinished() override {}
+    std::unique_ptr<CCopyJob> NewCopyJob() override {
+        if (jobs_++ == 0) return std::make_unique<ClosingCopyJob>(&running);
+        return CInstallSystem::NewCopyJob();
+    }
+
+private:
+    int jobs_ = 0;
+};
+
+class WizardSaysInstall : public CInstallPrompts {
+public:
+    using CInstallPrompts::CInstallPrompts;
+    WizardResult RunWizard() override { return WizardResult::Install; }
+    bool AskForDisc(const char*) override { return false; }
+    bool ConfirmAbort() override { return true; }
+    void ReportError() override { ADD_FAILURE() << "error message"; }
+    void Complete() override { ADD_FAILURE() << "completion"; }
+};
+
+TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
+    ScratchDir scratch;
+    for (int index = 0; index < 5; ++index)
+        ASSERT_TRUE(WriteFileBytes(scratch / ("data\\" + std::string(FileTable[index])),
+                                   PatternBytes(4096, index + 1)));
+    InstallerStateData state = {};
+    std::strcpy(state.DataPath, (scratch / "data").c_str());
+    std::strcpy(state.InstallFolder, (scratch / "out").c_str());
+    RealJobsClosingAfterFirstFile system;
+    WizardSaysInstall prompts(state);
+    CInstallRun(state, system, prompts, system).Run();
+    EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+}
+
 }  // namespace
