@@ -1,5 +1,6 @@
 #include "installer/install_run.h"
 
+#include "framework/app/application.h"
 #include "framework/app/thread_registry.h"
 #include "framework/file/data_file.h"
 #include "framework/file/join_job.h"
@@ -63,21 +64,23 @@ WizardResult CInstallPrompts::RunWizard() {
 }
 
 bool CInstallPrompts::AskForDisc(const char* prompt) {
-    return MessageBoxA(MainWindow(), prompt, kDiscCaption, MB_RETRYCANCEL | MB_ICONINFORMATION) ==
-           IDRETRY;
+    return ApplicationMessageBox(MainWindow(), prompt, kDiscCaption,
+                                 MB_RETRYCANCEL | MB_ICONINFORMATION) == IDRETRY;
 }
 
 bool CInstallPrompts::ConfirmAbort() {
-    return MessageBoxA(MainWindow(), kAbortText, kAbortCaption, MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    return ApplicationMessageBox(MainWindow(), kAbortText, kAbortCaption,
+                                 MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CInstallPrompts::ReportError() {
-    MessageBoxA(MainWindow(), kErrorText, kErrorCaption, MB_OK | MB_ICONERROR);
+    ApplicationMessageBox(MainWindow(), kErrorText, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
 void CInstallPrompts::Complete() {
     CRegistrationServices services;
+    // The messages registration shows end as OK when the program ends.
+    COpenDialogScope open(IDOK);
     RegisterInstallation(MainWindow(), state_, services);
 }
 

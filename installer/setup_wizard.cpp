@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "framework/app/application.h"
+#include "framework/app/thread_registry.h"
 #include "framework/system/path_text.h"
 #include "framework/system/path_utils.h"
 #include "framework/system/system_services.h"
@@ -31,20 +33,28 @@ PageContext* ContextOf(HWND page) {
 
 void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrA(page, DWLP_USER, context); }
 
+bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
+
 // Cancel and Escape (which the dialog manager reports as id 2) on any page.
+// While the program ends there is nothing to confirm.
 void ConfirmAbort(HWND page) {
-    if (MessageBoxA(page, kAbortQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
+    if (!IsRunning(page) ||
+        ApplicationMessageBox(page, kAbortQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) ==
+            IDYES ||
+        !IsRunning(page)) {
         EndDialog(page, kPageCancelled);
+    }
 }
 
 void ShowError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    ApplicationMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // ---- Page 1: welcome --------------------------------------------------------
 
-INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND) return FALSE;
+INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_WELCOME_NEXT: EndDialog(page, kPageForward); return TRUE;
         case IDCANCEL: ConfirmAbort(page); return TRUE;
@@ -100,6 +110,7 @@ void OfferBaseFolder(HWND page) {
 
 void BrowseFolder(HWND page) {
     char chosen[kMaxPath] = {};
+    COpenDialogScope picker(IDCANCEL);
     if (ContextOf(page)->services->BrowseForFolder(kBrowseTitle, chosen))
         SetDlgItemTextA(page, IDC_FOLDER_EDIT, chosen);
 }
@@ -117,7 +128,7 @@ void AcceptFolder(HWND page) {
                              : FolderText::TooLong;
     switch (formed) {
         case FolderText::Empty:
-            MessageBoxA(page, kNoFolderText, kConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+            ApplicationMessageBox(page, kNoFolderText, kConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
             return;
         case FolderText::TooLong:
             ShowError(page, kBadFolderText);
@@ -150,8 +161,9 @@ INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 
 // ---- Page 4: ready ----------------------------------------------------------
 
-INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND) return FALSE;
+INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_READY_INSTALL: EndDialog(page, kPageForward); return TRUE;
         case IDC_READY_BACK: EndDialog(page, kPageBack); return TRUE;
@@ -198,8 +210,14 @@ private:
     // Shows one page and maps its result. A page that could not be shown
     // (result -1) counts as cancelled rather than being retried forever.
     Page Show(int resource, DLGPROC procedure, Page forward, Page back) {
-        INT_PTR result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(resource), owner_, procedure,
-                                         reinterpret_cast<LPARAM>(&context_));
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        INT_PTR result = kPageCancelled;
+        {
+            COpenDialogScope open(IDCANCEL);
+            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(resource), owner_, procedure,
+                                     reinterpret_cast<LPARAM>(&context_));
+        }
+        if (!context_.services->IsRunning()) return Page::Cancelled;
         if (result == kPageBack) return back;
         if (result != kPageForward) return Page::Cancelled;
         // Leaving the folder page forward passes the folder and space tests.
@@ -216,7 +234,10 @@ private:
             return Page::Folder;
         }
         std::uint64_t bytesFree = 0;
-        switch (context_.services->QueryFreeSpace(root, &bytesFree)) {
+        const CWizardServices::FreeSpace space = context_.services->QueryFreeSpace(root, &bytesFree);
+        // Closed while the drive was asked: no message, no page again.
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        switch (space) {
             case CWizardServices::FreeSpace::Unavailable:
                 return Page::Ready;
             case CWizardServices::FreeSpace::Failed:
@@ -262,6 +283,11 @@ CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const char* root,
     if (!query(root, &toCaller, &total, &free)) return FreeSpace::Failed;
     *bytesFree = toCaller.QuadPart;
     return FreeSpace::Known;
+}
+
+bool CWizardServices::IsRunning() {
+    CApplication* application = TheThreadRegistry.GetApplication();
+    return application == nullptr || application->IsRunning();
 }
 
 WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,

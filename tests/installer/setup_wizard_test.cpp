@@ -115,6 +115,40 @@ TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
     }
 }
 
+// Once the program ends, Cancel on a page ends the wizard without the
+// confirmation, and the folder check shows neither a message nor a page
+// again. A box opened in either case would keep the wizard's thread waiting.
+TEST(SetupWizard, OnceTheProgramEndsTheWizardEndsCancelledWithoutOpeningAnything) {
+    for (int pageNumber = 1; pageNumber <= 4; ++pageNumber) {
+        SCOPED_TRACE("cancel on page " + std::to_string(pageNumber));
+        FakeServices services;
+        WizardSession session(services);
+        HWND page = session.GoTo(pageNumber);
+        ASSERT_NE(page, nullptr);
+        services.running = false;
+        PressButton(page, IDCANCEL);
+        WizardResult result = WizardResult::Install;
+        ASSERT_TRUE(session.Finish(&result));
+        EXPECT_EQ(result, WizardResult::Cancelled);
+    }
+    // Free space unknown for the drive, then too little of it: each would
+    // show a message and a page again.
+    for (const std::uint64_t bytesFree : {std::uint64_t{0}, std::uint64_t{5} << 40}) {
+        SCOPED_TRACE("folder check, bytes free " + std::to_string(bytesFree));
+        FakeServices services;
+        services.closeWhileAskingSpace = true;
+        services.bytesFree = bytesFree;
+        if (bytesFree != 0) services.freeSpaceAnswer = CWizardServices::FreeSpace::Failed;
+        WizardSession session(services);
+        HWND page = session.GoTo(3);
+        ASSERT_NE(page, nullptr);
+        session.Leave(page, IDC_FOLDER_NEXT);
+        WizardResult result = WizardResult::Install;
+        ASSERT_TRUE(session.Finish(&result));
+        EXPECT_EQ(result, WizardResult::Cancelled);
+    }
+}
+
 TEST(SetupWizard, GroupPageRecordsEachBoxInItsOwnFlag) {
     FakeServices services;
     WizardSession session(services);

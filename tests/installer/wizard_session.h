@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -41,6 +42,10 @@ public:
     std::string browseChoice = "F:\\Picked";
     FreeSpace freeSpaceAnswer = FreeSpace::Known;
     std::uint64_t bytesFree = 5ull << 40;
+    std::atomic<bool> running{true};
+    bool closeWhileAskingSpace = false;  // the program ends during the query
+
+    bool IsRunning() override { return running; }
 
     bool ReadProgramFilesDir(char* out) override {
         if (programFilesKnown) std::strcpy(out, programFiles.c_str());
@@ -53,6 +58,7 @@ public:
     }
     FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytes) override {
         Record(&roots_, root);
+        if (closeWhileAskingSpace) running = false;
         *bytes = bytesFree;
         return freeSpaceAnswer;
     }
