@@ -88,7 +88,17 @@ std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() { return std::make_unique
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() { return std::make_unique<CJoinJob>(); }
 
-void CInstallSystem::WaitForJob(CCopyJob&, DWORD milliseconds) { Sleep(milliseconds); }
+void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    // Each piece runs on a worker of its own that ends after publishing the
+    // piece's result, so its end is the moment to look again.
+    if (job.WaitForEnd(milliseconds) != WAIT_OBJECT_0) return;
+    if (job.GetStatus() != CCopyJob::kBusy) return;
+    // No worker, yet still busy (a stopped piece): the period is kept, so
+    // the poll does not spin.
+    const DWORD spent = GetTickCount() - start;
+    if (spent < milliseconds) Sleep(milliseconds - spent);
+}
 
 bool CInstallSystem::FileExists(const char* path) {
     CFileFinder finder;

@@ -61,7 +61,8 @@ public:
 
     virtual std::unique_ptr<CCopyJob> NewCopyJob();
     virtual std::unique_ptr<CCopyJob> NewJoinJob();
-    // Waits one poll period of `milliseconds` for `job`.
+    // Waits up to one poll period of `milliseconds` for `job`, returning as
+    // soon as the job's current piece has ended.
     virtual void WaitForJob(CCopyJob& job, DWORD milliseconds);
     virtual bool FileExists(const char* path);
     // Makes the first drive (C: to Z:) whose "data\data" holds `name` the

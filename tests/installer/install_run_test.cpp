@@ -272,6 +272,8 @@ TEST(InstallRun, StepsFollowFileTableWithAPromptAtEachDiscNotInTheDrive) {
         run.Run();
         EXPECT_EQ(run.log, WholeRun(c.prompts));
         EXPECT_EQ(run.liveJobs, 0);
+        // The next piece starts as soon as the previous one is seen done.
+        EXPECT_EQ(run.waitsAfterDone, 0);
         // The display only moves forward and ends on the full share of
         // every file.
         ASSERT_FALSE(run.progress.empty());
@@ -434,6 +436,21 @@ TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
     WizardSaysInstall prompts(state);
     CInstallRun(state, system, prompts, system).Run();
     EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+}
+
+// The real wait ends with the piece, not with the period.
+TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(64 * 1024)));
+    const DWORD period = 20000;
+    CCopyJob job;
+    CInstallSystem system;
+    ASSERT_TRUE(job.StartCopy((scratch / "source").c_str(), (scratch / "copy").c_str()));
+    const DWORD start = GetTickCount();
+    system.WaitForJob(job, period);
+    EXPECT_LT(GetTickCount() - start, period);
+    EXPECT_EQ(job.GetStatus(), CCopyJob::kIdle);
+    EXPECT_EQ(job.GetPercent(), 100);
 }
 
 }  // namespace
