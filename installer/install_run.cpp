@@ -6,26 +6,14 @@
 #include "framework/file/join_job.h"
 #include "framework/system/file_finder.h"
 #include "framework/system/path_text.h"
+#include "installer/installer_texts.h"
 #include "installer/progress_math.h"
 #include "installer/registration.h"
 #include "installer/startup.h"
 
 namespace {
 
-const char kErrorText[] = "Sorvaneセットアップ中にエラーが発生しました。";
-const char kErrorCaption[] = "エラー";
-const char kDiscCaption[] = "ディスク要求";
-const char kAbortText[] = "セットアップを中断し、\n終了してもよろしいですか？";
-const char kAbortCaption[] = "確認";
-
-const char* const kDiscPrompts[] = {
-    "ディスクの１枚目をドライブに挿入してください。",
-    "ディスクの２枚目をドライブに挿入してください。",
-    "ディスクの３枚目をドライブに挿入してください。",
-    "ディスクの４枚目をドライブに挿入してください。",
-    "ディスクの５枚目をドライブに挿入してください。",
-    "ディスクの６枚目をドライブに挿入してください。",
-};
+using namespace installer_text;
 
 enum class Operation { kCopy, kBeginJoin, kAppendPart, kAppendLastPart };
 
@@ -69,7 +57,7 @@ bool CInstallPrompts::AskForDisc(const char* prompt) {
 }
 
 bool CInstallPrompts::ConfirmAbort() {
-    return ApplicationMessageBox(MainWindow(), kAbortText, kAbortCaption,
+    return ApplicationMessageBox(MainWindow(), kAbortText, kConfirmCaption,
                                  MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 

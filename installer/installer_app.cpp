@@ -5,14 +5,7 @@
 #include "framework/app/thread_registry.h"
 #include "framework/system/path_text.h"
 #include "installer/installer_screen.h"
-
-const char kInstallerTitle[] = "Sorvane～Kelmire～　セットアップ";
-
-namespace {
-
-const char kCloseText[] = "セットアップを中断し、\n終了してもよろしいですか？";
-const char kCloseCaption[] = "確認";
-}  // namespace
+#include "installer/installer_texts.h"
 
 void CInstallerApp::Main() {
     CInstallerScreen screen;
@@ -21,11 +14,12 @@ void CInstallerApp::Main() {
 
 void CInstallerApp::ConfigureWindow(WindowParams* params) {
     params->windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    std::memcpy(params->title, kInstallerTitle, sizeof kInstallerTitle);
+    std::memcpy(params->title, installer_text::kTitle, sizeof installer_text::kTitle);
 }
 
 bool CInstallerApp::ConfirmClose(HWND hwnd) {
-    return MessageBoxA(hwnd, kCloseText, kCloseCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBoxA(hwnd, installer_text::kAbortText, installer_text::kConfirmCaption,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {

@@ -6,9 +6,6 @@
 
 #include "framework/app/application.h"
 
-// Title of the main window (and of the wizard pages, with their number).
-extern const char kInstallerTitle[];
-
 class CInstallerApp : public CApplication {
 public:
     CInstallerApp() = default;

@@ -3,6 +3,7 @@
 #include "framework/system/path_text.h"
 #include "framework/system/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installer_texts.h"
 
 namespace {
 
@@ -10,8 +11,6 @@ const char kDisplayName[] = "Sorvane";
 const char kDesktopLinkName[] = "Sorvane";
 const char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
 const char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
-const char kFinishedText[] = "全てのセットアップ作業が終了しました。";
-const char kFinishedCaption[] = "終了確認";
 
 }  // namespace
 
@@ -50,5 +49,6 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
         services.CreateProgramsShortcut(program, kGameMenuLink);
         services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
     }
-    MessageBoxA(owner, kFinishedText, kFinishedCaption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(owner, installer_text::kDoneText, installer_text::kDoneCaption,
+                MB_OK | MB_ICONINFORMATION);
 }

@@ -8,17 +8,13 @@
 #include "framework/system/path_utils.h"
 #include "framework/system/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 
 namespace {
 
-const char kConfirmCaption[] = "確認";
-const char kErrorCaption[] = "エラー";
-const char kAbortQuestion[] = "セットアップを中断し、\n終了してもよろしいですか？";
-const char kNoFolderText[] = "フォルダ名が入力されていません。";
-const char kBadFolderText[] = "フォルダ名の指定が正しくありません。";
-const char kNoSpaceText[] = "ハードディスク領域が不足しています。";
-const char kBrowseTitle[] = "フォルダを選択してください";
+using namespace installer_text;
+
 const char kDefaultBaseFolder[] = "C:\\";
 
 // What the pages that need more than their own controls are given.
@@ -39,7 +35,7 @@ bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
 // While the program ends there is nothing to confirm.
 void ConfirmAbort(HWND page) {
     if (!IsRunning(page) ||
-        ApplicationMessageBox(page, kAbortQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) ==
+        ApplicationMessageBox(page, kAbortText, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) ==
             IDYES ||
         !IsRunning(page)) {
         EndDialog(page, kPageCancelled);
@@ -176,6 +172,55 @@ INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam
 
 enum class Page { Welcome, Groups, Folder, Ready, Cancelled, Install };
 
+// After page 3: the folder needs a drive letter, and its drive room for the
+// installation. Returns `next` when both hold, else the page to show again.
+Page CheckFolder(PageContext& context, HWND owner, Page next) {
+    const char* folder = context.state->InstallFolder;
+    char root[8];
+    if (!HasDriveLetter(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+        ShowError(owner, kBadFolderText);
+        return Page::Folder;
+    }
+    std::uint64_t bytesFree = 0;
+    const CWizardServices::FreeSpace space = context.services->QueryFreeSpace(root, &bytesFree);
+    // Closed while the drive was asked: no message, no page again.
+    if (!context.services->IsRunning()) return Page::Cancelled;
+    switch (space) {
+        case CWizardServices::FreeSpace::Unavailable:
+            return next;
+        case CWizardServices::FreeSpace::Failed:
+            // No such drive (or no medium): nothing can be installed there,
+            // so the user chooses the folder again.
+            ShowError(owner, kBadFolderText);
+            return Page::Folder;
+        case CWizardServices::FreeSpace::Known:
+            break;
+    }
+    if (!IsEnoughFreeSpace(bytesFree)) {
+        ShowError(owner, kNoSpaceText);
+        return Page::Groups;
+    }
+    return next;
+}
+
+// The pages in order: the dialog and its procedure, where Back and the
+// forward button lead, and the check that leaving forward passes first.
+struct PageEntry {
+    Page page;
+    int resource;
+    DLGPROC procedure;
+    Page back;
+    Page next;
+    Page (*checkForward)(PageContext& context, HWND owner, Page next);
+};
+
+const PageEntry kPages[] = {
+    {Page::Welcome, IDD_SETUP_WELCOME, WelcomePage, Page::Welcome, Page::Groups, nullptr},
+    {Page::Groups, IDD_SETUP_GROUPS, GroupsPage, Page::Welcome, Page::Folder, nullptr},
+    {Page::Folder, IDD_SETUP_FOLDER, FolderPage, Page::Groups, Page::Ready, CheckFolder},
+    {Page::Ready, IDD_SETUP_READY, ReadyPage, Page::Folder, Page::Install, nullptr},
+};
+
 class CWizardRun {
 public:
     CWizardRun(HINSTANCE instance, HWND owner, InstallerStateData& state,
@@ -185,23 +230,13 @@ public:
     WizardResult Run() {
         Page page = Page::Welcome;
         for (;;) {
-            switch (page) {
-                case Page::Welcome:
-                    page = Show(IDD_SETUP_WELCOME, WelcomePage, Page::Groups, Page::Welcome);
+            if (page == Page::Cancelled) return WizardResult::Cancelled;
+            if (page == Page::Install) return WizardResult::Install;
+            for (const PageEntry& entry : kPages) {
+                if (entry.page == page) {
+                    page = Show(entry);
                     break;
-                case Page::Groups:
-                    page = Show(IDD_SETUP_GROUPS, GroupsPage, Page::Folder, Page::Welcome);
-                    break;
-                case Page::Folder:
-                    page = Show(IDD_SETUP_FOLDER, FolderPage, Page::Ready, Page::Groups);
-                    break;
-                case Page::Ready:
-                    page = Show(IDD_SETUP_READY, ReadyPage, Page::Install, Page::Folder);
-                    break;
-                case Page::Cancelled:
-                    return WizardResult::Cancelled;
-                case Page::Install:
-                    return WizardResult::Install;
+                }
             }
         }
     }
@@ -209,50 +244,18 @@ public:
 private:
     // Shows one page and maps its result. A page that could not be shown
     // (result -1) counts as cancelled rather than being retried forever.
-    Page Show(int resource, DLGPROC procedure, Page forward, Page back) {
+    Page Show(const PageEntry& entry) {
         if (!context_.services->IsRunning()) return Page::Cancelled;
         INT_PTR result = kPageCancelled;
         {
             COpenDialogScope open(IDCANCEL);
-            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(resource), owner_, procedure,
-                                     reinterpret_cast<LPARAM>(&context_));
+            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(entry.resource), owner_,
+                                     entry.procedure, reinterpret_cast<LPARAM>(&context_));
         }
         if (!context_.services->IsRunning()) return Page::Cancelled;
-        if (result == kPageBack) return back;
+        if (result == kPageBack) return entry.back;
         if (result != kPageForward) return Page::Cancelled;
-        // Leaving the folder page forward passes the folder and space tests.
-        return forward == Page::Ready ? CheckFolder() : forward;
-    }
-
-    // After page 3: the folder needs a drive letter, and its drive room for
-    // the installation.
-    Page CheckFolder() {
-        const char* folder = context_.state->InstallFolder;
-        char root[8];
-        if (!HasDriveLetter(folder) || !FormDriveRoot(root, sizeof root, folder)) {
-            ShowError(owner_, kBadFolderText);
-            return Page::Folder;
-        }
-        std::uint64_t bytesFree = 0;
-        const CWizardServices::FreeSpace space = context_.services->QueryFreeSpace(root, &bytesFree);
-        // Closed while the drive was asked: no message, no page again.
-        if (!context_.services->IsRunning()) return Page::Cancelled;
-        switch (space) {
-            case CWizardServices::FreeSpace::Unavailable:
-                return Page::Ready;
-            case CWizardServices::FreeSpace::Failed:
-                // No such drive (or no medium): nothing can be installed
-                // there, so the user chooses the folder again.
-                ShowError(owner_, kBadFolderText);
-                return Page::Folder;
-            case CWizardServices::FreeSpace::Known:
-                break;
-        }
-        if (!IsEnoughFreeSpace(bytesFree)) {
-            ShowError(owner_, kNoSpaceText);
-            return Page::Groups;
-        }
-        return Page::Ready;
+        return entry.checkForward ? entry.checkForward(context_, owner_, entry.next) : entry.next;
     }
 
     HINSTANCE instance_;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/installer_texts.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/process.h"
 #include "tests/support/registry.h"
@@ -188,9 +189,9 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
                         const std::function<void()>& whileMessageShows = [] {}) {
     PumpedWindow owner;
     TestThread thread([&] { RegisterInstallation(owner.hwnd(), game.state, services); });
-    HWND box = WaitForDialog(thread.Id(), "終了確認", kWait);
+    HWND box = WaitForDialog(thread.Id(), installer_text::kDoneCaption, kWait);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(box), "全てのセットアップ作業が終了しました。");
+    EXPECT_EQ(MessageBoxTextOf(box), installer_text::kDoneText);
     EXPECT_EQ(MessageBoxIconOf(box), static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner.hwnd());
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);

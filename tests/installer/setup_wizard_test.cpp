@@ -96,7 +96,7 @@ TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
             auto abort = [&] { escape ? PressKey(page, VK_ESCAPE) : PressButton(page, IDCANCEL); };
 
             abort();
-            HWND box = session.Message("確認", kAbortText, MB_ICONQUESTION);
+            HWND box = session.Message(kConfirmCaption, kAbortText, MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(GetWindow(box, GW_OWNER), page);
             session.Answer(box, IDNO);
@@ -105,7 +105,7 @@ TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
             EXPECT_EQ(session.Page(pageNumber), page);
 
             abort();
-            box = session.Message("確認", kAbortText, MB_ICONQUESTION);
+            box = session.Message(kConfirmCaption, kAbortText, MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             session.Answer(box, IDYES);
             WizardResult result;
@@ -208,7 +208,7 @@ TEST(SetupWizard, EmptyFolderIsRefusedOnThePage) {
     ASSERT_NE(page, nullptr);
     SetDlgItemTextA(page, IDC_FOLDER_EDIT, "");
     PressButton(page, IDC_FOLDER_NEXT);
-    HWND box = session.Message("確認", kNoFolderText, MB_ICONEXCLAMATION);
+    HWND box = session.Message(kConfirmCaption, kNoFolderText, MB_ICONEXCLAMATION);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), page);
     session.Answer(box, IDOK);
@@ -226,7 +226,7 @@ TEST(SetupWizard, FolderWithoutDriveLetterReturnsToTheFolderPage) {
         ASSERT_NE(page, nullptr);
         SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed.c_str());
         session.Leave(page, IDC_FOLDER_NEXT);
-        HWND box = session.Message("エラー", kBadFolderText, MB_ICONEXCLAMATION);
+        HWND box = session.Message(kErrorCaption, kBadFolderText, MB_ICONEXCLAMATION);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(GetWindow(box, GW_OWNER), session.owner());
         session.Answer(box, IDOK);
@@ -259,7 +259,7 @@ TEST(SetupWizard, OverlongFolderIsRefusedWithoutTruncating) {
             continue;
         }
         PressButton(page, IDC_FOLDER_NEXT);
-        HWND box = session.Message("エラー", kBadFolderText, MB_ICONEXCLAMATION);
+        HWND box = session.Message(kErrorCaption, kBadFolderText, MB_ICONEXCLAMATION);
         ASSERT_NE(box, nullptr);
         session.Answer(box, IDOK);
         // The page stays with the text as typed, for the user to shorten.
@@ -292,7 +292,7 @@ TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
         ASSERT_NE(page, nullptr);
         PressButton(page, IDC_FOLDER_BROWSE);
         ASSERT_TRUE(WaitUntil([&] { return services.BrowseTitles().size() == 1; }, kWait));
-        EXPECT_EQ(services.BrowseTitles()[0], "フォルダを選択してください");
+        EXPECT_EQ(services.BrowseTitles()[0], installer_text::kBrowseTitle);
         const std::string expected = chooses ? "F:\\Picked" : kProgramFiles;
         EXPECT_TRUE(WaitUntil([&] { return EditText(page) == expected; }, kWait));
         session.Leave(page, IDC_FOLDER_NEXT);
@@ -314,12 +314,12 @@ TEST(SetupWizard, FreeSpaceTest) {
     } cases[] = {
         {FreeSpace::Known, 3979031202ull, 4, nullptr, nullptr},
         {FreeSpace::Known, 5ull << 40, 4, nullptr, nullptr},
-        {FreeSpace::Known, 3979031201ull, 2, "エラー", kNoSpaceText.c_str()},
-        {FreeSpace::Known, 0, 2, "エラー", kNoSpaceText.c_str()},
+        {FreeSpace::Known, 3979031201ull, 2, kErrorCaption.c_str(), kNoSpaceText.c_str()},
+        {FreeSpace::Known, 0, 2, kErrorCaption.c_str(), kNoSpaceText.c_str()},
         // No query function on this system: the test is skipped.
         {FreeSpace::Unavailable, 0, 4, nullptr, nullptr},
         // The drive does not exist: choose the folder again.
-        {FreeSpace::Failed, 0, 3, "エラー", kBadFolderText.c_str()},
+        {FreeSpace::Failed, 0, 3, kErrorCaption.c_str(), kBadFolderText.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.bytes) + " answer " + std::to_string(int(c.answer)));

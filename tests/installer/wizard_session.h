@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "installer/installer_state.h"
+#include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 #include "installer/setup_wizard.h"
 #include "tests/support/dialog_driver.h"
@@ -24,13 +25,15 @@ namespace {
 
 const DWORD kWait = 10000;
 const std::string kProgramFiles = "C:\\Program Files";
-const std::string kAbortText = "セットアップを中断し、\n終了してもよろしいですか？";
-const std::string kNoFolderText = "フォルダ名が入力されていません。";
-const std::string kBadFolderText = "フォルダ名の指定が正しくありません。";
-const std::string kNoSpaceText = "ハードディスク領域が不足しています。";
+const std::string kAbortText = installer_text::kAbortText;
+const std::string kNoFolderText = installer_text::kNoFolderText;
+const std::string kBadFolderText = installer_text::kBadFolderText;
+const std::string kNoSpaceText = installer_text::kNoSpaceText;
+const std::string kConfirmCaption = installer_text::kConfirmCaption;
+const std::string kErrorCaption = installer_text::kErrorCaption;
 
 std::string PageCaption(int page) {
-    return "Sorvane～Kelmire～　セットアップ (" + std::to_string(page) + "/4)";
+    return std::string(installer_text::kTitle) + " (" + std::to_string(page) + "/4)";
 }
 
 // Answers of the system the wizard asks, set by each test.
