@@ -65,20 +65,21 @@ private:
 class FakeInstall : public CInstallView, public CInstallPrompts, public CInstallSystem {
 public:
     FakeInstall() : CInstallPrompts(state) {
-        ResetInstallerStateData(&state);
+        std::strcpy(state.DataPath, "d");
+        std::strcpy(state.InstallFolder, "t");
     }
 
     // ---- what the test sets
-    InstallerStateData state;
+    InstallerStateData state = {};
     bool running = true;
     int discInDrive = 1;       // 0: no disc
     bool allDiscsPresent = false;
     WizardResult wizard = WizardResult::Install;
-    std::map<int, std::vector<bool>> discAnswers;  // disc -> Retry answers in turn (false: Cancel)
-    std::map<int, bool> abortAnswers;              // disc -> Yes to the abort question
-    std::map<int, bool> closeAtPrompt;             // disc -> window closed during its prompt
-    std::map<std::string, PieceEnd> outcomes;       // source file name -> how its piece ends
-    std::string closeWhenDone;                     // source whose end comes with a close
+    std::map<int, bool> cancelAt;              // disc -> Cancel (not Retry) at its prompt
+    std::map<int, bool> abortAnswers;          // disc -> Yes to the abort question
+    std::map<int, bool> closeAtPrompt;         // disc -> window closed during its prompt
+    std::map<std::string, PieceEnd> outcomes;  // source file name -> how its piece ends
+    std::string closeWhenDone;                 // source whose end comes with a close
 
     // ---- what the run did
     Log log;
@@ -118,11 +119,8 @@ public:
         Add("prompt " + std::to_string(disc));
         prompted_ = disc;
         if (closeAtPrompt[disc]) running = false;
-        std::vector<bool>& answers = discAnswers[disc];
-        const bool retry = answers.empty() || answers.front();
-        if (!answers.empty()) answers.erase(answers.begin());
         discInDrive = disc;
-        return retry;
+        return !cancelAt[disc];
     }
     bool ConfirmAbort() override {
         Add("abort?");
@@ -154,11 +152,6 @@ public:
     void Run() { CInstallRun(state, *this, *this, *this).Run(); }
 
 private:
-    static void ResetInstallerStateData(InstallerStateData* data) {
-        *data = InstallerStateData{};
-        std::strcpy(data->DataPath, "d");
-        std::strcpy(data->InstallFolder, "t");
-    }
     int prompted_ = 0;
 };
 
@@ -303,7 +296,7 @@ TEST(InstallRun, AbortAtAnyDiscPromptReleasesTheJobAndEndsQuietly) {
     for (int disc = 2; disc <= 6; ++disc) {
         SCOPED_TRACE("disc " + std::to_string(disc));
         FakeInstall run;
-        run.discAnswers[disc] = {false};
+        run.cancelAt[disc] = true;
         run.abortAnswers[disc] = true;
         run.Run();
         const std::string prompt = "prompt " + std::to_string(disc);
@@ -313,7 +306,7 @@ TEST(InstallRun, AbortAtAnyDiscPromptReleasesTheJobAndEndsQuietly) {
         EXPECT_EQ(run.liveJobs, 0);
 
         FakeInstall goesOn;
-        goesOn.discAnswers[disc] = {false};
+        goesOn.cancelAt[disc] = true;
         goesOn.abortAnswers[disc] = false;
         goesOn.Run();
         Log full = WholeRun({2, 3, 4, 5, 6});
@@ -358,8 +351,8 @@ TEST(InstallRun, ClosingAtADiscPromptWithAJoinOpenReleasesItAndEndsQuietly) {
         FakeInstall run;
         run.closeAtPrompt[disc] = true;
         run.Run();
-        EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), "prompt " + std::to_string(disc)),
-                                  {"release join"}));
+        const std::string prompt = "prompt " + std::to_string(disc);
+        EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), prompt), {"release join"}));
         EXPECT_EQ(run.liveJobs, 0);
     }
 }

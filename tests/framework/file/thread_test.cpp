@@ -206,7 +206,8 @@ TEST(Thread, WaitForEndAndRequestStop) {
     EXPECT_FALSE(worker.IsRunning());
     EXPECT_EQ(worker.WaitForEnd(kBound), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(slept.load(), 0u) << "the stop request ended the sleep";
-    EXPECT_EQ(waitOnWorker.load(), static_cast<DWORD>(WAIT_FAILED)) << "the worker cannot wait for itself";
+    EXPECT_EQ(waitOnWorker.load(), static_cast<DWORD>(WAIT_FAILED))
+        << "the worker cannot wait for itself";
 
     // With a wake mask a message for the waiting thread ends the wait.
     LambdaThread sleeper([](LambdaThread& self) { self.Sleep(kBound); });
