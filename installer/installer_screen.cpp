@@ -30,7 +30,6 @@ CInstallerScreen::CInstallerScreen() : paintHandler_(*this) {
         FormatText(name, sizeof name, "data/obj/t001_%03d.bmp", i);
         digits_[i].LoadFile(name, false, 0, 0);
     }
-    currentJob_.reset();
     progressStage_ = 0;
 }
 
@@ -52,6 +51,24 @@ bool CInstallerScreen::LoadBackground(const char* name) {
     // A picture that cannot be loaded leaves the background empty, and
     // drawing an empty surface draws nothing.
     return background_.LoadFile(path, false, 0, 0);
+}
+
+void CInstallerScreen::RunInstall() {
+    CInstallPrompts prompts(InstallerState);
+    CInstallSystem system;
+    CInstallRun(InstallerState, *this, prompts, system).Run();
+}
+
+void CInstallerScreen::ShowStart() {
+    LoadBackground("t000_000.bmp");
+    backBuffer_.Draw(&background_, 0, 0);
+    DrawProgressBar(0, 0);
+    Invalidate(nullptr);
+}
+
+void CInstallerScreen::ShowFinished() {
+    RECT touched = DrawProgressBar(100, 100);
+    Invalidate(&touched);
 }
 
 void CInstallerScreen::ShowProgress(std::int32_t percent) {

@@ -3,6 +3,7 @@
 #include "framework/system/path_text.h"
 #include "framework/system/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installer_texts.h"
 
 namespace {
 
@@ -12,8 +13,6 @@ const char kQuietSwitch[] = "/S";
 const char kDesktopLinkName[] = "Sorvane";
 const char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
 const char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
-const char kFinishedText[] = "全てのセットアップ作業が終了しました。";
-const char kFinishedCaption[] = "終了確認";
 
 // "EstimatedSize" is in KiB, rounded up, and a 32-bit value.
 std::uint32_t KiBytes(std::uint64_t bytes) {
@@ -31,11 +30,6 @@ void WriteDetails(const InstallerStateData& state, const char* program, const ch
 }
 
 }  // namespace
-
-const char kRegistrationIncompleteText[] =
-    "ゲームのシステムへの登録（アプリケーションパス、アンインストール情報、\n"
-    "ショートカット）を完了できませんでした。";
-const char kRegistrationIncompleteCaption[] = "エラー";
 
 bool CRegistrationServices::WriteAppPath(const char* programName, const char* programPath) {
     return CSystemServices().WriteAppPath(programName, programPath);
@@ -101,8 +95,9 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
     // without its entries the next start would not find the game (and offer
     // to install it again), so the user is told first.
     if (failed > 0) {
-        MessageBoxA(owner, kRegistrationIncompleteText, kRegistrationIncompleteCaption,
+        MessageBoxA(owner, installer_text::kRegistrationIncompleteText, installer_text::kErrorCaption,
                     MB_OK | MB_ICONEXCLAMATION);
     }
-    MessageBoxA(owner, kFinishedText, kFinishedCaption, MB_OK | MB_ICONINFORMATION);
+    MessageBoxA(owner, installer_text::kDoneText, installer_text::kDoneCaption,
+                MB_OK | MB_ICONINFORMATION);
 }

@@ -26,11 +26,6 @@ public:
     virtual bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
 };
 
-// The message shown before the completion message when a registration step
-// failed, and its caption.
-extern const char kRegistrationIncompleteText[];
-extern const char kRegistrationIncompleteCaption[];
-
 // Registers the game installed in `state.InstallFolder` and then tells the
 // user, with a message box owned by `owner`, that setup is complete. A failed
 // step does not stop the later ones; when any failed, one message saying

@@ -2,21 +2,19 @@
 
 #include <cstring>
 
+#include "framework/app/application.h"
+#include "framework/app/thread_registry.h"
 #include "framework/system/path_text.h"
 #include "framework/system/path_utils.h"
 #include "framework/system/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 
 namespace {
 
-const char kConfirmCaption[] = "確認";
-const char kErrorCaption[] = "エラー";
-const char kAbortQuestion[] = "セットアップを中断し、\n終了してもよろしいですか？";
-const char kNoFolderText[] = "フォルダ名が入力されていません。";
-const char kBadFolderText[] = "フォルダ名の指定が正しくありません。";
-const char kNoSpaceText[] = "ハードディスク領域が不足しています。";
-const char kBrowseTitle[] = "フォルダを選択してください";
+using namespace installer_text;
+
 const char kDefaultBaseFolder[] = "C:\\";
 
 // What the pages that need more than their own controls are given.
@@ -31,20 +29,28 @@ PageContext* ContextOf(HWND page) {
 
 void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrA(page, DWLP_USER, context); }
 
+bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
+
 // Cancel and Escape (which the dialog manager reports as id 2) on any page.
+// While the program ends there is nothing to confirm.
 void ConfirmAbort(HWND page) {
-    if (MessageBoxA(page, kAbortQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES)
+    if (!IsRunning(page) ||
+        ApplicationMessageBox(page, kAbortText, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) ==
+            IDYES ||
+        !IsRunning(page)) {
         EndDialog(page, kPageCancelled);
+    }
 }
 
 void ShowError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+    ApplicationMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // ---- Page 1: welcome --------------------------------------------------------
 
-INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND) return FALSE;
+INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_WELCOME_NEXT: EndDialog(page, kPageForward); return TRUE;
         case IDCANCEL: ConfirmAbort(page); return TRUE;
@@ -100,6 +106,7 @@ void OfferBaseFolder(HWND page) {
 
 void BrowseFolder(HWND page) {
     char chosen[kMaxPath] = {};
+    COpenDialogScope picker(IDCANCEL);
     if (ContextOf(page)->services->BrowseForFolder(kBrowseTitle, chosen))
         SetDlgItemTextA(page, IDC_FOLDER_EDIT, chosen);
 }
@@ -117,7 +124,7 @@ void AcceptFolder(HWND page) {
                              : FolderText::TooLong;
     switch (formed) {
         case FolderText::Empty:
-            MessageBoxA(page, kNoFolderText, kConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+            ApplicationMessageBox(page, kNoFolderText, kConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
             return;
         case FolderText::TooLong:
             ShowError(page, kBadFolderText);
@@ -150,8 +157,9 @@ INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 
 // ---- Page 4: ready ----------------------------------------------------------
 
-INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
-    if (message != WM_COMMAND) return FALSE;
+INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_READY_INSTALL: EndDialog(page, kPageForward); return TRUE;
         case IDC_READY_BACK: EndDialog(page, kPageBack); return TRUE;
@@ -164,6 +172,55 @@ INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM) {
 
 enum class Page { Welcome, Groups, Folder, Ready, Cancelled, Install };
 
+// After page 3: the folder needs a drive root ("X:\"), and its drive room for
+// the installation. Returns `next` when both hold, else the page to show again.
+Page CheckFolder(PageContext& context, HWND owner, Page next) {
+    const char* folder = context.state->InstallFolder;
+    char root[8];
+    if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+        ShowError(owner, kBadFolderText);
+        return Page::Folder;
+    }
+    std::uint64_t bytesFree = 0;
+    const CWizardServices::FreeSpace space = context.services->QueryFreeSpace(root, &bytesFree);
+    // Closed while the drive was asked: no message, no page again.
+    if (!context.services->IsRunning()) return Page::Cancelled;
+    switch (space) {
+        case CWizardServices::FreeSpace::Unavailable:
+            return next;
+        case CWizardServices::FreeSpace::Failed:
+            // No such drive (or no medium): nothing can be installed there,
+            // so the user chooses the folder again.
+            ShowError(owner, kBadFolderText);
+            return Page::Folder;
+        case CWizardServices::FreeSpace::Known:
+            break;
+    }
+    if (!IsEnoughFreeSpace(bytesFree)) {
+        ShowError(owner, kNoSpaceText);
+        return Page::Groups;
+    }
+    return next;
+}
+
+// The pages in order: the dialog and its procedure, where Back and the
+// forward button lead, and the check that leaving forward passes first.
+struct PageEntry {
+    Page page;
+    int resource;
+    DLGPROC procedure;
+    Page back;
+    Page next;
+    Page (*checkForward)(PageContext& context, HWND owner, Page next);
+};
+
+const PageEntry kPages[] = {
+    {Page::Welcome, IDD_SETUP_WELCOME, WelcomePage, Page::Welcome, Page::Groups, nullptr},
+    {Page::Groups, IDD_SETUP_GROUPS, GroupsPage, Page::Welcome, Page::Folder, nullptr},
+    {Page::Folder, IDD_SETUP_FOLDER, FolderPage, Page::Groups, Page::Ready, CheckFolder},
+    {Page::Ready, IDD_SETUP_READY, ReadyPage, Page::Folder, Page::Install, nullptr},
+};
+
 class CWizardRun {
 public:
     CWizardRun(HINSTANCE instance, HWND owner, InstallerStateData& state,
@@ -173,23 +230,13 @@ public:
     WizardResult Run() {
         Page page = Page::Welcome;
         for (;;) {
-            switch (page) {
-                case Page::Welcome:
-                    page = Show(IDD_SETUP_WELCOME, WelcomePage, Page::Groups, Page::Welcome);
+            if (page == Page::Cancelled) return WizardResult::Cancelled;
+            if (page == Page::Install) return WizardResult::Install;
+            for (const PageEntry& entry : kPages) {
+                if (entry.page == page) {
+                    page = Show(entry);
                     break;
-                case Page::Groups:
-                    page = Show(IDD_SETUP_GROUPS, GroupsPage, Page::Folder, Page::Welcome);
-                    break;
-                case Page::Folder:
-                    page = Show(IDD_SETUP_FOLDER, FolderPage, Page::Ready, Page::Groups);
-                    break;
-                case Page::Ready:
-                    page = Show(IDD_SETUP_READY, ReadyPage, Page::Install, Page::Folder);
-                    break;
-                case Page::Cancelled:
-                    return WizardResult::Cancelled;
-                case Page::Install:
-                    return WizardResult::Install;
+                }
             }
         }
     }
@@ -197,41 +244,18 @@ public:
 private:
     // Shows one page and maps its result. A page that could not be shown
     // (result -1) counts as cancelled rather than being retried forever.
-    Page Show(int resource, DLGPROC procedure, Page forward, Page back) {
-        INT_PTR result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(resource), owner_, procedure,
-                                         reinterpret_cast<LPARAM>(&context_));
-        if (result == kPageBack) return back;
+    Page Show(const PageEntry& entry) {
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        INT_PTR result = kPageCancelled;
+        {
+            COpenDialogScope open(IDCANCEL);
+            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(entry.resource), owner_,
+                                     entry.procedure, reinterpret_cast<LPARAM>(&context_));
+        }
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        if (result == kPageBack) return entry.back;
         if (result != kPageForward) return Page::Cancelled;
-        // Leaving the folder page forward passes the folder and space tests.
-        return forward == Page::Ready ? CheckFolder() : forward;
-    }
-
-    // After page 3: the folder needs a drive root ("X:\"), and its drive room for
-    // the installation.
-    Page CheckFolder() {
-        const char* folder = context_.state->InstallFolder;
-        char root[8];
-        if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
-            ShowError(owner_, kBadFolderText);
-            return Page::Folder;
-        }
-        std::uint64_t bytesFree = 0;
-        switch (context_.services->QueryFreeSpace(root, &bytesFree)) {
-            case CWizardServices::FreeSpace::Unavailable:
-                return Page::Ready;
-            case CWizardServices::FreeSpace::Failed:
-                // No such drive (or no medium): nothing can be installed
-                // there, so the user chooses the folder again.
-                ShowError(owner_, kBadFolderText);
-                return Page::Folder;
-            case CWizardServices::FreeSpace::Known:
-                break;
-        }
-        if (!IsEnoughFreeSpace(bytesFree)) {
-            ShowError(owner_, kNoSpaceText);
-            return Page::Groups;
-        }
-        return Page::Ready;
+        return entry.checkForward ? entry.checkForward(context_, owner_, entry.next) : entry.next;
     }
 
     HINSTANCE instance_;
@@ -262,6 +286,11 @@ CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const char* root,
     if (!query(root, &toCaller, &total, &free)) return FreeSpace::Failed;
     *bytesFree = toCaller.QuadPart;
     return FreeSpace::Known;
+}
+
+bool CWizardServices::IsRunning() {
+    CApplication* application = TheThreadRegistry.GetApplication();
+    return application == nullptr || application->IsRunning();
 }
 
 WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,

@@ -26,6 +26,10 @@ public:
     // GetDiskFreeSpaceExA looked up in kernel32 at run time. Unavailable when
     // the system has no such function, Failed when it refused the root.
     virtual FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytesFree);
+
+    // False once the program must end: the running flag of the calling
+    // thread's application (true on a thread without one).
+    virtual bool IsRunning();
 };
 
 enum class WizardResult { Cancelled, Install };
@@ -37,7 +41,9 @@ constexpr INT_PTR kPageBack = 2;
 
 // Runs the pages from the resources of `instance`, owned by `owner`, on the
 // calling thread until the user cancels (after confirming) or chooses to
-// install. On Install, `state.InstallFolder` holds the final folder (with
+// install. Once the services say the program must end it opens nothing more
+// and ends as cancelled; each page and message box is recorded as the
+// application's open dialog, so that the main thread can end it. On Install, `state.InstallFolder` holds the final folder (with
 // room for every installed file's path) on a drive with enough free space.
 WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,
                             CWizardServices& services);

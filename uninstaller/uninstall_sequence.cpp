@@ -71,7 +71,7 @@ UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
     }
     char normalized[kMaxPath] = {};
     char registered[kMaxPath] = {};
-    if (!HasDriveLetter(program) ||
+    if (!HasDriveRoot(program) ||
         !NormalizeSeparators(normalized, sizeof normalized, program, lead) ||
         !FolderOfPath(registered, sizeof registered, normalized, lead))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);

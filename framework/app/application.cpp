@@ -27,12 +27,33 @@ const char kOneLoopOnly[] = "メッセージループを持てるのは１プロ
     std::exit(-1);
 }
 
+// How often the main thread looks for a newly opened dialog while it waits.
+constexpr DWORD kDialogLookMilliseconds = 100;
+
+// The innermost open-dialog scope of the calling thread.
+thread_local COpenDialogScope* innermostScope = nullptr;
+
+bool IsDialogWindow(HWND window) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    return std::strcmp(className, "#32770") == 0;
+}
+
+int CancelAnswer(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OK: return IDOK;
+    case MB_YESNO: return IDNO;
+    case MB_ABORTRETRYIGNORE: return IDABORT;
+    default: return IDCANCEL;
+    }
+}
+
 }  // namespace
 
 CApplication::CApplication() { window_.Handlers()->Add(this); }
 
 CApplication::~CApplication() {
-    Stop();
+    StopApplicationThread();
     window_.Handlers()->Remove(this);
     TheThreadRegistry.ClearApplication(this);
 }
@@ -57,6 +78,47 @@ void CApplication::AddMessageHandler(CMessageHandler* handler) { window_.Handler
 
 void CApplication::RemoveMessageHandler(CMessageHandler* handler) {
     window_.Handlers()->Remove(handler);
+}
+
+void CApplication::SetOpenDialog(HWND dialog, int cancelId) {
+    CLockScope hold(dialogLock_);
+    openDialog_ = dialog;
+    openDialogCancel_ = cancelId;
+    ++openDialogSerial_;
+}
+
+void CApplication::EndOpenDialog() {
+    HWND dialog = nullptr;
+    int cancelId = 0;
+    {
+        CLockScope hold(dialogLock_);
+        if (openDialogSerial_ == endedDialogSerial_) return;
+        endedDialogSerial_ = openDialogSerial_;
+        dialog = openDialog_;
+        cancelId = openDialogCancel_;
+    }
+    // Posted, not sent: the dialog's own modal loop on the application
+    // thread handles it like a press of that button.
+    if (dialog) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(cancelId, BN_CLICKED), 0);
+}
+
+void CApplication::StopApplicationThread() {
+    closeRequested_ = true;
+    RequestStop();
+    for (;;) {
+        EndOpenDialog();
+        const DWORD woke = WaitForEnd(kDialogLookMilliseconds, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            // Handles the messages other threads send to this thread's
+            // windows (a dialog of the application thread disabling its
+            // owner, say).
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (woke != WAIT_TIMEOUT) break;
+    }
+    Stop();
 }
 
 DWORD CApplication::WaitForStopRequest() { return CThread::Sleep(INFINITE); }
@@ -86,6 +148,45 @@ bool CApplication::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     default:
         return false;
     }
+}
+
+COpenDialogScope::COpenDialogScope(int cancelId)
+    : application_(TheThreadRegistry.GetApplication()),
+      cancelId_(cancelId),
+      outer_(innermostScope) {
+    innermostScope = this;
+    // One hook per thread, set by the outermost scope.
+    if (!outer_) hook_ = SetWindowsHookExA(WH_CBT, &Watch, nullptr, GetCurrentThreadId());
+}
+
+COpenDialogScope::~COpenDialogScope() {
+    innermostScope = outer_;
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (application_) {
+        application_->SetOpenDialog(outer_ ? outer_->dialog_ : nullptr,
+                                    outer_ ? outer_->cancelId_ : 0);
+    }
+}
+
+void COpenDialogScope::Record(HWND dialog) {
+    if (dialog_ && IsWindow(dialog_)) return;
+    dialog_ = dialog;
+    if (application_) application_->SetOpenDialog(dialog, cancelId_);
+}
+
+LRESULT CALLBACK COpenDialogScope::Watch(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && innermostScope) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
+        const bool topLevel = !create->lpcs || !(create->lpcs->style & WS_CHILD);
+        if (topLevel && IsDialogWindow(window)) innermostScope->Record(window);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int ApplicationMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    COpenDialogScope scope(CancelAnswer(type));
+    return MessageBoxA(owner, text, caption, type);
 }
 
 void RunMessageLoop() {

@@ -9,6 +9,7 @@
 
 #include "framework/app/message_handler.h"
 #include "framework/app/window.h"
+#include "framework/file/lock.h"
 #include "framework/file/thread.h"
 
 class IApplication {
@@ -36,8 +37,8 @@ public:
 class CApplication : public IApplication, public CThread, public CMessageHandler {
 public:
     CApplication();
-    // Stops the application thread and waits for its end, then unregisters
-    // the object's handler. The Win32 window is not destroyed.
+    // Stops the application thread as StopApplicationThread does, then
+    // unregisters the object's handler. The Win32 window is not destroyed.
     ~CApplication() override;
 
     void Initialize() override;
@@ -56,17 +57,73 @@ public:
 
     bool Start() override;
 
+    // Application thread (through COpenDialogScope): the modal dialog Main
+    // waits in and the command that ends it as a cancel; null when none.
+    void SetOpenDialog(HWND dialog, int cancelId);
+
 protected:
+    // Main thread: ends the application thread. Clears the running flag,
+    // signals the stop request and waits for the thread to end, meanwhile
+    // handling the messages other threads send to this thread's windows and
+    // ending the dialog the application thread has open (as a cancel, each
+    // newly opened one once).
+    //
+    // Why the main thread ends that dialog at all: Main's dialogs are owned
+    // by the main window, which this thread runs. A dialog does not notice
+    // the running flag; it ends when the user answers it, and the user can
+    // no longer do that while this thread waits for the application thread.
+    // Without ending it, both threads would wait for each other for ever.
+    void StopApplicationThread();
+
+
     // Application thread: records the application, runs Main, then posts
     // WM_DESTROY to the main window.
     void Run() override;
 
 private:
-    // Set by WM_CLOSE: the running flag reads false from then on, without
-    // signalling the stop event.
+    // Posts the cancel command to a newly recorded open dialog.
+    void EndOpenDialog();
+
+    // Set by WM_CLOSE and StopApplicationThread: the running flag reads
+    // false from then on.
     std::atomic<bool> closeRequested_{false};
     CAppWindow window_;
+    // The open dialog of the application thread; the serial counts each
+    // change, so the main thread ends every newly opened dialog once.
+    CLock dialogLock_;
+    HWND openDialog_ = nullptr;
+    int openDialogCancel_ = 0;
+    unsigned openDialogSerial_ = 0;
+    unsigned endedDialogSerial_ = 0;
 };
+
+// Application thread: while the scope lives, a dialog box (a message box or
+// a dialog from a template) that the calling thread creates becomes the
+// application's open dialog, with `cancelId` as the command that ends it as
+// a cancel; a later one replaces it once it is gone. When the scope ends the
+// enclosing scope's dialog is the open one again. On a thread without an
+// application it records nothing.
+class COpenDialogScope {
+public:
+    explicit COpenDialogScope(int cancelId);
+    ~COpenDialogScope();
+    COpenDialogScope(const COpenDialogScope&) = delete;
+    COpenDialogScope& operator=(const COpenDialogScope&) = delete;
+
+private:
+    static LRESULT CALLBACK Watch(int code, WPARAM wParam, LPARAM lParam);
+    void Record(HWND dialog);
+
+    CApplication* application_;
+    int cancelId_;
+    HWND dialog_ = nullptr;
+    COpenDialogScope* outer_;
+    HHOOK hook_ = nullptr;
+};
+
+// MessageBoxA recorded as the open dialog: a Yes/No box ends as No, a box
+// with a Cancel button as Cancel, an OK box as OK.
+int ApplicationMessageBox(HWND owner, const char* text, const char* caption, UINT type);
 
 // Raised by the caller around RunMessageLoop; the loop runs only when it is 1.
 extern int MessageLoopCount;

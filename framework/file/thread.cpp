@@ -56,6 +56,20 @@ void CThread::Stop() {
     ReapLocked();
 }
 
+void CThread::RequestStop() {
+    running_ = false;
+    stop_.Set();
+}
+
+DWORD CThread::WaitForEnd(DWORD milliseconds, DWORD wakeMask) {
+    const DWORD id = id_.load();
+    if (id == kNoThread || !handle_) return WAIT_OBJECT_0;
+    if (id == GetCurrentThreadId()) return WAIT_FAILED;
+    HANDLE thread = handle_.get();
+    if (wakeMask == 0) return WaitForSingleObject(thread, milliseconds);
+    return MsgWaitForMultipleObjects(1, &thread, FALSE, milliseconds, wakeMask);
+}
+
 DWORD CThread::Suspend() { return SuspendThread(handle_.get()); }
 
 DWORD CThread::Resume() { return ResumeThread(handle_.get()); }

@@ -23,6 +23,16 @@ public:
     // itself it only clears the flag and takes no lock, so it cannot wait on
     // an owner that holds the lock while it waits for this very thread.
     virtual void Stop();
+    // Clears the running flag and signals the stop request without waiting
+    // for the worker.
+    void RequestStop();
+    // Waits up to `milliseconds` for the worker thread to end: WAIT_OBJECT_0
+    // when it has ended (or none was started), WAIT_TIMEOUT when the time ran
+    // out, WAIT_FAILED on the worker itself. A non-zero `wakeMask` (QS_*)
+    // also ends the wait with WAIT_OBJECT_0 + 1 when such a message arrives
+    // for the calling thread. Called by the thread that starts and stops
+    // this one.
+    DWORD WaitForEnd(DWORD milliseconds, DWORD wakeMask = 0);
     virtual DWORD Suspend();
     virtual DWORD Resume();
     virtual int GetPriority();

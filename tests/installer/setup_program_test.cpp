@@ -83,15 +83,16 @@ protected:
         ASSERT_TRUE(run.Answer(confirm, answer, kStepWait));
     }
 
-    // The process ends with exit code 0 without an error or completion
-    // message (dialogs open at the close are answered on the way out), and
-    // nothing is registered.
+    // The process ends with exit code 0 without an error, completion or
+    // confirmation message (a dialog open at the close is ended as a cancel
+    // on the way out and opens nothing new), and nothing is registered.
     void ExpectQuietEnd(SetupRun& run) {
         std::vector<std::string> captions;
         ASSERT_TRUE(run.CaptionsUntilExit(kStepWait, &captions));
         for (const std::string& caption : captions) {
             EXPECT_NE(caption, setup_text::kErrorCaption);
             EXPECT_NE(caption, setup_text::kDoneCaption);
+            EXPECT_NE(caption, setup_text::kConfirmCaption);
         }
         ExpectExitZero(run);
         ExpectNothingRegistered();

@@ -96,7 +96,7 @@ TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
             auto abort = [&] { escape ? PressKey(page, VK_ESCAPE) : PressButton(page, IDCANCEL); };
 
             abort();
-            HWND box = session.Message("確認", kAbortText, MB_ICONQUESTION);
+            HWND box = session.Message(kConfirmCaption, kAbortText, MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(GetWindow(box, GW_OWNER), page);
             session.Answer(box, IDNO);
@@ -105,13 +105,47 @@ TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
             EXPECT_EQ(session.Page(pageNumber), page);
 
             abort();
-            box = session.Message("確認", kAbortText, MB_ICONQUESTION);
+            box = session.Message(kConfirmCaption, kAbortText, MB_ICONQUESTION);
             ASSERT_NE(box, nullptr);
             session.Answer(box, IDYES);
             WizardResult result;
             ASSERT_TRUE(session.Finish(&result));
             EXPECT_EQ(result, WizardResult::Cancelled);
         }
+    }
+}
+
+// Once the program ends, Cancel on a page ends the wizard without the
+// confirmation, and the folder check shows neither a message nor a page
+// again. A box opened in either case would keep the wizard's thread waiting.
+TEST(SetupWizard, OnceTheProgramEndsTheWizardEndsCancelledWithoutOpeningAnything) {
+    for (int pageNumber = 1; pageNumber <= 4; ++pageNumber) {
+        SCOPED_TRACE("cancel on page " + std::to_string(pageNumber));
+        FakeServices services;
+        WizardSession session(services);
+        HWND page = session.GoTo(pageNumber);
+        ASSERT_NE(page, nullptr);
+        services.running = false;
+        PressButton(page, IDCANCEL);
+        WizardResult result = WizardResult::Install;
+        ASSERT_TRUE(session.Finish(&result));
+        EXPECT_EQ(result, WizardResult::Cancelled);
+    }
+    // Free space unknown for the drive, then too little of it: each would
+    // show a message and a page again.
+    for (const std::uint64_t bytesFree : {std::uint64_t{0}, std::uint64_t{5} << 40}) {
+        SCOPED_TRACE("folder check, bytes free " + std::to_string(bytesFree));
+        FakeServices services;
+        services.closeWhileAskingSpace = true;
+        services.bytesFree = bytesFree;
+        if (bytesFree != 0) services.freeSpaceAnswer = CWizardServices::FreeSpace::Failed;
+        WizardSession session(services);
+        HWND page = session.GoTo(3);
+        ASSERT_NE(page, nullptr);
+        session.Leave(page, IDC_FOLDER_NEXT);
+        WizardResult result = WizardResult::Install;
+        ASSERT_TRUE(session.Finish(&result));
+        EXPECT_EQ(result, WizardResult::Cancelled);
     }
 }
 
@@ -174,7 +208,7 @@ TEST(SetupWizard, EmptyFolderIsRefusedOnThePage) {
     ASSERT_NE(page, nullptr);
     SetDlgItemTextA(page, IDC_FOLDER_EDIT, "");
     PressButton(page, IDC_FOLDER_NEXT);
-    HWND box = session.Message("確認", kNoFolderText, MB_ICONEXCLAMATION);
+    HWND box = session.Message(kConfirmCaption, kNoFolderText, MB_ICONEXCLAMATION);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetWindow(box, GW_OWNER), page);
     session.Answer(box, IDOK);
@@ -192,7 +226,7 @@ TEST(SetupWizard, FolderWithoutDriveLetterReturnsToTheFolderPage) {
         ASSERT_NE(page, nullptr);
         SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed.c_str());
         session.Leave(page, IDC_FOLDER_NEXT);
-        HWND box = session.Message("エラー", kBadFolderText, MB_ICONEXCLAMATION);
+        HWND box = session.Message(kErrorCaption, kBadFolderText, MB_ICONEXCLAMATION);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(GetWindow(box, GW_OWNER), session.owner());
         session.Answer(box, IDOK);
@@ -225,7 +259,7 @@ TEST(SetupWizard, OverlongFolderIsRefusedWithoutTruncating) {
             continue;
         }
         PressButton(page, IDC_FOLDER_NEXT);
-        HWND box = session.Message("エラー", kBadFolderText, MB_ICONEXCLAMATION);
+        HWND box = session.Message(kErrorCaption, kBadFolderText, MB_ICONEXCLAMATION);
         ASSERT_NE(box, nullptr);
         session.Answer(box, IDOK);
         // The page stays with the text as typed, for the user to shorten.
@@ -258,7 +292,7 @@ TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
         ASSERT_NE(page, nullptr);
         PressButton(page, IDC_FOLDER_BROWSE);
         ASSERT_TRUE(WaitUntil([&] { return services.BrowseTitles().size() == 1; }, kWait));
-        EXPECT_EQ(services.BrowseTitles()[0], "フォルダを選択してください");
+        EXPECT_EQ(services.BrowseTitles()[0], installer_text::kBrowseTitle);
         const std::string expected = chooses ? "F:\\Picked" : kProgramFiles;
         EXPECT_TRUE(WaitUntil([&] { return EditText(page) == expected; }, kWait));
         session.Leave(page, IDC_FOLDER_NEXT);
@@ -280,12 +314,12 @@ TEST(SetupWizard, FreeSpaceTest) {
     } cases[] = {
         {FreeSpace::Known, 3979031202ull, 4, nullptr, nullptr},
         {FreeSpace::Known, 5ull << 40, 4, nullptr, nullptr},
-        {FreeSpace::Known, 3979031201ull, 2, "エラー", kNoSpaceText.c_str()},
-        {FreeSpace::Known, 0, 2, "エラー", kNoSpaceText.c_str()},
+        {FreeSpace::Known, 3979031201ull, 2, kErrorCaption.c_str(), kNoSpaceText.c_str()},
+        {FreeSpace::Known, 0, 2, kErrorCaption.c_str(), kNoSpaceText.c_str()},
         // No query function on this system: the test is skipped.
         {FreeSpace::Unavailable, 0, 4, nullptr, nullptr},
         // The drive does not exist: choose the folder again.
-        {FreeSpace::Failed, 0, 3, "エラー", kBadFolderText.c_str()},
+        {FreeSpace::Failed, 0, 3, kErrorCaption.c_str(), kBadFolderText.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.bytes) + " answer " + std::to_string(int(c.answer)));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "installer/installer_state.h"
+#include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 #include "installer/setup_wizard.h"
 #include "tests/support/dialog_driver.h"
@@ -23,13 +25,15 @@ namespace {
 
 const DWORD kWait = 10000;
 const std::string kProgramFiles = "C:\\Program Files";
-const std::string kAbortText = "セットアップを中断し、\n終了してもよろしいですか？";
-const std::string kNoFolderText = "フォルダ名が入力されていません。";
-const std::string kBadFolderText = "フォルダ名の指定が正しくありません。";
-const std::string kNoSpaceText = "ハードディスク領域が不足しています。";
+const std::string kAbortText = installer_text::kAbortText;
+const std::string kNoFolderText = installer_text::kNoFolderText;
+const std::string kBadFolderText = installer_text::kBadFolderText;
+const std::string kNoSpaceText = installer_text::kNoSpaceText;
+const std::string kConfirmCaption = installer_text::kConfirmCaption;
+const std::string kErrorCaption = installer_text::kErrorCaption;
 
 std::string PageCaption(int page) {
-    return "Sorvane～Kelmire～　セットアップ (" + std::to_string(page) + "/4)";
+    return std::string(installer_text::kTitle) + " (" + std::to_string(page) + "/4)";
 }
 
 // Answers of the system the wizard asks, set by each test.
@@ -41,6 +45,10 @@ public:
     std::string browseChoice = "F:\\Picked";
     FreeSpace freeSpaceAnswer = FreeSpace::Known;
     std::uint64_t bytesFree = 5ull << 40;
+    std::atomic<bool> running{true};
+    bool closeWhileAskingSpace = false;  // the program ends during the query
+
+    bool IsRunning() override { return running; }
 
     bool ReadProgramFilesDir(char* out) override {
         if (programFilesKnown) std::strcpy(out, programFiles.c_str());
@@ -53,6 +61,7 @@ public:
     }
     FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytes) override {
         Record(&roots_, root);
+        if (closeWhileAskingSpace) running = false;
         *bytes = bytesFree;
         return freeSpaceAnswer;
     }

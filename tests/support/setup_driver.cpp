@@ -11,19 +11,9 @@
 #include "tests/support/scratch.h"
 
 namespace setup_text {
-const char kTitle[] = "Sorvane～Kelmire～　セットアップ";
-const char kDiscCaption[] = "ディスク要求";
-const char kConfirmCaption[] = "確認";
-const char kAbortText[] = "セットアップを中断し、\n終了してもよろしいですか？";
-const char kErrorCaption[] = "エラー";
-const char kErrorText[] = "Sorvaneセットアップ中にエラーが発生しました。";
-const char kDoneCaption[] = "終了確認";
-const char kDoneText[] = "全てのセットアップ作業が終了しました。";
-
 std::string DiscPrompt(int disc) {
-    static const char* const kDigits[] = {"１", "２", "３", "４", "５", "６"};
-    if (disc < 1 || disc > 6) return std::string();
-    return std::string("ディスクの") + kDigits[disc - 1] + "枚目をドライブに挿入してください。";
+    if (disc < 1 || disc > kDiscCount) return std::string();
+    return kDiscPrompts[disc - 1];
 }
 
 std::string PageCaption(int page) {

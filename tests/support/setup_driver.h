@@ -11,19 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "installer/installer_texts.h"
 #include "tests/support/disc_drives.h"
 #include "tests/support/process.h"
 
+// The program's texts (setup_text::kTitle, kDiscCaption, kAbortText, ...).
 namespace setup_text {
-extern const char kTitle[];          // main window title
-extern const char kDiscCaption[];    // caption of a disc prompt
-extern const char kConfirmCaption[]; // caption of the abort and close questions
-extern const char kAbortText[];      // text of both questions
-extern const char kErrorCaption[];
-extern const char kErrorText[];
-extern const char kDoneCaption[];
-extern const char kDoneText[];
-// Prompt for disc `disc` (1 to 6).
+using namespace installer_text;
+// Prompt for disc `disc` (1 to 6); empty for another number.
 std::string DiscPrompt(int disc);
 // Caption of wizard page `page` (1 to 4).
 std::string PageCaption(int page);

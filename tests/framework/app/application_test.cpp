@@ -6,10 +6,13 @@
 #include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "framework/app/app_instance.h"
 #include "framework/app/thread_registry.h"
 #include "tests/framework/app/app_test_util.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/dialog_watcher.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch.h"
@@ -190,6 +193,50 @@ TEST(Application, DestructionUnbindsTheWindowAndForgetsTheApplication) {
     EXPECT_FALSE(IsWindow(hwnd));
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    DropPendingMessages();
+}
+
+// Main waits in three message boxes owned by the main window, one after the
+// other, whatever the running flag says.
+class BoxesApp : public CApplication {
+public:
+    explicit BoxesApp(std::vector<int>* answers) : answers_(answers) {}
+    void Main() override {
+        for (UINT type : {MB_YESNO, MB_RETRYCANCEL, MB_OK})
+            answers_->push_back(ApplicationMessageBox(GetHwnd(), "question", "Box", type));
+    }
+
+private:
+    std::vector<int>* answers_;
+};
+
+// The main thread is not in a message loop while it destroys the
+// application: the boxes can still be created (the main thread handles what
+// they send to its window), and each is ended as a cancel, not answered Yes.
+TEST(Application, DestructionEndsEachDialogTheApplicationThreadOpensAsACancel) {
+    std::vector<int> answers;
+    std::atomic<bool> destroyed{false};
+    std::atomic<DWORD> threadId{0};
+    // Should the application not end its dialogs, this presses Yes, Retry
+    // and OK after a while, so the test fails instead of hanging.
+    std::thread rescue([&] {
+        for (int tick = 0; tick < 200 && !destroyed; ++tick) Sleep(50);
+        while (!destroyed) {
+            for (HWND box : ThreadDialogs(threadId)) {
+                for (int id : {IDYES, IDRETRY, IDOK}) PressButton(box, id);
+            }
+            Sleep(100);
+        }
+    });
+    {
+        BoxesApp app(&answers);
+        app.Initialize();
+        threadId = app.ThreadId();
+        EXPECT_NE(WaitForDialog(threadId, "Box", 10000), nullptr);
+    }
+    destroyed = true;
+    rescue.join();
+    EXPECT_EQ(answers, (std::vector<int>{IDNO, IDCANCEL, IDOK}));
     DropPendingMessages();
 }
 

@@ -188,4 +188,35 @@ TEST(Thread, AThreadWhoseRunReturnedKeepsItsIdUntilReaped) {
     EXPECT_EQ(thread.ThreadId(), kNoThread);
 }
 
+TEST(Thread, WaitForEndAndRequestStop) {
+    LambdaThread never;
+    EXPECT_EQ(never.WaitForEnd(kBound), static_cast<DWORD>(WAIT_OBJECT_0)) << "no thread started";
+
+    // A worker that sleeps until asked to stop: the wait times out while it
+    // runs and ends once RequestStop (which does not wait) reached it.
+    std::atomic<DWORD> slept{12345};
+    std::atomic<DWORD> waitOnWorker{0};
+    LambdaThread worker([&](LambdaThread& self) {
+        waitOnWorker = self.WaitForEnd(0);
+        slept = self.Sleep(kBound);
+    });
+    ASSERT_TRUE(worker.Start());
+    EXPECT_EQ(worker.WaitForEnd(50), static_cast<DWORD>(WAIT_TIMEOUT));
+    worker.RequestStop();
+    EXPECT_FALSE(worker.IsRunning());
+    EXPECT_EQ(worker.WaitForEnd(kBound), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(slept.load(), 0u) << "the stop request ended the sleep";
+    EXPECT_EQ(waitOnWorker.load(), static_cast<DWORD>(WAIT_FAILED))
+        << "the worker cannot wait for itself";
+
+    // With a wake mask a message for the waiting thread ends the wait.
+    LambdaThread sleeper([](LambdaThread& self) { self.Sleep(kBound); });
+    ASSERT_TRUE(sleeper.Start());
+    PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_EQ(sleeper.WaitForEnd(kBound, QS_POSTMESSAGE), static_cast<DWORD>(WAIT_OBJECT_0 + 1));
+    MSG message;
+    PeekMessageA(&message, nullptr, WM_APP, WM_APP, PM_REMOVE);
+    sleeper.Stop();
+}
+
 }  // namespace
