@@ -16,6 +16,9 @@
  * the foreground until unmounted (umount MOUNTPOINT), then prints how long
  * the drive was busy between its first and its last transfer:
  *   paced_fs: read BYTES bytes, busy S s of W s (first to last transfer)
+ * With PACED_FS_TRACE=FILE in the environment it also writes one line per
+ * read to FILE: when the drive began and ended it (seconds since 1970) and
+ * the bytes, so a benchmark can tell how busy the drive was in a window.
  */
 #define FUSE_USE_VERSION 31
 #define _GNU_SOURCE
@@ -49,6 +52,7 @@ struct pacer {
 static struct pacer read_pacer = {0, 0, 0, 0, 0, PTHREAD_MUTEX_INITIALIZER};
 static struct pacer write_pacer = {0, 0, 0, 0, 0, PTHREAD_MUTEX_INITIALIZER};
 static int source_dir = -1;
+static FILE *trace = NULL; /* written under read_pacer.lock */
 
 static double now_seconds(void) {
     struct timespec t;
@@ -68,6 +72,13 @@ static void pace(struct pacer *p, size_t bytes) {
     if (p->first_start == 0) p->first_start = start;
     p->busy += end - start;
     p->bytes += bytes;
+    if (trace != NULL && p == &read_pacer) {
+        struct timespec wall;
+        clock_gettime(CLOCK_REALTIME, &wall);
+        double offset = (double)wall.tv_sec + (double)wall.tv_nsec / 1e9 - now_seconds();
+        fprintf(trace, "%.6f %.6f %zu\n", start + offset, end + offset, bytes);
+        fflush(trace);
+    }
     pthread_mutex_unlock(&p->lock);
     struct timespec until;
     until.tv_sec = (time_t)end;
@@ -280,6 +291,11 @@ int main(int argc, char **argv) {
         fprintf(stderr, "paced_fs: a rate is a number of bytes per second, 0 for unpaced\n");
         return 2;
     }
+    const char *trace_path = getenv("PACED_FS_TRACE");
+    if (trace_path != NULL && *trace_path != '\0') {
+        trace = fopen(trace_path, "a");
+        if (trace == NULL) perror(trace_path);
+    }
     struct sched_param realtime = {.sched_priority = 10};
     sched_setscheduler(0, SCHED_FIFO, &realtime); /* best effort; its threads inherit it */
     source_dir = open(argv[1], O_RDONLY | O_DIRECTORY);
@@ -298,5 +314,6 @@ int main(int argc, char **argv) {
     args[n] = NULL;
     int status = fuse_main(n, args, &operations, NULL);
     close(source_dir);
+    if (trace != NULL) fclose(trace);
     return status;
 }

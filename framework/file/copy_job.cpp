@@ -220,6 +220,17 @@ private:
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
     if (!JobFileSize(source, &size) || !SeekToStart(source)) return Outcome::kFailed;
+    if (static_cast<DWORD>(size) <= chunk) {
+        // One read and one write: nothing to overlap, so no reader thread
+        // (whose start costs more than a small file's copy).
+        std::unique_ptr<char[]> buffer = NewBuffer(std::size_t{chunk} + kBufferSlack);
+        if (!buffer) return Outcome::kFailed;
+        if (!IsRunning()) return Outcome::kStopped;
+        DWORD count = static_cast<DWORD>(size);
+        bool moved = ReadChunk(source, buffer.get(), count) &&
+                     WriteChunk(destination, buffer.get(), count);
+        return moved ? Outcome::kDone : Outcome::kFailed;
+    }
     ReadAhead reader(*this, source, size, chunk);
     if (!reader.Allocate()) return Outcome::kFailed;
     if (!IsRunning()) return Outcome::kStopped;

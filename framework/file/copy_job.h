@@ -1,9 +1,10 @@
 // Copy jobs: a worker thread that copies one file to a destination path in
 // chunks of 2 MiB, while the owner polls its status and percent.
 //
-// A second thread of the job reads one chunk ahead into a second buffer, so
-// the drive is never left idle while a chunk is written. It lives only
-// inside a run: every run ends with its reader ended.
+// For a source of more than one chunk, a second thread of the job reads one
+// chunk ahead into a second buffer, so the drive is never left idle while a
+// chunk is written. It lives only inside a run: every run ends with its
+// reader ended.
 //
 // Poll protocol (the owner's side; the job never calls back):
 //   status  1  busy. Every start operation sets it (with percent 0) before
@@ -72,8 +73,9 @@ protected:
 
     // The system calls that move bytes and the buffer allocation, as seams:
     // tests replace them to fake short transfers and failed allocations.
-    // They answer as ReadFile and WriteFile do. SystemRead runs on the
-    // reader thread, SystemWrite on the worker.
+    // They answer as ReadFile and WriteFile do. SystemWrite runs on the
+    // worker, SystemRead on the reader thread (on the worker when the
+    // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
     virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
     // Null when the buffer cannot be had.
