@@ -8,6 +8,7 @@
 //   bench_copy raw DEST-FOLDER SOURCE...    a plain ReadFile/WriteFile loop in
 //                                           2 MiB chunks on the main thread: what
 //                                           the system calls cost under Wine
+//   bench_copy copyfile DEST-FOLDER SOURCE...  Wine's own CopyFileExW
 #include <windows.h>
 
 #include <cstdio>
@@ -69,6 +70,14 @@ bool CopyRaw(const char* source, const char* destination) {
     }
 }
 
+bool CopyWithSystem(const char* source, const char* destination) {
+    wchar_t from[kMaxPath], to[kMaxPath];
+    if (!MultiByteToWideChar(CP_ACP, 0, source, -1, from, kMaxPath) ||
+        !MultiByteToWideChar(CP_ACP, 0, destination, -1, to, kMaxPath))
+        return false;
+    return CopyFileExW(from, to, nullptr, nullptr, nullptr, 0) != FALSE;
+}
+
 int Copy(const char* label, bool (*copy)(const char*, const char*), const char* folder,
          char** sources, int count) {
     long long bytes = 0;
@@ -116,7 +125,9 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "copy") == 0) return Copy("copy", CopyWithJob, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "raw") == 0) return Copy("raw", CopyRaw, argv[2], argv + 3, argc - 3);
+    if (std::strcmp(argv[1], "copyfile") == 0)
+        return Copy("copyfile", CopyWithSystem, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "join") == 0 && argc >= 5) return Join(argv[2], argv + 3, argc - 3);
-    std::fprintf(stderr, "usage: bench_copy copy|raw FOLDER SOURCE... | join FILE PART PART...\n");
+    std::fprintf(stderr, "usage: bench_copy copy|raw|copyfile FOLDER SOURCE... | join FILE PART PART...\n");
     return 2;
 }

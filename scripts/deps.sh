@@ -10,6 +10,9 @@ packages=(
   locales fonts-ipafont-gothic fonts-ipafont-mincho bc
   cmake ninja-build googletest ccache
   clang libclang-rt-14-dev
+  # The paced drive of the benchmarks (tools/paced_fs.c). As root libfuse3
+  # mounts by itself; the fuse3 tools would replace the fuse package.
+  libfuse3-dev
 )
 
 missing=()

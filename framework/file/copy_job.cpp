@@ -1,5 +1,7 @@
 #include "framework/file/copy_job.h"
 
+#include <process.h>
+
 #include <cstring>
 #include <new>
 
@@ -111,24 +113,140 @@ std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
     return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 
+// The reader of one run. It reads the chunks of the source in order into
+// two buffers and hands each to the worker, which writes it and gives the
+// buffer back: while chunk n is written, chunk n + 1 is read. The chunk
+// sizes are those of the plain loop: whole chunks while more than a chunk
+// is left, then the rest (possibly 0 bytes) in one final read.
+//
+// The reader ends after the final chunk, after a failed read, when the
+// job's running flag is cleared, or when the worker leaves; the destructor
+// waits for it, so it never outlives the run or the handles it reads from.
+class CCopyJob::ReadAhead {
+public:
+    struct Chunk {
+        std::unique_ptr<char[]> bytes;
+        DWORD count = 0;
+        bool last = false;
+        bool ok = false;
+    };
+
+    ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk)
+        : job_(job), source_(source), size_(size), chunk_(chunk) {}
+    ~ReadAhead() {
+        if (thread_) {
+            SetEvent(quit_.get());
+            WaitForSingleObject(thread_.get(), INFINITE);
+        }
+    }
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The two buffers; false when one cannot be had.
+    bool Allocate() {
+        for (Chunk& c : chunks_) {
+            c.bytes = job_.NewBuffer(std::size_t{chunk_} + kBufferSlack);
+            if (!c.bytes) return false;
+        }
+        return true;
+    }
+
+    // Starts the reader at the worker's priority; false when it cannot run.
+    bool Start() {
+        free_.reset(CreateSemaphoreA(nullptr, kChunks, kChunks, nullptr));
+        filled_.reset(CreateSemaphoreA(nullptr, 0, kChunks, nullptr));
+        quit_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!free_ || !filled_ || !quit_) return false;
+        uintptr_t thread = _beginthreadex(nullptr, 0, &ReadAhead::Entry, this, 0, nullptr);
+        if (thread == 0) return false;
+        thread_.reset(reinterpret_cast<HANDLE>(thread));
+        SetThreadPriority(thread_.get(), THREAD_PRIORITY_TIME_CRITICAL);
+        return true;
+    }
+
+    // Waits for the next chunk in order. Null when the reader ended without
+    // one (it was stopped); the chunk's `ok` is false when its read failed.
+    const Chunk* Next() {
+        HANDLE waits[] = {filled_.get(), thread_.get()};
+        // A chunk handed over before the reader ended comes first.
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return nullptr;
+        return &chunks_[taken_++ % kChunks];
+    }
+
+    // Gives the buffer of the chunk from Next back to the reader.
+    void Return() { ReleaseSemaphore(free_.get(), 1, nullptr); }
+
+private:
+    static constexpr LONG kChunks = 2;
+
+    static unsigned __stdcall Entry(void* self) {
+        try {
+            static_cast<ReadAhead*>(self)->ReadAll();
+        } catch (...) {
+            // Ending without handing a chunk over tells the worker.
+        }
+        return 0;
+    }
+
+    void ReadAll() {
+        LONG done = 0;
+        for (unsigned index = 0;; ++index) {
+            HANDLE waits[] = {quit_.get(), free_.get()};
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+            if (!job_.IsRunning()) return;
+            Chunk& c = chunks_[index % kChunks];
+            DWORD left = static_cast<DWORD>(size_ - done);
+            c.last = left <= chunk_;
+            c.count = c.last ? left : chunk_;
+            c.ok = job_.ReadChunk(source_, c.bytes.get(), c.count);
+            done += static_cast<LONG>(c.count);
+            ReleaseSemaphore(filled_.get(), 1, nullptr);
+            if (c.last || !c.ok) return;
+        }
+    }
+
+    CCopyJob& job_;
+    HANDLE source_;
+    LONG size_;
+    DWORD chunk_;
+    Chunk chunks_[kChunks];
+    unsigned taken_ = 0;
+    unique_handle free_;    // counts buffers the reader may fill
+    unique_handle filled_;  // counts chunks the worker may write
+    unique_handle quit_;    // set when the worker leaves
+    unique_handle thread_;
+};
+
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
     if (!JobFileSize(source, &size) || !SeekToStart(source)) return Outcome::kFailed;
-    std::unique_ptr<char[]> buffer = NewBuffer(std::size_t{chunk} + kBufferSlack);
-    if (!buffer) return Outcome::kFailed;
+    if (static_cast<DWORD>(size) <= chunk) {
+        // One read and one write: nothing to overlap, so no reader thread
+        // (whose start costs more than a small file's copy).
+        std::unique_ptr<char[]> buffer = NewBuffer(std::size_t{chunk} + kBufferSlack);
+        if (!buffer) return Outcome::kFailed;
+        if (!IsRunning()) return Outcome::kStopped;
+        DWORD count = static_cast<DWORD>(size);
+        bool moved = ReadChunk(source, buffer.get(), count) &&
+                     WriteChunk(destination, buffer.get(), count);
+        return moved ? Outcome::kDone : Outcome::kFailed;
+    }
+    ReadAhead reader(*this, source, size, chunk);
+    if (!reader.Allocate()) return Outcome::kFailed;
     if (!IsRunning()) return Outcome::kStopped;
+    if (!reader.Start()) return Outcome::kFailed;
 
     LONG copied = 0;
     for (;;) {
-        DWORD left = static_cast<DWORD>(size - copied);
-        if (left <= chunk) {
-            // The rest fits in one chunk (possibly 0 bytes).
-            bool moved = ReadChunk(source, buffer.get(), left) &&
-                         WriteChunk(destination, buffer.get(), left);
-            return moved ? Outcome::kDone : Outcome::kFailed;
-        }
-        if (!ReadChunk(source, buffer.get(), chunk) || !WriteChunk(destination, buffer.get(), chunk))
-            return Outcome::kFailed;
+        const ReadAhead::Chunk* next = reader.Next();
+        if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
+        if (!next->ok) return Outcome::kFailed;
+        // A stop that came while this chunk was read ends the run before it
+        // is written: the destination keeps whole chunks either way.
+        if (!IsRunning()) return Outcome::kStopped;
+        if (!WriteChunk(destination, next->bytes.get(), next->count)) return Outcome::kFailed;
+        if (next->last) return Outcome::kDone;
+        reader.Return();
         copied += static_cast<LONG>(chunk);
         percent_ = ChunkPercent(copied, size);
         if (!IsRunning()) return Outcome::kStopped;

@@ -1,6 +1,11 @@
 // Copy jobs: a worker thread that copies one file to a destination path in
 // chunks of 2 MiB, while the owner polls its status and percent.
 //
+// For a source of more than one chunk, a second thread of the job reads one
+// chunk ahead into a second buffer, so the drive is never left idle while a
+// chunk is written. It lives only inside a run: every run ends with its
+// reader ended.
+//
 // Poll protocol (the owner's side; the job never calls back):
 //   status  1  busy. Every start operation sets it (with percent 0) before
 //              the worker thread exists, so a poller never takes the end of
@@ -15,7 +20,9 @@
 // is still 1, so the end of a piece is status 0 AND percent 100.
 //
 // A failed job accepts a new start operation; a busy one does not. A job
-// stopped before it finished (Abort, Stop, destruction) keeps status 1.
+// stopped before it finished (Abort, Stop, destruction) keeps status 1; its
+// destination holds whole chunks only, and the stop waits at most for the
+// read and the write in flight.
 // Sizes are signed 32-bit: a source of 2 GiB or more fails.
 #pragma once
 
@@ -61,10 +68,14 @@ public:
 
 protected:
     enum class Outcome { kDone, kStopped, kFailed };
+    // The read-ahead of one run (copy_job.cpp).
+    class ReadAhead;
 
     // The system calls that move bytes and the buffer allocation, as seams:
     // tests replace them to fake short transfers and failed allocations.
-    // They answer as ReadFile and WriteFile do.
+    // They answer as ReadFile and WriteFile do. SystemWrite runs on the
+    // worker, SystemRead on the reader thread (on the worker when the
+    // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
     virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
     // Null when the buffer cannot be had.
@@ -74,8 +85,9 @@ protected:
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
     bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
     // Copies the whole of `source` (from its start) to the current position
-    // of `destination` in chunks of `chunk` bytes, updating the percent after
-    // each full chunk and giving up when the running flag is cleared.
+    // of `destination` in chunks of `chunk` bytes, reading the next chunk
+    // while the current one is written, updating the percent after each
+    // full chunk and giving up when the running flag is cleared.
     Outcome Transfer(HANDLE source, HANDLE destination, DWORD chunk);
     // Stores the paths into `destination_` and `source_` (a null pointer
     // keeps the field). False, with nothing stored, when one does not fit.

@@ -239,3 +239,23 @@ TEST(CopyJob, AbortStopsTheWorkerAndKeepsTheJobBusy) {
 }
 
 }  // namespace
+
+namespace {
+
+bool StartCopyPiece(CopyJob& job, const std::string& source, const std::string& destination) {
+    return job.StartCopy(source.c_str(), destination.c_str());
+}
+
+TEST(CopyJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+    jobtest::CheckReadAheadAtChunkEdges<CopyJob>(kChunk, StartCopyPiece);
+}
+
+TEST(CopyJob, AFailedReadAheadShowsAfterTheChunkInFlightIsWritten) {
+    jobtest::CheckFailedReadAhead<CopyJob>(kChunk, StartCopyPiece, static_cast<LONG>(kChunk));
+}
+
+TEST(CopyJob, StopWhileAReadIsInFlightEndsBothThreads) {
+    jobtest::CheckStopDuringRead<CopyJob>(kChunk, StartCopyPiece, true);
+}
+
+}  // namespace

@@ -102,10 +102,13 @@ public:
     // After this write the worker waits for Release() or for its running
     // flag to be cleared (Stop, Abort, destruction).
     int holdAfterWrite = -1;
+    // Before this read the reader waits the same way: a read in flight.
+    int holdBeforeRead = -1;
     bool noBuffer = false;
     bool failStart = false;
     std::atomic<int> reads{0};
     std::atomic<int> writes{0};
+    std::atomic<DWORD> readerThread{0};  // the thread of the latest read
     std::vector<DWORD> readSizes;  // written by the worker; read once it ended
     // Status and percent at each Start: the thread does not exist yet.
     std::vector<std::pair<LONG, LONG>> atStart;
@@ -121,8 +124,10 @@ public:
 
 protected:
     BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved) override {
+        readerThread = GetCurrentThreadId();
         int index = reads++;
         readSizes.push_back(count);
+        if (index == holdBeforeRead) Hold();
         if (index == shortReadAt && count > 0) {
             // A source that shrank: the system reads what is left.
             return Base::SystemRead(file, buffer, count - 1, moved);
@@ -134,13 +139,7 @@ protected:
         BOOL ok = index == shortWriteAt && count > 0
                       ? Base::SystemWrite(file, buffer, count - 1, moved)  // a full disk
                       : Base::SystemWrite(file, buffer, count, moved);
-        if (index == holdAfterWrite) {
-            SetEvent(reached_);
-            DWORD start = GetTickCount();
-            while (this->IsRunning() && WaitForSingleObject(gate_, 1) == WAIT_TIMEOUT &&
-                   GetTickCount() - start < kBound) {
-            }
-        }
+        if (index == holdAfterWrite) Hold();
         return ok;
     }
     std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
@@ -149,6 +148,14 @@ protected:
     }
 
 private:
+    void Hold() {
+        SetEvent(reached_);
+        DWORD start = GetTickCount();
+        while (this->IsRunning() && WaitForSingleObject(gate_, 1) == WAIT_TIMEOUT &&
+               GetTickCount() - start < kBound) {
+        }
+    }
+
     HANDLE reached_ = nullptr;
     HANDLE gate_ = nullptr;
 };
@@ -184,6 +191,124 @@ bool DestroyWithinBound(Job* job) {
         Sleep(5);
     }
     return true;
+}
+
+// Waits (within the bound) until `done` holds.
+template <typename Predicate>
+bool WaitUntil(Predicate done, DWORD timeoutMs = kBound) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+// True when the thread with this id has ended (or never existed).
+inline bool ThreadEnded(DWORD id) {
+    HANDLE h = OpenThread(SYNCHRONIZE, FALSE, id);
+    if (h == nullptr) return true;
+    bool ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
+// Checks shared by both kinds of job of what reading one chunk ahead of the
+// writes brings. `start` starts one piece (StartCopy, or BeginJoin).
+// What must happen while a write is held is awaited for less than a hold
+// lasts at most, so a job that only reads after the write cannot pass.
+constexpr DWORD kWhileHeld = kBound / 3;
+template <typename Job>
+using StartPiece = bool (*)(Job& job, const std::string& source, const std::string& destination);
+
+// At the chunk edges: while the first write is held, the next chunk (if
+// any) is read, and the piece still asks for the same chunk sizes and ends
+// with the same bytes.
+template <typename Job>
+void CheckReadAheadAtChunkEdges(DWORD chunk, StartPiece<Job> start) {
+    struct Case {
+        const char* name;
+        DWORD size;
+        std::vector<DWORD> reads;
+    };
+    const Case cases[] = {
+        {"exactly one chunk", chunk, {chunk}},
+        {"one chunk and one byte", chunk + 1, {chunk, 1}},
+        {"exactly two chunks", 2 * chunk, {chunk, chunk}},
+        {"two chunks and one byte", 2 * chunk + 1, {chunk, chunk, 1}},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string source = dir / (std::string(c.name) + ".src");
+        std::string destination = dir / (std::string(c.name) + ".out");
+        std::string bytes = PatternBytes(c.size, c.size);
+        ASSERT_TRUE(WriteFileBytes(source, bytes));
+        Job job;
+        job.holdAfterWrite = 0;
+        ASSERT_TRUE(start(job, source, destination));
+        ASSERT_TRUE(job.WaitUntilHeld());
+        int ahead = c.reads.size() > 1 ? 2 : 1;
+        EXPECT_TRUE(WaitUntil([&] { return job.reads.load() >= ahead; }, kWhileHeld));
+        EXPECT_EQ(job.GetStatus(), 1);
+        job.Release();
+        EXPECT_PIECE_DONE(job);
+        job.Stop();
+        EXPECT_EQ(job.readSizes, c.reads);
+        EXPECT_EQ(FileSize(destination), static_cast<LONG>(c.size));
+        EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
+    }
+}
+
+// The read ahead of a write fails: the chunk being written still lands, the
+// failure shows only after it, and nothing more is read. `keptBytes` is what
+// the destination holds then (the kind decides whether a failed piece is cut
+// off again).
+template <typename Job>
+void CheckFailedReadAhead(DWORD chunk, StartPiece<Job> start, LONG keptBytes) {
+    ScratchDir dir;
+    std::string source = dir / "a.src", destination = dir / "a.out";
+    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(3 * chunk + 5)));
+    Job job;
+    job.holdAfterWrite = 0;
+    job.shortReadAt = 1;
+    ASSERT_TRUE(start(job, source, destination));
+    ASSERT_TRUE(job.WaitUntilHeld());
+    ASSERT_TRUE(WaitUntil([&] { return job.reads.load() == 2; }, kWhileHeld));
+    EXPECT_EQ(job.GetStatus(), 1);  // not before the chunk in flight is written
+    job.Release();
+    EXPECT_PIECE_FAILED(job);
+    job.Stop();
+    EXPECT_EQ(job.GetPercent(), 33);  // the first of three chunks and 5 bytes
+    EXPECT_EQ(job.reads.load(), 2);
+    EXPECT_EQ(job.writes.load(), 1);
+    EXPECT_EQ(FileSize(destination), keptBytes);
+    EXPECT_TRUE(NobodyHasOpen(source));
+    EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
+}
+
+// A stop while a read is in flight: Stop returns once that read ended, no
+// further read starts, the destination holds the whole chunks written
+// before, and the reader thread is gone with the worker.
+template <typename Job>
+void CheckStopDuringRead(DWORD chunk, StartPiece<Job> start, bool closesDestination) {
+    ScratchDir dir;
+    std::string source = dir / "big.src", destination = dir / "big.out";
+    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(6 * chunk + 1)));
+    Job job;
+    job.holdBeforeRead = 2;
+    ASSERT_TRUE(start(job, source, destination));
+    ASSERT_TRUE(job.WaitUntilHeld());
+    // The first two chunks are read; wait until the second is being written.
+    ASSERT_TRUE(WaitUntil([&] { return job.writes.load() == 2; }));
+    job.Stop();
+    EXPECT_EQ(job.GetStatus(), 1);
+    EXPECT_EQ(job.reads.load(), 3);
+    EXPECT_EQ(job.writes.load(), 2);
+    EXPECT_EQ(FileSize(destination), static_cast<LONG>(2 * chunk));
+    EXPECT_TRUE(NobodyHasOpen(source));
+    EXPECT_EQ(NobodyHasOpen(destination), closesDestination);
+    EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
 }
 
 }  // namespace jobtest

@@ -220,3 +220,25 @@ TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
 }
 
 }  // namespace
+
+namespace {
+
+bool BeginJoinPiece(JoinJob& job, const std::string& part, const std::string& destination) {
+    return job.BeginJoin(destination.c_str(), part.c_str());
+}
+
+TEST(JoinJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+    jobtest::CheckReadAheadAtChunkEdges<JoinJob>(kChunk, BeginJoinPiece);
+}
+
+TEST(JoinJob, AFailedReadAheadShowsAfterTheChunkInFlightAndIsCutOff) {
+    // The failed first part is cut off again: nothing stays.
+    jobtest::CheckFailedReadAhead<JoinJob>(kChunk, BeginJoinPiece, 0);
+}
+
+TEST(JoinJob, StopWhileAReadIsInFlightEndsBothThreads) {
+    // The destination stays open for the part to come.
+    jobtest::CheckStopDuringRead<JoinJob>(kChunk, BeginJoinPiece, false);
+}
+
+}  // namespace

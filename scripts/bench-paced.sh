@@ -1,0 +1,306 @@
+#!/usr/bin/env bash
+# bench-paced.sh HOST-RELEASE-DIR WIN-DIR
+# What users wait for, with the disc in a drive that reads no faster than
+# its rate and does no read-ahead (tools/paced_fs, a FUSE passthrough
+# mounted as the medium of drive M: of the benchmark's own prefix):
+#
+# 1. The copy job, the join job and their peers in the same Wine process
+#    (Wine's CopyFileExW, a plain ReadFile/WriteFile loop), with native cp
+#    and dd for reference, at DVD 16x (22.16 MB/s) and CD 52x (7.8 MB/s),
+#    onto the page cache and onto a slow synchronous target (a second
+#    paced mount whose writes return only at BENCH_SLOW_RATE). Each run
+#    starts with a fresh mount of the drive, so every byte comes through
+#    the pacer. Reported as time / ideal, ideal being bytes / rate; the
+#    first row (a native read alone) is the floor this machine allows.
+# 2. A whole installation by setup.exe from one disc holding every file
+#    (the DVD layout: setup asks for no disc), timed from pressing Install
+#    to the completion message, against the same ideal; with the CPU time
+#    of the setup process as a share of that wall time, its peak working
+#    set (VmHWM) and how long the drive moved bytes in that time (the rest
+#    it stood idle).
+# 3. The time from starting setup.exe to its first wizard page drawn,
+#    against min_window (a Win32 program that shows one window), both
+#    started from the paced drive at DVD speed under the same Wine.
+#
+# Prints one line per goal. Skips with one line when FUSE is refused.
+# Sizes: BENCH_PACED_MIB (copy, 40), the demo discs at 1/64 of the real
+# sizes for the installation.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ -z "${DISPLAY:-}" ] && [ -z "${BENCH_PACED_XVFB:-}" ]; then
+  BENCH_PACED_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+host=$(cd "$1" && pwd)
+win=$(cd "$2" && pwd)
+source "$here/demo-lib.sh"
+
+pacer=$host/tools/paced_fs
+generator=$host/tools/make_demo_discs
+skip() { echo "bench-paced: skipped: $*"; exit 0; }
+[ -x "$pacer" ] || skip "tools/paced_fs is not built (libfuse3-dev missing: make deps)"
+[ -x "$generator" ] || skip "make_demo_discs is not built in $host"
+[ -c /dev/fuse ] || skip "no /dev/fuse on this machine"
+for exe in installer/setup.exe bench/bench_copy.exe bench/bench_setup.exe bench/min_window.exe; do
+  [ -f "$win/$exe" ] || skip "$win/$exe is not built"
+done
+
+DVD=22160000   # DVD 16x, bytes per second
+CD=7800000     # CD 52x
+SLOW=${BENCH_SLOW_RATE:-60000000}  # the slow target's synchronous writes
+MiB=$((1024 * 1024))
+mib=${BENCH_PACED_MIB:-40}
+
+work=$win/bench/paced-run     # the prefix, kept for the next run
+mkdir -p "$work"
+tmp=$(mktemp -d "$win/bench/paced-tmp.XXXXXX")
+mounted=()
+cleanup() {
+  local m
+  for m in "${mounted[@]}"; do unmount "$m"; done
+  [ -z "${WINESERVER:-}" ] || "$WINESERVER" -k >/dev/null 2>&1 || true
+  rm -rf "$tmp"
+  [ -z "${install_root:-}" ] || rm -rf "$install_root"
+}
+trap cleanup EXIT
+
+# mount_paced SOURCE MOUNTPOINT READ-RATE WRITE-RATE: false when FUSE refused.
+mount_paced() {
+  mkdir -p "$2"
+  # Not holding the caller's output open: a $(...) would wait for it.
+  "$pacer" "$1" "$2" "$3" "$4" </dev/null >/dev/null 2>>"$tmp/pacer.log" &
+  local i
+  for i in $(seq 100); do
+    if mountpoint -q "$2"; then mounted+=("$2"); return 0; fi
+    kill -0 $! 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+unmount() {
+  mountpoint -q "$1" || return 0
+  umount "$1" 2>/dev/null || umount -l "$1"
+  local i
+  for i in $(seq 100); do mountpoint -q "$1" || break; sleep 0.05; done
+  local kept=() m
+  for m in "${mounted[@]}"; do [ "$m" = "$1" ] || kept+=("$m"); done
+  mounted=("${kept[@]}")
+}
+
+# FUSE may be refused (no privilege, no module): find out once.
+mkdir -p "$tmp/probe-src"
+mount_paced "$tmp/probe-src" "$tmp/probe" 0 0 ||
+  skip "FUSE refused the mount ($(tail -1 "$tmp/pacer.log" 2>/dev/null))"
+unmount "$tmp/probe"
+
+# A drive left mounted by an interrupted run.
+awk -v w="$work/" 'index($2, w) == 1 { gsub(/\\040/, " ", $2); print $2 }' /proc/mounts |
+  while IFS= read -r m; do umount -l "$m"; done
+demo_prefix "$work" >/dev/null
+"$WINESERVER" -p >/dev/null 2>&1 || true
+medium=$SETUP_DRIVES_DIR/m
+now() { echo "$EPOCHREALTIME"; }
+ratio() { echo "scale=3; $1 / $2" | bc -l; }
+winpath() { demo_winpath "$1"; }
+
+# The disc: the copy benchmark's files in bench\, the demo discs in the DVD
+# layout (disc 1 with the data files of discs 2 to 6) and min_window.exe.
+disc=$tmp/disc
+mkdir -p "$disc/bench" "$tmp/out" "$tmp/slow-back"
+copy_bytes=$((mib * MiB + 12345))
+head -c "$copy_bytes" /dev/urandom >"$disc/bench/copy.bin"
+part_sizes=($((mib * MiB * 3 / 10 + 5)) $((mib * MiB / 4 + 77)) $((mib * MiB / 4 + 3)) $((mib * MiB / 5 + 1)))
+parts=() join_bytes=0
+for i in "${!part_sizes[@]}"; do
+  head -c "${part_sizes[$i]}" /dev/urandom >"$disc/bench/part.00$((i + 1))"
+  parts+=("M:\\bench\\part.00$((i + 1))")
+  join_bytes=$((join_bytes + part_sizes[$i]))
+done
+export DEMO_SETUP=$win/installer/setup.exe
+demo_make_discs "$generator" "$win" "$tmp/discs" >/dev/null ||
+  { echo "bench-paced: cannot write the demo discs" >&2; exit 1; }
+cp -r "$tmp/discs/disc1/." "$disc/"
+for d in 2 3 4 5 6; do cp "$tmp/discs/disc$d/data/data/"* "$disc/data/data/"; done
+rm -rf "$tmp/discs"
+cp "$win/bench/min_window.exe" "$disc/"
+install_bytes=$(find "$disc/data/data" -type f -printf '%s\n' | paste -sd+ - | bc)
+
+# Puts the disc in the drive, read at RATE, on a fresh mount.
+insert() {
+  unmount "$medium"
+  mount_paced "$disc" "$medium" "$1" 0 || { echo "bench-paced: cannot mount the drive" >&2; exit 1; }
+}
+# The same with every read of the drive written to $tmp/trace.
+insert_traced() {
+  : >"$tmp/trace"
+  PACED_FS_TRACE=$tmp/trace insert "$1"
+}
+# The target folder TARGET (cache or slow) for a run, emptied; sets `dest`.
+target() {
+  unmount "$tmp/slow"
+  rm -rf "$tmp/out"/* "$tmp/slow-back"/*
+  sync
+  if [ "$1" = slow ]; then
+    mount_paced "$tmp/slow-back" "$tmp/slow" 0 "$SLOW" || { echo "bench-paced: cannot mount the slow target" >&2; exit 1; }
+    dest=$tmp/slow
+  else
+    dest=$tmp/out
+  fi
+}
+# Runs a Windows program in the benchmark's prefix (set up by demo_prefix).
+run_win() { "$(wine_loader_for "$1")" "$@" | tr -d '\r'; }
+
+declare -A result
+goals=()
+goal() {  # goal TEXT VALUE LIMIT
+  local verdict=met
+  [ "$(echo "$2 <= $3" | bc -l)" = 1 ] || verdict="NOT met"
+  goals+=("$(printf '%-58s %7s (goal <= %s): %s' "$1" "$2" "$3" "$verdict")")
+}
+
+# --- 3. The first page, before any installation (an installed game would
+# be started instead of setup).
+first_page() {  # PROGRAM [wizard] -> median of three, seconds
+  local times=() i t
+  for i in 1 2 3; do
+    t=$(run_win "$win/bench/bench_setup.exe" firstpage "$1" ${2:-} | awk '$1 == "firstpage" { print $2 }')
+    [ -n "$t" ] && times+=("$t")
+  done
+  [ ${#times[@]} -gt 0 ] || { echo 0; return; }
+  printf '%s\n' "${times[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
+}
+insert "$DVD"
+fp_min=$(first_page 'M:\min_window.exe')
+fp_setup=$(first_page 'M:\setup.exe' wizard)
+
+# --- 1. Copy and join jobs.
+copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
+  local kind=$1 t0 out
+  insert "$2"; target "$3"
+  secs=
+  case $kind in
+    floor)
+      # Reading alone, natively: what the drive and FUSE give on this
+      # machine at this moment; no copy can be faster.
+      t0=$(now)
+      dd if="$medium/bench/copy.bin" of=/dev/null bs=2M status=none
+      secs=$(echo "$(now) - $t0" | bc -l) ;;
+    cp|dd)
+      t0=$(now)
+      if [ "$kind" = cp ]; then cp "$medium/bench/copy.bin" "$dest/"
+      else dd if="$medium/bench/copy.bin" of="$dest/copy.bin" bs=2M status=none; fi
+      secs=$(echo "$(now) - $t0" | bc -l) ;;
+    cat)
+      t0=$(now)
+      cat "$medium"/bench/part.00? >"$dest/joined.dat"
+      secs=$(echo "$(now) - $t0" | bc -l) ;;
+    join)
+      out=$(run_win "$win/bench/bench_copy.exe" join "$(winpath "$dest")\\joined.dat" "${parts[@]}")
+      cat "$disc"/bench/part.00? | cmp -s - "$dest/joined.dat" || { echo "bench-paced: joined file differs" >&2; return; }
+      secs=$(echo "$out" | awk '{ print $3 }') ;;
+    *)
+      out=$(run_win "$win/bench/bench_copy.exe" "$kind" "$(winpath "$dest")" 'M:\bench\copy.bin')
+      cmp -s "$disc/bench/copy.bin" "$dest/copy.bin" || { echo "bench-paced: $kind copy differs" >&2; return; }
+      secs=$(echo "$out" | awk '{ print $3 }') ;;
+  esac
+}
+
+printf '\npaced drive without read-ahead; copy %d bytes, join 4 parts of %d bytes; slow target writes %s B/s\n' \
+  "$copy_bytes" "$join_bytes" "$SLOW"
+printf '%-34s %-6s %-6s %8s %8s\n' "" rate target seconds "t/ideal"
+for rate in DVD CD; do
+  bps=${!rate}
+  for tgt in cache slow; do
+    for kind in floor copy copyfile raw cp dd join cat; do
+      bytes=$copy_bytes; [ "$kind" = join ] || [ "$kind" = cat ] && bytes=$join_bytes
+      copy_run "$kind" "$bps" "$tgt"
+      s=$secs
+      [ -n "$s" ] || { echo "bench-paced: the $kind run failed" >&2; exit 1; }
+      r=$(ratio "$s" "$(echo "$bytes / $bps" | bc -l)")
+      result[$kind,$rate,$tgt]=$r
+      case $kind in
+        floor) label="read only, native (the floor)" ;;
+        copy) label="CCopyJob" ;; copyfile) label="CopyFileExW (Wine)" ;;
+        raw) label="ReadFile/WriteFile loop (Wine)" ;; cp) label="cp (native, reference)" ;;
+        dd) label="dd bs=2M (native, reference)" ;; join) label="CJoinJob, 4 parts" ;;
+        cat) label="cat of the parts (native, ref.)" ;;
+      esac
+      printf '%-34s %-6s %-6s %8.3f %8.3f\n' "$label" "$rate" "$tgt" "$s" "$r"
+    done
+    goal "copy job time / ideal, $rate, $tgt" "${result[copy,$rate,$tgt]}" 1.02
+    goal "join job time / ideal, $rate, $tgt" "${result[join,$rate,$tgt]}" 1.02
+  done
+done
+unmount "$tmp/slow"
+
+# --- 2. The installation, DVD layout.
+install_root="$WINEPREFIX/drive_c/Program Files/Vintal"
+setup_pid() {  # the Linux process of setup.exe in this prefix
+  local p
+  for p in $(pgrep -x setup.exe); do
+    { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return; }
+  done
+}
+sample() {  # samples setup.exe's CPU ticks and peak RSS until it ends
+  local pid= stat rest hwm
+  while [ -z "$pid" ] && [ ! -e "$tmp/ended" ]; do pid=$(setup_pid); sleep 0.02; done
+  [ -n "$pid" ] || return
+  while [ ! -e "$tmp/ended" ] && { read -r stat <"/proc/$pid/stat"; } 2>/dev/null; do
+    rest=${stat##*) }
+    read -r -a f <<<"$rest"
+    hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+    echo "$EPOCHREALTIME $((f[11] + f[12])) ${hwm:-0}"
+    sleep 0.1
+  done
+}
+ticks=$(getconf CLK_TCK)
+printf '\nDVD-layout installation by setup.exe, %d bytes, from pressing Install to the completion message\n' "$install_bytes"
+printf '(the install sequence as it is on this branch)\n'
+printf '%-6s %-6s %8s %8s %8s %10s %10s\n' rate target seconds "t/ideal" "CPU %" "peak MiB" "drive busy"
+for rate in DVD CD; do
+  bps=${!rate}
+  for tgt in cache slow; do
+    unmount "$install_root"
+    rm -rf "$install_root" "$tmp/slow-back"/*
+    mkdir -p "$install_root"
+    [ "$tgt" = cache ] || mount_paced "$tmp/slow-back" "$install_root" 0 "$SLOW" ||
+      { echo "bench-paced: cannot mount the slow target" >&2; exit 1; }
+    insert_traced "$bps"
+    sync
+    rm -f "$tmp/ended"
+    sample >"$tmp/samples" &
+    sampler=$!
+    line=$(run_win "$win/bench/bench_setup.exe" install 'M:\setup.exe' | awk '$1 == "install"')
+    touch "$tmp/ended"
+    wait "$sampler"
+    [ -n "$line" ] || { echo "bench-paced: the installation at $rate onto $tgt failed" >&2; exit 1; }
+    read -r _ start end <<<"$line"
+    got=$(find "$install_root" -type f -printf '%s\n' | paste -sd+ - | bc)
+    # The installed files hold the bytes of the disc's data files.
+    [ "$got" = "$install_bytes" ] || echo "bench-paced: installed $got bytes, expected $install_bytes" >&2
+    s=$(echo "$end - $start" | bc -l)
+    r=$(ratio "$s" "$(echo "$install_bytes / $bps" | bc -l)")
+    # CPU share between the samples nearest to the two moments.
+    cpu=$(awk -v a="$start" -v b="$end" -v hz="$ticks" '
+      $1 >= a && t0 == "" { t0 = $1; c0 = $2 }
+      $1 <= b { t1 = $1; c1 = $2 }
+      { if ($3 > peak) peak = $3 }
+      END { if (t0 == "" || t1 <= t0) print "n/a"; else printf "%.2f", 100 * (c1 - c0) / hz / (t1 - t0) }' "$tmp/samples")
+    peak=$(awk '{ if ($3 > p) p = $3 } END { printf "%.1f", p / 1024 }' "$tmp/samples")
+    # How long the drive moved bytes between the two moments.
+    busy=$(awk -v a="$start" -v b="$end" '
+      { s = $1 > a ? $1 : a; e = $2 < b ? $2 : b; if (e > s) t += e - s }
+      END { printf "%.3f", t }' "$tmp/trace")
+    printf '%-6s %-6s %8.3f %8.3f %8s %10s %8s s\n' "$rate" "$tgt" "$s" "$r" "$cpu" "$peak" "$busy"
+    goal "installation time / ideal, $rate, $tgt" "$r" 1.02
+    [ "$cpu" = n/a ] || goal "setup CPU % of one core during the install, $rate, $tgt" "$cpu" 5
+    unmount "$install_root"
+    rm -rf "$install_root"
+  done
+done
+
+printf '\nfirst page drawn, from starting the program on the paced DVD (median of 3)\n'
+printf '%-34s %8.3f s\n' "min_window.exe (one window)" "$fp_min" "setup.exe (first wizard page)" "$fp_setup"
+[ "$(echo "$fp_min > 0" | bc -l)" = 1 ] && goal "first page / minimal window program" "$(ratio "$fp_setup" "$fp_min")" 1.2
+
+printf '\ngoals (load average %s)\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%s\n' "${goals[@]}"
