@@ -10,6 +10,7 @@ packages=(
   locales fonts-ipafont-gothic fonts-ipafont-mincho bc
   cmake ninja-build googletest ccache
   clang libclang-rt-14-dev
+  xorriso fuseiso
 )
 
 missing=()
