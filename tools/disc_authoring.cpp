@@ -17,8 +17,9 @@ struct DiscProgress {
     std::uint64_t total;
     std::uint64_t before = 0;
     ByteProgress For() {
+        // The disc's last byte is reported once, by WriteDisc.
         return [this](std::uint64_t done) {
-            if (report.progress) report.progress(disc, before + done, total);
+            if (report.progress && before + done < total) report.progress(disc, before + done, total);
         };
     }
 };

@@ -20,9 +20,20 @@ inline std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 
 
 }  // namespace
 
-CSha256::CSha256()
+CSha256::CSha256(bool hardware)
     : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab,
-             0x5be0cd19} {}
+             0x5be0cd19} {
+    static const bool available = Sha256HardwareAvailable();
+    hardware_ = hardware && available;
+}
+
+void CSha256::Blocks(const std::uint8_t* data, std::size_t blocks) {
+    if (hardware_) {
+        Sha256HardwareBlocks(state_, data, blocks, kRound);
+        return;
+    }
+    for (; blocks > 0; --blocks, data += 64) Block(data);
+}
 
 void CSha256::Block(const std::uint8_t* p) {
     std::uint32_t w[64];
@@ -58,10 +69,12 @@ void CSha256::Update(const void* data, std::size_t bytes) {
         p += take;
         bytes -= take;
         if (buffered_ < 64) return;
-        Block(buffer_);
+        Blocks(buffer_, 1);
         buffered_ = 0;
     }
-    for (; bytes >= 64; p += 64, bytes -= 64) Block(p);
+    Blocks(p, bytes / 64);
+    p += bytes / 64 * 64;
+    bytes %= 64;
     std::memcpy(buffer_, p, bytes);
     buffered_ = bytes;
 }
