@@ -15,9 +15,9 @@ build=$(dirname "$(dirname "$exe")")
 root=$(dirname "$here")
 source "$here/demo-lib.sh"
 
-generator=$root/build/host-release/tools/make_demo_discs
-[ -x "$generator" ] || generator=$root/build/host/tools/make_demo_discs
-[ -x "$generator" ] || { echo "bench-install: build make_demo_discs first" >&2; exit 1; }
+tools=$root/build/host-release/tools
+[ -x "$tools/author_discs" ] || tools=$root/build/host/tools
+[ -x "$tools/author_discs" ] || { echo "bench-install: build make_demo_release and author_discs first" >&2; exit 1; }
 export DEMO_SETUP=$build/installer/setup.exe
 total=3979031201
 
@@ -33,7 +33,7 @@ tmp=$(mktemp -d "$build/bench/install-tmp.XXXXXX")
 installed=
 cleanup() { rm -rf "$tmp"; [ -z "$installed" ] || rm -rf "$installed"; }
 trap cleanup EXIT
-demo_make_discs "$generator" "$build" "$tmp/discs" --full >/dev/null
+demo_make_discs "$tools" "$build" "$tmp/discs" --full --quiet >/dev/null
 demo_prefix "$work"
 installed="$WINEPREFIX/drive_c/Program Files/Vintal"
 medium=$SETUP_DRIVES_DIR/m

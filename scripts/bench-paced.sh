@@ -35,10 +35,12 @@ win=$(cd "$2" && pwd)
 source "$here/demo-lib.sh"
 
 pacer=$host/tools/paced_fs
-generator=$host/tools/make_demo_discs
+tools=$host/tools
 skip() { echo "bench-paced: skipped: $*"; exit 0; }
 [ -x "$pacer" ] || skip "tools/paced_fs is not built (libfuse3-dev missing: make deps)"
-[ -x "$generator" ] || skip "make_demo_discs is not built in $host"
+for t in make_demo_release author_discs; do
+  [ -x "$tools/$t" ] || skip "$t is not built in $host"
+done
 [ -c /dev/fuse ] || skip "no /dev/fuse on this machine"
 for exe in installer/setup.exe bench/bench_copy.exe bench/bench_setup.exe bench/min_window.exe; do
   [ -f "$win/$exe" ] || skip "$win/$exe is not built"
@@ -103,7 +105,8 @@ ratio() { echo "scale=3; $1 / $2" | bc -l; }
 winpath() { demo_winpath "$1"; }
 
 # The disc: the copy benchmark's files in bench\, the demo discs in the DVD
-# layout (disc 1 with the data files of discs 2 to 6) and min_window.exe.
+# layout (one disc holding every file, as author_discs --media dvd lays it
+# out) and min_window.exe.
 disc=$tmp/disc
 mkdir -p "$disc/bench" "$tmp/out" "$tmp/slow-back"
 copy_bytes=$((mib * MiB + 12345))
@@ -116,11 +119,10 @@ for i in "${!part_sizes[@]}"; do
   join_bytes=$((join_bytes + part_sizes[$i]))
 done
 export DEMO_SETUP=$win/installer/setup.exe
-demo_make_discs "$generator" "$win" "$tmp/discs" >/dev/null ||
+demo_make_discs "$tools" "$win" "$tmp/discs" --media dvd --quiet >/dev/null ||
   { echo "bench-paced: cannot write the demo discs" >&2; exit 1; }
 cp -r "$tmp/discs/disc1/." "$disc/"
-for d in 2 3 4 5 6; do cp "$tmp/discs/disc$d/data/data/"* "$disc/data/data/"; done
-rm -rf "$tmp/discs"
+rm -rf "$tmp/discs" "$tmp/discs.release"
 cp "$win/bench/min_window.exe" "$disc/"
 install_bytes=$(find "$disc/data/data" -type f -printf '%s\n' | paste -sd+ - | bc)
 

@@ -11,16 +11,25 @@ demo_winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 # True when this machine runs 32-bit Linux code, so Wine can run PE32.
 demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
-# demo_make_discs GENERATOR WINDIR OUT [--full] [--archive]
-# Writes disc1 ... disc6 into OUT (emptied first) with the stand-in game
-# and the real UnInstall.exe of WINDIR, and puts SETUP.EXE (the one in
-# $DEMO_SETUP) at the root of disc 1, as a publisher would.
+# demo_make_discs TOOLS WINDIR OUT [--full] [author_discs options...]
+# Writes the demo's release folder (tools/make_demo_release: the game
+# stand-in of WINDIR, the uninstaller WINDIR/uninstaller/UnInstall.exe,
+# setup.exe from $DEMO_SETUP, the demo's data and pictures)
+# into OUT.release, and lays out the discs disc1 ... disc6 in OUT with the
+# publisher's tool author_discs, as a publisher would. TOOLS is the host
+# build's tools folder. Both folders are emptied first.
 demo_make_discs() {
-  local generator=$1 windir=$2 out=$3; shift 3
-  rm -rf "$out"; mkdir -p "$out"
-  ASAN_OPTIONS=detect_leaks=0 "$generator" "$out" \
-    --game "$windir/tools/demo_game.exe" --uninstaller "$windir/uninstaller/UnInstall.exe" "$@"
-  cp "$DEMO_SETUP" "$out/disc1/setup.exe"
+  local tools=$1 windir=$2 out=$3; shift 3
+  local release=$out.release generate=() author=() a
+  for a in "$@"; do
+    if [ "$a" = --full ]; then generate+=(--full); else author+=("$a"); fi
+  done
+  local uninstaller=$windir/uninstaller/UnInstall.exe
+  rm -rf "$out" "$release"; mkdir -p "$(dirname "$out")"
+  ASAN_OPTIONS=detect_leaks=0 "$tools/make_demo_release" "$release" \
+    --game "$windir/tools/demo_game.exe" --uninstaller "$uninstaller" --setup "$DEMO_SETUP" \
+    "${generate[@]}"
+  ASAN_OPTIONS=detect_leaks=0 "$tools/author_discs" "$release" "$out" "${author[@]}"
 }
 
 # demo_prefix DIR

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # demo.sh - `make demo`: setup.exe installing the demo discs under Wine.
 #
-# Installs what is missing (make deps), builds the disc generator (host) and
-# setup.exe, writes six demo discs into build/demo/discs, makes the demo
+# Installs what is missing (make deps), builds the demo's release generator
+# and the publisher's disc-authoring tool (host) and setup.exe, writes the
+# demo's release folder and lets author_discs lay out six CDs from it into
+# build/demo/discs, as a publisher would, makes the demo
 # prefix build/demo/wineprefix with CD-ROM drives M: to R:, puts disc 1 in
 # M: and runs M:\setup.exe.
 #
@@ -16,17 +18,20 @@
 # was installed, then removes the game with UnInstall.exe (screenshots of
 # its question and final message) and says whether the machine is clean.
 #
-# DEMO_FULL=1: the discs at their real sizes (3979031201 bytes, sparse).
-# DEMO_ARCHIVE=1: the setup screen's pictures packed as data\obj.dat.
+# The discs have their real sizes (3979031201 bytes, sparse files) when the
+# disk has room for the installation (about 4 GB), else the small set (1/64)
+# with a line saying why. DEMO_FULL=1 insists on the real sizes, DEMO_SMALL=1
+# asks for the small set. DEMO_ARCHIVE=1: the setup screen's pictures packed
+# as data\obj.dat.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 source scripts/demo-lib.sh
 
 make -s deps
-[ -f build/host/build.ninja ] || cmake --preset host >/dev/null
+[ -f build/host-release/build.ninja ] || cmake --preset host-release >/dev/null
 [ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
-cmake --build build/host -j2 --target make_demo_discs >/dev/null
+cmake --build build/host-release -j2 --target make_demo_release author_discs >/dev/null
 cmake --build build/win64 -j2 --target setup demo_game uninstaller demo_driver >/dev/null
 
 # The shipped PE32 setup.exe where this machine can run it; else the 64-bit
@@ -42,10 +47,24 @@ echo "demo: setup.exe from $windir"
 
 demo=$root/build/demo
 flags=()
-[ "${DEMO_FULL:-0}" = 1 ] && flags+=(--full)
+# Real sizes need the installation's 4 GB and some room for the sparse
+# release and discs; the small set needs little.
+need=$((5 * 1024))  # MiB
+mkdir -p "$demo"
+avail=$(df -Pm "$demo" | awk 'NR == 2 { print $4 }')
+if [ "${DEMO_FULL:-0}" = 1 ]; then
+  flags+=(--full)
+elif [ "${DEMO_SMALL:-0}" = 1 ]; then
+  echo "demo: the small set (1/64 of the real sizes), as DEMO_SMALL=1 asks"
+elif [ "$avail" -ge "$need" ]; then
+  flags+=(--full)
+else
+  echo "demo: only $avail MiB free below build/demo, the real sizes need about $need MiB:"
+  echo "      writing the small set (1/64 of the real sizes) instead"
+fi
 [ "${DEMO_ARCHIVE:-0}" = 1 ] && flags+=(--archive)
-echo "demo: writing the discs into build/demo/discs ${flags[*]:-}"
-demo_make_discs build/host/tools/make_demo_discs "$root/$windir" "$demo/discs" "${flags[@]}" |
+echo "demo: author_discs writes the discs into build/demo/discs ${flags[*]:-}"
+demo_make_discs "$root/build/host-release/tools" "$root/$windir" "$demo/discs" "${flags[@]}" |
   sed 's/^/  /'
 demo_prefix "$demo"
 medium=$SETUP_DRIVES_DIR/m

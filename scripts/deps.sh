@@ -13,6 +13,8 @@ packages=(
   # The paced drive of the benchmarks (tools/paced_fs.c). As root libfuse3
   # mounts by itself; the fuse3 tools would replace the fuse package.
   libfuse3-dev
+  # Disc images: the authoring tool writes them, the tests mount them.
+  xorriso fuseiso
 )
 
 missing=()

@@ -9,7 +9,17 @@
 #include <map>
 #include <string>
 
-class DiscDrives {
+// Puts a named disc into a drive (ejecting what is there): what the disc
+// prompts of setup.exe are answered with.
+class DiscChanger {
+public:
+    virtual bool Insert(char letter, const std::string& name) = 0;
+
+protected:
+    ~DiscChanger() = default;
+};
+
+class DiscDrives : public DiscChanger {
 public:
     static constexpr char kFirstCdrom = 'm';
     static constexpr char kLastCdrom = 'r';
@@ -31,7 +41,7 @@ public:
     bool AddFile(const std::string& disc, const std::string& relativePath, const std::string& bytes);
 
     // Puts disc `name` into drive `letter` (ejecting what is there).
-    bool Insert(char letter, const std::string& name);
+    bool Insert(char letter, const std::string& name) override;
     // Takes the disc out of `letter`: the drive then has no medium.
     bool Eject(char letter);
     void EjectAll();

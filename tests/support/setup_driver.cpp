@@ -231,7 +231,7 @@ int SetupRun::PromptedDisc(HWND prompt) {
     return 0;
 }
 
-HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscDrives& drives,
+HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
                                const std::string& letters, const std::string& discPrefix,
                                DWORD timeoutMs) {
     if (letters.empty()) return nullptr;

@@ -84,7 +84,7 @@ public:
     // prompt by inserting the disc it asks for (disc N is the disc named
     // "<discPrefix>N") and pressing Retry. `letters` holds the drive of each
     // disc ("mnopqr"), or one letter for all. Records the prompts.
-    HWND ServeDiscsUntil(const std::string& caption, DiscDrives& drives,
+    HWND ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
                          const std::string& letters, const std::string& discPrefix,
                          DWORD timeoutMs);
     // The disc number a disc prompt asks for; 0 for another text.

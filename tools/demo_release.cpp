@@ -1,4 +1,4 @@
-#include "tools/demo_discs.h"
+#include "tools/demo_release.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,30 +11,26 @@
 #include <iterator>
 #include <utility>
 
-#include "framework/file/archive_writer.h"
 #include "tools/demo_art.h"
 
 namespace {
 
 struct DataFile {
     const char* name;
-    int disc;
     std::uint64_t fullSize;  // 0: the remainder that makes the total exact
 };
 
-// The disc map: disc 1 holds the programs and three archives, discs 2-4 one
-// part of cg each, disc 5 the last cg part, four archives and the first sc
-// part, disc 6 the last sc part. Listed in install order.
+// The eleven installed files in install order, at their real sizes.
 const DataFile kFiles[] = {
-    {"Sorvane.exe", 1, 0},        {"UnInstall.exe", 1, 0},
-    {"bg.dat", 1, 300000000},     {"extra.dat", 1, 200000000},
-    {"obj.dat", 1, 150000000},    {"cg.001", 2, 690000000},
-    {"cg.002", 3, 690000000},     {"cg.003", 4, 690000000},
-    {"cg.004", 5, 150000000},     {"bgm.dat", 5, 140000000},
-    {"se.dat", 5, 60000000},      {"voice.dat", 5, 0},
-    {"scr.dat", 5, 12000000},     {"sc.001", 5, 90000000},
-    {"sc.002", 6, 600000000},
+    {"Sorvane.exe", 0},      {"UnInstall.exe", 0},   {"bg.dat", 300000000},
+    {"extra.dat", 200000000}, {"obj.dat", 150000000}, {"cg.dat", 2220000000},
+    {"bgm.dat", 140000000},  {"se.dat", 60000000},   {"voice.dat", 0},
+    {"scr.dat", 12000000},   {"sc.dat", 690000000},
 };
+// A sparse file gets a patterned mebibyte at every step, so that every
+// part author_discs cuts from it has bytes of its own.
+constexpr std::uint64_t kSparseStep = 64ull << 20;
+constexpr std::uint64_t kSparseStretch = 64u << 10;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -89,12 +85,15 @@ bool WriteDataFile(const std::string& path, std::uint64_t size, std::uint64_t se
         }
         return true;
     };
-    bool ok;
+    bool ok = true;
     if (!sparse || size <= 4 * chunk.size()) {
         ok = writeRange(0, size);
     } else {
-        // Patterned head and tail, a hole between them.
-        ok = writeRange(0, chunk.size()) && writeRange(size - chunk.size(), size);
+        // Patterned stretches and the tail, holes between them.
+        for (std::uint64_t at = 0; ok && at + kSparseStretch < size; at += kSparseStep) {
+            ok = writeRange(at, at + kSparseStretch);
+        }
+        ok = ok && writeRange(size - chunk.size(), size);
     }
     ok = std::fclose(f) == 0 && ok;
     return ok && truncate(path.c_str(), static_cast<off_t>(size)) == 0;
@@ -123,46 +122,16 @@ std::vector<std::pair<std::string, Bytes>> PictureFiles() {
     return files;
 }
 
-// data\obj of every disc: the loose files, or one archive of them.
-bool WritePictures(const std::string& out, bool archive, std::string* error) {
-    const auto pictures = PictureFiles();
-    Bytes packed;
-    if (archive) {
-        CArchiveWriter writer;
-        for (const auto& [name, bytes] : pictures) {
-            if (!writer.Add(name, bytes)) {
-                *error = "cannot pack " + name;
-                return false;
-            }
-        }
-        packed = writer.Build();
-        if (packed.empty()) {
-            *error = "cannot build the picture archive";
-            return false;
-        }
+// obj/ of the release: the pictures as files.
+bool WritePictures(const std::string& out, std::string* error) {
+    if (!MakeDirs(out + "/obj")) {
+        *error = "cannot create " + out + "/obj";
+        return false;
     }
-    for (int disc = 1; disc <= 6; ++disc) {
-        const std::string data = out + "/disc" + std::to_string(disc) + "/data";
-        if (!MakeDirs(data + "/data")) {
-            *error = "cannot create " + data;
+    for (const auto& [name, bytes] : PictureFiles()) {
+        if (!WriteAll(out + "/obj/" + name, bytes)) {
+            *error = "cannot write " + out + "/obj/" + name;
             return false;
-        }
-        if (archive) {
-            if (!WriteAll(data + "/obj.dat", packed)) {
-                *error = "cannot write " + data + "/obj.dat";
-                return false;
-            }
-            continue;
-        }
-        if (!MakeDirs(data + "/obj")) {
-            *error = "cannot create " + data + "/obj";
-            return false;
-        }
-        for (const auto& [name, bytes] : pictures) {
-            if (!WriteAll(data + "/obj/" + name, bytes)) {
-                *error = "cannot write " + data + "/obj/" + name;
-                return false;
-            }
         }
     }
     return true;
@@ -170,11 +139,12 @@ bool WritePictures(const std::string& out, bool archive, std::string* error) {
 
 }  // namespace
 
-bool WriteDemoDiscs(const DemoDiscOptions& options, std::vector<DemoDiscFile>* files,
-                    std::string* error) {
+bool WriteDemoRelease(const DemoReleaseOptions& options, std::vector<DemoReleaseFile>* files,
+                      std::string* error) {
     files->clear();
-    Bytes game, uninstaller;
-    if (!ReadAll(options.game, &game) || !ReadAll(options.uninstaller, &uninstaller)) {
+    Bytes game, uninstaller, setup;
+    if (!ReadAll(options.game, &game) || !ReadAll(options.uninstaller, &uninstaller) ||
+        !ReadAll(options.setup, &setup)) {
         *error = "cannot read the programs";
         return false;
     }
@@ -185,15 +155,20 @@ bool WriteDemoDiscs(const DemoDiscOptions& options, std::vector<DemoDiscFile>* f
         return false;
     }
     const std::uint64_t remainder = kDemoTotalBytes - fixed;
-    const std::uint64_t scale = options.full ? 1 : kDemoSmallScale;
+    const std::uint64_t scale = options.full ? 1 : std::max<std::uint64_t>(options.scale, 1);
 
-    if (!WritePictures(options.out, options.archive, error)) return false;
-
+    if (!MakeDirs(options.out) || !WritePictures(options.out, error)) {
+        if (error->empty()) *error = "cannot create " + options.out;
+        return false;
+    }
+    if (!WriteAll(options.out + "/setup.exe", setup)) {
+        *error = "cannot write " + options.out + "/setup.exe";
+        return false;
+    }
     std::uint64_t seed = 1;
     for (const DataFile& f : kFiles) {
-        const std::string path =
-            options.out + "/disc" + std::to_string(f.disc) + "/data/data/" + f.name;
-        DemoDiscFile written{f.name, f.disc, 0};
+        const std::string path = options.out + "/" + f.name;
+        DemoReleaseFile written{f.name, 0};
         bool ok;
         if (std::strcmp(f.name, "Sorvane.exe") == 0) {
             ok = WriteAll(path, game);
