@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps build build-win32 build-win64 build-host test test-win64 test-host bench fuzz demo clean
+.PHONY: all deps build build-win32 build-win32-tests build-win64 build-host test test-win32 test-win64 test-host sign bench fuzz demo clean
 
 all: build
 
@@ -20,7 +20,11 @@ build/host/build.ninja:
 build/host-release/build.ninja:
 	cmake --preset host-release >/dev/null
 
+# The shipped programs only; the tree's tests are built where they can run
+# (scripts/test-win32.sh) or with build-win32-tests.
 build-win32: deps build/win32/build.ninja
+	cmake --build build/win32 -j $(JOBS) --target shipped
+build-win32-tests: build-win32
 	cmake --build build/win32 -j $(JOBS)
 build-win64: deps build/win64/build.ninja
 	cmake --build build/win64 -j $(JOBS)
@@ -28,17 +32,27 @@ build-host: deps build/host/build.ninja
 	cmake --build build/host -j $(JOBS)
 build: build-win32 build-win64 build-host
 
-# Every test: the host build's, then the Windows tests (64-bit build) under
-# Wine, sharing one Xvfb display and the build's own prefix. The 32-bit build
-# is built and its programs checked (PE32, system DLLs only).
+# Every test: the shipped 32-bit programs checked (PE32, known system DLLs
+# only, manifest and version information), the host build's tests, the
+# Windows tests (64-bit build) under Wine with one Xvfb display and the
+# tree's own prefix, then the same tests as PE32 programs under 32-bit Wine
+# where the machine executes 32-bit code (one line says so where it cannot).
 test: build
 	@scripts/check-pe.sh build/win32
-	@scripts/run-tests.sh build/host build/win64
+	@status=0; scripts/run-tests.sh build/host build/win64 || status=1; \
+	  JOBS=$(JOBS) scripts/test-win32.sh build/win32 || status=1; exit $$status
 
 test-host: build-host
 	@scripts/run-tests.sh build/host
 test-win64: build-win64
 	@scripts/run-tests.sh build/win64
+test-win32: build-win32
+	@JOBS=$(JOBS) scripts/test-win32.sh build/win32
+
+# Authenticode signatures on the shipped programs of the 32-bit build
+# (scripts/sign.sh; README "Signing").
+sign: build-win32
+	@scripts/sign.sh build/win32
 
 bench: deps build/win64/build.ninja build/host-release/build.ninja
 	cmake --build build/win64 -j $(JOBS) --target benchmarks

@@ -3,17 +3,23 @@
 
 #include "framework/app/app_instance.h"
 #include "framework/app/application.h"
+#include "framework/system/dll_search.h"
+#include "installer/elevated_start.h"
 #include "installer/installer_app.h"
 #include "installer/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand) {
+    // Before anything can load a DLL by name: never from the program's folder
+    // (a download folder may hold planted ones) or the current folder.
+    RestrictDllSearch();
+
     // The drive scan asks every drive for its volume; an empty CD drive must
     // answer "no" rather than raise the system's "no disk" box.
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
     CAppInstance appInstance(instance, previousInstance, commandLine, showCommand);
-    if (RunStartupChecks()) {
+    if (RunStartupChecks() && InstallerRunsHere()) {
         CInstallerApp app;
         app.Initialize();
         ++MessageLoopCount;

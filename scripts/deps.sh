@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick file
   locales fonts-ipafont-gothic fonts-ipafont-mincho bc
-  cmake ninja-build googletest ccache
+  cmake ninja-build googletest ccache osslsigncode openssl
   clang libclang-rt-14-dev
   # The paced drive of the benchmarks (tools/paced_fs.c). As root libfuse3
   # mounts by itself; the fuse3 tools would replace the fuse package.

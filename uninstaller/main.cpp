@@ -1,11 +1,15 @@
 // Entry point of UnInstall.exe.
 #include <windows.h>
 
+#include "framework/system/dll_search.h"
 #include "framework/system/path_utils.h"
 #include "framework/system/single_instance_guard.h"
 #include "uninstaller/uninstall_system.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything can load a DLL by name: never from the program's folder
+    // or the current folder (the temporary copy runs from the Temp folder).
+    RestrictDllSearch();
     SetErrorMode(SEM_FAILCRITICALERRORS);
     const UninstallCommand command = ParseUninstallCommand(commandLine, AnsiLeadBytes());
     if (command.mode == UninstallMode::kInvalid)

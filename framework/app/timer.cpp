@@ -1,11 +1,39 @@
 #include "framework/app/timer.h"
 
+#include "framework/system/dll_search.h"
+
 int TimerUsers = 0;
 
 namespace {
 
-const TimerSystemCalls kSystemTimer = {&timeGetDevCaps, &timeBeginPeriod, &timeEndPeriod,
-                                       &timeGetTime};
+// winmm is not one of the system's known DLLs: it is loaded by its full path
+// in the system folder (a winmm.dll beside the program is never used), on the
+// first call, which comes from a static timer before the entry point runs.
+template <typename Fn>
+Fn WinmmCall(const char* name) {
+    static HMODULE winmm = LoadSystemLibrary("winmm.dll");
+    return winmm ? reinterpret_cast<Fn>(GetProcAddress(winmm, name)) : nullptr;
+}
+
+MMRESULT WINAPI SystemGetDevCaps(LPTIMECAPS caps, UINT size) {
+    static auto call = WinmmCall<decltype(&timeGetDevCaps)>("timeGetDevCaps");
+    return call ? call(caps, size) : TIMERR_NOCANDO;
+}
+MMRESULT WINAPI SystemBeginPeriod(UINT period) {
+    static auto call = WinmmCall<decltype(&timeBeginPeriod)>("timeBeginPeriod");
+    return call ? call(period) : TIMERR_NOCANDO;
+}
+MMRESULT WINAPI SystemEndPeriod(UINT period) {
+    static auto call = WinmmCall<decltype(&timeEndPeriod)>("timeEndPeriod");
+    return call ? call(period) : TIMERR_NOCANDO;
+}
+DWORD WINAPI SystemGetTime() {
+    static auto call = WinmmCall<decltype(&timeGetTime)>("timeGetTime");
+    return call ? call() : GetTickCount();
+}
+
+const TimerSystemCalls kSystemTimer = {&SystemGetDevCaps, &SystemBeginPeriod, &SystemEndPeriod,
+                                       &SystemGetTime};
 const TimerSystemCalls* g_calls = &kSystemTimer;
 
 // The lock of TimerUsers. Static timers of other files (ProcessTimer among

@@ -79,3 +79,25 @@ std::string ValueText(const RegValue& value) {
     while (!text.empty() && text.back() == '\0') text.pop_back();
     return text;
 }
+
+namespace {
+std::string AppDefaultsKey(const std::string& program) {
+    return "Software\\Wine\\AppDefaults\\" + program;
+}
+}  // namespace
+
+PreferNativeDlls::PreferNativeDlls(const std::string& program,
+                                   const std::vector<std::string>& dlls)
+    : key_(HKEY_CURRENT_USER, AppDefaultsKey(program)) {
+    HKEY overrides = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, (AppDefaultsKey(program) + "\\DllOverrides").c_str(), 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &overrides, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    const char order[] = "native,builtin";
+    for (const std::string& dll : dlls) {
+        RegSetValueExA(overrides, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                       sizeof order);
+    }
+    RegCloseKey(overrides);
+}

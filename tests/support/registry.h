@@ -37,3 +37,15 @@ private:
     bool existed_ = false;
     std::vector<Saved> saved_;
 };
+
+// Wine's DLL load order for one program (a file name such as "probe.exe"):
+// for each of `dlls` (names without ".dll") a DLL file the search finds, say
+// one beside the program, is taken before Wine's builtin one. The
+// per-program key is removed when the scope ends.
+class PreferNativeDlls {
+public:
+    PreferNativeDlls(const std::string& program, const std::vector<std::string>& dlls);
+
+private:
+    RegistryKeyScope key_;
+};
