@@ -88,6 +88,9 @@ if [ -n "${DISPLAY:-}" ]; then
     fi
   done
   wait "$setup" || true
+  # What the installation left, as without a display.
+  "$(wine_loader_for "$root/build/win64/tools/demo_driver.exe")" \
+    "$root/build/win64/tools/demo_driver.exe" --report | tr -d '\r' | iconv -f CP932 -t UTF-8 || true
   # The uninstaller the installation registered, as a user would start it
   # from the list of installed programs (a PE32 setup.exe wrote the 32-bit
   # view).

@@ -365,11 +365,42 @@ bool MachineIsClean(const std::string& folder, REGSAM view) {
     return clean;
 }
 
+// After a person installed with a display: what the installation left, found
+// through the game's App Paths entry (a PE32 setup.exe wrote the uninstall
+// entry into the 32-bit view). False when the game is not registered.
+bool ReportInstalled() {
+    const std::string appPath = SetupRegistrationScope::AppPathsKey();
+    char folder[MAX_PATH] = {};
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, appPath.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
+        std::printf("The game is not registered: nothing was installed.\n");
+        return false;
+    }
+    DWORD size = sizeof folder - 1, type = 0;
+    const bool read = RegQueryValueExA(handle, "Path", nullptr, &type,
+                                       reinterpret_cast<BYTE*>(folder), &size) == ERROR_SUCCESS &&
+                      type == REG_SZ;
+    RegCloseKey(handle);
+    if (!read) return false;
+    const std::string uninstall = SetupRegistrationScope::UninstallKey();
+    REGSAM view = KEY_WOW64_64KEY;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
+                      &handle) == ERROR_SUCCESS) {
+        view = KEY_WOW64_32KEY;
+        RegCloseKey(handle);
+    }
+    PrintInstalled(folder, view);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--report") return ReportInstalled() ? 0 : 1;
     if (argc < 5) {
-        std::fprintf(stderr, "usage: demo_driver SETUP.EXE DISCS MEDIUM SHOTS [--quiet]\n");
+        std::fprintf(stderr,
+                     "usage: demo_driver SETUP.EXE DISCS MEDIUM SHOTS [--quiet]\n"
+                     "       demo_driver --report\n");
         return 2;
     }
     const bool quiet = argc > 5 && std::string(argv[5]) == "--quiet";
