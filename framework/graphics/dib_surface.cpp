@@ -1,6 +1,7 @@
 #include "framework/graphics/dib_surface.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "framework/graphics/clipped_blit.h"
 #include "framework/graphics/surface_fill.h"
@@ -21,16 +22,15 @@ bool CDibSurface::CreateForWindow(HWND window, LONG width, LONG height, bool use
     header.biPlanes = 1;
     header.biBitCount = static_cast<WORD>(depth);
     header.biCompression = BI_RGB;
-    HDC dc = GetDC(window);
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(dc, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
-                                       nullptr, 0);
-    if (dc) ReleaseDC(window, dc);
-    if (!section || !bits) {
-        if (section) DeleteObject(section);
-        return false;
+    unique_hgdiobj section;
+    {
+        const unique_window_dc dc(window);
+        section.reset(CreateDIBSection(dc.get(), reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                       &bits, nullptr, 0));
     }
-    section_.reset(section);
+    if (!section || !bits) return false;
+    section_ = std::move(section);
     pixels_ = static_cast<std::uint8_t*>(bits);
     width_ = width;
     height_ = height;
@@ -67,13 +67,13 @@ std::uint8_t* CDibSurface::GetAlpha() {
 
 HDC CDibSurface::AcquireDC() {
     if (!section_.get()) return nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (dc) SelectObject(dc, section_.get());
-    return dc;
+    unique_hdc dc(CreateCompatibleDC(nullptr));
+    if (dc) SelectObject(dc.get(), section_.get());
+    return dc.release();
 }
 
 void CDibSurface::FreeDC(HDC dc) {
-    if (dc) DeleteDC(dc);
+    const unique_hdc owned(dc);  // deleted here; the section stays the surface's
 }
 
 void CDibSurface::GetSize(LONG* width, LONG* height) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -125,12 +126,12 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const unique_window_dc screen(nullptr);
+    const unique_hdc memory(CreateCompatibleDC(screen.get()));
+    const unique_hgdiobj bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool ok = false;
     if (memory && bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        const select_object_scope selected(memory.get(), bitmap.get());
         // Let the window and its children paint, then copy what the screen
         // shows (PrintWindow leaves the children out under Wine).
         // A window of another thread paints when that thread gets to it.
@@ -141,9 +142,8 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
             SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &ignored);
             Sleep(100);
         }
-        ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
+        ok = BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) != FALSE;
         GdiFlush();
-        SelectObject(memory, old);
     }
     if (ok) {
         DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
@@ -158,9 +158,6 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
              std::fwrite(bits, imageBytes, 1, out) == 1;
         if (out) ok = std::fclose(out) == 0 && ok;
     }
-    if (bitmap) DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return ok;
 }
 
