@@ -3,9 +3,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "framework/graphics/clipped_blit.h"
-#include "framework/graphics/surface_fill.h"
-
 bool CDibSurface::CreateForWindow(HWND window, LONG width, LONG height, bool useColourKey, int, int bitsPerPixel) {
     Release();
     if (width < 1 || height < 1) return false;
@@ -50,19 +47,11 @@ void CDibSurface::Release() {
     width_ = height_ = stride_ = bitsPerPixel_ = 0;
 }
 
-int CDibSurface::GetKind() {
-    if (alphaMask_) return 3;
-    return useColourKey_ ? 2 : 1;
-}
+int CDibSurface::GetKind() { return KindFrom(1); }
 
 void CDibSurface::SetColourKey(COLORREF key) {
     colourKey_ = key;
     useColourKey_ = true;
-}
-
-std::uint8_t* CDibSurface::GetAlpha() {
-    if (!alphaMask_) alphaMask_.reset(new CAlphaMask(this));
-    return alphaMask_->GetData();
 }
 
 HDC CDibSurface::AcquireDC() {
@@ -79,27 +68,6 @@ void CDibSurface::FreeDC(HDC dc) {
 void CDibSurface::GetSize(LONG* width, LONG* height) {
     if (width) *width = width_;
     if (height) *height = height_;
-}
-
-void CDibSurface::FillRect(COLORREF colour, LONG left, LONG top, LONG right, LONG bottom) {
-    FillPixels(pixels_, stride_, width_, height_, bitsPerPixel_ / 8, colour, {left, top, right, bottom});
-}
-
-void CDibSurface::Fill(COLORREF colour) { FillRect(colour, 0, 0, width_, height_); }
-
-void CDibSurface::FlipRect(RECT* rect) {
-    const BlitRect r = FlipRectRows({rect->left, rect->top, rect->right, rect->bottom}, height_);
-    *rect = {r.left, r.top, r.right, r.bottom};
-}
-
-void CDibSurface::BlendRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr,
-                            LONG sb, LONG cl, LONG ct, LONG cr, LONG cb, int opacity) {
-    BlitRects(this, dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, true, opacity);
-}
-
-void CDibSurface::DrawRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr, LONG sb,
-                           LONG cl, LONG ct, LONG cr, LONG cb) {
-    BlitRects(this, dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, false, 255);
 }
 
 CDibSurface::~CDibSurface() { Release(); }
