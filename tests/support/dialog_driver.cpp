@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "framework/system/unique_handle.h"
 #include "tests/support/process.h"
 
 namespace {
@@ -164,7 +163,7 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
 // ---- TestThread -------------------------------------------------------------
 
 TestThread::TestThread(std::function<void()> body) : body_(std::move(body)) {
-    handle_ = CreateThread(nullptr, 0, &TestThread::Entry, this, 0, &id_);
+    handle_.reset(CreateThread(nullptr, 0, &TestThread::Entry, this, 0, &id_));
 }
 
 DWORD WINAPI TestThread::Entry(void* self) {
@@ -173,7 +172,7 @@ DWORD WINAPI TestThread::Entry(void* self) {
 }
 
 bool TestThread::Join(DWORD timeoutMs) {
-    return handle_ && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+    return handle_ && WaitForSingleObject(handle_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 TestThread::~TestThread() {
@@ -196,9 +195,8 @@ TestThread::~TestThread() {
     if (!Join(0)) {
         std::fprintf(stderr, "test thread %lu did not end; terminated\n",
                      static_cast<unsigned long>(id_));
-        TerminateThread(handle_, 1);
+        TerminateThread(handle_.get(), 1);
     }
-    CloseHandle(handle_);
 }
 
 // ---- PumpedWindow -----------------------------------------------------------
@@ -218,9 +216,9 @@ const char kOwnerClass[] = "SetupTestOwnerWindow";
 }  // namespace
 
 PumpedWindow::PumpedWindow() {
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::make_unique<TestThread>([this] { Loop(); });
-    WaitForSingleObject(ready_, 10000);
+    WaitForSingleObject(ready_.get(), 10000);
 }
 
 void PumpedWindow::Loop() {
@@ -231,7 +229,7 @@ void PumpedWindow::Loop() {
     RegisterClassA(&windowClass);  // fails harmlessly when already registered
     hwnd_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
                             nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetEvent(ready_);
+    SetEvent(ready_.get());
     if (!hwnd_) return;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -244,5 +242,4 @@ PumpedWindow::~PumpedWindow() {
     if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
     thread_->Join(5000);
     thread_.reset();
-    CloseHandle(ready_);
 }
