@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
 #include "installer/setup_resources.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/registry.h"
@@ -46,13 +47,12 @@ std::string Join(const std::string& folder, const std::string& name) {
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const unique_hfind find(FindFirstFileA(Join(folder, "*").c_str(), &found));
+    if (!find) return names;
     do {
         std::string name = found.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &found));
     return names;
 }
 
@@ -100,13 +100,12 @@ std::string ControlText(HWND dialog, int id) {
 std::uint64_t FolderBytes(const std::string& folder) {
     std::uint64_t total = 0;
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return 0;
+    const unique_hfind find(FindFirstFileA(Join(folder, "*").c_str(), &found));
+    if (!find) return 0;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             total += (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &found));
     return total;
 }
 
@@ -233,7 +232,7 @@ bool Driver::Run(const std::string& setup) {
         std::printf("cannot start %s (error %lu)\n", setup.c_str(), GetLastError());
         return false;
     }
-    CloseHandle(process.hThread);
+    const unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
     BOOL wow64 = FALSE;
     if (IsWow64Process(process.hProcess, &wow64) && wow64) registryView_ = KEY_WOW64_32KEY;
     const DWORD start = GetTickCount();
@@ -252,25 +251,23 @@ bool Driver::Run(const std::string& setup) {
     }
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
     std::printf("setup.exe ended with exit code %lu\n", code);
     return completed_ && !failed_ && code == 0;
 }
 
 void PrintValue(HKEY root, REGSAM view, const std::string& key, const char* value) {
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) {
+    unique_hkey handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS) {
         std::printf("  HKLM\\%s: missing\n", key.c_str());
         return;
     }
     char data[1024] = {};
     DWORD size = sizeof data - 1, type = 0;
-    if (RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
+    if (RegQueryValueExA(handle.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
         ERROR_SUCCESS)
         std::printf("  HKLM\\%s  %s = %s\n", key.c_str(), value ? value : "(default)", data);
     else
         std::printf("  HKLM\\%s  %s: missing\n", key.c_str(), value ? value : "(default)");
-    RegCloseKey(handle);
 }
 
 void PrintShortcut(const std::string& path) {
@@ -281,14 +278,13 @@ void PrintShortcut(const std::string& path) {
 void PrintInstalled(const std::string& folder, REGSAM view) {
     std::printf("\nInstalled into %s:\n", folder.c_str());
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
+    const unique_hfind find(FindFirstFileA(Join(folder, "*").c_str(), &found));
+    if (find) {
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
             std::printf("  %-14s %12llu\n", found.cFileName, static_cast<unsigned long long>(size));
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
+        } while (FindNextFileA(find.get(), &found));
     }
     std::printf("Registry:\n");
     const std::string appPath = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";

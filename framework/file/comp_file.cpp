@@ -1,11 +1,8 @@
 #include "framework/file/comp_file.h"
 
-#include <windows.h>
-
 #include <cstring>
 
 #include "framework/file/archive_index.h"
-#include "framework/file/comp_once_file.h"
 #include "framework/file/plain_file.h"
 #include "framework/system/file_finder.h"
 #include "framework/system/path_text.h"
@@ -28,10 +25,7 @@ bool LocateArchive(const char* path, char (&full)[kMaxPath], char (&archive)[kMa
     }
 }
 
-bool CCompFile::Create(const char*) {
-    ShowPackedFileError("CCompFile::Create()\nファイルの作成に対応していません");
-    return false;
-}
+CCompFile::CCompFile() : CPackedFile("CCompFile::Create()\nファイルの作成に対応していません") {}
 
 bool CCompFile::Open(const char* path) {
     Close();
@@ -46,9 +40,4 @@ bool CCompFile::Open(const char* path) {
     std::vector<uint8_t> data;
     if (!ReadArchiveFile(archive, full + entryAt, AnsiLeadBytes(), &data)) return false;
     return Assign(std::move(data));
-}
-
-std::size_t CCompFile::Write(const void*, std::size_t, std::size_t) {
-    ShowPackedFileError(kPackedWriteError);
-    return 0;
 }

@@ -8,20 +8,17 @@
 
 #include <cstddef>
 
-#include "framework/file/memory_file.h"
+#include "framework/file/packed_file.h"
 #include "framework/system/path_text.h"
 
-class CCompFile : public CMemoryFile {
+class CCompFile : public CPackedFile {
 public:
-    // Shows "creating files is not supported" and returns false.
-    bool Create(const char* path) override;
+    CCompFile();
     // Finds the nearest archive and the entry of `path` in it, and decodes
     // the entry. False, and closed, when there is no archive in any parent
     // folder, no entry of that name (in the first archive found), or the
     // entry cannot be read whole or breaks the format's limits.
     bool Open(const char* path) override;
-    // Shows "writing files is not supported" and returns 0.
-    std::size_t Write(const void* buffer, std::size_t size, std::size_t count) override;
 };
 
 // The archive that would hold `path`: the nearest parent folder with a file

@@ -2,7 +2,6 @@
 
 #include "framework/file/data_file.h"
 #include "framework/graphics/bmp_format.h"
-#include "framework/graphics/file_byte_source.h"
 #include "framework/graphics/surface.h"
 
 bool CAlphaMask::Load(const char* fileName) {
@@ -11,8 +10,7 @@ bool CAlphaMask::Load(const char* fileName) {
     if (!fileName || !owner_ || !file.Open(fileName)) return false;
     LONG width = 0, height = 0;
     owner_->GetSize(&width, &height);
-    CFileByteSource source(file);
-    data_ = ReadAlphaMask(source, width, height, owner_->GetBitsPerPixel());
+    data_ = ReadAlphaMask(file, width, height, owner_->GetBitsPerPixel());
     file.Close();
     return data_ != nullptr;
 }

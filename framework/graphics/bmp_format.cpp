@@ -13,10 +13,10 @@ std::int32_t ReadLe32(const std::uint8_t* p) {
 std::uint16_t ReadLe16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 // Reads until `bytes` are in or the source ends; returns the count read.
-std::size_t ReadFully(CByteSource& source, std::uint8_t* buffer, std::size_t bytes) {
+std::size_t ReadFully(CFileImpl& source, std::uint8_t* buffer, std::size_t bytes) {
     std::size_t done = 0;
     while (done < bytes) {
-        const std::size_t n = source.ReadBytes(buffer + done, bytes - done);
+        const std::size_t n = source.Read(buffer + done, 1, bytes - done);
         if (n == 0 || n > bytes - done) break;
         done += n;
     }
@@ -56,7 +56,7 @@ bool ParseBmpHeaders(const std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* 
     return true;
 }
 
-bool ReadBmp(CByteSource& source, std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* layout,
+bool ReadBmp(CFileImpl& source, std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* layout,
              std::unique_ptr<std::uint8_t[]>* pixels) {
     if (ReadFully(source, headers, kBmpHeaderBytes) != kBmpHeaderBytes) return false;
     BmpLayout parsed;
@@ -85,7 +85,7 @@ std::unique_ptr<std::uint8_t[]> MakeOpaqueAlphaMask(std::int32_t width, std::int
     return data;
 }
 
-std::unique_ptr<std::uint8_t[]> ReadAlphaMask(CByteSource& source, std::int32_t width, std::int32_t height,
+std::unique_ptr<std::uint8_t[]> ReadAlphaMask(CFileImpl& source, std::int32_t width, std::int32_t height,
                                               int depth) {
     std::unique_ptr<std::uint8_t[]> data = MakeOpaqueAlphaMask(width, height, depth);
     if (!data) return nullptr;

@@ -20,19 +20,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "framework/file/file_impl.h"
+
 constexpr std::size_t kBmpFileHeaderBytes = 14;
 constexpr std::size_t kBmpInfoHeaderBytes = 40;
 constexpr std::size_t kBmpHeaderBytes = kBmpFileHeaderBytes + kBmpInfoHeaderBytes;
 constexpr std::int32_t kMaxBmpDimension = 16384;
 constexpr std::uint32_t kMaxBmpPixelBytes = 64u << 20;
-
-// Something bytes are read from in order (a file, or memory in tests).
-class CByteSource {
-public:
-    // Reads up to `bytes` bytes; returns how many were read (0 at the end).
-    virtual std::size_t ReadBytes(void* buffer, std::size_t bytes) = 0;
-    virtual ~CByteSource() = default;
-};
 
 struct BmpLayout {
     std::int32_t width = 0;
@@ -48,9 +42,10 @@ std::uint32_t BmpStride24(std::int32_t width);
 // the limits above.
 bool ParseBmpHeaders(const std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* layout);
 
-// Reads the headers and the pixels that follow them. On success `headers`
+// Reads the headers and the pixels that follow them from the file's current
+// position. On success `headers`
 // holds the 54 bytes as read and `pixels` layout.pixelBytes bytes.
-bool ReadBmp(CByteSource& source, std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* layout,
+bool ReadBmp(CFileImpl& source, std::uint8_t (&headers)[kBmpHeaderBytes], BmpLayout* layout,
              std::unique_ptr<std::uint8_t[]>* pixels);
 
 // Size of a mask for a surface of the given size and depth; 0 for other
@@ -62,5 +57,5 @@ std::unique_ptr<std::uint8_t[]> MakeOpaqueAlphaMask(std::int32_t width, std::int
 
 // Reads a mask file for a surface of the given size and depth into an opaque
 // mask. Null where MakeOpaqueAlphaMask gives null.
-std::unique_ptr<std::uint8_t[]> ReadAlphaMask(CByteSource& source, std::int32_t width, std::int32_t height,
+std::unique_ptr<std::uint8_t[]> ReadAlphaMask(CFileImpl& source, std::int32_t width, std::int32_t height,
                                               int depth);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "framework/file/data_file.h"
-#include "framework/graphics/file_byte_source.h"
 
 static_assert(sizeof(BITMAPFILEHEADER) == kBmpFileHeaderBytes, "file header size");
 static_assert(sizeof(BITMAPINFOHEADER) == kBmpInfoHeaderBytes, "info header size");
@@ -11,11 +10,10 @@ static_assert(sizeof(BITMAPINFOHEADER) == kBmpInfoHeaderBytes, "info header size
 bool CBmpImage::Load(const char* fileName) {
     CDataFile file;
     if (!fileName || !file.Open(fileName)) return false;
-    CFileByteSource source(file);
     std::uint8_t headers[kBmpHeaderBytes];
     BmpLayout layout;
     std::unique_ptr<std::uint8_t[]> pixels;
-    const bool ok = ReadBmp(source, headers, &layout, &pixels);
+    const bool ok = ReadBmp(file, headers, &layout, &pixels);
     file.Close();
     if (!ok) return false;
     std::memcpy(&fileHeader_, headers, kBmpFileHeaderBytes);

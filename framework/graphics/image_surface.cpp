@@ -2,9 +2,6 @@
 
 #include <cstring>
 
-#include "framework/graphics/clipped_blit.h"
-#include "framework/graphics/surface_fill.h"
-
 std::string AlphaMaskName(const char* imageName) {
     const std::size_t length = imageName ? std::strlen(imageName) : 0;
     if (length < 3) return std::string();
@@ -36,15 +33,7 @@ void CImageSurface::Release() {
     stride_ = 0;
 }
 
-int CImageSurface::GetKind() {
-    if (alphaMask_) return 13;
-    return useColourKey_ ? 12 : 11;
-}
-
-std::uint8_t* CImageSurface::GetAlpha() {
-    if (!alphaMask_) alphaMask_.reset(new CAlphaMask(this));
-    return alphaMask_->GetData();
-}
+int CImageSurface::GetKind() { return KindFrom(11); }
 
 void CImageSurface::GetSize(LONG* width, LONG* height) {
     if (image_) {
@@ -53,35 +42,6 @@ void CImageSurface::GetSize(LONG* width, LONG* height) {
     }
     if (width) *width = 0;
     if (height) *height = 0;
-}
-
-void CImageSurface::FillRect(COLORREF colour, LONG left, LONG top, LONG right, LONG bottom) {
-    LONG width = 0, height = 0;
-    GetSize(&width, &height);
-    FillPixels(GetBits(), stride_, width, height, 3, colour, {left, top, right, bottom});
-}
-
-void CImageSurface::Fill(COLORREF colour) {
-    LONG width = 0, height = 0;
-    GetSize(&width, &height);
-    FillRect(colour, 0, 0, width, height);
-}
-
-void CImageSurface::FlipRect(RECT* rect) {
-    LONG width = 0, height = 0;
-    GetSize(&width, &height);
-    const BlitRect r = FlipRectRows({rect->left, rect->top, rect->right, rect->bottom}, height);
-    *rect = {r.left, r.top, r.right, r.bottom};
-}
-
-void CImageSurface::BlendRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr,
-                              LONG sb, LONG cl, LONG ct, LONG cr, LONG cb, int opacity) {
-    BlitRects(this, dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, true, opacity);
-}
-
-void CImageSurface::DrawRect(LONG dl, LONG dt, LONG dr, LONG db, CSurface* source, LONG sl, LONG st, LONG sr,
-                             LONG sb, LONG cl, LONG ct, LONG cr, LONG cb) {
-    BlitRects(this, dl, dt, dr, db, source, sl, st, sr, sb, cl, ct, cr, cb, false, 255);
 }
 
 CImageSurface::~CImageSurface() { Release(); }

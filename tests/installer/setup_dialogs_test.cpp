@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/system/path_utils.h"
+#include "framework/system/unique_handle.h"
 #include "installer/setup_resources.h"
 #include "tests/installer/wizard_session.h"
 #include "tests/support/dialog_driver.h"
@@ -167,13 +168,14 @@ void CheckPage(HWND dialog, int page) {
     EXPECT_STREQ(logFont.lfFaceName, "ＭＳ Ｐゴシック");
     // The font the page really gets has the kana and kanji it shows, so the
     // text is readable rather than boxes.
-    HDC dc = GetDC(dialog);
-    HGDIOBJ old = SelectObject(dc, font);
     const wchar_t sample[] = L"\x6B21\x3078\x30BB\x30C3\x30C8\xFF7B";  // 次へセット and a half-width ｻ
     WORD glyphs[6] = {};
-    DWORD mapped = GetGlyphIndicesW(dc, sample, 6, glyphs, GGI_MARK_NONEXISTING_GLYPHS);
-    SelectObject(dc, old);
-    ReleaseDC(dialog, dc);
+    DWORD mapped = 0;
+    {
+        const unique_window_dc dc(dialog);
+        const select_object_scope selected(dc.get(), font);
+        mapped = GetGlyphIndicesW(dc.get(), sample, 6, glyphs, GGI_MARK_NONEXISTING_GLYPHS);
+    }
     ASSERT_EQ(mapped, 6u);
     for (WORD glyph : glyphs) EXPECT_NE(glyph, 0xFFFF);
 

@@ -125,12 +125,12 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const unique_window_dc screen(nullptr);
+    const unique_hdc memory(CreateCompatibleDC(screen.get()));
+    const unique_hgdiobj bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool ok = false;
     if (memory && bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
+        const select_object_scope selected(memory.get(), bitmap.get());
         // Let the window and its children paint, then copy what the screen
         // shows (PrintWindow leaves the children out under Wine).
         // A window of another thread paints when that thread gets to it.
@@ -141,9 +141,8 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
             SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &ignored);
             Sleep(100);
         }
-        ok = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
+        ok = BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) != FALSE;
         GdiFlush();
-        SelectObject(memory, old);
     }
     if (ok) {
         DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
@@ -158,16 +157,13 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
              std::fwrite(bits, imageBytes, 1, out) == 1;
         if (out) ok = std::fclose(out) == 0 && ok;
     }
-    if (bitmap) DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return ok;
 }
 
 // ---- TestThread -------------------------------------------------------------
 
 TestThread::TestThread(std::function<void()> body) : body_(std::move(body)) {
-    handle_ = CreateThread(nullptr, 0, &TestThread::Entry, this, 0, &id_);
+    handle_.reset(CreateThread(nullptr, 0, &TestThread::Entry, this, 0, &id_));
 }
 
 DWORD WINAPI TestThread::Entry(void* self) {
@@ -176,7 +172,7 @@ DWORD WINAPI TestThread::Entry(void* self) {
 }
 
 bool TestThread::Join(DWORD timeoutMs) {
-    return handle_ && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+    return handle_ && WaitForSingleObject(handle_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 TestThread::~TestThread() {
@@ -199,9 +195,8 @@ TestThread::~TestThread() {
     if (!Join(0)) {
         std::fprintf(stderr, "test thread %lu did not end; terminated\n",
                      static_cast<unsigned long>(id_));
-        TerminateThread(handle_, 1);
+        TerminateThread(handle_.get(), 1);
     }
-    CloseHandle(handle_);
 }
 
 // ---- PumpedWindow -----------------------------------------------------------
@@ -221,9 +216,9 @@ const char kOwnerClass[] = "SetupTestOwnerWindow";
 }  // namespace
 
 PumpedWindow::PumpedWindow() {
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::make_unique<TestThread>([this] { Loop(); });
-    WaitForSingleObject(ready_, 10000);
+    WaitForSingleObject(ready_.get(), 10000);
 }
 
 void PumpedWindow::Loop() {
@@ -234,7 +229,7 @@ void PumpedWindow::Loop() {
     RegisterClassA(&windowClass);  // fails harmlessly when already registered
     hwnd_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
                             nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetEvent(ready_);
+    SetEvent(ready_.get());
     if (!hwnd_) return;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -247,5 +242,4 @@ PumpedWindow::~PumpedWindow() {
     if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
     thread_->Join(5000);
     thread_.reset();
-    CloseHandle(ready_);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
+
 // Visible top-level dialogs (message boxes included) of thread `threadId`.
 std::vector<HWND> ThreadDialogs(DWORD threadId);
 
@@ -58,7 +60,7 @@ private:
     static DWORD WINAPI Entry(void* self);
 
     std::function<void()> body_;
-    HANDLE handle_ = nullptr;
+    unique_handle handle_;
     DWORD id_ = 0;
 };
 
@@ -78,6 +80,6 @@ private:
     void Loop();
 
     HWND hwnd_ = nullptr;
-    HANDLE ready_ = nullptr;
+    unique_handle ready_;
     std::unique_ptr<TestThread> thread_;
 };

@@ -2,15 +2,14 @@
 
 #include <vector>
 
+#include "framework/system/unique_handle.h"
+
 ChildProcess::~ChildProcess() {
-    if (info_.hProcess) {
-        if (Running()) {
-            TerminateProcess(info_.hProcess, 255);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
-        CloseHandle(info_.hProcess);
+    const unique_handle process(info_.hProcess), thread(info_.hThread);
+    if (process && Running()) {
+        TerminateProcess(process.get(), 255);
+        WaitForSingleObject(process.get(), 5000);
     }
-    if (info_.hThread) CloseHandle(info_.hThread);
 }
 
 bool ChildProcess::Start(const std::string& commandLine, const std::string& workingDir) {

@@ -1,48 +1,47 @@
 #include "tests/support/registry.h"
 
+#include "framework/system/unique_handle.h"
+
 RegValue ReadRegValue(HKEY root, const std::string& key, const char* name) {
     RegValue value;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return value;
+    unique_hkey handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) return value;
     DWORD size = 0;
-    if (RegQueryValueExA(handle, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(handle.get(), name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
         value.bytes.assign(size, '\0');
-        if (RegQueryValueExA(handle, name, nullptr, &value.type,
+        if (RegQueryValueExA(handle.get(), name, nullptr, &value.type,
                              reinterpret_cast<BYTE*>(&value.bytes[0]), &size) == ERROR_SUCCESS) {
             value.bytes.resize(size);
             value.found = true;
         }
     }
-    RegCloseKey(handle);
     return value;
 }
 
 bool KeyExists(HKEY root, const std::string& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
+    unique_hkey handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) return false;
     return true;
 }
 
 void DeleteKeyTree(HKEY root, const std::string& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &handle) == ERROR_SUCCESS) {
+    unique_hkey handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, handle.put()) == ERROR_SUCCESS) {
         char name[256];
         for (;;) {
             DWORD length = sizeof name;
-            if (RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            if (RegEnumKeyExA(handle.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr) !=
                 ERROR_SUCCESS)
                 break;
             DeleteKeyTree(root, key + "\\" + name);
         }
-        RegCloseKey(handle);
     }
     RegDeleteKeyA(root, key.c_str());
 }
 
 RegistryKeyScope::RegistryKeyScope(HKEY root, std::string key) : root_(root), key_(std::move(key)) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return;
+    unique_hkey handle;
+    if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) return;
     existed_ = true;
     for (DWORD i = 0;; ++i) {
         char name[256];
@@ -50,28 +49,26 @@ RegistryKeyScope::RegistryKeyScope(HKEY root, std::string key) : root_(root), ke
         BYTE data[1024];
         DWORD dataLength = sizeof data;
         DWORD type = 0;
-        if (RegEnumValueA(handle, i, name, &nameLength, nullptr, &type, data, &dataLength) !=
+        if (RegEnumValueA(handle.get(), i, name, &nameLength, nullptr, &type, data, &dataLength) !=
             ERROR_SUCCESS)
             break;
         saved_.push_back({std::string(name, nameLength), type,
                           std::string(reinterpret_cast<char*>(data), dataLength)});
     }
-    RegCloseKey(handle);
 }
 
 RegistryKeyScope::~RegistryKeyScope() {
     DeleteKeyTree(root_, key_);
     if (!existed_) return;
-    HKEY handle = nullptr;
-    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+    unique_hkey handle;
+    if (RegCreateKeyExA(root_, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.put(),
                         nullptr) != ERROR_SUCCESS)
         return;
     for (const Saved& v : saved_) {
-        RegSetValueExA(handle, v.name.empty() ? nullptr : v.name.c_str(), 0, v.type,
+        RegSetValueExA(handle.get(), v.name.empty() ? nullptr : v.name.c_str(), 0, v.type,
                        reinterpret_cast<const BYTE*>(v.bytes.data()),
                        static_cast<DWORD>(v.bytes.size()));
     }
-    RegCloseKey(handle);
 }
 
 std::string ValueText(const RegValue& value) {

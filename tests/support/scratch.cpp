@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "framework/system/unique_handle.h"
+
 ScratchDir::ScratchDir(const std::string& parent) {
     std::string base = parent;
     if (base.empty()) {
@@ -41,25 +43,23 @@ static void CreateParents(const std::string& path) {
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     CreateParents(path);
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const unique_hfile h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
     BOOL ok = bytes.empty() ||
-              WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
+              WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();
 }
 
 bool ReadFileBytes(const std::string& path, std::string* bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD size = GetFileSize(h, nullptr);
+    const unique_hfile h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
+    DWORD size = GetFileSize(h.get(), nullptr);
     bytes->assign(size, '\0');
     DWORD read = 0;
-    BOOL ok = size == 0 || ReadFile(h, &(*bytes)[0], size, &read, nullptr);
-    CloseHandle(h);
+    BOOL ok = size == 0 || ReadFile(h.get(), &(*bytes)[0], size, &read, nullptr);
     return ok && read == size;
 }
 
@@ -76,13 +76,12 @@ void RemoveTree(const std::string& path) {
         return;
     }
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    const unique_hfind find(FindFirstFileA((path + "\\*").c_str(), &data));
+    if (find) {
         do {
             std::string name = data.cFileName;
             if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
+        } while (FindNextFileA(find.get(), &data));
     }
     RemoveDirectoryA(path.c_str());
 }
@@ -90,13 +89,12 @@ void RemoveTree(const std::string& path) {
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const unique_hfind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find) return names;
     do {
         std::string name = data.cFileName;
         if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
     return names;
 }
 

@@ -6,6 +6,8 @@
 
 #include <thread>
 
+#include "framework/system/unique_handle.h"
+
 namespace {
 
 // Whether another thread can take `lock` at this moment (it gives it back).
@@ -33,23 +35,21 @@ TEST(Lock, OwnerMayEnterAgainAndMustLeaveAsOften) {
 
 TEST(Lock, TryEnterNeverBlocksOnALockHeldElsewhere) {
     CLock lock;
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const unique_handle held(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const unique_handle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     std::thread holder([&] {
         lock.Enter();
-        SetEvent(held);
-        WaitForSingleObject(release, 10000);
+        SetEvent(held.get());
+        WaitForSingleObject(release.get(), 10000);
         lock.Leave();
     });
-    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(held.get(), 10000), WAIT_OBJECT_0);
     // A blocking TryEnter would sit here until the holder's 10 s ran out.
     EXPECT_FALSE(lock.TryEnter());
-    SetEvent(release);
+    SetEvent(release.get());
     holder.join();
     EXPECT_TRUE(lock.TryEnter());
     lock.Leave();
-    CloseHandle(held);
-    CloseHandle(release);
 }
 
 TEST(Lock, ScopeHoldsTheLockUntilItEnds) {

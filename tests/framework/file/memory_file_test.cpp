@@ -70,14 +70,6 @@ TEST(MemoryFile, SeekOrigins) {
     EXPECT_EQ(c, '0');
 }
 
-TEST(MemoryFile, SeekToTheEndThenReadGivesNothing) {
-    CMemoryFile file;
-    Filled(file, "abc");
-    ASSERT_TRUE(file.Seek(0, CFileImpl::kFromEnd));
-    char c;
-    EXPECT_EQ(file.Read(&c, 1, 1), 0u);
-}
-
 TEST(MemoryFile, IsReadOnlyAndCloses) {
     CMemoryFile file;
     Filled(file, "abc");

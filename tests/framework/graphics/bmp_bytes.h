@@ -1,4 +1,4 @@
-// Builds BMP files in memory and reads them back through CByteSource.
+// Builds BMP files in memory and reads them back through a CFileImpl in memory.
 #pragma once
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/file/memory_file.h"
 #include "framework/graphics/bmp_format.h"
 
 inline void PutLe32(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
@@ -31,21 +32,19 @@ inline std::vector<std::uint8_t> MakeBmpFile(std::int32_t width, std::int32_t he
     return f;
 }
 
-// Hands out at most `chunk` bytes per read, like a file read in pieces.
-class CMemorySource : public CByteSource {
+// A file in memory that hands out at most `chunk` bytes per read, like a
+// file read in pieces.
+class CMemorySource : public CMemoryFile {
 public:
-    CMemorySource(const std::vector<std::uint8_t>& data, std::size_t chunk) : data_(data), chunk_(chunk) {}
-    CMemorySource(const std::uint8_t* data, std::size_t size, std::size_t chunk)
-        : data_(data, data + size), chunk_(chunk) {}
-    std::size_t ReadBytes(void* buffer, std::size_t bytes) override {
-        const std::size_t n = std::min({bytes, chunk_, data_.size() - at_});
-        if (n) std::memcpy(buffer, data_.data() + at_, n);
-        at_ += n;
-        return n;
+    CMemorySource(const std::vector<std::uint8_t>& data, std::size_t chunk) : chunk_(chunk) { Assign(data); }
+    CMemorySource(const std::uint8_t* data, std::size_t size, std::size_t chunk) : chunk_(chunk) {
+        Assign(std::vector<std::uint8_t>(data, data + size));
+    }
+    std::size_t Read(void* buffer, std::size_t size, std::size_t count) override {
+        if (size == 0) return 0;
+        return CMemoryFile::Read(buffer, size, std::min(count, std::max<std::size_t>(chunk_ / size, 1)));
     }
 
 private:
-    std::vector<std::uint8_t> data_;
     std::size_t chunk_;
-    std::size_t at_ = 0;
 };

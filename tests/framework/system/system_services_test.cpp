@@ -14,6 +14,7 @@
 
 #include "framework/system/path_text.h"
 #include "framework/system/single_instance_guard.h"
+#include "framework/system/unique_handle.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/import_hook.h"
 #include "tests/support/process.h"
@@ -52,11 +53,12 @@ struct LinkInfo {
 LinkInfo LoadLink(const std::string& linkPath) {
     LinkInfo info;
     CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    {
+        com_ptr<IShellLinkA> link;
+        com_ptr<IPersistFile> file;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       link.put_void())) &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
             WCHAR wide[MAX_PATH];
             MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
             if (SUCCEEDED(file->Load(wide, STGM_READ))) {
@@ -68,9 +70,7 @@ LinkInfo LoadLink(const std::string& linkPath) {
                 info.workingDir = buffer;
                 info.loaded = true;
             }
-            file->Release();
         }
-        link->Release();
     }
     CoUninitialize();
     return info;
@@ -132,38 +132,35 @@ public:
                         const std::vector<std::pair<const char*, std::string>>& values)
         : root_("Software\\SetupTestMachine-" + std::to_string(GetCurrentProcessId())),
           key_(root_ + "\\" + key) {
-        HKEY leaf = nullptr;
+        unique_hkey leaf;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &leaf, nullptr) != ERROR_SUCCESS)
+                            nullptr, leaf.put(), nullptr) != ERROR_SUCCESS)
             return;
         for (const auto& v : values)
-            RegSetValueExA(leaf, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+            RegSetValueExA(leaf.get(), v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
                            static_cast<DWORD>(v.second.size() + 1));
         // Query values, and what the test needs to undo it (delete, write DACL).
-        ok_ = SetDacl(leaf, "D:P(A;;0x50001;;;WD)");
-        RegCloseKey(leaf);
-        HKEY machine = nullptr;
-        ok_ = ok_ && RegOpenKeyExA(HKEY_CURRENT_USER, root_.c_str(), 0, KEY_ALL_ACCESS, &machine) ==
+        ok_ = SetDacl(leaf.get(), "D:P(A;;0x50001;;;WD)");
+        leaf.reset();
+        unique_hkey machine;
+        ok_ = ok_ && RegOpenKeyExA(HKEY_CURRENT_USER, root_.c_str(), 0, KEY_ALL_ACCESS, machine.put()) ==
                          ERROR_SUCCESS;
-        ok_ = ok_ && RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine) == ERROR_SUCCESS;
-        if (machine) RegCloseKey(machine);
+        ok_ = ok_ && RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.get()) == ERROR_SUCCESS;
     }
     ~QueryOnlyMachineKey() {
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        HKEY leaf = nullptr;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, WRITE_DAC, &leaf) == ERROR_SUCCESS) {
-            SetDacl(leaf, "D:(A;;KA;;;WD)");
-            RegCloseKey(leaf);
-        }
+        unique_hkey leaf;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, WRITE_DAC, leaf.put()) == ERROR_SUCCESS)
+            SetDacl(leaf.get(), "D:(A;;KA;;;WD)");
+        leaf.reset();
         DeleteKeyTree(HKEY_CURRENT_USER, root_);
     }
 
     // True when the key is in place and really refuses more than queries.
     bool Ready() const {
-        HKEY probe = nullptr;
+        unique_hkey probe;
         LONG full = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.substr(root_.size() + 1).c_str(), 0,
-                                  KEY_ALL_ACCESS, &probe);
-        if (probe) RegCloseKey(probe);
+                                  KEY_ALL_ACCESS, probe.put());
         return ok_ && full == ERROR_ACCESS_DENIED;
     }
 
@@ -208,18 +205,17 @@ protected:
     }
 
     void Register(bool withPath) {
-        HKEY key = nullptr;
+        unique_hkey key;
         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+                                  nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program_.c_str()),
+        RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program_.c_str()),
                        static_cast<DWORD>(program_.size() + 1));
         if (withPath) {
-            RegSetValueExA(key, "Path", 0, REG_SZ,
+            RegSetValueExA(key.get(), "Path", 0, REG_SZ,
                            reinterpret_cast<const BYTE*>(scratch_.path().c_str()),
                            static_cast<DWORD>(scratch_.path().size() + 1));
         }
-        RegCloseKey(key);
     }
 
     ScratchDir scratch_;
@@ -334,19 +330,18 @@ TEST(Shortcuts, DesktopShortcutLandsOnTheDesktopFolder) {
 TEST(Shortcuts, DesktopValueLongerThanTheBufferIsRejected) {
     ASSERT_FALSE(DesktopFolder().empty());
     RegistryKeyScope restore(HKEY_CURRENT_USER, kShellFolders);
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    unique_hkey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
     std::string longValue = "C:\\" + std::string(300, 'd');
-    RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
+    RegSetValueExA(key.get(), "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
                    static_cast<DWORD>(longValue.size() + 1));
     // 259 characters fit the buffer, but the link name no longer fits the path.
     std::string justFits = "C:\\" + std::string(256, 'd');
     CSystemServices services;
     EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
-    RegSetValueExA(key, "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(justFits.c_str()),
+    RegSetValueExA(key.get(), "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(justFits.c_str()),
                    static_cast<DWORD>(justFits.size() + 1));
     EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
-    RegCloseKey(key);
 }
 
 TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsTheSave) {
