@@ -30,13 +30,16 @@ build: build-win32 build-win64 build-host
 
 # Every test: the host build's, then the Windows tests (64-bit build) under
 # Wine, sharing one Xvfb display and the build's own prefix. The 32-bit build
-# is built and its programs checked (PE32, system DLLs only).
+# is built and its programs checked (PE32, system DLLs only). Last the host
+# tests as 32-bit code, where the machine runs it (else one line says why not).
 test: build
 	@scripts/check-pe.sh build/win32
 	@scripts/run-tests.sh build/host build/win64
+	@scripts/host32.sh test
 
 test-host: build-host
 	@scripts/run-tests.sh build/host
+	@scripts/host32.sh test
 test-win64: build-win64
 	@scripts/run-tests.sh build/win64
 
@@ -45,9 +48,14 @@ bench: deps build/win64/build.ninja build/host-release/build.ninja
 	cmake --build build/host-release -j $(JOBS) --target benchmarks
 	@scripts/run-bench.sh build/host-release build/win64
 
+# Every fuzz target CMake registered, FUZZ_SECONDS each, one after the other
+# (FUZZ_TARGETS="fuzz_a fuzz_b" for some only), in both widths where the
+# machine runs 32-bit code.
 FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?=
 fuzz: build-host
-	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS)
+	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@scripts/host32.sh fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # setup.exe installing six demo discs under Wine (scripts/demo.sh).
 # DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat.

@@ -30,7 +30,8 @@ enum class FolderText {
 FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
                              const LeadByteTable& lead);
 
-// True when the folder starts with a drive letter and a colon ("X:").
+// True when the folder starts with a drive letter, a colon and a separator
+// ("X:\...") or is a bare drive ("X:").
 bool HasDriveLetter(const char* folder);
 
 // "X:\" from the first character of `folder`. False when it does not fit.
