@@ -43,8 +43,7 @@ FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
 bool HasDriveLetter(const char* folder) {
     char c = folder[0];
     bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    // "D:Games" names a folder relative to the current folder of drive D:.
-    return letter && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '\0');
+    return letter && folder[1] == ':';
 }
 
 bool FormDriveRoot(char* out, std::size_t cap, const char* folder) {

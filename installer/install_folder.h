@@ -30,8 +30,7 @@ enum class FolderText {
 FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
                              const LeadByteTable& lead);
 
-// True when the folder starts with a drive letter, a colon and a separator
-// ("X:\...") or is a bare drive ("X:").
+// True when the folder starts with a drive letter and a colon ("X:").
 bool HasDriveLetter(const char* folder);
 
 // "X:\" from the first character of `folder`. False when it does not fit.
