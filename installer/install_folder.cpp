@@ -40,10 +40,12 @@ FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
     return FolderText::Formed;
 }
 
-bool HasDriveLetter(const char* folder) {
+bool HasDriveRoot(const char* folder) {
+    // An ASCII letter is never a lead byte, so the colon and the backslash
+    // after it are characters of their own.
     char c = folder[0];
     bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letter && folder[1] == ':';
+    return letter && folder[1] == ':' && folder[2] == '\\';
 }
 
 bool FormDriveRoot(char* out, std::size_t cap, const char* folder) {

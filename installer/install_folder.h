@@ -30,8 +30,12 @@ enum class FolderText {
 FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
                              const LeadByteTable& lead);
 
-// True when the folder starts with a drive letter and a colon ("X:").
-bool HasDriveLetter(const char* folder);
+// True when the folder starts with an ASCII drive letter, a colon and a
+// backslash ("X:\"). A drive-relative folder ("X:Games") is refused: it
+// would name a place below that drive's current directory and be stored
+// relative in the registry and the shortcuts. (A bare "X:" typed into the
+// wizard is completed to "X:\Vintal\Sorvane" before this test.)
+bool HasDriveRoot(const char* folder);
 
 // "X:\" from the first character of `folder`. False when it does not fit.
 bool FormDriveRoot(char* out, std::size_t cap, const char* folder);

@@ -206,12 +206,12 @@ private:
         return forward == Page::Ready ? CheckFolder() : forward;
     }
 
-    // After page 3: the folder needs a drive letter, and its drive room for
+    // After page 3: the folder needs a drive root ("X:\"), and its drive room for
     // the installation.
     Page CheckFolder() {
         const char* folder = context_.state->InstallFolder;
         char root[8];
-        if (!HasDriveLetter(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+        if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
             ShowError(owner_, kBadFolderText);
             return Page::Folder;
         }

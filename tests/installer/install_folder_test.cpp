@@ -81,6 +81,12 @@ TEST(InstallFolder, DriveTestAndRoot) {
     } cases[] = {
         {"D:\\Vintal\\Sorvane", true, "D:\\"},
         {"z:\\x", true, "z:\\"},
+        // Drive-relative: would name a folder below that drive's current
+        // directory, and end up relative in the registry and the shortcuts.
+        {"D:Games\\Vintal\\Sorvane", false, nullptr},
+        {"D:", false, nullptr},
+        {"D:/Games", false, nullptr},
+        {"\x82\x60:\\x", false, nullptr},
         {"\\\\server\\share\\Vintal", false, nullptr},
         {"\\Vintal\\Sorvane", false, nullptr},
         {"1:\\x", false, nullptr},
@@ -88,7 +94,7 @@ TEST(InstallFolder, DriveTestAndRoot) {
         {"", false, nullptr},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HasDriveLetter(c.folder), c.drive) << c.folder;
+        EXPECT_EQ(HasDriveRoot(c.folder), c.drive) << c.folder;
         if (!c.drive) continue;
         char root[8];
         ASSERT_TRUE(FormDriveRoot(root, sizeof root, c.folder));

@@ -183,7 +183,7 @@ TEST(SetupWizard, EmptyFolderIsRefusedOnThePage) {
 }
 
 TEST(SetupWizard, FolderWithoutDriveLetterReturnsToTheFolderPage) {
-    const std::string cases[] = {"\\\\server\\share", "\\Games", "1:\\Games"};
+    const std::string cases[] = {"\\\\server\\share", "\\Games", "1:\\Games", "D:Games"};
     for (const auto& typed : cases) {
         SCOPED_TRACE(typed);
         FakeServices services;
