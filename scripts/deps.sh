@@ -10,9 +10,9 @@ packages=(
   locales fonts-ipafont-gothic fonts-ipafont-mincho bc
   cmake ninja-build googletest ccache
   clang libclang-rt-14-dev
-  # The 32-bit host build: C and C++ libraries for clang -m32 (the i386
-  # sanitizer and libFuzzer runtime comes with libclang-rt-14-dev).
-  libc6-dev-i386 lib32gcc-12-dev lib32stdc++-12-dev
+  # The 32-bit host build: C and C++ headers and libraries for clang -m32
+  # (the i386 sanitizer and libFuzzer runtime comes with libclang-rt-14-dev).
+  gcc-multilib g++-multilib
 )
 
 missing=()

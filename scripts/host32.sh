@@ -25,7 +25,7 @@ why_not() {
     'extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }' >"$probe/p.cpp"
   if ! clang++ -m32 -fsanitize=address,undefined,fuzzer "$probe/p.cpp" -o "$probe/p" \
        >"$probe/log" 2>&1 || ! "$probe/p" -runs=1 >>"$probe/log" 2>&1; then
-    echo "the 32-bit clang sanitizer and libFuzzer runtime is missing or does not run (make deps installs libc6-dev-i386, lib32stdc++-12-dev, libclang-rt-14-dev): $(tail -n 1 "$probe/log")"
+    echo "the 32-bit clang sanitizer and libFuzzer runtime is missing or does not run (make deps installs gcc-multilib, g++-multilib and libclang-rt-14-dev): $(tail -n 1 "$probe/log")"
   fi
   rm -rf "$probe"
 }

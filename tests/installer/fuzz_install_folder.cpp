@@ -107,12 +107,13 @@ void CheckPathText(const std::string& text, const LeadByteTable& lead, std::size
     Check(out[smallCap] == 'x');
 }
 
-// The documented drive rule: a letter and a colon, then a separator or the end.
-bool ReferenceDrive(const std::string& folder) {
-    if (folder.size() < 2) return false;
-    char c = folder[0];
+// The drive rule on what the user typed: a letter and a colon, then a
+// separator or nothing ("D:\Games", "D:"); "D:Games" is drive-relative.
+bool ReferenceDrive(const std::string& typed) {
+    if (typed.size() < 2) return false;
+    char c = typed[0];
     bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letter && folder[1] == ':' && (folder.size() == 2 || folder[2] == '\\');
+    return letter && typed[1] == ':' && (typed.size() == 2 || typed[2] == '\\');
 }
 
 void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
@@ -144,9 +145,8 @@ void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
     Check(folder == expected);
 
     // The drive test and the root the free-space query is asked for.
-    Check(HasDriveLetter(folder) == ReferenceDrive(folder));
-    Check(HasDriveLetter(text.c_str()) == ReferenceDrive(text));
-    if (HasDriveLetter(folder)) {
+    Check(HasDriveRoot(folder) == ReferenceDrive(text));
+    if (HasDriveRoot(folder)) {
         char root[8];
         Check(FormDriveRoot(root, sizeof root, folder));
         Check(root == std::string(folder, 1) + ":\\");
