@@ -36,7 +36,7 @@ if [ -n "$reason" ]; then
   exit 0
 fi
 
-cd "$root"
+cd "$root" || exit 1
 [ -f "$build/build.ninja" ] || cmake --preset host32 >/dev/null || exit 1
 cmake --build "$build" -j "$(nproc)" || exit 1
 case $what in
