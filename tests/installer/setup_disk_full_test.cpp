@@ -36,6 +36,7 @@ protected:
         if (!PathExists(kSmall)) {
             std::string reason = "scripts/small-drive.sh did not run";
             ReadFileBytes(DiscDrives::MediumPath('t') + ".refused", &reason);
+            if (!reason.empty() && reason.back() == '\n') reason.pop_back();
             GTEST_SKIP() << "disk-full cases skipped: no small drive T: (" << reason << ")";
         }
         sources_ = BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false));
