@@ -35,15 +35,18 @@ build: build-win32 build-win64 build-host
 # Every test: the shipped 32-bit programs checked (PE32, known system DLLs
 # only, manifest and version information), the host build's tests, the
 # Windows tests (64-bit build) under Wine with one Xvfb display and the
-# tree's own prefix, then the same tests as PE32 programs under 32-bit Wine
-# where the machine executes 32-bit code (one line says so where it cannot).
+# tree's own prefix; then, where the machine executes 32-bit code, the same
+# Windows tests as PE32 programs under 32-bit Wine and the host tests as
+# 32-bit code (one line each says so where it cannot).
 test: build
 	@scripts/check-pe.sh build/win32
 	@status=0; scripts/run-tests.sh build/host build/win64 || status=1; \
-	  JOBS=$(JOBS) scripts/test-win32.sh build/win32 || status=1; exit $$status
+	  JOBS=$(JOBS) scripts/test-win32.sh build/win32 || status=1; \
+	  scripts/host32.sh test || status=1; exit $$status
 
 test-host: build-host
 	@scripts/run-tests.sh build/host
+	@scripts/host32.sh test
 test-win64: build-win64
 	@scripts/run-tests.sh build/win64
 test-win32: build-win32
@@ -59,9 +62,14 @@ bench: deps build/win64/build.ninja build/host-release/build.ninja
 	cmake --build build/host-release -j $(JOBS) --target benchmarks
 	@scripts/run-bench.sh build/host-release build/win64
 
+# Every fuzz target CMake registered, FUZZ_SECONDS each, one after the other
+# (FUZZ_TARGETS="fuzz_a fuzz_b" for some only), in both widths where the
+# machine runs 32-bit code.
 FUZZ_SECONDS ?= 300
+FUZZ_TARGETS ?=
 fuzz: build-host
-	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS)
+	@scripts/run-fuzz.sh build/host $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@scripts/host32.sh fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # setup.exe installing six demo discs under Wine (scripts/demo.sh).
 # DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat.

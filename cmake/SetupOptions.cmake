@@ -2,6 +2,9 @@
 
 option(SETUP_SANITIZE "Host build: AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 
+# Where tools/make_fuzz_seeds writes the seed corpora of the fuzz targets.
+set(SETUP_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/fuzz-seeds)
+
 add_library(setup_options INTERFACE)
 target_include_directories(setup_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(setup_options INTERFACE -Wall -Wextra -Wno-unused-parameter)

@@ -37,11 +37,15 @@ function(setup_add_test name)
   endif()
 endfunction()
 
-# setup_add_fuzzer(NAME SOURCES ... [LIBS ...] [CORPUS dir] [SECONDS n])
-#   A libFuzzer target of the host build (clang only). CTest runs it briefly
-#   over its seed corpus; `make fuzz` runs it longer.
-function(setup_add_fuzzer name)
-  cmake_parse_arguments(F "" "SECONDS;CORPUS" "SOURCES;LIBS" ${ARGN})
+# setup_fuzz_target(NAME SOURCES ... [LIBS ...] [SEEDS dir ...] [SECONDS n])
+#   A libFuzzer target of a host build (clang only). Its corpus starts from
+#   the SEEDS folders (written at build time or kept in the tree) and from
+#   fuzz_regressions/NAME beside the calling CMakeLists.txt: inputs that once
+#   made a target fail. CTest runs each of those once, then fuzzes for
+#   SECONDS (default 10). Every target is listed in fuzz-targets.txt of the
+#   build tree, which `make fuzz` (scripts/run-fuzz.sh) runs for longer.
+function(setup_fuzz_target name)
+  cmake_parse_arguments(F "" "SECONDS" "SOURCES;LIBS;SEEDS" ${ARGN})
   if(SETUP_WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     return()
   endif()
@@ -50,13 +54,22 @@ function(setup_add_fuzzer name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   if(NOT F_SECONDS)
-    set(F_SECONDS 8)
+    set(F_SECONDS 10)
   endif()
+  set(regressions ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_regressions/${name})
   set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
       ${PROJECT_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}> ${corpus}
-      ${F_SECONDS} ${F_CORPUS})
+      ${F_SECONDS} ${regressions} ${F_SEEDS})
   set_tests_properties(${name} PROPERTIES TIMEOUT 300 LABELS fuzz)
-  set_property(GLOBAL APPEND PROPERTY SETUP_FUZZERS ${name})
+  # One line per target: name, program, regression folder, seed folders.
+  string(JOIN "\t" line ${name} $<TARGET_FILE:${name}> ${regressions} ${F_SEEDS})
+  set_property(GLOBAL APPEND_STRING PROPERTY SETUP_FUZZ_TARGETS "${line}\n")
+endfunction()
+
+# Writes fuzz-targets.txt once every setup_fuzz_target has run.
+function(setup_write_fuzz_targets)
+  get_property(lines GLOBAL PROPERTY SETUP_FUZZ_TARGETS)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets.txt CONTENT "${lines}")
 endfunction()

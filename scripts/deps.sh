@@ -15,6 +15,9 @@ packages=(
   libfuse3-dev
   # Disc images: the authoring tool writes them, the tests mount them.
   xorriso fuseiso
+  # The 32-bit host build: C and C++ headers and libraries for clang -m32
+  # (the i386 sanitizer and libFuzzer runtime comes with libclang-rt-14-dev).
+  gcc-multilib g++-multilib
 )
 
 missing=()

@@ -1,6 +1,7 @@
 // make_fuzz_seeds OUT-DIR
-// Writes the seed corpora of the packed-format fuzz targets, made with the
-// encoder and the archive writer, into OUT-DIR/<target>/.
+// Writes the seed corpora of the fuzz targets into OUT-DIR/<target>/: packed
+// files made with the encoder and the archive writer, BMP files of the demo
+// pictures, and target-folder texts.
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -11,6 +12,7 @@
 #include "framework/file/archive_index.h"
 #include "framework/file/archive_writer.h"
 #include "framework/file/lzss_encoder.h"
+#include "tools/demo_art.h"
 
 namespace {
 
@@ -57,6 +59,44 @@ std::vector<Bytes> Inputs() {
             Random(40, 2)};
 }
 
+Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// Whole and cut BMP files of a few sizes (row padding 0 to 3 bytes).
+std::vector<Bytes> BmpFiles() {
+    std::vector<Bytes> files;
+    for (int glyph : {0, 7, 10}) files.push_back(EncodeBmp(DrawGlyph(glyph)));
+    for (int width : {1, 2, 3, 5}) {
+        DemoPicture picture;
+        picture.width = width;
+        picture.height = 3;
+        picture.rgb = Random(static_cast<std::size_t>(width) * 9, 4 + width);
+        files.push_back(EncodeBmp(picture));
+    }
+    Bytes cut = EncodeBmp(DrawProgressFrame());
+    cut.resize(cut.size() / 3);
+    files.push_back(cut);
+    return files;
+}
+
+// Folder texts: byte 0 picks the code page (bit 0) and a small buffer size
+// (the other bits), the rest is what the user typed. "\x83\x5C" is "ソ" and
+// "\x95\x5C" is "表": their second byte is a backslash.
+std::vector<Bytes> FolderTexts() {
+    const std::string texts[] = {
+        "C:\\Program Files", "D:\\", "D:", "D:Games", "d:\\Games\\\\", "\\\\server\\share",
+        "C:\\\x83\x5C\x83\x74\x83\x67", "C:\\\x95\x5C", "C:\\\x95\x5C\\", "C:/a//b\\.c",
+        "E:\\" + std::string(226, 'a'), "E:\\" + std::string(300, 'a'), "\x95", "1:\\x"};
+    std::vector<Bytes> seeds;
+    uint8_t options = 0;
+    for (const std::string& text : texts) {
+        Bytes seed = Of(text);
+        seed.insert(seed.begin(), options);
+        options = static_cast<uint8_t>(options + 37);
+        seeds.push_back(seed);
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,7 +135,9 @@ int main(int argc, char** argv) {
 
     bool ok = WriteCorpus(out + "/fuzz_lzss_decoder", streams) &&
               WriteCorpus(out + "/fuzz_single_packed_file", packed) &&
-              WriteCorpus(out + "/fuzz_archive_index", archives);
+              WriteCorpus(out + "/fuzz_archive_index", archives) &&
+              WriteCorpus(out + "/fuzz_bmp_format", BmpFiles()) &&
+              WriteCorpus(out + "/fuzz_install_folder", FolderTexts());
     if (!ok) std::fprintf(stderr, "make_fuzz_seeds: cannot write below %s\n", out.c_str());
     return ok ? 0 : 1;
 }

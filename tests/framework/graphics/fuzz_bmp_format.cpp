@@ -3,6 +3,7 @@
 // every read must stay inside its buffer.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "framework/graphics/bmp_format.h"
 #include "tests/framework/graphics/bmp_bytes.h"
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BmpLayout layout;
     std::unique_ptr<std::uint8_t[]> pixels;
     if (ReadBmp(source, headers, &layout, &pixels)) {
+        if (size < kBmpHeaderBytes || std::memcmp(headers, data, kBmpHeaderBytes) != 0) std::abort();
         if (layout.width < 1 || layout.height < 1 || layout.pixelBytes > kMaxBmpPixelBytes ||
             static_cast<std::uint64_t>(layout.stride) * static_cast<std::uint64_t>(layout.height) != layout.pixelBytes ||
             layout.stride < static_cast<std::uint64_t>(layout.width) * 3)
@@ -25,8 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The first two bytes choose a small mask size, the rest is the file.
         CMemorySource maskFile(data + 2, size - 2, 7);
         const int depths[] = {15, 16, 24, 32};
-        const auto mask = ReadAlphaMask(maskFile, data[0] % 40, data[1] % 40, depths[data[0] % 4]);
-        (void)mask;
+        const int width = data[0] % 40, height = data[1] % 40, depth = depths[data[0] % 4];
+        const auto mask = ReadAlphaMask(maskFile, width, height, depth);
+        const std::size_t bytes = AlphaMaskBytes(width, height, depth);
+        if ((mask == nullptr) != (bytes == 0)) std::abort();
+        if (mask) {
+            volatile std::uint8_t last = mask[bytes - 1];
+            (void)last;
+        }
     }
     return 0;
 }

@@ -1,0 +1,175 @@
+// Fuzz target: the text rules applied to what the user types as the target
+// folder (forming "<base>\Vintal\Sorvane", the drive test, the drive root,
+// the installed file paths) and the path-text routines under them. Every
+// answer is compared with a plain walk over the text's characters, and no
+// formed path may exceed 259 characters or end inside a double-byte
+// character.
+//
+// Input: byte 0 chooses the lead-byte table (bit 0) and a small output
+// capacity (the other bits); the rest, up to the first zero, is the text.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "framework/system/path_text.h"
+#include "installer/install_folder.h"
+#include "installer/installer_state.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// Lead bytes of the other double-byte code pages (936, 949, 950).
+const LeadByteTable& WideLeadBytes() {
+    static const LeadByteTable table = [] {
+        LeadByteTable t{};
+        for (int c = 0x81; c <= 0xFE; ++c) t.lead[c] = true;
+        return t;
+    }();
+    return table;
+}
+
+// The text cut into characters: a lead byte with a byte after it makes a
+// two-byte character, every other byte stands alone.
+std::vector<std::string> Characters(const std::string& text, const LeadByteTable& lead) {
+    std::vector<std::string> chars;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t n = lead.IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        chars.push_back(text.substr(i, n));
+        i += n;
+    }
+    return chars;
+}
+
+bool IsSeparator(const std::string& c) { return c == "\\"; }
+
+void CheckPathText(const std::string& text, const LeadByteTable& lead, std::size_t smallCap) {
+    const std::vector<std::string> chars = Characters(text, lead);
+    const char* s = text.c_str();
+
+    // Character lengths, last separator, last dot, trailing separator.
+    std::size_t offset = 0;
+    std::ptrdiff_t lastInner = -1, lastDot = -1;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        Check(CharLength(s + offset, lead) == chars[i].size());
+        if (IsSeparator(chars[i]) && i + 1 < chars.size()) lastInner = offset;
+        if (chars[i] == ".") lastDot = offset;
+        offset += chars[i].size();
+    }
+    Check(CharLength(s + offset, lead) == 0);
+    const char* inner = LastInnerSeparator(s, lead);
+    Check(inner == (lastInner < 0 ? nullptr : s + lastInner));
+    const char* dot = LastDot(s, lead);
+    Check(dot == (lastDot < 0 ? nullptr : s + lastDot));
+    Check(EndsWithSeparator(s, lead) == (!chars.empty() && IsSeparator(chars.back())));
+
+    // Separators: '/' becomes '\', runs shrink to one; whole or nothing.
+    std::string normal;
+    bool lastWasSeparator = false;
+    for (const std::string& c : chars) {
+        bool separator = c == "\\" || c == "/";
+        if (separator && lastWasSeparator) continue;
+        normal += separator ? "\\" : c;
+        lastWasSeparator = separator;
+    }
+    for (std::size_t cap : {kMaxPath, smallCap}) {
+        std::vector<char> out(cap + 1, 'x');
+        bool fits = normal.size() < cap;
+        Check(NormalizeSeparators(out.data(), cap, s, lead) == fits);
+        if (cap > 0) Check(std::string(out.data()) == (fits ? normal : ""));
+        Check(out[cap] == 'x');
+    }
+
+    // Lower-casing leaves the bytes of double-byte characters alone.
+    std::string lower = text;
+    LowercaseAscii(&lower[0], lead);
+    offset = 0;
+    for (const std::string& c : chars) {
+        std::string expected = c;
+        if (c.size() == 1 && c[0] >= 'A' && c[0] <= 'Z') expected[0] = static_cast<char>(c[0] + 32);
+        Check(lower.compare(offset, c.size(), expected) == 0);
+        offset += c.size();
+    }
+
+    // Bounded copy and format: whole or nothing, never past the capacity.
+    std::vector<char> out(smallCap + 1, 'x');
+    std::size_t count = text.size() / 2;
+    Check(CopyText(out.data(), smallCap, s, count) == (smallCap > 0 && count < smallCap));
+    Check(out[smallCap] == 'x');
+    bool formatted = FormatText(out.data(), smallCap, "%s\\%s", s, s);
+    Check(formatted == (smallCap > 0 && 2 * text.size() + 1 < smallCap));
+    if (smallCap > 0) Check(std::string(out.data()) == (formatted ? text + "\\" + text : ""));
+    Check(out[smallCap] == 'x');
+}
+
+// The drive rule on what the user typed: a letter and a colon, then a
+// separator or nothing ("D:\Games", "D:"); "D:Games" is drive-relative.
+bool ReferenceDrive(const std::string& typed) {
+    if (typed.size() < 2) return false;
+    char c = typed[0];
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return letter && typed[1] == ':' && (typed.size() == 2 || typed[2] == '\\');
+}
+
+void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
+    std::size_t longestName = 0;
+    for (const auto& name : FileTable) longestName = std::max(longestName, std::strlen(name));
+
+    // The folder the rules should form: one trailing separator dropped,
+    // "\Vintal\Sorvane" appended; refused when "<folder>\<name>" of an
+    // installed file would pass 259 characters.
+    std::vector<std::string> chars = Characters(text, lead);
+    if (!chars.empty() && IsSeparator(chars.back())) chars.pop_back();
+    std::string expected;
+    for (const std::string& c : chars) expected += c;
+    expected += "\\Vintal\\Sorvane";
+    FolderText want = text.empty() ? FolderText::Empty
+                      : expected.size() + 1 + longestName <= kMaxPath - 1 ? FolderText::Formed
+                                                                        : FolderText::TooLong;
+
+    char folder[kMaxPath + 1];
+    folder[kMaxPath] = 'x';
+    FolderText got = FormInstallFolder(folder, kMaxPath, text.c_str(), lead);
+    Check(got == want);
+    Check(folder[kMaxPath] == 'x');
+    Check(std::strlen(folder) <= kMaxPath - 1);
+    if (got != FolderText::Formed) {
+        Check(folder[0] == '\0');
+        return;
+    }
+    Check(folder == expected);
+
+    // The drive test and the root the free-space query is asked for.
+    Check(HasDriveRoot(folder) == ReferenceDrive(text));
+    if (HasDriveRoot(folder)) {
+        char root[8];
+        Check(FormDriveRoot(root, sizeof root, folder));
+        Check(root == std::string(folder, 1) + ":\\");
+    }
+
+    // Every installed file's path fits.
+    for (const auto& name : FileTable) {
+        char path[kMaxPath];
+        Check(FormInstalledFilePath(path, sizeof path, folder, name));
+        Check(path == std::string(folder) + "\\" + name);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const LeadByteTable& lead = (data[0] & 1) ? WideLeadBytes() : Cp932LeadBytes();
+    const std::size_t smallCap = data[0] >> 1;
+    // The wizard reads at most four paths' worth of text from the edit.
+    std::string text(reinterpret_cast<const char*>(data + 1), std::min<std::size_t>(size - 1, 4 * kMaxPath));
+    text = text.c_str();
+    CheckPathText(text, lead, smallCap);
+    CheckInstallFolder(text, lead);
+    return 0;
+}
