@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "framework/file/memory_file.h"
 #include "framework/graphics/bmp_format.h"
 
 namespace {
@@ -21,24 +22,10 @@ void Put16(std::uint8_t* p, std::uint16_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-class MemorySource : public CByteSource {
-public:
-    explicit MemorySource(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    std::size_t ReadBytes(void* buffer, std::size_t bytes) override {
-        std::size_t n = std::min(bytes, bytes_.size() - at_);
-        std::memcpy(buffer, bytes_.data() + at_, n);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const std::vector<std::uint8_t>& bytes_;
-    std::size_t at_ = 0;
-};
-
 // The program's own reader must take the result and see the same size.
 bool ReaderTakes(const PreparedPicture& picture) {
-    MemorySource source(picture.bytes);
+    CMemoryFile source;
+    if (!source.Assign(picture.bytes)) return false;
     std::uint8_t headers[kBmpHeaderBytes];
     BmpLayout layout;
     std::unique_ptr<std::uint8_t[]> pixels;
