@@ -71,8 +71,8 @@ UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
     }
     char normalized[kMaxPath] = {};
     char registered[kMaxPath] = {};
-    if (!HasDriveRoot(program) ||
-        !NormalizeSeparators(normalized, sizeof normalized, program, lead) ||
+    if (!NormalizeSeparators(normalized, sizeof normalized, program, lead) ||
+        !HasDriveRoot(normalized) ||
         !FolderOfPath(registered, sizeof registered, normalized, lead))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
     if (!SameFolder(registered, folder, lead))
