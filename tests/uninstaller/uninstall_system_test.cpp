@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
 #include "tests/support/registry.h"
 #include "tests/support/scratch.h"
@@ -104,20 +105,14 @@ TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable
     EXPECT_FALSE(files.RemoveEmptyFolder(dir.path().c_str()));  // holds UnInstall.exe
 }
 
-// The probe's reports by process id: "<not elevated>|<runas calls>|<exit
-// code>|<arguments>"; a report still being written is left out.
-std::map<DWORD, std::vector<std::string>> ProbeReports(const std::string& folder) {
-    std::map<DWORD, std::vector<std::string>> reports;
+// The probe's reports by process id, "<not elevated>|<runas calls>|<exit
+// code>|<arguments>", cut at the first blank (after the first argument).
+std::map<DWORD, std::string> ProbeReports(const std::string& folder) {
+    std::map<DWORD, std::string> reports;
     for (const std::string& name : FolderEntries(folder)) {
         std::string text;
-        if (!ReadFileBytes(folder + "\\" + name, &text)) continue;
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (std::size_t bar; fields.size() < 3 && (bar = text.find('|', start)) != std::string::npos;
-             start = bar + 1)
-            fields.push_back(text.substr(start, bar - start));
-        fields.push_back(text.substr(start));
-        if (fields.size() == 4) reports[std::stoul(name)] = fields;
+        if (ReadFileBytes(folder + "\\" + name, &text) && !text.empty())
+            reports[std::stoul(name)] = text.substr(0, text.find(' '));
     }
     return reports;
 }
@@ -134,7 +129,7 @@ TEST(UninstallElevation, TheElevatedCopyRemovesAndItsExitCodeIsTheCallersADeclin
         bool gameInUse;
         const char* arguments;
         DWORD exitCode;
-        std::vector<std::string> copies;  // each copy's "<not elevated>|<runas>|<exit code>|"
+        std::vector<std::string> copies;  // the copies' reports, sorted
         bool removed;
     };
     const Case cases[] = {
@@ -153,26 +148,30 @@ TEST(UninstallElevation, TheElevatedCopyRemovesAndItsExitCodeIsTheCallersADeclin
         const std::string folder = target.path() + "\\Vintal\\Sorvane";
         ASSERT_TRUE(CreateDirectoryA((target.path() + "\\Vintal").c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-        for (const char* name : InstalledFileTable) ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, "x"));
+        for (const char* name : InstalledFileTable)
+            ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, "x"));
         ASSERT_TRUE(WriteFileBytes(folder + "\\UnInstall.exe", probe));
         const std::string game = folder + "\\Sorvane.exe";
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey().c_str(), 0,
-                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        unique_hkey key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                  SetupRegistrationScope::AppPathsKey().c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(game.c_str()),
+        RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(game.c_str()),
                        static_cast<DWORD>(game.size() + 1));
-        RegCloseKey(key);
-        HANDLE held = c.gameInUse ? CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                  : INVALID_HANDLE_VALUE;
+        key.reset();
+        unique_hfile held(c.gameInUse
+                              ? CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : INVALID_HANDLE_VALUE);
 
         SetupRun run;
         SetEnvironmentVariableA("UNINSTALL_PROBE_REPORTS", reports.path().c_str());
         SetEnvironmentVariableA("SETUP_PROBE_LIMITED", "1");
         SetEnvironmentVariableA("SETUP_PROBE_DECLINE", c.decline ? "1" : nullptr);
         const bool started = run.Start(folder + "\\UnInstall.exe", folder, c.arguments);
-        for (const char* name : {"UNINSTALL_PROBE_REPORTS", "SETUP_PROBE_LIMITED", "SETUP_PROBE_DECLINE"})
+        for (const char* name :
+             {"UNINSTALL_PROBE_REPORTS", "SETUP_PROBE_LIMITED", "SETUP_PROBE_DECLINE"})
             SetEnvironmentVariableA(name, nullptr);
         ASSERT_TRUE(started);
         std::vector<std::string> captions;
@@ -181,19 +180,16 @@ TEST(UninstallElevation, TheElevatedCopyRemovesAndItsExitCodeIsTheCallersADeclin
         DWORD code = 255;
         EXPECT_TRUE(run.Wait(kWait, &code));
         EXPECT_EQ(code, c.exitCode);
-        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        held.reset();
 
-        std::map<DWORD, std::vector<std::string>> found;
-        EXPECT_TRUE(WaitUntil([&] { return (found = ProbeReports(reports.path())).size() == c.copies.size() + 1; },
-                              kWait));
-        ASSERT_EQ(found.count(run.Id()), 1u);
-        EXPECT_EQ(found[run.Id()], (std::vector<std::string>{"1", "1", std::to_string(c.exitCode),
-                                                             c.arguments}));
+        std::map<DWORD, std::string> found;
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (found = ProbeReports(reports.path())).size() == c.copies.size() + 1; },
+            kWait));
+        EXPECT_EQ(found[run.Id()], "1|1|" + std::to_string(c.exitCode) + "|" + c.arguments);
         found.erase(run.Id());
         std::vector<std::string> copies;
-        for (const auto& report : found)
-            copies.push_back(report.second[0] + "|" + report.second[1] + "|" + report.second[2] + "|" +
-                             report.second[3].substr(0, report.second[3].find(' ')));
+        for (const auto& report : found) copies.push_back(report.second);
         std::sort(copies.begin(), copies.end());
         EXPECT_EQ(copies, c.copies);
 
