@@ -1,8 +1,8 @@
 // The removal sequence of UnInstall.exe, without Win32: where it runs from,
 // the question, the in-use check, what it removes and keeps, the final
 // message. It works over five small interfaces (registry, files, shell
-// folders, prompts, elevation) so that its order and failure paths are tested with
-// fakes; uninstall_system.h has the real ones.
+// folders, prompts, elevation) so that its order and failure paths are
+// tested with fakes; uninstall_system.h has the real ones.
 #pragma once
 
 #include <cstddef>
