@@ -157,6 +157,9 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
     if (!FormPaths(folder, &paths))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
 
+    // There is something to remove: from here on administrator rights count.
+    UninstallResult elsewhere = UninstallResult::kRemoved;
+    if (!s.elevation.RunsHere(&elsewhere)) return elsewhere;
     if (!s.prompts.ConfirmRemoval()) return UninstallResult::kCancelled;
     if (!WaitUntilNothingInUse(paths, s)) return UninstallResult::kInUse;
 

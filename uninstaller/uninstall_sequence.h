@@ -1,8 +1,8 @@
 // The removal sequence of UnInstall.exe, without Win32: where it runs from,
 // the question, the in-use check, what it removes and keeps, the final
-// message. It works over four small interfaces (registry, files, shell
-// folders, prompts) so that its order and failure paths are tested with
-// fakes; uninstall_system.h has the real ones.
+// message. It works over five small interfaces (registry, files, shell
+// folders, prompts, elevation) so that its order and failure paths are
+// tested with fakes; uninstall_system.h has the real ones.
 #pragma once
 
 #include <cstddef>
@@ -87,11 +87,23 @@ public:
     void ShowMessage(const char*, MessageIcon) override {}
 };
 
+// Where the removal runs once it is known there is something to remove: in
+// this process, or in an elevated copy of the program.
+class IUninstallElevation {
+public:
+    virtual ~IUninstallElevation() = default;
+    // True when the removal runs in this process. False when it does not;
+    // `*result` is then this process's exit code: the elevated copy's own,
+    // or kCancelled when the user declined elevation.
+    virtual bool RunsHere(UninstallResult* result) = 0;
+};
+
 struct UninstallServices {
     IUninstallRegistry& registry;
     IUninstallFiles& files;
     IUninstallShell& shell;
     IUninstallPrompts& prompts;
+    IUninstallElevation& elevation;
 };
 
 // Removes the installation that `modulePath` (the running uninstaller's own

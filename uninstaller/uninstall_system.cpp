@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "framework/system/elevation.h"
+#include "framework/system/elevation_rules.h"
 #include "framework/system/path_utils.h"
 #include "framework/system/system_services.h"
 #include "framework/system/unique_handle.h"
@@ -198,6 +200,58 @@ void CMessageBoxPrompts::ShowMessage(const char* text, MessageIcon icon) {
     case MessageIcon::kError: style |= MB_ICONERROR; break;
     }
     MessageBoxA(nullptr, text, uninstall_text::kCaption, style);
+}
+
+bool CUninstallElevation::RunsHere(UninstallResult* result) {
+    const ElevationState state = QueryElevation();
+    if (!NeedsElevatedRelaunch(true, state.elevated, state.available)) return true;
+    unique_handle copy;
+    switch (RelaunchElevated(&copy)) {
+    case RelaunchResult::Failed: return true;
+    case RelaunchResult::Declined:
+        *result = UninstallResult::kCancelled;
+        return false;
+    case RelaunchResult::HandedOver: break;
+    }
+    guard_.Release();  // the copy is waiting for the instance
+    // Without a process handle the copy's outcome cannot be learnt: this
+    // process did nothing while another uninstaller runs.
+    *result = UninstallResult::kAlreadyRunning;
+    DWORD code = 0;
+    // As long as the copy runs: it may wait for the user's answers.
+    if (copy && WaitForSingleObject(copy.get(), INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(copy.get(), &code))
+        *result = static_cast<UninstallResult>(code);
+    return false;
+}
+
+int RunUninstaller(const char* arguments) {
+    const UninstallCommand command = ParseUninstallCommand(arguments, AnsiLeadBytes());
+    if (command.mode == UninstallMode::kInvalid)
+        return static_cast<int>(UninstallResult::kBadCommandLine);
+    // The cleanup copy is started by an uninstaller that has already done
+    // its work, elevated where needed: it never asks for elevation itself.
+    if (command.mode == UninstallMode::kCleanup) return static_cast<int>(RunCleanup(command));
+
+    CSingleInstanceGuard guard;
+    guard.Acquire();
+    if (!guard.IsFirstInstance()) return static_cast<int>(UninstallResult::kAlreadyRunning);
+
+    char self[kMaxPath] = {};
+    if (!ModulePath(self)) return static_cast<int>(UninstallResult::kNotInstalled);
+
+    CUninstallRegistry registry;
+    CUninstallFiles files;
+    CUninstallShell shell;
+    CMessageBoxPrompts boxes;
+    CQuietPrompts quiet;
+    CUninstallElevation elevation(guard);
+    UninstallServices services{registry, files, shell,
+                               command.mode == UninstallMode::kQuiet
+                                   ? static_cast<IUninstallPrompts&>(quiet)
+                                   : static_cast<IUninstallPrompts&>(boxes),
+                               elevation};
+    return static_cast<int>(RunUninstall(self, AnsiLeadBytes(), services));
 }
 
 UninstallResult RunCleanup(const UninstallCommand& command) {

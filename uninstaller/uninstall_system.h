@@ -4,6 +4,7 @@
 // running program file.
 #pragma once
 
+#include "framework/system/single_instance_guard.h"
 #include "uninstaller/uninstall_command.h"
 #include "uninstaller/uninstall_sequence.h"
 
@@ -47,6 +48,25 @@ public:
     bool RetryInUse(const char* text) override;
     void ShowMessage(const char* text, MessageIcon icon) override;
 };
+
+// A process without elevation on a system with elevation hands the removal
+// to an elevated copy of itself (same arguments, same folder), lets the copy
+// have the instance `guard`, and waits for the copy's end: its exit code
+// becomes this process's, so a caller of "/S" learns the outcome. When no
+// elevated copy can be started, the removal runs here as far as the user's
+// rights reach.
+class CUninstallElevation : public IUninstallElevation {
+public:
+    explicit CUninstallElevation(CSingleInstanceGuard& guard) : guard_(guard) {}
+    bool RunsHere(UninstallResult* result) override;
+
+private:
+    CSingleInstanceGuard& guard_;
+};
+
+// The whole program but for its process set-up: `arguments` is the command
+// line without the program name; returns the exit code.
+int RunUninstaller(const char* arguments);
 
 // The temporary copy's work (/cleanup): waits (bounded) for the process
 // behind the inherited handle to end, removes "<folder>\UnInstall.exe", the

@@ -1,5 +1,7 @@
 #include "framework/system/elevation.h"
 
+#include <utility>
+
 #include "framework/system/elevation_rules.h"
 #include "framework/system/path_text.h"
 #include "framework/system/single_instance_guard.h"
@@ -34,7 +36,7 @@ ElevationState SystemQueryElevation() {
     return state;
 }
 
-RelaunchResult RelaunchElevated() {
+RelaunchResult RelaunchElevated(unique_handle* copyOut) {
     char program[kMaxPath] = {};
     DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
     if (length == 0 || length >= sizeof program) return RelaunchResult::Failed;
@@ -75,13 +77,13 @@ RelaunchResult RelaunchElevated() {
 
     HANDLE events[2] = {taken.get(), copy.get()};
     DWORD count = copy ? 2 : 1;
-    if (WaitForMultipleObjects(count, events, FALSE, kHandOverWaitMs) == WAIT_OBJECT_0) {
-        return RelaunchResult::HandedOver;
-    }
+    bool handedOver =
+        WaitForMultipleObjects(count, events, FALSE, kHandOverWaitMs) == WAIT_OBJECT_0;
     // The copy ended, or is late, without taking over. Take the offer back;
     // when that fails, the copy has just taken it and sets "taken" next.
-    if (WaitForSingleObject(offer.get(), 0) == WAIT_OBJECT_0) return RelaunchResult::Failed;
-    return WaitForSingleObject(taken.get(), kHandOverWaitMs) == WAIT_OBJECT_0
-               ? RelaunchResult::HandedOver
-               : RelaunchResult::Failed;
+    if (!handedOver && WaitForSingleObject(offer.get(), 0) != WAIT_OBJECT_0)
+        handedOver = WaitForSingleObject(taken.get(), kHandOverWaitMs) == WAIT_OBJECT_0;
+    if (!handedOver) return RelaunchResult::Failed;
+    if (copyOut) *copyOut = std::move(copy);
+    return RelaunchResult::HandedOver;
 }

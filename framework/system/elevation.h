@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "framework/system/unique_handle.h"
+
 struct ElevationState {
     bool available;  // the system has elevation (it answers the token query)
     bool elevated;   // this process runs with a full administrator token
@@ -24,8 +26,10 @@ enum class RelaunchResult {
 // arguments in the same current folder, and offers it the single-instance
 // guard of this process (see CSingleInstanceGuard). Waits, bounded, until the
 // copy has taken the offer or has ended. On HandedOver the caller releases its
-// guard and ends; the copy then owns the instance mutex.
-RelaunchResult RelaunchElevated();
+// guard and ends; the copy then owns the instance mutex. A caller that waits
+// for the copy's end passes `copy`: on HandedOver it receives the copy's
+// process handle (empty when the system gave none).
+RelaunchResult RelaunchElevated(unique_handle* copy = nullptr);
 
 // The system calls behind the above, replaceable so that tests can play a
 // process without elevation, or a user who declines.

@@ -25,13 +25,16 @@ std::string InFolder(const std::string& name) { return std::string(kFolder) + "\
 class FakeSystem : public IUninstallRegistry,
                    public IUninstallFiles,
                    public IUninstallShell,
-                   public IUninstallPrompts {
+                   public IUninstallPrompts,
+                   public IUninstallElevation {
 public:
     AppPathRead read = AppPathRead::kFound;
     std::string appPath = InFolder("Sorvane.exe");
     bool folderExists = true;
     bool holdsOthers = false;
     bool selfRemovalStarts = true;
+    bool runsHere = true;                    // false: an elevated copy or a declined one
+    UninstallResult elsewhere = UninstallResult::kRemoved;  // then the exit code
     bool confirm = true;
     std::vector<bool> retryAnswers;          // answers to the in-use prompts, in turn
     std::set<std::string> inUse;             // freed by the Retry answers below
@@ -81,6 +84,11 @@ public:
         if (retry && --retriesUntilFree == 0) inUse.clear();
         return retry;
     }
+    bool RunsHere(UninstallResult* result) override {
+        log.push_back("elevation");
+        if (!runsHere) *result = elsewhere;
+        return runsHere;
+    }
     void ShowMessage(const char* text, MessageIcon icon) override {
         log.push_back("message");
         messages.push_back(text);
@@ -88,7 +96,7 @@ public:
     }
 
     UninstallResult Run(const char* module = kModule) {
-        UninstallServices services{*this, *this, *this, *this};
+        UninstallServices services{*this, *this, *this, *this, *this};
         return RunUninstall(module, Cp932LeadBytes(), services);
     }
     // Log lines that change something.
@@ -169,6 +177,8 @@ TEST(UninstallSequence, RefusesWithOneMessageAndRemovesNothingWhenNotTheRegister
         EXPECT_EQ(fake.Run(c.module), c.result);
         EXPECT_TRUE(fake.Changes().empty());
         EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "confirm"), 0);
+        // Nothing to remove: no elevation is asked for.
+        EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "elevation"), 0);
         ASSERT_EQ(fake.messages.size(), 1u);
         EXPECT_EQ(fake.messages[0], c.message);
         EXPECT_EQ(fake.icons[0], MessageIcon::kError);
@@ -200,6 +210,23 @@ TEST(UninstallSequence, RemovesLinksThenFilesThenKeysThenStartsSelfRemoval) {
         // The copy that removes the uninstaller starts after the message.
         EXPECT_EQ(std::vector<std::string>(fake.log.end() - 2, fake.log.end()),
                   (std::vector<std::string>{"message", "self-start"}));
+    }
+}
+
+// Once the registration check has passed and before anything is asked or
+// probed, the work may move to an elevated copy; this process then ends
+// with the copy's exit code, or as on No when elevation was declined.
+TEST(UninstallSequence, AnElevatedCopyOrADeclinedElevationEndsThisProcessUntouched) {
+    const UninstallResult results[] = {UninstallResult::kRemoved, UninstallResult::kInUse,
+                                       UninstallResult::kCancelled};
+    for (UninstallResult result : results) {
+        SCOPED_TRACE(static_cast<int>(result));
+        FakeSystem fake;
+        fake.runsHere = false;
+        fake.elsewhere = result;
+        EXPECT_EQ(fake.Run(), result);
+        EXPECT_EQ(fake.log, (std::vector<std::string>{"read Sorvane.exe", "elevation"}));
+        EXPECT_TRUE(fake.messages.empty());
     }
 }
 
@@ -294,7 +321,7 @@ TEST(UninstallSequence, QuietModeAsksNothingShowsNothingAndKeepsTheExitCodes) {
         fake.read = c.read;
         if (c.fileInUse) fake.inUse = {InFolder("Sorvane.exe")};
         CQuietPrompts quiet;
-        UninstallServices services{fake, fake, fake, quiet};
+        UninstallServices services{fake, fake, fake, quiet, fake};
         EXPECT_EQ(RunUninstall(kModule, Cp932LeadBytes(), services), c.result);
         EXPECT_EQ(fake.Changes().empty(), !c.removes);
         EXPECT_TRUE(fake.log.end() == std::find(fake.log.begin(), fake.log.end(), "confirm"));
