@@ -88,12 +88,34 @@ void CCopyJob::Run() {
     Publish(outcome);
 }
 
+// A chunk moves through the system in pieces of kIoPieceBytes: one call of
+// 2 MiB copies every byte through a buffer larger than the processor's
+// cache on its way in and out of the page cache, and takes about twice as
+// long on a warm cache (as `dd bs=2M` against `bs=256K` natively). A piece
+// that moves fewer bytes than asked ends the call, as a short ReadFile or
+// WriteFile of the whole chunk would.
 BOOL CCopyJob::SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved) {
-    return ReadFile(file, buffer, count, moved, nullptr);
+    *moved = 0;
+    while (*moved < count) {
+        DWORD ask = count - *moved < kIoPieceBytes ? count - *moved : kIoPieceBytes;
+        DWORD got = 0;
+        if (!ReadFile(file, buffer + *moved, ask, &got, nullptr)) return FALSE;
+        *moved += got;
+        if (got != ask) break;
+    }
+    return TRUE;
 }
 
 BOOL CCopyJob::SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved) {
-    return WriteFile(file, buffer, count, moved, nullptr);
+    *moved = 0;
+    while (*moved < count) {
+        DWORD ask = count - *moved < kIoPieceBytes ? count - *moved : kIoPieceBytes;
+        DWORD put = 0;
+        if (!WriteFile(file, buffer + *moved, ask, &put, nullptr)) return FALSE;
+        *moved += put;
+        if (put != ask) break;
+    }
+    return TRUE;
 }
 
 // A transfer that succeeds but moves fewer bytes than asked (a source that
