@@ -293,6 +293,14 @@ for rate in DVD CD; do
       { s = $1 > a ? $1 : a; e = $2 < b ? $2 : b; if (e > s) t += e - s }
       END { printf "%.3f", t }' "$tmp/trace")
     printf '%-6s %-6s %8.3f %8.3f %8s %10s %8s s\n' "$rate" "$tgt" "$s" "$r" "$cpu" "$peak" "$busy"
+    # Where the drive stood idle: before its first read, in the pauses
+    # between reads (the longer ones are the ends of files), after its last.
+    awk -v a="$start" -v b="$end" '
+      $2 <= a || $1 >= b { next }
+      { if (first == "") first = $1; else { g = $1 - last; if (g > 0) gaps += g; if (g > 0.01) { n++; long += g } } last = $2 }
+      END { if (first == "") exit
+            printf "       idle: %.3f s before the first read, %.3f s between reads (%.3f s in %d pauses over 10 ms), %.3f s after the last\n",
+                   first - a, gaps, long, n, b - last }' "$tmp/trace"
     goal "installation time / ideal, $rate, $tgt" "$r" 1.02
     [ "$cpu" = n/a ] || goal "setup CPU % of one core during the install, $rate, $tgt" "$cpu" 5
     unmount "$install_root"

@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
+#include "framework/file/lock.h"
 #include "framework/system/path_text.h"
 #include "framework/system/path_utils.h"
 #include "framework/system/unique_handle.h"
@@ -33,6 +35,48 @@ bool JobFileSize(HANDLE file, LONG* size) {
 bool SeekToStart(HANDLE file) {
     LARGE_INTEGER zero = {};
     return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) != FALSE;
+}
+
+// The chunk buffers of ended runs, kept for the next run of any job of the
+// process. The first touch of a fresh buffer's pages costs more than
+// copying a few megabytes from a warm cache (13 ms for two buffers under
+// Wine on this kind of machine), and the install sequence starts a new job
+// for every file. At most two buffers are kept: one run's worth.
+class BufferShelf {
+public:
+    std::unique_ptr<char[]> Take() {
+        CLockScope scope(lock_);
+        for (std::unique_ptr<char[]>& kept : kept_) {
+            if (kept) return std::move(kept);
+        }
+        return nullptr;
+    }
+    void Keep(std::unique_ptr<char[]> buffer) {
+        CLockScope scope(lock_);
+        for (std::unique_ptr<char[]>& kept : kept_) {
+            if (!kept) {
+                kept = std::move(buffer);
+                return;
+            }
+        }
+    }
+
+private:
+    CLock lock_;
+    std::unique_ptr<char[]> kept_[2];
+};
+
+constexpr std::size_t kShelvedBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
+
+// Never destroyed: a job may still end a run while the process exits.
+BufferShelf& Shelf() {
+    static BufferShelf* shelf = new BufferShelf;
+    return *shelf;
+}
+
+// Hands a chunk buffer back for the next run.
+void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
+    if (buffer && bytes == kShelvedBytes) Shelf().Keep(std::move(buffer));
 }
 
 }  // namespace
@@ -88,12 +132,34 @@ void CCopyJob::Run() {
     Publish(outcome);
 }
 
+// A chunk moves through the system in pieces of kIoPieceBytes: one call of
+// 2 MiB copies every byte through a buffer larger than the processor's
+// cache on its way in and out of the page cache, and takes about twice as
+// long on a warm cache (as `dd bs=2M` against `bs=256K` natively). A piece
+// that moves fewer bytes than asked ends the call, as a short ReadFile or
+// WriteFile of the whole chunk would.
 BOOL CCopyJob::SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved) {
-    return ReadFile(file, buffer, count, moved, nullptr);
+    *moved = 0;
+    while (*moved < count) {
+        DWORD ask = count - *moved < kIoPieceBytes ? count - *moved : kIoPieceBytes;
+        DWORD got = 0;
+        if (!ReadFile(file, buffer + *moved, ask, &got, nullptr)) return FALSE;
+        *moved += got;
+        if (got != ask) break;
+    }
+    return TRUE;
 }
 
 BOOL CCopyJob::SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved) {
-    return WriteFile(file, buffer, count, moved, nullptr);
+    *moved = 0;
+    while (*moved < count) {
+        DWORD ask = count - *moved < kIoPieceBytes ? count - *moved : kIoPieceBytes;
+        DWORD put = 0;
+        if (!WriteFile(file, buffer + *moved, ask, &put, nullptr)) return FALSE;
+        *moved += put;
+        if (put != ask) break;
+    }
+    return TRUE;
 }
 
 // A transfer that succeeds but moves fewer bytes than asked (a source that
@@ -110,6 +176,9 @@ bool CCopyJob::WriteChunk(HANDLE file, const char* buffer, DWORD count) {
 }
 
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
+    if (bytes == kShelvedBytes) {
+        if (std::unique_ptr<char[]> kept = Shelf().Take()) return kept;
+    }
     return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 
@@ -138,6 +207,7 @@ public:
             SetEvent(quit_.get());
             WaitForSingleObject(thread_.get(), INFINITE);
         }
+        for (Chunk& c : chunks_) ShelveBuffer(std::move(c.bytes), std::size_t{chunk_} + kBufferSlack);
     }
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -229,6 +299,7 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
         DWORD count = static_cast<DWORD>(size);
         bool moved = ReadChunk(source, buffer.get(), count) &&
                      WriteChunk(destination, buffer.get(), count);
+        ShelveBuffer(std::move(buffer), std::size_t{chunk} + kBufferSlack);
         return moved ? Outcome::kDone : Outcome::kFailed;
     }
     ReadAhead reader(*this, source, size, chunk);

@@ -37,6 +37,8 @@
 class CCopyJob : public CThread {
 public:
     static constexpr DWORD kChunkBytes = 2u * 1024 * 1024;
+    // The most one ReadFile or WriteFile call of the job moves.
+    static constexpr DWORD kIoPieceBytes = 256u * 1024;
     // The chunk buffer is this much larger than the chunk.
     static constexpr DWORD kBufferSlack = 512;
     // Path fields: 260 bytes of path and the terminating zero.
@@ -73,7 +75,8 @@ protected:
 
     // The system calls that move bytes and the buffer allocation, as seams:
     // tests replace them to fake short transfers and failed allocations.
-    // They answer as ReadFile and WriteFile do. SystemWrite runs on the
+    // They answer as ReadFile and WriteFile do of `count` bytes (moving them
+    // in pieces of kIoPieceBytes). SystemWrite runs on the
     // worker, SystemRead on the reader thread (on the worker when the
     // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);

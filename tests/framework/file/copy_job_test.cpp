@@ -258,4 +258,34 @@ TEST(CopyJob, StopWhileAReadIsInFlightEndsBothThreads) {
     jobtest::CheckStopDuringRead<CopyJob>(kChunk, StartCopyPiece, true);
 }
 
+// The system calls move a chunk in pieces: a source that ends inside a
+// later piece reads short (the job then fails the chunk), and a piece the
+// system refuses fails the whole call.
+TEST(CopyJob, MovesAChunkInPiecesAndStopsAtAShortOne) {
+    struct PieceJob : CCopyJob {
+        using CCopyJob::SystemRead;
+        using CCopyJob::SystemWrite;
+    };
+    constexpr DWORD kPiece = CCopyJob::kIoPieceBytes;
+    const DWORD sizes[] = {kPiece - 1, kPiece, 2 * kPiece + 5, kChunk};
+    ScratchDir dir;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (DWORD size : sizes) {
+        SCOPED_TRACE(size);
+        std::string path = dir / "source.bin";
+        std::string bytes = PatternBytes(size, size);
+        ASSERT_TRUE(WriteFileBytes(path, bytes));
+        PieceJob job;
+        HANDLE file = OpenJobSource(path.c_str());
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD moved = 7;
+        EXPECT_TRUE(job.SystemRead(file, buffer.get(), kChunk, &moved));
+        EXPECT_EQ(moved, size);
+        EXPECT_TRUE(std::string(buffer.get(), moved) == bytes);
+        // The handle is open for reading only: the first piece is refused.
+        EXPECT_FALSE(job.SystemWrite(file, buffer.get(), kChunk, &moved));
+        CloseHandle(file);
+    }
+}
+
 }  // namespace
