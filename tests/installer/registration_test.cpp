@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "installer/installer_texts.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
+#include "tools/drivers/shortcut.h"
 
 namespace {
 
@@ -51,85 +53,6 @@ std::string ProgramsFolder() {
     char folder[MAX_PATH] = {};
     SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE);
     return folder;
-}
-
-// A registry key removed for the test and put back as it was after it.
-class CleanKey {
-public:
-    explicit CleanKey(const char* key) : scope_(HKEY_LOCAL_MACHINE, key) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
-    }
-
-private:
-    RegistryKeyScope scope_;
-};
-
-// A file or folder moved out of the way for the test and moved back after.
-class SavedPath {
-public:
-    explicit SavedPath(std::string path) : path_(std::move(path)), backup_(path_ + ".test-saved") {
-        RemoveTree(backup_);
-        saved_ = PathExists(path_) && MoveFileA(path_.c_str(), backup_.c_str());
-    }
-    ~SavedPath() {
-        RemoveTree(path_);
-        if (saved_) MoveFileA(backup_.c_str(), path_.c_str());
-    }
-
-private:
-    std::string path_;
-    std::string backup_;
-    bool saved_ = false;
-};
-
-// Everything registration writes, saved before and restored after a test.
-class RegistrationSandbox {
-public:
-    RegistrationSandbox()
-        : appPaths_(kAppPathsKey),
-          uninstall_(kUninstallKey),
-          desktopLink_(DesktopFolder() + "\\Sorvane.lnk"),
-          menuFolder_(ProgramsFolder() + "\\VINTAL") {}
-
-private:
-    CleanKey appPaths_;
-    CleanKey uninstall_;
-    SavedPath desktopLink_;
-    SavedPath menuFolder_;
-};
-
-struct Link {
-    bool loaded = false;
-    std::string target;
-    std::string workingFolder;
-};
-
-// Reads a shortcut back through the shell's own link object.
-Link ReadLink(const std::string& path) {
-    Link link;
-    CoInitialize(nullptr);
-    IShellLinkA* shellLink = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkA, reinterpret_cast<void**>(&shellLink)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
-                                                reinterpret_cast<void**>(&file)))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char text[MAX_PATH] = {};
-                link.loaded = SUCCEEDED(shellLink->GetPath(text, sizeof text, nullptr, 0));
-                link.target = text;
-                char folder[MAX_PATH] = {};
-                shellLink->GetWorkingDirectory(folder, sizeof folder);
-                link.workingFolder = folder;
-            }
-            file->Release();
-        }
-        shellLink->Release();
-    }
-    CoUninitialize();
-    return link;
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
@@ -197,7 +120,7 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     };
     for (const auto& l : links) {
         SCOPED_TRACE(l.link);
-        Link read = ReadLink(l.link);
+        ShortcutInfo read = ReadShortcut(l.link);
         ASSERT_TRUE(read.loaded);
         EXPECT_TRUE(SamePath(read.target, l.target)) << read.target;
         EXPECT_TRUE(SamePath(read.workingFolder, game.folder)) << read.workingFolder;
@@ -237,7 +160,7 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
 }
 
 TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
-    RegistrationSandbox sandbox;
+    SetupRegistrationScope registration;
     ScratchDir scratch;
     // "表示": the second byte of 表 is a backslash, a classic Shift-JIS trap.
     InstalledGame game(scratch, "\x95\x5C\x8E\xA6");
@@ -282,7 +205,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
     // fails nothing.
     for (int failing : {0, 1, 2, 3, 4, 5}) {
         SCOPED_TRACE(failing);
-        RegistrationSandbox sandbox;
+        SetupRegistrationScope registration;
         ScratchDir scratch;
         InstalledGame game(scratch, "Games");
         RecordingServices services(failing);
@@ -297,7 +220,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
         EXPECT_EQ(services.calls, expected);
         if (failing == 2) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-            EXPECT_TRUE(ReadLink(DesktopFolder() + "\\Sorvane.lnk").loaded);
+            EXPECT_TRUE(ReadShortcut(DesktopFolder() + "\\Sorvane.lnk").loaded);
         } else if (failing <= 1) {
             ExpectRegistered(game, failing != 1);
         }
@@ -305,7 +228,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
 }
 
 TEST(Registration, InstallingTwiceLeavesTheSecondFolderRegistered) {
-    RegistrationSandbox sandbox;
+    SetupRegistrationScope registration;
     ScratchDir scratch;
     InstalledGame first(scratch, "First");
     InstalledGame second(scratch, "Second");

@@ -12,10 +12,10 @@
 #include "framework/app/app_instance.h"
 #include "framework/app/thread_registry.h"
 #include "tests/framework/app/app_test_util.h"
-#include "tests/support/dialog_driver.h"
+#include "tools/drivers/dialog_driver.h"
 #include "tests/support/dialog_watcher.h"
-#include "tests/support/process.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 
