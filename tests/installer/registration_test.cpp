@@ -23,36 +23,17 @@
 namespace {
 
 const DWORD kWait = 10000;
-const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+const std::string kAppPathsKey = SetupRegistrationScope::AppPathsKey();
+const std::string kUninstallKey = SetupRegistrationScope::UninstallKey();
 const std::string kUninstallerLink = "アンインストーラ";
 
-std::string RegistryString(HKEY root, const char* key, const char* name, bool* found = nullptr) {
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    DWORD type = 0;
-    HKEY handle = nullptr;
-    bool ok = RegOpenKeyExA(root, key, 0, KEY_READ, &handle) == ERROR_SUCCESS;
-    if (ok) {
-        ok = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(value),
-                              &size) == ERROR_SUCCESS &&
-             type == REG_SZ;
-        RegCloseKey(handle);
-    }
+// A REG_SZ value of the machine's registry as text; empty when missing or
+// of another type.
+std::string StringValue(const std::string& key, const char* name, bool* found = nullptr) {
+    const RegValue v = ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
+    const bool ok = v.found && v.type == REG_SZ;
     if (found) *found = ok;
-    return ok ? value : std::string();
-}
-
-std::string DesktopFolder() {
-    return RegistryString(HKEY_CURRENT_USER,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          "Desktop");
-}
-
-std::string ProgramsFolder() {
-    char folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE);
-    return folder;
+    return ok ? ValueText(v) : std::string();
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
@@ -81,14 +62,14 @@ struct InstalledGame {
 // Checks everything one registration of `game` leaves in the system.
 void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     bool found = false;
-    std::string program = RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, &found);
+    std::string program = StringValue(kAppPathsKey, nullptr, &found);
     EXPECT_EQ(found, appPathExpected);
     if (appPathExpected) {
         EXPECT_EQ(program, game.program);
-        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"), game.folder);
+        EXPECT_EQ(StringValue(kAppPathsKey, "Path"), game.folder);
     }
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Sorvane");
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+    EXPECT_EQ(StringValue(kUninstallKey, "DisplayName"), "Sorvane");
+    EXPECT_EQ(StringValue(kUninstallKey, "UninstallString"),
               game.uninstaller);
     const struct {
         const char* name;
@@ -114,9 +95,9 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
         std::string link;
         std::string target;
     } links[] = {
-        {DesktopFolder() + "\\Sorvane.lnk", game.program},
-        {ProgramsFolder() + "\\VINTAL\\Sorvane\\Sorvane.lnk", game.program},
-        {ProgramsFolder() + "\\VINTAL\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
+        {SetupRegistrationScope::DesktopLink(), game.program},
+        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\Sorvane.lnk", game.program},
+        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
     };
     for (const auto& l : links) {
         SCOPED_TRACE(l.link);
@@ -220,7 +201,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
         EXPECT_EQ(services.calls, expected);
         if (failing == 2) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-            EXPECT_TRUE(ReadShortcut(DesktopFolder() + "\\Sorvane.lnk").loaded);
+            EXPECT_TRUE(ReadShortcut(SetupRegistrationScope::DesktopLink()).loaded);
         } else if (failing <= 1) {
             ExpectRegistered(game, failing != 1);
         }
