@@ -105,7 +105,7 @@ TEST(RunMessageLoop, AnyCountButOneShowsTheOneLoopErrorAndReturns) {
         RunMessageLoop();  // returns only once the box was answered
         MessageLoopCount = 0;
         ASSERT_EQ(before + 1, watcher.Seen().size());
-        const SeenDialog& box = watcher.Seen().back();
+        const SeenDialog box = watcher.Seen().back();  // a copy: Seen() returns a new list
         EXPECT_EQ(kErrorCaption, box.caption);
         EXPECT_EQ("メッセージループを持てるのは１プロセスに一つだけです", box.text);
         EXPECT_EQ(IDOK, box.answer);
