@@ -4,12 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "framework/file/lzss_decoder.h"
 #include "framework/file/lzss_encoder.h"
+#include "tools/support/sample_data.h"
 
 namespace {
 
@@ -18,37 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kSize = 32u << 20;
 constexpr int kRepeats = 7;
-
-Bytes TextLike(std::size_t n) {
-    static const char* const kWords[] = {"the ", "setup ", "program ", "copies ", "data ", "files ",
-                                         "from ", "disc ", "into ", "folder. ", "\r\n",
-                                         "\x83\x5C\x83\x74\x83\x67 ", "\x95\x5C\x8E\xA6 "};
-    std::mt19937 random(1);
-    Bytes out;
-    out.reserve(n + 16);
-    while (out.size() < n) {
-        const char* w = kWords[random() % 13];
-        out.insert(out.end(), w, w + std::strlen(w));
-    }
-    out.resize(n);
-    return out;
-}
-
-Bytes RandomBytes(std::size_t n) {
-    std::mt19937 random(2);
-    Bytes out(n);
-    for (auto& b : out) b = static_cast<uint8_t>(random());
-    return out;
-}
-
-Bytes LongRuns(std::size_t n) {
-    std::mt19937 random(3);
-    Bytes out;
-    out.reserve(n + 5000);
-    while (out.size() < n) out.insert(out.end(), 200 + random() % 4000, static_cast<uint8_t>(random()));
-    out.resize(n);
-    return out;
-}
 
 template <typename F>
 double BestSeconds(F&& run) {
@@ -88,8 +57,8 @@ bool Measure(const char* kind, const Bytes& data) {
 
 int main() {
     std::printf("LZSS decode, %zu MiB of output each, best of %d\n", kSize >> 20, kRepeats);
-    bool ok = Measure("text", TextLike(kSize));
-    ok = Measure("random", RandomBytes(kSize)) && ok;
-    ok = Measure("runs", LongRuns(kSize)) && ok;
+    bool ok = Measure("text", SampleText(kSize, 1));
+    ok = Measure("random", SampleRandom(kSize, 2)) && ok;
+    ok = Measure("runs", SampleRuns(kSize, 3, 200, 4199, 256)) && ok;
     return ok ? 0 : 1;
 }

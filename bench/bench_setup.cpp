@@ -21,8 +21,8 @@
 #include <string>
 
 #include "installer/setup_resources.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 
@@ -60,20 +60,12 @@ bool Launch(const std::string& program, PROCESS_INFORMATION* process) {
     return true;
 }
 
-struct WindowSearch {
-    DWORD processId;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindShown(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != search->processId || !IsWindowVisible(hwnd)) return TRUE;
-    if (search->caption != nullptr && WindowTextOf(hwnd) != search->caption) return TRUE;
-    search->found = hwnd;
-    return FALSE;
+// The first visible window of the process, with `caption` when not null.
+HWND ShownWindow(DWORD processId, const char* caption) {
+    for (HWND hwnd : VisibleWindows(processId, nullptr)) {
+        if (caption == nullptr || WindowTextOf(hwnd) == caption) return hwnd;
+    }
+    return nullptr;
 }
 
 int FirstPage(const std::string& program, const char* caption) {
@@ -82,14 +74,13 @@ int FirstPage(const std::string& program, const char* caption) {
     if (!Launch(program, &process)) return 1;
     int result = 1;
     for (;;) {
-        WindowSearch search = {process.dwProcessId, caption, nullptr};
-        EnumWindows(FindShown, reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr) {
+        const HWND found = ShownWindow(process.dwProcessId, caption);
+        if (found != nullptr) {
             // Returns once the window's thread has handled what was sent
             // before, among it the painting of the newly shown window.
             DWORD_PTR ignored = 0;
-            UpdateWindow(search.found);
-            SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
+            UpdateWindow(found);
+            SendMessageTimeoutA(found, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
             std::printf("firstpage %.6f\n", Seconds() - start);
             result = 0;
             break;

@@ -6,6 +6,7 @@
 
 #include "framework/file/memory_file.h"
 #include "framework/graphics/bmp_format.h"
+#include "tools/support/bmp_writer.h"
 
 namespace {
 
@@ -14,13 +15,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
 }
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void Put16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 // The program's own reader must take the result and see the same size.
 bool ReaderTakes(const PreparedPicture& picture) {
@@ -84,18 +78,9 @@ bool PrepareBmp(const std::vector<std::uint8_t>& file, PreparedPicture* out, std
         out->bytes = file;
     } else {
         out->rewritten = true;
-        out->bytes.assign(kBmpHeaderBytes + pixelBytes, 0);
+        out->bytes = BmpHeaders(width, static_cast<std::int32_t>(height), 24, static_cast<std::uint32_t>(pixelBytes));
+        out->bytes.resize(kBmpHeaderBytes + pixelBytes, 0);
         std::uint8_t* h = out->bytes.data();
-        h[0] = 'B';
-        h[1] = 'M';
-        Put32(h + 2, static_cast<std::uint32_t>(out->bytes.size()));
-        Put32(h + 10, kBmpHeaderBytes);
-        Put32(h + 14, kBmpInfoHeaderBytes);
-        Put32(h + 18, static_cast<std::uint32_t>(width));
-        Put32(h + 22, static_cast<std::uint32_t>(height));
-        Put16(h + 26, 1);
-        Put16(h + 28, 24);
-        Put32(h + 34, static_cast<std::uint32_t>(pixelBytes));
         std::memcpy(h + 38, info + 24, 8);  // resolution, kept
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
         for (std::int64_t row = 0; row < height; ++row) {

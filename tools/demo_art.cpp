@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "tools/support/bmp_writer.h"
+
 namespace {
 
 struct Colour { double b, g, r; };
@@ -186,32 +188,13 @@ DemoPicture DrawGlyph(int index) {
 }
 
 std::vector<std::uint8_t> EncodeBmp(const DemoPicture& picture) {
-    const std::uint32_t stride = (static_cast<std::uint32_t>(picture.width) * 3 + 3) & ~3u;
+    const std::uint32_t stride = BmpRowStride(picture.width, 24);
     const std::uint32_t imageSize = stride * static_cast<std::uint32_t>(picture.height);
-    std::vector<std::uint8_t> out(54 + imageSize, 0);
-    auto put16 = [&](std::size_t at, std::uint32_t v) {
-        out[at] = std::uint8_t(v);
-        out[at + 1] = std::uint8_t(v >> 8);
-    };
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        put16(at, v & 0xFFFF);
-        put16(at + 2, v >> 16);
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(picture.width));
-    put32(22, static_cast<std::uint32_t>(picture.height));
-    put16(26, 1);
-    put16(28, 24);
-    put32(34, imageSize);
-    put32(38, 2835);
-    put32(42, 2835);
+    std::vector<std::uint8_t> out = BmpHeaders(picture.width, picture.height, 24, imageSize, 2835);
+    out.resize(kBmpWriterHeaderBytes + imageSize, 0);
     for (int y = 0; y < picture.height; ++y) {
         const std::uint8_t* row = &picture.rgb[static_cast<std::size_t>(y) * picture.width * 3];
-        std::memcpy(&out[54 + static_cast<std::size_t>(picture.height - 1 - y) * stride], row,
+        std::memcpy(&out[kBmpWriterHeaderBytes + static_cast<std::size_t>(picture.height - 1 - y) * stride], row,
                     static_cast<std::size_t>(picture.width) * 3);
     }
     return out;

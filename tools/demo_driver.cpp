@@ -29,9 +29,9 @@
 
 #include "framework/system/unique_handle.h"
 #include "installer/setup_resources.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/registry.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/setup_driver.h"
 #include "uninstaller/uninstall_texts.h"
 
 namespace {

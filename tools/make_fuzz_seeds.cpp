@@ -4,7 +4,6 @@
 // pictures, and target-folder texts.
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -13,31 +12,15 @@
 #include "framework/file/archive_writer.h"
 #include "framework/file/lzss_encoder.h"
 #include "tools/demo_art.h"
+#include "tools/support/sample_data.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Text(std::size_t n) {
-    const std::string words = "setup data disc archive file copy install \x83\x5C\x83\x74\x83\x67 ";
-    Bytes out;
-    for (std::size_t i = 0; out.size() < n; i = (i * 7 + 3) % words.size()) out.push_back(words[i]);
-    return out;
-}
-
-Bytes Random(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes out(n);
-    for (auto& b : out) b = static_cast<uint8_t>(random());
-    return out;
-}
-
-Bytes Runs(std::size_t n) {
-    Bytes out;
-    for (uint8_t v = 0; out.size() < n; ++v) out.insert(out.end(), 1 + v % 40, v);
-    out.resize(n);
-    return out;
-}
+Bytes Text(std::size_t n) { return SampleText(n, 1); }
+Bytes Random(std::size_t n, unsigned seed) { return SampleRandom(n, seed); }
+Bytes Runs(std::size_t n) { return SampleRuns(n, 1, 1, 40, 256); }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "installer/progress_math.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "framework/app/application.h"
 #include "framework/file/archive_writer.h"
 #include "installer/installer_state.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 

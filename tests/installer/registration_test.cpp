@@ -13,123 +13,27 @@
 #include <vector>
 
 #include "installer/installer_texts.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
+#include "tools/drivers/shortcut.h"
 
 namespace {
 
 const DWORD kWait = 10000;
-const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+const std::string kAppPathsKey = SetupRegistrationScope::AppPathsKey();
+const std::string kUninstallKey = SetupRegistrationScope::UninstallKey();
 const std::string kUninstallerLink = "アンインストーラ";
 
-std::string RegistryString(HKEY root, const char* key, const char* name, bool* found = nullptr) {
-    char value[1024] = {};
-    DWORD size = sizeof value - 1;
-    DWORD type = 0;
-    HKEY handle = nullptr;
-    bool ok = RegOpenKeyExA(root, key, 0, KEY_READ, &handle) == ERROR_SUCCESS;
-    if (ok) {
-        ok = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(value),
-                              &size) == ERROR_SUCCESS &&
-             type == REG_SZ;
-        RegCloseKey(handle);
-    }
+// A REG_SZ value of the machine's registry as text; empty when missing or
+// of another type.
+std::string StringValue(const std::string& key, const char* name, bool* found = nullptr) {
+    const RegValue v = ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
+    const bool ok = v.found && v.type == REG_SZ;
     if (found) *found = ok;
-    return ok ? value : std::string();
-}
-
-std::string DesktopFolder() {
-    return RegistryString(HKEY_CURRENT_USER,
-                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          "Desktop");
-}
-
-std::string ProgramsFolder() {
-    char folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE);
-    return folder;
-}
-
-// A registry key removed for the test and put back as it was after it.
-class CleanKey {
-public:
-    explicit CleanKey(const char* key) : scope_(HKEY_LOCAL_MACHINE, key) {
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
-    }
-
-private:
-    RegistryKeyScope scope_;
-};
-
-// A file or folder moved out of the way for the test and moved back after.
-class SavedPath {
-public:
-    explicit SavedPath(std::string path) : path_(std::move(path)), backup_(path_ + ".test-saved") {
-        RemoveTree(backup_);
-        saved_ = PathExists(path_) && MoveFileA(path_.c_str(), backup_.c_str());
-    }
-    ~SavedPath() {
-        RemoveTree(path_);
-        if (saved_) MoveFileA(backup_.c_str(), path_.c_str());
-    }
-
-private:
-    std::string path_;
-    std::string backup_;
-    bool saved_ = false;
-};
-
-// Everything registration writes, saved before and restored after a test.
-class RegistrationSandbox {
-public:
-    RegistrationSandbox()
-        : appPaths_(kAppPathsKey),
-          uninstall_(kUninstallKey),
-          desktopLink_(DesktopFolder() + "\\Sorvane.lnk"),
-          menuFolder_(ProgramsFolder() + "\\VINTAL") {}
-
-private:
-    CleanKey appPaths_;
-    CleanKey uninstall_;
-    SavedPath desktopLink_;
-    SavedPath menuFolder_;
-};
-
-struct Link {
-    bool loaded = false;
-    std::string target;
-    std::string workingFolder;
-};
-
-// Reads a shortcut back through the shell's own link object.
-Link ReadLink(const std::string& path) {
-    Link link;
-    CoInitialize(nullptr);
-    IShellLinkA* shellLink = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkA, reinterpret_cast<void**>(&shellLink)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile,
-                                                reinterpret_cast<void**>(&file)))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char text[MAX_PATH] = {};
-                link.loaded = SUCCEEDED(shellLink->GetPath(text, sizeof text, nullptr, 0));
-                link.target = text;
-                char folder[MAX_PATH] = {};
-                shellLink->GetWorkingDirectory(folder, sizeof folder);
-                link.workingFolder = folder;
-            }
-            file->Release();
-        }
-        shellLink->Release();
-    }
-    CoUninitialize();
-    return link;
+    return ok ? ValueText(v) : std::string();
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
@@ -158,14 +62,14 @@ struct InstalledGame {
 // Checks everything one registration of `game` leaves in the system.
 void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     bool found = false;
-    std::string program = RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, &found);
+    std::string program = StringValue(kAppPathsKey, nullptr, &found);
     EXPECT_EQ(found, appPathExpected);
     if (appPathExpected) {
         EXPECT_EQ(program, game.program);
-        EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"), game.folder);
+        EXPECT_EQ(StringValue(kAppPathsKey, "Path"), game.folder);
     }
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), "Sorvane");
-    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+    EXPECT_EQ(StringValue(kUninstallKey, "DisplayName"), "Sorvane");
+    EXPECT_EQ(StringValue(kUninstallKey, "UninstallString"),
               game.uninstaller);
     const struct {
         const char* name;
@@ -191,13 +95,13 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
         std::string link;
         std::string target;
     } links[] = {
-        {DesktopFolder() + "\\Sorvane.lnk", game.program},
-        {ProgramsFolder() + "\\VINTAL\\Sorvane\\Sorvane.lnk", game.program},
-        {ProgramsFolder() + "\\VINTAL\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
+        {SetupRegistrationScope::DesktopLink(), game.program},
+        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\Sorvane.lnk", game.program},
+        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
     };
     for (const auto& l : links) {
         SCOPED_TRACE(l.link);
-        Link read = ReadLink(l.link);
+        ShortcutInfo read = ReadShortcut(l.link);
         ASSERT_TRUE(read.loaded);
         EXPECT_TRUE(SamePath(read.target, l.target)) << read.target;
         EXPECT_TRUE(SamePath(read.workingFolder, game.folder)) << read.workingFolder;
@@ -237,7 +141,7 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
 }
 
 TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
-    RegistrationSandbox sandbox;
+    SetupRegistrationScope registration;
     ScratchDir scratch;
     // "表示": the second byte of 表 is a backslash, a classic Shift-JIS trap.
     InstalledGame game(scratch, "\x95\x5C\x8E\xA6");
@@ -282,7 +186,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
     // fails nothing.
     for (int failing : {0, 1, 2, 3, 4, 5}) {
         SCOPED_TRACE(failing);
-        RegistrationSandbox sandbox;
+        SetupRegistrationScope registration;
         ScratchDir scratch;
         InstalledGame game(scratch, "Games");
         RecordingServices services(failing);
@@ -297,7 +201,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
         EXPECT_EQ(services.calls, expected);
         if (failing == 2) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-            EXPECT_TRUE(ReadLink(DesktopFolder() + "\\Sorvane.lnk").loaded);
+            EXPECT_TRUE(ReadShortcut(SetupRegistrationScope::DesktopLink()).loaded);
         } else if (failing <= 1) {
             ExpectRegistered(game, failing != 1);
         }
@@ -305,7 +209,7 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
 }
 
 TEST(Registration, InstallingTwiceLeavesTheSecondFolderRegistered) {
-    RegistrationSandbox sandbox;
+    SetupRegistrationScope registration;
     ScratchDir scratch;
     InstalledGame first(scratch, "First");
     InstalledGame second(scratch, "Second");

@@ -12,8 +12,8 @@
 #include "framework/system/unique_handle.h"
 #include "installer/setup_resources.h"
 #include "tests/installer/wizard_session.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

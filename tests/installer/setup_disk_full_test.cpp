@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/dialog_driver.h"
-#include "tests/support/disc_drives.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 

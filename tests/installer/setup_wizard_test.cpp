@@ -11,8 +11,8 @@
 #include "framework/system/path_text.h"
 #include "installer/setup_resources.h"
 #include "tests/installer/wizard_session.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/process.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/process.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "framework/system/system_services.h"
 #include "framework/system/path_text.h"
 #include "installer/installer_state.h"
-#include "tests/support/disc_drives.h"
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

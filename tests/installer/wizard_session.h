@@ -19,7 +19,7 @@
 #include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 #include "installer/setup_wizard.h"
-#include "tests/support/dialog_driver.h"
+#include "tools/drivers/dialog_driver.h"
 
 namespace {
 

@@ -3,26 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace {
-
-std::string WindowText(HWND hwnd) {
-    char buffer[4096] = {};
-    GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return buffer;
-}
-
-bool IsDialogClass(HWND hwnd) {
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    return lstrcmpA(name, "#32770") == 0;
-}
-
-}  // namespace
-
-std::string MessageBoxText(HWND dialog) {
-    HWND text = GetDlgItem(dialog, 0xFFFF);
-    return text ? WindowText(text) : std::string();
-}
+#include "tools/drivers/dialog_driver.h"
 
 DialogWatcher::DialogWatcher(Policy policy, DWORD processId)
     : policy_(std::move(policy)), processId_(processId), thread_([this] { Loop(); }) {}
@@ -67,7 +48,6 @@ DialogWatcher::Policy DialogWatcher::Always(int button) {
 }
 
 void DialogWatcher::Look(HWND hwnd) {
-    if (!IsWindowVisible(hwnd) || !IsDialogClass(hwnd)) return;
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
 
@@ -79,19 +59,7 @@ void DialogWatcher::Look(HWND hwnd) {
         policy = policy_;
     }
 
-    SeenDialog seen{hwnd, WindowText(hwnd), MessageBoxText(hwnd), 0, 0};
-    // A message box shows its icon in static control 20 (0x440 under Wine).
-    HWND icon = GetDlgItem(hwnd, 20);
-    if (icon == nullptr) icon = GetDlgItem(hwnd, 0x440);
-    if (icon != nullptr) {
-        HICON shown = reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0));
-        const struct { LPCSTR id; UINT style; } icons[] = {
-            {IDI_HAND, MB_ICONHAND}, {IDI_QUESTION, MB_ICONQUESTION},
-            {IDI_EXCLAMATION, MB_ICONEXCLAMATION}, {IDI_ASTERISK, MB_ICONASTERISK}};
-        for (const auto& i : icons) {
-            if (shown && shown == LoadIconA(nullptr, i.id)) seen.style = i.style;
-        }
-    }
+    SeenDialog seen{hwnd, WindowTextOf(hwnd), MessageBoxTextOf(hwnd), MessageBoxIconOf(hwnd), 0};
     seen.answer = policy ? policy(seen) : 0;
 
     {
@@ -105,11 +73,6 @@ void DialogWatcher::Look(HWND hwnd) {
     }
 }
 
-BOOL CALLBACK DialogWatcher::Visit(HWND hwnd, LPARAM self) {
-    reinterpret_cast<DialogWatcher*>(self)->Look(hwnd);
-    return TRUE;
-}
-
 void DialogWatcher::Loop() {
     for (;;) {
         {
@@ -120,7 +83,7 @@ void DialogWatcher::Loop() {
                                           [](HWND h) { return !IsWindow(h); }),
                            handled_.end());
         }
-        EnumWindows(&DialogWatcher::Visit, reinterpret_cast<LPARAM>(this));
+        for (HWND dialog : VisibleWindows(0, "#32770")) Look(dialog);
         Sleep(15);
     }
 }

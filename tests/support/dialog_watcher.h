@@ -44,7 +44,6 @@ public:
     static Policy Always(int button);
 
 private:
-    static BOOL CALLBACK Visit(HWND hwnd, LPARAM self);
     void Loop();
     void Look(HWND hwnd);
 
@@ -56,6 +55,3 @@ private:
     bool quit_ = false;
     std::thread thread_;
 };
-
-// The text of a dialog's static message control, as a message box has it.
-std::string MessageBoxText(HWND dialog);

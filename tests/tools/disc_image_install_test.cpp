@@ -16,9 +16,9 @@
 #include <set>
 #include <string>
 
-#include "tests/support/disc_drives.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 #include "tools/disc_layout.h"
 
 namespace {

@@ -15,9 +15,9 @@
 
 #include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 
 namespace {
 

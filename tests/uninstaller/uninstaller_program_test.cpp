@@ -9,11 +9,11 @@
 
 #include "framework/system/path_text.h"
 #include "installer/installer_state.h"
-#include "tests/support/dialog_driver.h"
-#include "tests/support/disc_drives.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/setup_driver.h"
 #include "uninstaller/uninstall_texts.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include "framework/app/app_instance.h"
 #include "framework/app/thread_registry.h"
 #include "tests/framework/app/app_test_util.h"
-#include "tests/support/dialog_driver.h"
+#include "tools/drivers/dialog_driver.h"
 #include "tests/support/dialog_watcher.h"
-#include "tests/support/process.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ TEST(RunMessageLoop, AnyCountButOneShowsTheOneLoopErrorAndReturns) {
         RunMessageLoop();  // returns only once the box was answered
         MessageLoopCount = 0;
         ASSERT_EQ(before + 1, watcher.Seen().size());
-        const SeenDialog& box = watcher.Seen().back();
+        const SeenDialog box = watcher.Seen().back();  // a copy: Seen() returns a new list
         EXPECT_EQ(kErrorCaption, box.caption);
         EXPECT_EQ("メッセージループを持てるのは１プロセスに一つだけです", box.text);
         EXPECT_EQ(IDOK, box.answer);

@@ -6,7 +6,7 @@
 #include "framework/app/application.h"
 #include "framework/app/thread_registry.h"
 #include "tests/framework/app/app_test_util.h"
-#include "tests/support/process.h"
+#include "tools/drivers/process.h"
 
 // Keys and mouse buttons are driven through SendInput into the display's
 // input queue, which Wine turns into the asynchronous key state that

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/process.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

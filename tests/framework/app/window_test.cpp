@@ -13,7 +13,7 @@
 #include "framework/app/thread_registry.h"
 #include "framework/graphics/alpha_tables.h"
 #include "tests/framework/app/app_test_util.h"
-#include "tests/support/process.h"
+#include "tools/drivers/process.h"
 
 namespace {
 

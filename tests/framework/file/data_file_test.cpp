@@ -12,7 +12,8 @@
 #include "framework/file/comp_once_file.h"
 #include "framework/file/plain_file.h"
 #include "tests/support/dialog_watcher.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
+#include "tools/support/file_bytes.h"
 
 namespace {
 
@@ -20,12 +21,6 @@ using Bytes = std::vector<uint8_t>;
 
 std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
-std::string ReadAll(CFileImpl& file) {
-    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-    if (!bytes.empty()) bytes.resize(file.Read(&bytes[0], 1, bytes.size()));
-    return bytes;
-}
 
 // No drive is a CD-ROM drive for these tests: the disc search has its own.
 unsigned NoCdrom(const char*) { return DRIVE_FIXED; }
@@ -60,7 +55,7 @@ TEST_F(DataFile, OpensALooseFileAsPlainFile) {
     CDataFile file;
     ASSERT_TRUE(file.Open((dir_ / "loose.bin").c_str()));
     EXPECT_NE(dynamic_cast<CPlainFile*>(file.Implementation()), nullptr);
-    EXPECT_EQ(ReadAll(file), "loose bytes");
+    EXPECT_EQ(ReadAllOf(file), "loose bytes");
     file.Close();
     EXPECT_EQ(file.Implementation(), nullptr);
     EXPECT_EQ(file.Size(), 0);
@@ -72,7 +67,7 @@ TEST_F(DataFile, LooseFileBeatsAPackedFileOfTheSameStem) {
     ASSERT_TRUE(WriteArchive(dir_.path() + ".dat", {{"pic.bmp", "archived"}}));
     CDataFile file;
     ASSERT_TRUE(file.Open((dir_ / "pic.bmp").c_str()));
-    EXPECT_EQ(ReadAll(file), "loose");
+    EXPECT_EQ(ReadAllOf(file), "loose");
 }
 
 TEST_F(DataFile, NameWithDatAppendedOpensAsSinglePackedFile) {
@@ -83,7 +78,7 @@ TEST_F(DataFile, NameWithDatAppendedOpensAsSinglePackedFile) {
     ASSERT_TRUE(file.Open((dir_ / "t000_001.bmp").c_str()));
     EXPECT_NE(dynamic_cast<CCompOnceFile*>(file.Implementation()), nullptr);
     EXPECT_EQ(file.Size(), static_cast<int32_t>(contents.size()));
-    EXPECT_EQ(ReadAll(file), contents);
+    EXPECT_EQ(ReadAllOf(file), contents);
     // Seek to the end, then Read: nothing.
     ASSERT_TRUE(file.Seek(0, CFileImpl::kFromEnd));
     char c;
@@ -111,7 +106,7 @@ TEST_F(DataFile, ArchiveEntriesMatchEitherSeparatorButNotOtherCase) {
     for (const Case& c : cases) {
         CDataFile file;
         EXPECT_EQ(file.Open((dir_ / c.name).c_str()), c.found) << c.name;
-        EXPECT_EQ(ReadAll(file), c.contents) << c.name;
+        EXPECT_EQ(ReadAllOf(file), c.contents) << c.name;
         if (c.found) EXPECT_NE(dynamic_cast<CCompFile*>(file.Implementation()), nullptr) << c.name;
         else EXPECT_EQ(file.Implementation(), nullptr) << c.name;
     }
@@ -123,14 +118,14 @@ TEST_F(DataFile, NearestParentArchiveWins) {
     ASSERT_TRUE(WriteArchive(dir_ / "data\\obj.dat", {{"a.bmp", "inner"}}));
     CDataFile file;
     ASSERT_TRUE(file.Open((dir_ / "data\\obj\\a.bmp").c_str()));
-    EXPECT_EQ(ReadAll(file), "inner");
+    EXPECT_EQ(ReadAllOf(file), "inner");
     // The nearest archive is the one searched: an entry only in the outer
     // one is not found through it.
     EXPECT_FALSE(file.Open((dir_ / "data\\obj\\only_outer.bmp").c_str()));
     // With the inner archive gone the outer one serves.
     ASSERT_TRUE(DeleteFileA((dir_ / "data\\obj.dat").c_str()));
     ASSERT_TRUE(file.Open((dir_ / "data\\obj\\a.bmp").c_str()));
-    EXPECT_EQ(ReadAll(file), "outer");
+    EXPECT_EQ(ReadAllOf(file), "outer");
 }
 
 TEST_F(DataFile, RelativeNamesResolveAgainstTheCurrentDirectory) {
@@ -142,9 +137,9 @@ TEST_F(DataFile, RelativeNamesResolveAgainstTheCurrentDirectory) {
     ASSERT_TRUE(WriteArchive(dir_ / "data.dat", {{"obj\\x.txt", "in archive"}}));
     CDataFile file;
     bool packed = file.Open("rel.txt");
-    std::string packedText = ReadAll(file);
+    std::string packedText = ReadAllOf(file);
     bool archived = file.Open("data\\obj\\x.txt");
-    std::string archivedText = ReadAll(file);
+    std::string archivedText = ReadAllOf(file);
     SetCurrentDirectoryA(saved);
     EXPECT_TRUE(packed);
     EXPECT_EQ(packedText, "relative");
@@ -177,7 +172,7 @@ TEST_F(DataFile, CreateAndWriteOnPackedFilesShowTheirMessageAndFail) {
     EXPECT_FALSE(entry.Create((dir_ / "x").c_str()));
     ASSERT_TRUE(entry.Open((dir_ / "entry.txt").c_str()));
     EXPECT_EQ(entry.Write("x", 1, 1), 0u);
-    EXPECT_EQ(ReadAll(entry), "archived");
+    EXPECT_EQ(ReadAllOf(entry), "archived");
 
     ASSERT_TRUE(watcher.WaitForCount(4, 10000));
     std::vector<SeenDialog> seen = watcher.Seen();

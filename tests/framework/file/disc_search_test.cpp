@@ -7,8 +7,9 @@
 #include <string>
 
 #include "framework/file/data_file.h"
-#include "tests/support/disc_drives.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/scratch.h"
+#include "tools/support/file_bytes.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ unsigned CountingQuery(const char* root) {
     return GetDriveTypeA(root);
 }
 unsigned NothingIsCdrom(const char*) { return DRIVE_FIXED; }
-
-std::string ReadAll(CFileImpl& file) {
-    std::string bytes(static_cast<std::size_t>(file.Size()), '\0');
-    if (!bytes.empty()) bytes.resize(file.Read(&bytes[0], 1, bytes.size()));
-    return bytes;
-}
 
 // Runs each test from an empty current directory, so every name is missing
 // locally, with the disc-search state as at process start.
@@ -59,7 +54,7 @@ TEST_F(DiscSearch, FindsAMissingNameBelowDataDataOnACdromDrive) {
     ASSERT_TRUE(drives_.Insert('p', "disc1"));
     CDataFile file;
     ASSERT_TRUE(file.Open("data\\obj\\t000_001.bmp"));
-    EXPECT_EQ(ReadAll(file), "from the disc");
+    EXPECT_EQ(ReadAllOf(file), "from the disc");
     EXPECT_EQ(RememberedDiscDrive(), 'p');
 }
 
@@ -76,14 +71,14 @@ TEST_F(DiscSearch, RemembersTheDriveAndTriesItFirst) {
     ASSERT_TRUE(drives_.Insert('n', "low"));
     ASSERT_TRUE(drives_.Insert('q', "remembered"));
     ASSERT_TRUE(file.Open("two.txt"));
-    EXPECT_EQ(ReadAll(file), "from q");
+    EXPECT_EQ(ReadAllOf(file), "from q");
     EXPECT_EQ(RememberedDiscDrive(), 'q');
 
     // A name only on N: falls through to the walk and moves the memory.
     MakeDisc("three", "three.txt", "only on n");
     ASSERT_TRUE(drives_.Insert('n', "three"));
     ASSERT_TRUE(file.Open("three.txt"));
-    EXPECT_EQ(ReadAll(file), "only on n");
+    EXPECT_EQ(ReadAllOf(file), "only on n");
     EXPECT_EQ(RememberedDiscDrive(), 'n');
 }
 
@@ -141,7 +136,7 @@ TEST_F(DiscSearch, PackedFilesOnTheDiscAreFoundToo) {
     ASSERT_TRUE(drives_.Insert('r', "packed"));
     CDataFile file;
     ASSERT_TRUE(file.Open("data\\obj\\a.txt"));
-    EXPECT_EQ(ReadAll(file), "hi");
+    EXPECT_EQ(ReadAllOf(file), "hi");
     EXPECT_EQ(RememberedDiscDrive(), 'r');
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "framework/file/copy_job.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
 
 namespace jobtest {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "tests/framework/file/job_test_support.h"
-#include "tests/support/process.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

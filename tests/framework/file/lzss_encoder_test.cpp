@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/file/lzss_decoder.h"
+#include "tools/support/sample_data.h"
 
 namespace {
 
@@ -20,33 +21,9 @@ Bytes RoundTrip(const Bytes& data) {
     return out;
 }
 
-Bytes Text(std::size_t n, unsigned seed) {
-    static const char* const kWords[] = {"setup ", "data ", "disc ", "file ", "archive ", "copy ",
-                                         "\x83\x5C\x83\x74\x83\x67 ", "install\r\n", "the "};
-    std::mt19937 random(seed);
-    Bytes out;
-    while (out.size() < n) {
-        const char* w = kWords[random() % 9];
-        out.insert(out.end(), w, w + std::char_traits<char>::length(w));
-    }
-    out.resize(n);
-    return out;
-}
-
-Bytes Random(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes out(n);
-    for (auto& b : out) b = static_cast<uint8_t>(random());
-    return out;
-}
-
-Bytes Runs(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    Bytes out;
-    while (out.size() < n) out.insert(out.end(), 1 + random() % 300, static_cast<uint8_t>(random() % 4));
-    out.resize(n);
-    return out;
-}
+Bytes Text(std::size_t n, unsigned seed) { return SampleText(n, seed); }
+Bytes Random(std::size_t n, unsigned seed) { return SampleRandom(n, seed); }
+Bytes Runs(std::size_t n, unsigned seed) { return SampleRuns(n, seed, 1, 300, 4); }
 
 // Repeats with distances around the ring size, where an off-by-one in the
 // distance shows.

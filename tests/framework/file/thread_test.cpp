@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "tests/support/process.h"
+#include "tools/drivers/process.h"
 
 namespace {
 

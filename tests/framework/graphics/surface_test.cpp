@@ -12,7 +12,7 @@
 #include "framework/graphics/dib_surface.h"
 #include "framework/graphics/image_surface.h"
 #include "tests/framework/graphics/bmp_bytes.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

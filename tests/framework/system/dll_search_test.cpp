@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framework/system/file_finder.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

@@ -15,11 +15,12 @@
 #include "framework/system/path_text.h"
 #include "framework/system/single_instance_guard.h"
 #include "framework/system/unique_handle.h"
-#include "tests/support/dialog_driver.h"
+#include "tools/drivers/dialog_driver.h"
 #include "tests/support/import_hook.h"
-#include "tests/support/process.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/drivers/shortcut.h"
 
 namespace {
 
@@ -41,39 +42,6 @@ void ExpectStoredString(HKEY root, const std::string& key, const char* name, con
     ASSERT_TRUE(v.found) << key << " " << (name ? name : "(default)");
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(v.bytes, text + std::string(1, '\0'));
-}
-
-struct LinkInfo {
-    bool loaded = false;
-    std::string target;
-    std::string workingDir;
-};
-
-// Loads a .lnk back through the shell.
-LinkInfo LoadLink(const std::string& linkPath) {
-    LinkInfo info;
-    CoInitialize(nullptr);
-    {
-        com_ptr<IShellLinkA> link;
-        com_ptr<IPersistFile> file;
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                       link.put_void())) &&
-            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) {
-            WCHAR wide[MAX_PATH];
-            MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, wide, MAX_PATH);
-            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char buffer[MAX_PATH] = {};
-                link->GetPath(buffer, MAX_PATH, nullptr, SLGP_RAWPATH);
-                info.target = buffer;
-                buffer[0] = '\0';
-                link->GetWorkingDirectory(buffer, MAX_PATH);
-                info.workingDir = buffer;
-                info.loaded = true;
-            }
-        }
-    }
-    CoUninitialize();
-    return info;
 }
 
 std::string DesktopFolder() {
@@ -299,10 +267,10 @@ TEST(Shortcuts, CreateShortcutMakesTheFoldersAndALinkTheShellReadsBack) {
     CSystemServices services;
     EXPECT_TRUE(services.CreateShortcut(target.c_str(), link.c_str()));
     ASSERT_TRUE(PathExists(link));
-    LinkInfo info = LoadLink(link);
+    ShortcutInfo info = ReadShortcut(link);
     ASSERT_TRUE(info.loaded);
     EXPECT_STRCASEEQ(info.target.c_str(), target.c_str());
-    EXPECT_STRCASEEQ(info.workingDir.c_str(), (scratch / "Game").c_str());
+    EXPECT_STRCASEEQ(info.workingFolder.c_str(), (scratch / "Game").c_str());
 
     // A link that cannot be saved (its folder would have to be a file) is
     // reported.
@@ -323,7 +291,7 @@ TEST(Shortcuts, DesktopShortcutLandsOnTheDesktopFolder) {
     CSystemServices services;
     EXPECT_TRUE(services.CreateDesktopShortcut(target.c_str(), name.c_str()));
     EXPECT_TRUE(PathExists(link));
-    EXPECT_STRCASEEQ(LoadLink(link).target.c_str(), target.c_str());
+    EXPECT_STRCASEEQ(ReadShortcut(link).target.c_str(), target.c_str());
     DeleteFileA(link.c_str());
 }
 
@@ -356,7 +324,7 @@ TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsTheSave) {
     EXPECT_TRUE(services.CreateProgramsShortcut(target.c_str(), (vendor + "\\Sorvane\\Remove").c_str()));
     std::string link = std::string(programs) + "\\" + vendor + "\\Sorvane\\Remove.lnk";
     EXPECT_TRUE(PathExists(link));
-    EXPECT_STRCASEEQ(LoadLink(link).workingDir.c_str(), scratch.path().c_str());
+    EXPECT_STRCASEEQ(ReadShortcut(link).workingFolder.c_str(), scratch.path().c_str());
     RemoveTree(std::string(programs) + "\\" + vendor);
 }
 

@@ -1,4 +1,4 @@
-#include "tests/support/process.h"
+#include "tools/drivers/process.h"
 
 #include <vector>
 

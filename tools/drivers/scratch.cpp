@@ -1,9 +1,10 @@
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
+#include <utility>
 
 #include "framework/system/unique_handle.h"
 
@@ -117,4 +118,16 @@ std::string PatternBytes(std::size_t n, unsigned seed) {
         s[i] = static_cast<char>(x >> 11);
     }
     return s;
+}
+
+SavedPath::SavedPath(std::string path) : path_(std::move(path)), backup_(path_ + ".test-saved") {
+    if (path_.empty()) return;
+    RemoveTree(backup_);
+    saved_ = PathExists(path_) && MoveFileA(path_.c_str(), backup_.c_str());
+}
+
+SavedPath::~SavedPath() {
+    if (path_.empty()) return;
+    RemoveTree(path_);
+    if (saved_) MoveFileA(backup_.c_str(), path_.c_str());
 }

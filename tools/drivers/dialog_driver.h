@@ -25,6 +25,10 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs);
 std::string WindowTextOf(HWND hwnd);
 std::string ClassNameOf(HWND hwnd);
 
+// The visible top-level windows in Z order, of process `processId` (0: of
+// every process) and of class `className` (nullptr: of any class).
+std::vector<HWND> VisibleWindows(DWORD processId, const char* className);
+
 // The message of a message box, and its icon as MB_ICON* (0 when none).
 std::string MessageBoxTextOf(HWND box);
 UINT MessageBoxIconOf(HWND box);

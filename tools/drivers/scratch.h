@@ -21,6 +21,21 @@ private:
     std::string path_;
 };
 
+// A file or folder moved out of the way for a scope and moved back after;
+// whatever the scope left at the path is removed first.
+class SavedPath {
+public:
+    explicit SavedPath(std::string path);
+    ~SavedPath();
+    SavedPath(const SavedPath&) = delete;
+    SavedPath& operator=(const SavedPath&) = delete;
+
+private:
+    std::string path_;
+    std::string backup_;
+    bool saved_ = false;
+};
+
 // Writes `bytes` to `path`, creating its folders. False on any failure.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be opened or read.

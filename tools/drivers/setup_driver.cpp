@@ -1,4 +1,4 @@
-#include "tests/support/setup_driver.h"
+#include "tools/drivers/setup_driver.h"
 
 #include <shlobj.h>
 
@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tests/support/dialog_driver.h"
-#include "tests/support/registry.h"
-#include "tests/support/scratch.h"
+#include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
+#include "tools/support/bmp_writer.h"
 
 namespace setup_text {
 std::string DiscPrompt(int disc) {
@@ -34,21 +35,9 @@ std::vector<std::string> InstalledFileNames() {
 }
 
 std::string SolidBmp(int width, int height, COLORREF colour) {
-    const int stride = (width * 3 + 3) & ~3;
-    const DWORD imageBytes = static_cast<DWORD>(stride * height);
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + imageBytes;
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = imageBytes;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    const std::uint32_t stride = BmpRowStride(width, 24);
+    const std::vector<std::uint8_t> headers = BmpHeaders(width, height, 24, stride * static_cast<std::uint32_t>(height));
+    std::string bytes(headers.begin(), headers.end());
     std::string row(stride, '\0');
     for (int x = 0; x < width; ++x) {
         row[x * 3] = static_cast<char>(GetBValue(colour));
@@ -108,37 +97,10 @@ std::string DefaultUninstallProgram() {
     return TestProgramPath("..\\..\\uninstaller\\UnInstall.exe");
 }
 
-namespace {
-
-struct ProcessWindows {
-    DWORD processId;
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<ProcessWindows*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        ClassNameOf(window) == search->className) {
-        search->found.push_back(window);
-    }
-    return TRUE;
-}
-
-std::vector<HWND> WindowsOf(DWORD processId, const char* className) {
-    ProcessWindows search{processId, className, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-}  // namespace
-
-std::vector<HWND> ProcessDialogs(DWORD processId) { return WindowsOf(processId, "#32770"); }
+std::vector<HWND> ProcessDialogs(DWORD processId) { return VisibleWindows(processId, "#32770"); }
 
 HWND ProcessMainWindow(DWORD processId) {
-    std::vector<HWND> windows = WindowsOf(processId, "TesselSDK_Application");
+    std::vector<HWND> windows = VisibleWindows(processId, "TesselSDK_Application");
     return windows.empty() ? nullptr : windows.front();
 }
 
@@ -262,8 +224,14 @@ HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
     }
 }
 
-SetupRegistrationScope::SetupRegistrationScope() { RemoveAll(); }
-SetupRegistrationScope::~SetupRegistrationScope() { RemoveAll(); }
+SetupRegistrationScope::SetupRegistrationScope()
+    : appPaths_(HKEY_LOCAL_MACHINE, AppPathsKey()),
+      uninstall_(HKEY_LOCAL_MACHINE, UninstallKey()),
+      desktopLink_(DesktopLink()),
+      programsFolder_(ProgramsFolder()) {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, AppPathsKey());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallKey());
+}
 
 std::string SetupRegistrationScope::AppPathsKey() {
     return "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
@@ -285,11 +253,3 @@ std::string SetupRegistrationScope::ProgramsFolder() {
     return std::string(folder) + "\\VINTAL";
 }
 
-void SetupRegistrationScope::RemoveAll() {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, AppPathsKey());
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallKey());
-    const std::string link = DesktopLink();
-    if (!link.empty()) DeleteFileA(link.c_str());
-    const std::string programs = ProgramsFolder();
-    if (!programs.empty()) RemoveTree(programs);
-}

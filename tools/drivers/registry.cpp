@@ -1,4 +1,4 @@
-#include "tests/support/registry.h"
+#include "tools/drivers/registry.h"
 
 #include "framework/system/unique_handle.h"
 

@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "installer/installer_texts.h"
-#include "tests/support/disc_drives.h"
-#include "tests/support/process.h"
+#include "tools/drivers/disc_drives.h"
+#include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
+#include "tools/drivers/scratch.h"
 
 // The program's texts (setup_text::kTitle, kDiscCaption, kAbortText, ...).
 namespace setup_text {
@@ -112,13 +114,11 @@ bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPr
 
 // What an installation registers: the App Paths and Uninstall keys of
 // "Sorvane.exe", the desktop shortcut and the Start-menu folder. Removed
-// when the scope starts and again when it ends.
+// when the scope starts; when it ends, what the scope left is removed and
+// what was there before is put back.
 class SetupRegistrationScope {
 public:
     SetupRegistrationScope();
-    ~SetupRegistrationScope();
-    SetupRegistrationScope(const SetupRegistrationScope&) = delete;
-    SetupRegistrationScope& operator=(const SetupRegistrationScope&) = delete;
 
     static std::string AppPathsKey();
     static std::string UninstallKey();
@@ -126,5 +126,8 @@ public:
     static std::string ProgramsFolder();  // the "VINTAL" folder of the Start menu
 
 private:
-    static void RemoveAll();
+    RegistryKeyScope appPaths_;
+    RegistryKeyScope uninstall_;
+    SavedPath desktopLink_;
+    SavedPath programsFolder_;
 };

@@ -1,10 +1,10 @@
-#include "tests/support/disc_drives.h"
+#include "tools/drivers/disc_drives.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 
-#include "tests/support/scratch.h"
+#include "tools/drivers/scratch.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
-#include "tests/support/dialog_driver.h"
+#include "tools/drivers/dialog_driver.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "tests/support/process.h"
+#include "tools/drivers/process.h"
+#include "tools/support/bmp_writer.h"
 
 namespace {
 
@@ -22,7 +23,30 @@ HWND MessageBoxIconControl(HWND box) {
     return GetDlgItem(box, 0x440);
 }
 
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if ((search->processId == 0 || owner == search->processId) && IsWindowVisible(window) &&
+        (search->className == nullptr || ClassNameOf(window) == search->className)) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
 }  // namespace
+
+std::vector<HWND> VisibleWindows(DWORD processId, const char* className) {
+    WindowSearch search{processId, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 std::vector<HWND> ThreadDialogs(DWORD threadId) {
     std::vector<HWND> dialogs;
@@ -145,15 +169,10 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
         GdiFlush();
     }
     if (ok) {
-        DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-        DWORD imageBytes = stride * static_cast<DWORD>(height);
-        BITMAPFILEHEADER file = {};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-        file.bfSize = file.bfOffBits + imageBytes;
+        const std::uint32_t imageBytes = BmpRowStride(width, 24) * static_cast<std::uint32_t>(height);
+        const std::vector<std::uint8_t> headers = BmpHeaders(width, height, 24, imageBytes);
         FILE* out = std::fopen(path.c_str(), "wb");
-        ok = out && std::fwrite(&file, sizeof file, 1, out) == 1 &&
-             std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+        ok = out && std::fwrite(headers.data(), headers.size(), 1, out) == 1 &&
              std::fwrite(bits, imageBytes, 1, out) == 1;
         if (out) ok = std::fclose(out) == 0 && ok;
     }

@@ -1,0 +1,17 @@
+// Sample data for the compressor's tests, its benchmark and the fuzz seeds:
+// the same seed gives the same bytes on every machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+using SampleBytes = std::vector<std::uint8_t>;
+
+// Words of English and Shift-JIS text with line breaks: compresses well.
+SampleBytes SampleText(std::size_t n, unsigned seed);
+// Uniformly random bytes: does not compress.
+SampleBytes SampleRandom(std::size_t n, unsigned seed);
+// Runs of `shortest` to `longest` equal bytes, each one of the first
+// `values` byte values.
+SampleBytes SampleRuns(std::size_t n, unsigned seed, unsigned shortest, unsigned longest, unsigned values);
