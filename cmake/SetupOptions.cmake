@@ -9,7 +9,7 @@ add_library(setup_options INTERFACE)
 target_include_directories(setup_options INTERFACE ${PROJECT_SOURCE_DIR})
 target_compile_options(setup_options INTERFACE -Wall -Wextra -Wno-unused-parameter)
 
-if(SETUP_WIN32)
+if(SETUP_WINDOWS)
   # Sources are UTF-8; narrow literals become Shift-JIS, as the program's
   # texts must be on a Japanese system.
   target_compile_options(setup_options INTERFACE
@@ -40,7 +40,7 @@ function(setup_library name)
     add_library(${name}_pure INTERFACE)
     target_link_libraries(${name}_pure INTERFACE setup_options ${L_PURE_DEPS})
   endif()
-  if(SETUP_WIN32)
+  if(SETUP_WINDOWS)
     if(L_WIN32)
       add_library(${name} STATIC ${L_WIN32})
       target_link_libraries(${name} PUBLIC ${name}_pure ${L_DEPS})
