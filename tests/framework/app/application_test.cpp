@@ -232,7 +232,17 @@ TEST(Application, DestructionEndsEachDialogTheApplicationThreadOpensAsACancel) {
         BoxesApp app(&answers);
         app.Initialize();
         threadId = app.ThreadId();
-        EXPECT_NE(WaitForDialog(threadId, "Box", 10000), nullptr);
+        // Creating a box owned by this thread's window sends to that window,
+        // so this thread handles its messages while it waits for the first.
+        HWND first = nullptr;
+        WaitUntil(
+            [&] {
+                PumpPendingMessages();
+                first = WaitForDialog(threadId, "Box", 0);
+                return first != nullptr;
+            },
+            10000);
+        EXPECT_NE(first, nullptr);
     }
     destroyed = true;
     rescue.join();
