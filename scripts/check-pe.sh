@@ -11,6 +11,8 @@
 #     time by full path instead (framework/system/dll_search.h);
 #   - they carry a manifest and version information.
 set -euo pipefail
+# objdump's words are matched below: keep them untranslated.
+export LC_ALL=C
 build=$1
 system_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|winmm|msvcrt|shlwapi|version|uuid)\.dll$'
 known_dlls='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comdlg32|msvcrt|shlwapi|imm32|rpcrt4|ws2_32|setupapi|psapi|imagehlp|normaliz|nsi|wldap32)\.dll$'
