@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 
+#include "framework/system/unique_handle.h"
 #include "installer/setup_resources.h"
 #include "tools/drivers/dialog_driver.h"
 #include "tools/drivers/setup_driver.h"
@@ -45,17 +46,26 @@ double EpochSeconds() {
     return static_cast<double>(ticks - 116444736000000000ULL) / 1e7;
 }
 
-bool Launch(const std::string& program, PROCESS_INFORMATION* process) {
+struct Started {
+    unique_handle handle;
+    DWORD id = 0;
+};
+
+bool Launch(const std::string& program, Started* process) {
     std::string folder = program.substr(0, program.find_last_of('\\') + 1);
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, process)) {
+                        folder.c_str(), &startup, &info)) {
         std::fprintf(stderr, "cannot start %s (error %lu)\n", program.c_str(), GetLastError());
         return false;
     }
-    std::printf("started %lu\n", process->dwProcessId);
+    const unique_handle thread(info.hThread);
+    process->handle.reset(info.hProcess);
+    process->id = info.dwProcessId;
+    std::printf("started %lu\n", process->id);
     std::fflush(stdout);
     return true;
 }
@@ -69,12 +79,12 @@ HWND ShownWindow(DWORD processId, const char* caption) {
 }
 
 int FirstPage(const std::string& program, const char* caption) {
-    PROCESS_INFORMATION process = {};
+    Started process;
     double start = Seconds();
     if (!Launch(program, &process)) return 1;
     int result = 1;
     for (;;) {
-        const HWND found = ShownWindow(process.dwProcessId, caption);
+        const HWND found = ShownWindow(process.id, caption);
         if (found != nullptr) {
             // Returns once the window's thread has handled what was sent
             // before, among it the painting of the newly shown window.
@@ -85,36 +95,33 @@ int FirstPage(const std::string& program, const char* caption) {
             result = 0;
             break;
         }
-        if (WaitForSingleObject(process.hProcess, 1) != WAIT_TIMEOUT) {
+        if (WaitForSingleObject(process.handle.get(), 1) != WAIT_TIMEOUT) {
             std::fprintf(stderr, "%s ended before it showed a window\n", program.c_str());
             break;
         }
         if (Seconds() - start > kLimitMs / 1000.0) break;
     }
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    TerminateProcess(process.handle.get(), 0);
+    WaitForSingleObject(process.handle.get(), 10000);
     return result;
 }
 
 int Install(const std::string& setup) {
-    PROCESS_INFORMATION process = {};
+    Started process;
     if (!Launch(setup, &process)) return 1;
-    CloseHandle(process.hThread);
     std::set<HWND> answered;
     double pressed = 0, completed = 0;
     bool failed = false;
     const DWORD start = GetTickCount();
-    while (WaitForSingleObject(process.hProcess, 10) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(process.handle.get(), 10) == WAIT_TIMEOUT) {
         if (GetTickCount() - start > kLimitMs) {
             std::fprintf(stderr, "setup.exe did not end in time\n");
-            TerminateProcess(process.hProcess, 1);
+            TerminateProcess(process.handle.get(), 1);
             break;
         }
         for (auto it = answered.begin(); it != answered.end();)
             it = IsWindow(*it) ? std::next(it) : answered.erase(it);
-        for (HWND dialog : ProcessDialogs(process.dwProcessId)) {
+        for (HWND dialog : ProcessDialogs(process.id)) {
             if (answered.count(dialog)) continue;
             const std::string caption = WindowTextOf(dialog);
             if (caption == PageCaption(1)) {
@@ -143,8 +150,7 @@ int Install(const std::string& setup) {
         }
     }
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.handle.get(), &code);
     if (failed || completed == 0 || pressed == 0 || code != 0) {
         std::fprintf(stderr, "the installation did not complete (exit code %lu)\n", code);
         return 1;

@@ -337,12 +337,9 @@ bool Uninstall(const std::string& folder, const std::string& shots) {
 // True when nothing of the installation is left: folder, keys, shortcuts.
 bool MachineIsClean(const std::string& folder, REGSAM view) {
     auto keyExists = [view](const std::string& key) {
-        HKEY handle;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) !=
-            ERROR_SUCCESS)
-            return false;
-        RegCloseKey(handle);
-        return true;
+        unique_hkey handle;
+        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view,
+                             handle.put()) == ERROR_SUCCESS;
     };
     bool clean = true;
     auto check = [&](bool present, const std::string& what) {
@@ -367,23 +364,21 @@ bool MachineIsClean(const std::string& folder, REGSAM view) {
 bool ReportInstalled() {
     const std::string appPath = SetupRegistrationScope::AppPathsKey();
     char folder[MAX_PATH] = {};
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, appPath.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) {
+    unique_hkey handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, appPath.c_str(), 0, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) {
         std::printf("The game is not registered: nothing was installed.\n");
         return false;
     }
     DWORD size = sizeof folder - 1, type = 0;
-    const bool read = RegQueryValueExA(handle, "Path", nullptr, &type,
+    const bool read = RegQueryValueExA(handle.get(), "Path", nullptr, &type,
                                        reinterpret_cast<BYTE*>(folder), &size) == ERROR_SUCCESS &&
                       type == REG_SZ;
-    RegCloseKey(handle);
     if (!read) return false;
     const std::string uninstall = SetupRegistrationScope::UninstallKey();
     REGSAM view = KEY_WOW64_64KEY;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                      &handle) == ERROR_SUCCESS) {
+                      handle.put()) == ERROR_SUCCESS) {
         view = KEY_WOW64_32KEY;
-        RegCloseKey(handle);
     }
     PrintInstalled(folder, view);
     return true;

@@ -226,12 +226,10 @@ bool CSystemServices::BrowseForFolder(const char* title, char* out) {
     ComScope com;
     BROWSEINFOA info = {};
     info.lpszTitle = title;
-    PIDLIST_ABSOLUTE items = SHBrowseForFolderA(&info);
-    if (items == nullptr) return false;
+    const unique_cotaskmem items(SHBrowseForFolderA(&info));
+    if (!items) return false;
     char path[MAX_PATH + 1] = {};
-    BOOL ok = SHGetPathFromIDListA(items, path);
-    CoTaskMemFree(items);
-    if (!ok) return false;
+    if (!SHGetPathFromIDListA(static_cast<PCIDLIST_ABSOLUTE>(items.get()), path)) return false;
     return CopyText(out, kMaxPath, path);
 }
 

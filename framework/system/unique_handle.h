@@ -66,6 +66,8 @@ struct Key { void operator()(HKEY k) const { ::RegCloseKey(k); } };
 struct Gdi { void operator()(HGDIOBJ o) const { ::DeleteObject(o); } };
 struct MemoryDc { void operator()(HDC dc) const { ::DeleteDC(dc); } };
 struct Library { void operator()(HMODULE m) const { ::FreeLibrary(m); } };
+struct Local { void operator()(HLOCAL m) const { ::LocalFree(m); } };
+struct TaskMemory { void operator()(void* p) const { ::CoTaskMemFree(p); } };
 }  // namespace handle_close
 
 // File and search handles: empty is INVALID_HANDLE_VALUE (not a constant
@@ -83,6 +85,8 @@ using unique_hkey = unique_any<HKEY, handle_close::Key, nullptr>;
 using unique_hgdiobj = unique_any<HGDIOBJ, handle_close::Gdi, nullptr>;
 using unique_hdc = unique_any<HDC, handle_close::MemoryDc, nullptr>;
 using unique_hmodule = unique_any<HMODULE, handle_close::Library, nullptr>;
+using unique_hlocal = unique_any<HLOCAL, handle_close::Local, nullptr>;  // LocalAlloc'd memory
+using unique_cotaskmem = unique_any<void*, handle_close::TaskMemory, nullptr>;  // CoTaskMemAlloc'd
 using unique_hfile = unique_any_t<invalid_value_traits<handle_close::Kernel>>;
 using unique_hfind = unique_any_t<invalid_value_traits<handle_close::Find>>;
 

@@ -4,6 +4,8 @@
 // build defines WIN32_LEAN_AND_MEAN, which keeps their declarations out.)
 #include <windows.h>
 
+#include "framework/system/unique_handle.h"
+
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
@@ -12,8 +14,7 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
         DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
         if (length > 0 && length < MAX_PATH) {
             lstrcatA(path, ".loaded");
-            HANDLE marker = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+            unique_hfile marker(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         }
     }
     return TRUE;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
 #include "tools/drivers/dialog_driver.h"
 #include "tools/drivers/disc_drives.h"
 #include "tools/drivers/registry.h"
@@ -258,9 +259,9 @@ TEST_F(SetupProgram, UnreadableSourceEndsWithOneErrorMessageAndNoRegistration) {
     ASSERT_TRUE(drives_.Insert('m', "disc1"));
     // The test holds "extra.dat" open without sharing: setup.exe cannot read it.
     const std::string locked = DiscDrives::MediumPath('m') + "\\data\\data\\extra.dat";
-    HANDLE hold = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    unique_hfile hold(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(hold);
 
     SetupRun run;
     ASSERT_TRUE(run.Start(DefaultSetupProgram(), target_.path()));
@@ -271,7 +272,7 @@ TEST_F(SetupProgram, UnreadableSourceEndsWithOneErrorMessageAndNoRegistration) {
         EXPECT_EQ(ProcessDialogs(run.Id()).size(), 1u);
         EXPECT_TRUE(run.Answer(error, IDOK, kStepWait));
     }
-    CloseHandle(hold);
+    hold.reset();
     ASSERT_TRUE(walked);
     ASSERT_NE(error, nullptr);
     ExpectQuietEnd(run);

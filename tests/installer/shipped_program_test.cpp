@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/unique_handle.h"
 #include "tools/drivers/process.h"
 #include "tools/drivers/registry.h"
 #include "tools/drivers/scratch.h"
@@ -34,15 +35,14 @@ std::vector<std::string> ShippedPrograms() {
 std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
 std::string ManifestOf(const std::string& program) {
-    HMODULE image = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    unique_hmodule image(LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!image) return std::string();
     std::string text;
-    if (HRSRC found = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
-        HGLOBAL data = LoadResource(image, found);
+    if (HRSRC found = FindResourceA(image.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        HGLOBAL data = LoadResource(image.get(), found);
         const char* bytes = static_cast<const char*>(LockResource(data));
-        if (bytes) text.assign(bytes, SizeofResource(image, found));
+        if (bytes) text.assign(bytes, SizeofResource(image.get(), found));
     }
-    FreeLibrary(image);
     return text;
 }
 

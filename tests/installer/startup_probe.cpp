@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
 #include "installer/startup.h"
 
@@ -27,9 +28,8 @@ int main(int argc, char** argv) {
         }
     }
     if (hold) {
-        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease");
-        WaitForSingleObject(release, 30000);
-        CloseHandle(release);
+        unique_handle release(CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease"));
+        WaitForSingleObject(release.get(), 30000);
     }
     EndStartup();
     return 10 + (run ? 1 : 0);

@@ -8,6 +8,7 @@
 
 #include "framework/system/system_services.h"
 #include "framework/system/path_text.h"
+#include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
 #include "tools/drivers/disc_drives.h"
 #include "tools/drivers/process.h"
@@ -116,8 +117,8 @@ protected:
 };
 
 TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease");
-    ResetEvent(release);
+    unique_handle release(CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease"));
+    ResetEvent(release.get());
     std::string firstReport = scratch_ / "first.txt";
     ChildProcess first;
     ASSERT_TRUE(first.Start(Probe("hold " + firstReport)));
@@ -130,14 +131,13 @@ TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
     ASSERT_TRUE(ReadFileBytes(scratch_ / "second.txt", &report));
     EXPECT_EQ(report.substr(0, 2), "0|");
 
-    SetEvent(release);
+    SetEvent(release.get());
     ASSERT_TRUE(first.Wait(30000, &code));
     EXPECT_EQ(code, 11u);
 
     // With the first gone, a new instance runs the installer again.
     ASSERT_TRUE(RunProcess(Probe("once " + (scratch_ / "third.txt")), 30000, &code));
     EXPECT_EQ(code, 11u);
-    CloseHandle(release);
 }
 
 TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstaller) {

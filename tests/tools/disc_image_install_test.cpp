@@ -16,6 +16,7 @@
 #include <set>
 #include <string>
 
+#include "framework/system/unique_handle.h"
 #include "tools/drivers/disc_drives.h"
 #include "tools/drivers/scratch.h"
 #include "tools/drivers/setup_driver.h"
@@ -55,8 +56,7 @@ public:
         std::string line = "/bin/sh " + script;
         if (!CreateProcessA("/bin/sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return false;
-        if (pi.hProcess) CloseHandle(pi.hProcess);
-        if (pi.hThread) CloseHandle(pi.hThread);
+        const unique_handle process(pi.hProcess), thread(pi.hThread);
         std::string rc;
         const bool finished = WaitUntil([&] { return ReadFileBytes(UnixToWin(done), &rc); }, timeoutMs);
         output_.clear();

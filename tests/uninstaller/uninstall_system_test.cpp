@@ -24,13 +24,12 @@ namespace {
 const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
 
 void SetDefaultValue(DWORD type, const std::string& bytes) {
-    HKEY key = nullptr;
+    unique_hkey key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+                              nullptr, key.put(), nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+    RegSetValueExA(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                    static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
 }
 
 TEST(UninstallRegistry, ReadsTheRegisteredProgramOnlyAsAStringThatFits) {
@@ -86,12 +85,11 @@ TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable
     EXPECT_EQ(files.Probe(readOnly.c_str()), FileState::kRemovable);
     EXPECT_EQ(files.Probe((dir / "missing.dat").c_str()), FileState::kMissing);
     {
-        HANDLE held = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        unique_hfile held(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
         EXPECT_EQ(files.Probe(file.c_str()), FileState::kInUse);
         EXPECT_FALSE(files.RemoveFile(file.c_str()));
-        CloseHandle(held);
     }
     EXPECT_TRUE(files.HoldsOtherThan(dir.path().c_str(), "UnInstall.exe"));
     EXPECT_TRUE(files.RemoveFile(file.c_str()));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/system/path_text.h"
+#include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
 #include "tools/drivers/dialog_driver.h"
 #include "tools/drivers/disc_drives.h"
@@ -127,9 +128,9 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
 // The game "running": an installed file held open without delete sharing.
 TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRemovesAll) {
     const std::string game = folder_ + "\\Sorvane.exe";
-    HANDLE held = CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    unique_hfile held(CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
     const std::string inUse = Text(uninstall_text::kInUseFormat, "Sorvane.exe");
     {
         SetupRun run;
@@ -154,7 +155,7 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
     SetupRun run;
     HWND box = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
     const std::string text = box ? MessageBoxTextOf(box) : std::string();
-    CloseHandle(held);
+    held.reset();
     EXPECT_EQ(text, inUse);
     ASSERT_TRUE(run.Answer(box, IDRETRY, kStepWait));
     HWND done = run.WaitForDialog(uninstall_text::kCaption, kStepWait);

@@ -86,15 +86,14 @@ std::string AppDefaultsKey(const std::string& program) {
 PreferNativeDlls::PreferNativeDlls(const std::string& program,
                                    const std::vector<std::string>& dlls)
     : key_(HKEY_CURRENT_USER, AppDefaultsKey(program)) {
-    HKEY overrides = nullptr;
+    unique_hkey overrides;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, (AppDefaultsKey(program) + "\\DllOverrides").c_str(), 0,
-                        nullptr, 0, KEY_SET_VALUE, nullptr, &overrides, nullptr) != ERROR_SUCCESS) {
+                        nullptr, 0, KEY_SET_VALUE, nullptr, overrides.put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
     const char order[] = "native,builtin";
     for (const std::string& dll : dlls) {
-        RegSetValueExA(overrides, dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+        RegSetValueExA(overrides.get(), dll.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
                        sizeof order);
     }
-    RegCloseKey(overrides);
 }

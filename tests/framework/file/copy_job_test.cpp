@@ -184,13 +184,12 @@ TEST(CopyJob, SourcesOfTwoGibibytesOrMoreFail) {
     std::string source = dir / "huge.bin";
     {
         // A sparse file: setting the end allocates nothing.
-        HANDLE h = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        unique_hfile h(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(h);
         LARGE_INTEGER end;
         end.QuadPart = 0x80000000LL;
-        EXPECT_TRUE(SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h));
-        CloseHandle(h);
+        EXPECT_TRUE(SetFilePointerEx(h.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(h.get()));
     }
     CopyJob job;
     ASSERT_TRUE(job.StartCopy(source.c_str(), (dir / "huge.out").c_str()));
@@ -276,15 +275,14 @@ TEST(CopyJob, MovesAChunkInPiecesAndStopsAtAShortOne) {
         std::string bytes = PatternBytes(size, size);
         ASSERT_TRUE(WriteFileBytes(path, bytes));
         PieceJob job;
-        HANDLE file = OpenJobSource(path.c_str());
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        unique_hfile file(OpenJobSource(path.c_str()));
+        ASSERT_TRUE(file);
         DWORD moved = 7;
-        EXPECT_TRUE(job.SystemRead(file, buffer.get(), kChunk, &moved));
+        EXPECT_TRUE(job.SystemRead(file.get(), buffer.get(), kChunk, &moved));
         EXPECT_EQ(moved, size);
         EXPECT_TRUE(std::string(buffer.get(), moved) == bytes);
         // The handle is open for reading only: the first piece is refused.
-        EXPECT_FALSE(job.SystemWrite(file, buffer.get(), kChunk, &moved));
-        CloseHandle(file);
+        EXPECT_FALSE(job.SystemWrite(file.get(), buffer.get(), kChunk, &moved));
     }
 }
 

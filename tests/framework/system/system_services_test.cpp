@@ -134,13 +134,11 @@ public:
 
 private:
     static bool SetDacl(HKEY key, const char* sddl) {
-        PSECURITY_DESCRIPTOR sd = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd,
+        unique_hlocal sd;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, sd.put(),
                                                                   nullptr))
             return false;
-        bool ok = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
-        LocalFree(sd);
-        return ok;
+        return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd.get()) == ERROR_SUCCESS;
     }
 
     std::string root_;
