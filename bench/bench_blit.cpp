@@ -13,16 +13,14 @@
 
 #include "framework/graphics/blit.h"
 #include "framework/graphics/bmp_format.h"
+#include "tools/support/memory_surface.h"
 
 namespace {
 
-struct Surface {
-    int width, height, stride;
-    std::vector<std::uint8_t> pixels, mask;
-};
+using Surface = MemorySurface;
 
 Surface MakeSurface(int width, int height, std::mt19937& rng) {
-    Surface s{width, height, static_cast<int>(BmpStride24(width)), {}, {}};
+    Surface s{width, height, 24, static_cast<int>(BmpStride24(width)), {}, {}};
     s.pixels.resize(static_cast<std::size_t>(s.stride) * height);
     for (auto& b : s.pixels) b = static_cast<std::uint8_t>(rng());
     s.mask.resize(static_cast<std::size_t>(width) * height * 3);
@@ -31,17 +29,7 @@ Surface MakeSurface(int width, int height, std::mt19937& rng) {
 }
 
 BlitParams Params(Surface& dest, const Surface& src, int destW, int destH, int opacity) {
-    BlitParams p;
-    p.dst = dest.pixels.data();
-    p.dstStride = dest.stride;
-    p.src = src.pixels.data();
-    p.srcStride = src.stride;
-    p.mask = src.mask.data();
-    p.maskStride = BlitMaskStride(src.width, 24);
-    p.dl = 0, p.dt = 0, p.dr = destW, p.db = destH;
-    p.sl = 0, p.st = 0, p.sr = src.width, p.sb = src.height;
-    p.opacity = opacity;
-    return p;
+    return MemoryBlitParams(dest, src, {0, 0, destW, destH}, {0, 0, src.width, src.height}, 0, opacity);
 }
 
 // Runs `work` (which draws `pixels` pixels) for about `seconds` and returns

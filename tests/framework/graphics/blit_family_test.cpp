@@ -11,38 +11,19 @@ using namespace blit_test;
 
 namespace {
 
-struct Rect {
-    int l, t, r, b;
-};
-
-BlitParams Params(TestSurface& dest, const TestSurface& src, Rect d, Rect s, std::uint32_t key, int opacity) {
-    BlitParams p;
-    p.dst = dest.pixels.data();
-    p.dstStride = dest.stride;
-    p.src = src.pixels.data();
-    p.srcStride = src.stride;
-    p.mask = src.mask.data();
-    p.maskStride = BlitMaskStride(src.width, src.depth);
-    p.dl = d.l, p.dt = d.t, p.dr = d.r, p.db = d.b;
-    p.sl = s.l, p.st = s.t, p.sr = s.r, p.sb = s.b;
-    p.colourKey = key;
-    p.opacity = opacity;
-    return p;
-}
-
-std::string Describe(const BlitCase& c, Rect d, Rect s, int opacity) {
+std::string Describe(const BlitCase& c, BlitRect d, BlitRect s, int opacity) {
     return "scaled=" + std::to_string(c.scaled) + " opacity=" + std::to_string(c.withOpacity) + "/" +
            std::to_string(opacity) + " mode=" + std::to_string(static_cast<int>(c.mode)) +
-           " depth=" + std::to_string(c.depth) + " dest=" + std::to_string(d.l) + "," + std::to_string(d.t) + "," +
-           std::to_string(d.r) + "," + std::to_string(d.b) + " src=" + std::to_string(s.l) + "," +
-           std::to_string(s.t) + "," + std::to_string(s.r) + "," + std::to_string(s.b);
+           " depth=" + std::to_string(c.depth) + " dest=" + std::to_string(d.left) + "," + std::to_string(d.top) + "," +
+           std::to_string(d.right) + "," + std::to_string(d.bottom) + " src=" + std::to_string(s.left) + "," +
+           std::to_string(s.top) + "," + std::to_string(s.right) + "," + std::to_string(s.bottom);
 }
 
 // Runs a 1 x 1 24-bit blit of one source byte triple over a destination
 // triple and returns the destination's first byte.
 std::uint8_t OnePixel(BlitCase c, std::uint8_t s, std::uint8_t d, std::uint8_t a, int opacity) {
-    TestSurface src, dest;
-    for (TestSurface* t : {&src, &dest}) {
+    MemorySurface src, dest;
+    for (MemorySurface* t : {&src, &dest}) {
         t->width = t->height = 1;
         t->stride = 4;
         t->pixels.assign(4, 0);
@@ -51,21 +32,22 @@ std::uint8_t OnePixel(BlitCase c, std::uint8_t s, std::uint8_t d, std::uint8_t a
     dest.pixels = {d, d, d, 0};
     src.mask = {a, a, a};
     c.depth = 24;
-    FindBlitMember(c.scaled, c.withOpacity, c.mode, 24)(Params(dest, src, {0, 0, 1, 1}, {0, 0, 1, 1}, 0, opacity));
+    FindBlitMember(c.scaled, c.withOpacity, c.mode, 24)(
+        MemoryBlitParams(dest, src, {0, 0, 1, 1}, {0, 0, 1, 1}, 0, opacity));
     return dest.pixels[0];
 }
 
 // Scales one row of `count` source pixels, each holding its column number,
 // onto `destCount` pixels and returns the columns sampled.
 std::vector<int> SampledColumns(int count, int destCount) {
-    TestSurface src, dest;
+    MemorySurface src, dest;
     src.width = count, src.height = 1, src.stride = static_cast<int>(BmpStride24(count));
     src.pixels.assign(src.stride, 0);
     for (int x = 0; x < count; ++x) src.pixels[x * 3] = static_cast<std::uint8_t>(x);
     dest.width = destCount, dest.height = 1, dest.stride = static_cast<int>(BmpStride24(destCount));
     dest.pixels.assign(dest.stride, 0xEE);
     FindBlitMember(true, false, TransparencyMode::Opaque, 24)(
-        Params(dest, src, {0, 0, destCount, 1}, {0, 0, count, 1}, 0, 255));
+        MemoryBlitParams(dest, src, {0, 0, destCount, 1}, {0, 0, count, 1}, 0, 255));
     std::vector<int> out;
     for (int x = 0; x < destCount; ++x) out.push_back(dest.pixels[x * 3]);
     return out;
@@ -79,7 +61,7 @@ TEST(BlitFamily, EveryMemberMatchesTheReferenceOnRandomSurfaces) {
     // Extents around the 8-byte step thresholds (3 pixels, 8-byte rows) and a
     // one-pixel destination for the scaled members.
     const struct {
-        Rect d, s;
+        BlitRect d, s;
     } rects[] = {
         {{0, 0, 17, 9}, {2, 1, 19, 10}},  {{5, 3, 6, 4}, {0, 0, 1, 1}},     {{1, 1, 3, 3}, {4, 4, 6, 6}},
         {{0, 2, 3, 5}, {7, 0, 10, 3}},    {{9, 0, 17, 6}, {1, 2, 9, 8}},    {{3, 3, 14, 11}, {0, 0, 7, 5}},
@@ -96,19 +78,20 @@ TEST(BlitFamily, EveryMemberMatchesTheReferenceOnRandomSurfaces) {
                     if (!member) continue;
                     ++members;
                     for (const auto& r : rects) {
-                        const bool equal = r.d.r - r.d.l == r.s.r - r.s.l && r.d.b - r.d.t == r.s.b - r.s.t;
+                        const bool equal = r.d.right - r.d.left == r.s.right - r.s.left &&
+                                           r.d.bottom - r.d.top == r.s.bottom - r.s.top;
                         if (!scaled && !equal) continue;
                         for (int opacity : opacities) {
                             if (!withOpacity && opacity != 255) continue;
-                            const TestSurface src = RandomSurface(rng, 21, 12, depth, key);
-                            const TestSurface dest = RandomSurface(rng, 22, 13, depth, key);
-                            TestSurface expected = dest;
+                            const MemorySurface src = RandomSurface(rng, 21, 12, depth, key);
+                            const MemorySurface dest = RandomSurface(rng, 22, 13, depth, key);
+                            MemorySurface expected = dest;
                             ReferenceBlit(c, src, expected,
-                                          Params(expected, src, r.d, r.s, key, opacity));
+                                          MemoryBlitParams(expected, src, r.d, r.s, key, opacity));
                             for (bool simd : {false, true}) {
-                                TestSurface actual = dest;
+                                MemorySurface actual = dest;
                                 const bool previous = SetBlitSimdEnabled(simd);
-                                member(Params(actual, src, r.d, r.s, key, opacity));
+                                member(MemoryBlitParams(actual, src, r.d, r.s, key, opacity));
                                 SetBlitSimdEnabled(previous);
                                 ASSERT_EQ(expected.pixels, actual.pixels)
                                     << Describe(c, r.d, r.s, opacity) << " simd=" << simd;
@@ -168,18 +151,19 @@ TEST(BlitFamily, ScaledMembersSampleNearestWithTheFloatRatio) {
 }
 
 TEST(BlitFamily, OnePixelHighDestinationSamplesTheTopRow) {
-    TestSurface src, dest;
+    MemorySurface src, dest;
     src.width = 2, src.height = 5, src.stride = 8;
     src.pixels.assign(40, 0);
     for (int y = 0; y < 5; ++y) src.pixels[y * 8] = static_cast<std::uint8_t>(10 + y);
     dest.width = 3, dest.height = 1, dest.stride = 12;
     dest.pixels.assign(12, 0);
-    FindBlitMember(true, false, TransparencyMode::Opaque, 24)(Params(dest, src, {0, 0, 1, 1}, {0, 1, 2, 4}, 0, 255));
+    FindBlitMember(true, false, TransparencyMode::Opaque, 24)(
+        MemoryBlitParams(dest, src, {0, 0, 1, 1}, {0, 1, 2, 4}, 0, 255));
     EXPECT_EQ(dest.pixels[0], 11);
 }
 
 TEST(BlitFamily, KeyedCopyKeepsOnlyPixelsMatchingAllThreeBytes) {
-    TestSurface src, dest;
+    MemorySurface src, dest;
     src.width = dest.width = 2;
     src.height = dest.height = 1;
     src.stride = dest.stride = 8;
@@ -189,7 +173,7 @@ TEST(BlitFamily, KeyedCopyKeepsOnlyPixelsMatchingAllThreeBytes) {
     for (bool scaled : {false, true}) {
         dest.pixels.assign(8, 0x99);
         FindBlitMember(scaled, false, TransparencyMode::ColourKey, 24)(
-            Params(dest, src, {0, 0, 2, 1}, {0, 0, 2, 1}, 0x112233, 255));
+            MemoryBlitParams(dest, src, {0, 0, 2, 1}, {0, 0, 2, 1}, 0x112233, 255));
         EXPECT_EQ(dest.pixels, (std::vector<std::uint8_t>{0x99, 0x99, 0x99, 0x11, 0x22, 0x34, 0x99, 0x99}))
             << "scaled=" << scaled;
     }
@@ -208,14 +192,14 @@ TEST(BlitFamily, EveryKeyedMemberReadsTheKeyAsBlueGreenRed) {
                 const int bpp = depth / 8;
                 const std::uint8_t* pixels[3] = {red, blue, depth == 32 ? redWithFourth : nearRed};
                 const bool keyed[3] = {true, false, depth == 32};
-                TestSurface src, dest;
+                MemorySurface src, dest;
                 src.width = dest.width = 3;
                 src.height = dest.height = 1;
                 src.stride = dest.stride = 12;
                 src.pixels.assign(12, 0);
                 for (int x = 0; x < 3; ++x) std::memcpy(&src.pixels[x * bpp], pixels[x], bpp);
                 dest.pixels.assign(12, 0x99);
-                member(Params(dest, src, {0, 0, 3, 1}, {0, 0, 3, 1}, 0x0000FF, 255));
+                member(MemoryBlitParams(dest, src, {0, 0, 3, 1}, {0, 0, 3, 1}, 0x0000FF, 255));
                 for (int x = 0; x < 3; ++x) {
                     const bool untouched = dest.pixels[x * bpp] == 0x99 && dest.pixels[x * bpp + 2] == 0x99;
                     EXPECT_EQ(untouched, keyed[x]) << "depth=" << depth << " scaled=" << scaled
@@ -227,7 +211,7 @@ TEST(BlitFamily, EveryKeyedMemberReadsTheKeyAsBlueGreenRed) {
 TEST(BlitFamily, EightByteStepsFloorWhereTheByteTailTruncates) {
     if (!CpuFeatures().mmx) GTEST_SKIP() << "no MMX: every byte takes the per-byte rule";
     // Three pixels: 9 bytes, one 8-byte step and one tail byte.
-    TestSurface src, dest;
+    MemorySurface src, dest;
     src.width = dest.width = 3;
     src.height = dest.height = 1;
     src.stride = dest.stride = 12;
@@ -237,7 +221,7 @@ TEST(BlitFamily, EightByteStepsFloorWhereTheByteTailTruncates) {
         dest.pixels.assign(12, 200);
         const bool previous = SetBlitSimdEnabled(simd);
         FindBlitMember(false, false, TransparencyMode::AlphaMask, 24)(
-            Params(dest, src, {0, 0, 3, 1}, {0, 0, 3, 1}, 0, 255));
+            MemoryBlitParams(dest, src, {0, 0, 3, 1}, {0, 0, 3, 1}, 0, 255));
         SetBlitSimdEnabled(previous);
         EXPECT_EQ(dest.pixels, (std::vector<std::uint8_t>{150, 150, 150, 150, 150, 150, 150, 150, 151, 200, 200, 200}))
             << "simd=" << simd;
@@ -251,15 +235,15 @@ TEST(BlitFamily, SimdStepsEqualScalarStepsOnLongRows) {
         for (int depth : {24, 32})
             for (int width : {3, 5, 6, 11, 64, 203}) {
                 const BlitCase c{false, true, static_cast<TransparencyMode>(mode), depth};
-                const TestSurface src = RandomSurface(rng, width, 4, depth, 0);
-                const TestSurface dest = RandomSurface(rng, width, 4, depth, 0);
-                TestSurface scalar = dest, simd = dest;
+                const MemorySurface src = RandomSurface(rng, width, 4, depth, 0);
+                const MemorySurface dest = RandomSurface(rng, width, 4, depth, 0);
+                MemorySurface scalar = dest, simd = dest;
                 const int opacity = static_cast<int>(rng() % 256);
                 BlitMember member = FindBlitMember(false, true, c.mode, depth);
                 SetBlitSimdEnabled(false);
-                member(Params(scalar, src, {0, 0, width, 4}, {0, 0, width, 4}, 0, opacity));
+                member(MemoryBlitParams(scalar, src, {0, 0, width, 4}, {0, 0, width, 4}, 0, opacity));
                 SetBlitSimdEnabled(true);
-                member(Params(simd, src, {0, 0, width, 4}, {0, 0, width, 4}, 0, opacity));
+                member(MemoryBlitParams(simd, src, {0, 0, width, 4}, {0, 0, width, 4}, 0, opacity));
                 ASSERT_EQ(scalar.pixels, simd.pixels) << "mode=" << mode << " depth=" << depth << " width=" << width;
             }
 }
@@ -268,10 +252,10 @@ TEST(BlitFamily, AlphaMembersWithoutMaskDrawNothing) {
     std::mt19937 rng(5);
     for (bool scaled : {false, true})
         for (int depth : {16, 24}) {
-            const TestSurface src = RandomSurface(rng, 4, 4, depth, 0);
-            TestSurface dest = RandomSurface(rng, 4, 4, depth, 0);
+            const MemorySurface src = RandomSurface(rng, 4, 4, depth, 0);
+            MemorySurface dest = RandomSurface(rng, 4, 4, depth, 0);
             const auto before = dest.pixels;
-            BlitParams p = Params(dest, src, {0, 0, 4, 4}, {0, 0, 4, 4}, 0, 200);
+            BlitParams p = MemoryBlitParams(dest, src, {0, 0, 4, 4}, {0, 0, 4, 4}, 0, 200);
             p.mask = nullptr;
             FindBlitMember(scaled, false, TransparencyMode::AlphaMask, depth)(p);
             FindBlitMember(scaled, true, TransparencyMode::AlphaMask, depth)(p);

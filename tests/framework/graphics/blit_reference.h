@@ -12,22 +12,17 @@
 #include "framework/graphics/blit.h"
 #include "framework/graphics/bmp_format.h"
 #include "framework/graphics/cpu_features.h"
+#include "tools/support/memory_surface.h"
 
 namespace blit_test {
-
-struct TestSurface {
-    int width = 0, height = 0, depth = 24, stride = 0;
-    std::vector<std::uint8_t> pixels;
-    std::vector<std::uint8_t> mask;
-};
 
 inline int Bpp(int depth) { return depth == 15 ? 2 : depth / 8; }
 inline int MaskStep(int depth) { return depth <= 16 ? 1 : Bpp(depth); }
 
 // Pixels from a small palette that includes the key, so keyed members meet
 // both cases; mask bytes lean towards 0 and 255.
-inline TestSurface RandomSurface(std::mt19937& rng, int width, int height, int depth, std::uint32_t key) {
-    TestSurface t;
+inline MemorySurface RandomSurface(std::mt19937& rng, int width, int height, int depth, std::uint32_t key) {
+    MemorySurface t;
     t.width = width;
     t.height = height;
     t.depth = depth;
@@ -140,7 +135,7 @@ inline void Reference32(const BlitCase& c, const std::uint8_t* s, std::uint8_t* 
 }
 
 // Applies the case to `dest` the slow way.
-inline void ReferenceBlit(const BlitCase& c, const TestSurface& src, TestSurface& dest, const BlitParams& p) {
+inline void ReferenceBlit(const BlitCase& c, const MemorySurface& src, MemorySurface& dest, const BlitParams& p) {
     const int bpp = Bpp(c.depth), ms = MaskStep(c.depth);
     const int op = p.opacity < 0 ? 0 : p.opacity > 255 ? 255 : p.opacity;
     const int sw = p.sr - p.sl, sh = p.sb - p.st;
