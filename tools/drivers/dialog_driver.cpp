@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "tools/drivers/plain_window.h"
 #include "tools/drivers/process.h"
 #include "tools/support/bmp_writer.h"
 
@@ -222,14 +223,6 @@ TestThread::~TestThread() {
 
 namespace {
 
-LRESULT CALLBACK OwnerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
 const char kOwnerClass[] = "SetupTestOwnerWindow";
 
 }  // namespace
@@ -241,20 +234,12 @@ PumpedWindow::PumpedWindow() {
 }
 
 void PumpedWindow::Loop() {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = &OwnerWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kOwnerClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when already registered
+    plain_window::Register(GetModuleHandleA(nullptr), kOwnerClass);  // fails harmlessly when already registered
     hwnd_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
                             nullptr, GetModuleHandleA(nullptr), nullptr);
     SetEvent(ready_.get());
     if (!hwnd_) return;
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    plain_window::RunMessageLoop();
 }
 
 PumpedWindow::~PumpedWindow() {

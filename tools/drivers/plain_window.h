@@ -1,0 +1,41 @@
+// The plainest top-level window: a class whose procedure only ends the
+// thread's message loop when the window is destroyed, and that loop. The
+// owner window of the dialog tests and the first-page yardstick (bench/
+// min_window.cpp) are such windows. Header only, so the yardstick stays a
+// program of its own.
+#pragma once
+
+#include <windows.h>
+
+namespace plain_window {
+
+inline LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Registers the class `name` of `instance`; false when that fails (also when
+// it is registered already).
+inline bool Register(HINSTANCE instance, const char* name, HBRUSH background = nullptr) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = &Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = background;
+    windowClass.lpszClassName = name;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+// Runs the thread's message loop until WM_QUIT (or an error).
+inline void RunMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace plain_window
