@@ -13,6 +13,7 @@
 #include "tests/installer/wizard_session.h"
 #include "tools/drivers/dialog_driver.h"
 #include "tools/drivers/process.h"
+#include "tools/drivers/registry.h"
 
 namespace {
 
@@ -45,39 +46,26 @@ TEST(SetupWizard, BackShowsTheEarlierPagesAfresh) {
     ASSERT_NE(page, nullptr);
     // Back from page 2, then Next on page 1: page 2 comes back all checked.
     CheckDlgButton(page, 1008, BST_UNCHECKED);
-    session.Leave(page, IDC_GROUPS_BACK);
-    page = session.Page(1);
-    ASSERT_NE(page, nullptr);
-    session.Leave(page, IDC_WELCOME_NEXT);
-    page = session.Page(2);
+    page = session.Turn(session.Turn(page, IDC_GROUPS_BACK, 1), IDC_WELCOME_NEXT, 2);
     ASSERT_NE(page, nullptr);
     for (int id = 1006; id <= 1014; ++id) EXPECT_EQ(IsDlgButtonChecked(page, id), BST_CHECKED);
 
     // Back from page 4: page 3 again, offering the program-files folder.
-    session.Leave(page, IDC_GROUPS_NEXT);
-    page = session.Page(3);
+    page = session.Turn(page, IDC_GROUPS_NEXT, 3);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(EditText(page), kProgramFiles);
     SetDlgItemTextA(page, IDC_FOLDER_EDIT, "E:\\Games");
-    session.Leave(page, IDC_FOLDER_NEXT);
-    page = session.Page(4);
-    ASSERT_NE(page, nullptr);
+    page = session.Turn(page, IDC_FOLDER_NEXT, 4);
     EXPECT_STREQ(session.state().InstallFolder, "E:\\Games\\Vintal\\Sorvane");
-    session.Leave(page, IDC_READY_BACK);
-    page = session.Page(3);
+    page = session.Turn(page, IDC_READY_BACK, 3);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(EditText(page), kProgramFiles);
 
     // Back from page 3 is page 2; Next there reaches page 3 once more.
-    session.Leave(page, IDC_FOLDER_BACK);
-    page = session.Page(2);
-    ASSERT_NE(page, nullptr);
-    session.Leave(page, IDC_GROUPS_NEXT);
-    page = session.Page(3);
+    page = session.Turn(session.Turn(page, IDC_FOLDER_BACK, 2), IDC_GROUPS_NEXT, 3);
     ASSERT_NE(page, nullptr);
     SetDlgItemTextA(page, IDC_FOLDER_EDIT, "S:\\");
-    session.Leave(page, IDC_FOLDER_NEXT);
-    session.Leave(session.Page(4), IDC_READY_INSTALL);
+    session.Leave(session.Turn(page, IDC_FOLDER_NEXT, 4), IDC_READY_INSTALL);
     WizardResult result;
     ASSERT_TRUE(session.Finish(&result));
     EXPECT_EQ(result, WizardResult::Install);
@@ -166,9 +154,7 @@ TEST(SetupWizard, GroupPageRecordsEachBoxInItsOwnFlag) {
     const bool pattern[9] = {true, false, false, true, true, false, true, false, true};
     for (int i = 0; i < 9; ++i)
         CheckDlgButton(page, 1006 + i, pattern[i] ? BST_CHECKED : BST_UNCHECKED);
-    session.Leave(page, IDC_GROUPS_NEXT);
-    page = session.Page(3);
-    ASSERT_NE(page, nullptr);
+    ASSERT_NE(session.Turn(page, IDC_GROUPS_NEXT, 3), nullptr);
     for (int i = 0; i < 9; ++i) EXPECT_EQ(session.state().GroupSelection[i], pattern[i]) << i;
 }
 
@@ -196,8 +182,7 @@ TEST(SetupWizard, FolderPageFormsTheFinalFolder) {
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(std::string(session.state().InstallFolder), c.folder);
         EXPECT_EQ(services.Roots(), std::vector<std::string>{c.root});
-        session.Leave(page, IDC_READY_BACK);
-        ASSERT_NE(session.Page(3), nullptr);
+        ASSERT_NE(session.Turn(page, IDC_READY_BACK, 3), nullptr);
     }
 }
 
@@ -253,8 +238,7 @@ TEST(SetupWizard, OverlongFolderIsRefusedWithoutTruncating) {
         std::string typed = "D:\\" + std::string(c.length - 3, 'a');
         SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed.c_str());
         if (c.accepted) {
-            session.Leave(page, IDC_FOLDER_NEXT);
-            ASSERT_NE(session.Page(4), nullptr);
+            ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
             EXPECT_EQ(std::string(session.state().InstallFolder), typed + "\\Vintal\\Sorvane");
             continue;
         }
@@ -276,8 +260,7 @@ TEST(SetupWizard, WithoutProgramFilesTheRootOfCIsOffered) {
     HWND page = session.GoTo(3);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(EditText(page), "C:\\");
-    session.Leave(page, IDC_FOLDER_NEXT);
-    ASSERT_NE(session.Page(4), nullptr);
+    ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
     EXPECT_STREQ(session.state().InstallFolder, "C:\\Vintal\\Sorvane");
     EXPECT_EQ(services.Roots(), std::vector<std::string>{"C:\\"});
 }
@@ -295,8 +278,7 @@ TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
         EXPECT_EQ(services.BrowseTitles()[0], installer_text::kBrowseTitle);
         const std::string expected = chooses ? "F:\\Picked" : kProgramFiles;
         EXPECT_TRUE(WaitUntil([&] { return EditText(page) == expected; }, kWait));
-        session.Leave(page, IDC_FOLDER_NEXT);
-        ASSERT_NE(session.Page(4), nullptr);
+        ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
         EXPECT_EQ(std::string(session.state().InstallFolder), expected + "\\Vintal\\Sorvane");
     }
 }
@@ -352,20 +334,13 @@ TEST(SetupWizard, SystemFreeSpaceQueryAnswersForRealDrivesOnly) {
 }
 
 TEST(SetupWizard, SystemProgramFilesFolderIsTheRegistryValue) {
-    char expected[MAX_PATH] = {};
-    DWORD size = sizeof expected - 1;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
-                            KEY_READ, &key),
-              ERROR_SUCCESS);
-    LONG read = RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(expected), &size);
-    RegCloseKey(key);
-    ASSERT_EQ(read, ERROR_SUCCESS);
+    const RegValue expected = ReadRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                           "ProgramFilesDir");
+    ASSERT_TRUE(expected.found);
     CWizardServices system;
     char out[kMaxPath] = {};
     ASSERT_TRUE(system.ReadProgramFilesDir(out));
-    EXPECT_STREQ(out, expected);
+    EXPECT_EQ(out, ValueText(expected));
 }
 
 }  // namespace

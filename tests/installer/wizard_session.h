@@ -105,6 +105,15 @@ public:
         EXPECT_TRUE(WaitForWindowGone(page, kWait));
     }
 
+    // Leaves `page` by button `id` and waits for page `next`, which it
+    // returns (null, having failed the test, when it does not show).
+    HWND Turn(HWND page, int id, int next) {
+        Leave(page, id);
+        HWND shown = Page(next);
+        EXPECT_NE(shown, nullptr) << "page " << next;
+        return shown;
+    }
+
     // Waits for a message box with `caption` and checks its text and icon.
     HWND Message(const std::string& caption, const std::string& text, UINT icon) {
         HWND box = WaitForDialog(thread_->Id(), caption, kWait);
@@ -124,12 +133,11 @@ public:
     HWND GoTo(int page, const std::string& folder = "D:\\") {
         const int next[] = {IDC_WELCOME_NEXT, IDC_GROUPS_NEXT, IDC_FOLDER_NEXT};
         HWND shown = Page(1);
+        EXPECT_NE(shown, nullptr) << "page 1";
         for (int current = 1; current < page && shown; ++current) {
             if (current == 3) SetDlgItemTextA(shown, IDC_FOLDER_EDIT, folder.c_str());
-            Leave(shown, next[current - 1]);
-            shown = Page(current + 1);
+            shown = Turn(shown, next[current - 1], current + 1);
         }
-        EXPECT_NE(shown, nullptr) << "page " << page;
         return shown;
     }
 

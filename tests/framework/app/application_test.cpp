@@ -57,20 +57,45 @@ std::string SampleCommand(const std::string& mode) {
     return "\"" + TestProgramPath("framework_sample.exe") + "\" " + mode;
 }
 
-TEST(FrameworkSample, MainThatReturnsAtOnceEndsTheLoopAndTheProcess) {
+// The sample started in `mode`, every box it shows answered with OK.
+struct SampleRun {
+    explicit SampleRun(const char* mode)
+        : started(child.Start(SampleCommand(mode))), watcher(DialogWatcher::Always(IDOK), child.Id()) {}
     ChildProcess child;
-    ASSERT_TRUE(child.Start(SampleCommand("return")));
-    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
-    DWORD code = 1234;
-    ASSERT_TRUE(child.Wait(30000, &code));
-    EXPECT_EQ(0u, code);
-    EXPECT_TRUE(watcher.Seen().empty());
+    bool started;
+    DialogWatcher watcher;
+};
+
+TEST(FrameworkSample, EndsWithTheExitCodeOfItsMainOrOfAFailedWindow) {
+    const struct {
+        const char* mode;
+        DWORD code;
+        const char* box;  // the one error box shown, or null
+    } cases[] = {
+        {"return", 0, nullptr},  // a main that returns at once ends the loop and the process
+        {"broken", static_cast<DWORD>(-1),
+         "Framework Sample : ウィンドウの作成に失敗しました。\nアプリケーションを強制終了します。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        SampleRun run(c.mode);
+        ASSERT_TRUE(run.started);
+        DWORD code = 1234;
+        ASSERT_TRUE(run.child.Wait(30000, &code));
+        EXPECT_EQ(c.code, code);
+        const auto seen = run.watcher.Seen();
+        ASSERT_EQ(c.box ? 1u : 0u, seen.size());
+        if (c.box) {
+            EXPECT_EQ(kErrorCaption, seen[0].caption);
+            EXPECT_EQ(c.box, WithoutCarriageReturns(seen[0].text));
+        }
+    }
 }
 
 TEST(FrameworkSample, ClosingTheWindowEndsAPollingMainAndTheLoop) {
-    ChildProcess child;
-    ASSERT_TRUE(child.Start(SampleCommand("close")));
-    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
+    SampleRun run("close");
+    ASSERT_TRUE(run.started);
+    ChildProcess& child = run.child;
     HWND hwnd = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (hwnd = MainWindowOf(child.Id())) != nullptr; }, 20000));
     // Main is still polling: the process lives on until the window is closed.
@@ -79,21 +104,7 @@ TEST(FrameworkSample, ClosingTheWindowEndsAPollingMainAndTheLoop) {
     ASSERT_TRUE(PostMessageA(hwnd, WM_CLOSE, 0, 0));
     ASSERT_TRUE(child.Wait(20000, &code));
     EXPECT_EQ(0u, code);
-    EXPECT_TRUE(watcher.Seen().empty());
-}
-
-TEST(FrameworkSample, WindowCreationFailureIsReportedAndEndsWithMinusOne) {
-    ChildProcess child;
-    ASSERT_TRUE(child.Start(SampleCommand("broken")));
-    DialogWatcher watcher(DialogWatcher::Always(IDOK), child.Id());
-    DWORD code = 0;
-    ASSERT_TRUE(child.Wait(30000, &code));
-    EXPECT_EQ(static_cast<DWORD>(-1), code);
-    auto seen = watcher.Seen();
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(kErrorCaption, seen[0].caption);
-    EXPECT_EQ("Framework Sample : ウィンドウの作成に失敗しました。\nアプリケーションを強制終了します。",
-              WithoutCarriageReturns(seen[0].text));
+    EXPECT_TRUE(run.watcher.Seen().empty());
 }
 
 TEST(RunMessageLoop, AnyCountButOneShowsTheOneLoopErrorAndReturns) {

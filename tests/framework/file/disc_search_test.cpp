@@ -49,13 +49,44 @@ protected:
     DiscDrives drives_;
 };
 
+// An archive of one entry "a.txt" holding "hi": one index record and the
+// terminator, then a stream of two literals.
+std::string OneEntryArchive() {
+    std::string record(140, '\0');
+    record.replace(0, 5, "a.txt");
+    auto put = [&](std::size_t at, uint32_t v) {
+        v ^= 0x006D6D6D;
+        for (int i = 0; i < 4; ++i) record[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    put(128, 2);
+    put(132, 3);
+    put(136, 280);
+    return record + std::string(140, '\0') + std::string("\x03hi", 3);
+}
+
 TEST_F(DiscSearch, FindsAMissingNameBelowDataDataOnACdromDrive) {
-    MakeDisc("disc1", "data\\obj\\t000_001.bmp", "from the disc");
-    ASSERT_TRUE(drives_.Insert('p', "disc1"));
-    CDataFile file;
-    ASSERT_TRUE(file.Open("data\\obj\\t000_001.bmp"));
-    EXPECT_EQ(ReadAllOf(file), "from the disc");
-    EXPECT_EQ(RememberedDiscDrive(), 'p');
+    const struct {
+        const char* disc;
+        const char* stored;  // below data\data on the disc
+        std::string bytes;
+        char drive;
+        const char* name;
+        const char* read;
+    } cases[] = {
+        {"loose", "data\\obj\\t000_001.bmp", "from the disc", 'p', "data\\obj\\t000_001.bmp", "from the disc"},
+        // Only the archive data\data\data\obj.dat holds the entry.
+        {"packed", "data\\obj.dat", OneEntryArchive(), 'r', "data\\obj\\a.txt", "hi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.disc);
+        ResetDiscSearch();
+        MakeDisc(c.disc, c.stored, c.bytes);
+        ASSERT_TRUE(drives_.Insert(c.drive, c.disc));
+        CDataFile file;
+        ASSERT_TRUE(file.Open(c.name));
+        EXPECT_EQ(ReadAllOf(file), c.read);
+        EXPECT_EQ(RememberedDiscDrive(), c.drive);
+    }
 }
 
 TEST_F(DiscSearch, RemembersTheDriveAndTriesItFirst) {
@@ -113,31 +144,6 @@ TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
     SetDriveTypeQuery(CountingQuery);
     EXPECT_TRUE(file.Open("hidden.txt"));
     EXPECT_EQ(RememberedDiscDrive(), 'm');
-}
-
-TEST_F(DiscSearch, PackedFilesOnTheDiscAreFoundToo) {
-    // A disc with only the archive data\data\data\obj.dat holding the entry.
-    std::string disc = drives_.NewDisc("packed");
-    std::string archive;
-    {
-        // Index: one record and the terminator, then a two-literal stream.
-        std::string record(140, '\0');
-        record.replace(0, 5, "a.txt");
-        auto put = [&](std::size_t at, uint32_t v) {
-            v ^= 0x006D6D6D;
-            for (int i = 0; i < 4; ++i) record[at + i] = static_cast<char>(v >> (8 * i));
-        };
-        put(128, 2);
-        put(132, 3);
-        put(136, 280);
-        archive = record + std::string(140, '\0') + std::string("\x03hi", 3);
-    }
-    ASSERT_TRUE(drives_.AddFile(disc, std::string(kDiscDataFolder) + "\\data\\obj.dat", archive));
-    ASSERT_TRUE(drives_.Insert('r', "packed"));
-    CDataFile file;
-    ASSERT_TRUE(file.Open("data\\obj\\a.txt"));
-    EXPECT_EQ(ReadAllOf(file), "hi");
-    EXPECT_EQ(RememberedDiscDrive(), 'r');
 }
 
 TEST_F(DiscSearch, OverlongNamesAreLookedForOnNoDisc) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "framework/file/copy_job.h"
+#include "framework/system/unique_handle.h"
 #include "tools/drivers/scratch.h"
 
 namespace jobtest {
@@ -84,17 +85,10 @@ inline PollResult PollJob(CCopyJob& job, DWORD timeoutMs = kBound) {
 template <typename Base>
 class ScriptedJob : public Base {
 public:
-    ScriptedJob() {
-        reached_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        gate_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    }
+    ScriptedJob() = default;
     // The worker calls into this class: stop it before its members go. A
     // held worker goes on once the stop request has cleared its flag.
-    ~ScriptedJob() override {
-        this->CCopyJob::Abort();
-        CloseHandle(reached_);
-        CloseHandle(gate_);
-    }
+    ~ScriptedJob() override { this->CCopyJob::Abort(); }
 
     // Counting from 0 over the whole life of the job.
     int shortReadAt = -1;   // this read reports one byte less than asked
@@ -113,8 +107,8 @@ public:
     // Status and percent at each Start: the thread does not exist yet.
     std::vector<std::pair<LONG, LONG>> atStart;
 
-    bool WaitUntilHeld() { return WaitForSingleObject(reached_, kBound) == WAIT_OBJECT_0; }
-    void Release() { SetEvent(gate_); }
+    bool WaitUntilHeld() { return WaitForSingleObject(reached_.get(), kBound) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(gate_.get()); }
 
     bool Start() override {
         atStart.emplace_back(this->GetStatus(), this->GetPercent());
@@ -149,15 +143,15 @@ protected:
 
 private:
     void Hold() {
-        SetEvent(reached_);
+        SetEvent(reached_.get());
         DWORD start = GetTickCount();
-        while (this->IsRunning() && WaitForSingleObject(gate_, 1) == WAIT_TIMEOUT &&
+        while (this->IsRunning() && WaitForSingleObject(gate_.get(), 1) == WAIT_TIMEOUT &&
                GetTickCount() - start < kBound) {
         }
     }
 
-    HANDLE reached_ = nullptr;
-    HANDLE gate_ = nullptr;
+    unique_handle reached_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    unique_handle gate_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
 
 inline LONG FileSize(const std::string& path) {
@@ -168,11 +162,9 @@ inline LONG FileSize(const std::string& path) {
 
 // True when no handle of this process (or any other) has the file open.
 inline bool NobodyHasOpen(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(h);
-    return true;
+    unique_hfile h(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    return h.valid();
 }
 
 // Destroys `job` on a thread of its own, as the install sequence does from
@@ -206,11 +198,8 @@ bool WaitUntil(Predicate done, DWORD timeoutMs = kBound) {
 
 // True when the thread with this id has ended (or never existed).
 inline bool ThreadEnded(DWORD id) {
-    HANDLE h = OpenThread(SYNCHRONIZE, FALSE, id);
-    if (h == nullptr) return true;
-    bool ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
-    CloseHandle(h);
-    return ended;
+    unique_handle h(OpenThread(SYNCHRONIZE, FALSE, id));
+    return !h || WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0;
 }
 
 // Checks shared by both kinds of job of what reading one chunk ahead of the
@@ -220,6 +209,25 @@ inline bool ThreadEnded(DWORD id) {
 constexpr DWORD kWhileHeld = kBound / 3;
 template <typename Job>
 using StartPiece = bool (*)(Job& job, const std::string& source, const std::string& destination);
+
+// A piece's source and destination in a scratch folder of their own.
+struct PieceFiles {
+    explicit PieceFiles(const std::string& name) : source(dir / (name + ".src")), destination(dir / (name + ".out")) {}
+    ScratchDir dir;
+    std::string source, destination;
+};
+
+// Writes `bytes` to the source, starts the piece on `job` (whose hold is
+// set) and waits until the worker holds.
+template <typename Job>
+::testing::AssertionResult StartUntilHeld(Job& job, StartPiece<Job> start, const PieceFiles& files,
+                                          const std::string& bytes) {
+    if (!WriteFileBytes(files.source, bytes)) return ::testing::AssertionFailure() << "cannot write " << files.source;
+    if (!start(job, files.source, files.destination))
+        return ::testing::AssertionFailure() << "the piece did not start";
+    if (!job.WaitUntilHeld()) return ::testing::AssertionFailure() << "the worker never held";
+    return ::testing::AssertionSuccess();
+}
 
 // At the chunk edges: while the first write is held, the next chunk (if
 // any) is read, and the piece still asks for the same chunk sizes and ends
@@ -237,17 +245,12 @@ void CheckReadAheadAtChunkEdges(DWORD chunk, StartPiece<Job> start) {
         {"exactly two chunks", 2 * chunk, {chunk, chunk}},
         {"two chunks and one byte", 2 * chunk + 1, {chunk, chunk, 1}},
     };
-    ScratchDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string source = dir / (std::string(c.name) + ".src");
-        std::string destination = dir / (std::string(c.name) + ".out");
-        std::string bytes = PatternBytes(c.size, c.size);
-        ASSERT_TRUE(WriteFileBytes(source, bytes));
+        const PieceFiles files(c.name);
         Job job;
         job.holdAfterWrite = 0;
-        ASSERT_TRUE(start(job, source, destination));
-        ASSERT_TRUE(job.WaitUntilHeld());
+        ASSERT_TRUE(StartUntilHeld(job, start, files, PatternBytes(c.size, c.size)));
         int ahead = c.reads.size() > 1 ? 2 : 1;
         EXPECT_TRUE(WaitUntil([&] { return job.reads.load() >= ahead; }, kWhileHeld));
         EXPECT_EQ(job.GetStatus(), 1);
@@ -255,7 +258,7 @@ void CheckReadAheadAtChunkEdges(DWORD chunk, StartPiece<Job> start) {
         EXPECT_PIECE_DONE(job);
         job.Stop();
         EXPECT_EQ(job.readSizes, c.reads);
-        EXPECT_EQ(FileSize(destination), static_cast<LONG>(c.size));
+        EXPECT_EQ(FileSize(files.destination), static_cast<LONG>(c.size));
         EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
     }
 }
@@ -266,14 +269,11 @@ void CheckReadAheadAtChunkEdges(DWORD chunk, StartPiece<Job> start) {
 // off again).
 template <typename Job>
 void CheckFailedReadAhead(DWORD chunk, StartPiece<Job> start, LONG keptBytes) {
-    ScratchDir dir;
-    std::string source = dir / "a.src", destination = dir / "a.out";
-    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(3 * chunk + 5)));
+    const PieceFiles files("a");
     Job job;
     job.holdAfterWrite = 0;
     job.shortReadAt = 1;
-    ASSERT_TRUE(start(job, source, destination));
-    ASSERT_TRUE(job.WaitUntilHeld());
+    ASSERT_TRUE(StartUntilHeld(job, start, files, PatternBytes(3 * chunk + 5)));
     ASSERT_TRUE(WaitUntil([&] { return job.reads.load() == 2; }, kWhileHeld));
     EXPECT_EQ(job.GetStatus(), 1);  // not before the chunk in flight is written
     job.Release();
@@ -282,8 +282,8 @@ void CheckFailedReadAhead(DWORD chunk, StartPiece<Job> start, LONG keptBytes) {
     EXPECT_EQ(job.GetPercent(), 33);  // the first of three chunks and 5 bytes
     EXPECT_EQ(job.reads.load(), 2);
     EXPECT_EQ(job.writes.load(), 1);
-    EXPECT_EQ(FileSize(destination), keptBytes);
-    EXPECT_TRUE(NobodyHasOpen(source));
+    EXPECT_EQ(FileSize(files.destination), keptBytes);
+    EXPECT_TRUE(NobodyHasOpen(files.source));
     EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
 }
 
@@ -292,22 +292,19 @@ void CheckFailedReadAhead(DWORD chunk, StartPiece<Job> start, LONG keptBytes) {
 // before, and the reader thread is gone with the worker.
 template <typename Job>
 void CheckStopDuringRead(DWORD chunk, StartPiece<Job> start, bool closesDestination) {
-    ScratchDir dir;
-    std::string source = dir / "big.src", destination = dir / "big.out";
-    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(6 * chunk + 1)));
+    const PieceFiles files("big");
     Job job;
     job.holdBeforeRead = 2;
-    ASSERT_TRUE(start(job, source, destination));
-    ASSERT_TRUE(job.WaitUntilHeld());
+    ASSERT_TRUE(StartUntilHeld(job, start, files, PatternBytes(6 * chunk + 1)));
     // The first two chunks are read; wait until the second is being written.
     ASSERT_TRUE(WaitUntil([&] { return job.writes.load() == 2; }));
     job.Stop();
     EXPECT_EQ(job.GetStatus(), 1);
     EXPECT_EQ(job.reads.load(), 3);
     EXPECT_EQ(job.writes.load(), 2);
-    EXPECT_EQ(FileSize(destination), static_cast<LONG>(2 * chunk));
-    EXPECT_TRUE(NobodyHasOpen(source));
-    EXPECT_EQ(NobodyHasOpen(destination), closesDestination);
+    EXPECT_EQ(FileSize(files.destination), static_cast<LONG>(2 * chunk));
+    EXPECT_TRUE(NobodyHasOpen(files.source));
+    EXPECT_EQ(NobodyHasOpen(files.destination), closesDestination);
     EXPECT_TRUE(ThreadEnded(job.readerThread.load()));
 }
 

@@ -61,6 +61,13 @@ TEST(BlitClip, ClipsBothRectanglesOneForOne) {
     }
 }
 
+::testing::AssertionResult InsideAndNotEmpty(const BlitRect& r, int width, int height) {
+    if (r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height && r.left < r.right && r.top < r.bottom)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << r.left << "," << r.top << "," << r.right << "," << r.bottom
+                                         << " is empty or outside " << width << " x " << height;
+}
+
 TEST(BlitClip, ClippedRectanglesStayInsideBothSurfaces) {
     // Every outcome that draws lies inside the destination and the source,
     // and an unscaled blit never has a destination larger than its source.
@@ -72,18 +79,8 @@ TEST(BlitClip, ClippedRectanglesStayInsideBothSurfaces) {
                     BlitRect dest{a, b, a + 40, b + 30};
                     BlitRect source{c, c / 2, c + (scaled ? 13 : 40), c / 2 + (scaled ? 7 : 30)};
                     if (!ClipBlitRects(dest, source, {c, a, b, 600}, 800, 600, 64, 48, scaled)) continue;
-                    ASSERT_GE(dest.left, 0);
-                    ASSERT_GE(dest.top, 0);
-                    ASSERT_LE(dest.right, 800);
-                    ASSERT_LE(dest.bottom, 600);
-                    ASSERT_LT(dest.left, dest.right);
-                    ASSERT_LT(dest.top, dest.bottom);
-                    ASSERT_GE(source.left, 0);
-                    ASSERT_GE(source.top, 0);
-                    ASSERT_LE(source.right, 64);
-                    ASSERT_LE(source.bottom, 48);
-                    ASSERT_LT(source.left, source.right);
-                    ASSERT_LT(source.top, source.bottom);
+                    ASSERT_TRUE(InsideAndNotEmpty(dest, 800, 600));
+                    ASSERT_TRUE(InsideAndNotEmpty(source, 64, 48));
                     if (!scaled) {
                         ASSERT_EQ(dest.right - dest.left, source.right - source.left);
                         ASSERT_EQ(dest.bottom - dest.top, source.bottom - source.top);

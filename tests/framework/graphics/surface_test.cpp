@@ -112,7 +112,17 @@ protected:
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         return path;
     }
+    // Loads the picture at `path` into image_ (colour-keyed or not) and makes
+    // screen_ a width x height surface of `depth` bits (0: the display's).
+    ::testing::AssertionResult Stage(const std::string& path, LONG width, LONG height, int depth = 0,
+                                     bool keyed = false) {
+        if (!image_.LoadFile(path.c_str(), keyed, 0, 0)) return ::testing::AssertionFailure() << "cannot load " << path;
+        if (!screen_.CreateForWindow(nullptr, width, height, false, 0, depth))
+            return ::testing::AssertionFailure() << "no " << width << " x " << height << " screen";
+        return ::testing::AssertionSuccess();
+    }
     ScratchDir dir_;
+    CSurfaceProxy image_, screen_;
 };
 
 TEST_F(ImageFiles, LoadFileGivesKindsElevenTwelveAndThirteen) {
@@ -247,25 +257,23 @@ TEST_F(ImageFiles, PicturesAndMasksComeFromPackedFilesAndArchives) {
 
 TEST_F(ImageFiles, DrawPutsTheSourceTopRowAtTheGivenRow) {
     const std::string path = Write("pic.bmp", PictureFile(3, 2));
-    CSurfaceProxy image, screen;
-    ASSERT_TRUE(image.LoadFile(path.c_str(), false, 0, 0));
-    ASSERT_TRUE(screen.CreateForWindow(nullptr, 6, 5, false, 0, 0));
-    screen.Fill(0);
-    screen.Draw(&image, 2, 1);
-    EXPECT_EQ(PixelAt(screen, 2, 1), RGB(0x40, 0, 0));
-    EXPECT_EQ(PixelAt(screen, 4, 2), RGB(0x40, 1, 2));
-    EXPECT_EQ(PixelAt(screen, 1, 1), RGB(0, 0, 0));
-    EXPECT_EQ(PixelAt(screen, 2, 3), RGB(0, 0, 0));
+    ASSERT_TRUE(Stage(path, 6, 5));
+    screen_.Fill(0);
+    screen_.Draw(&image_, 2, 1);
+    EXPECT_EQ(PixelAt(screen_, 2, 1), RGB(0x40, 0, 0));
+    EXPECT_EQ(PixelAt(screen_, 4, 2), RGB(0x40, 1, 2));
+    EXPECT_EQ(PixelAt(screen_, 1, 1), RGB(0, 0, 0));
+    EXPECT_EQ(PixelAt(screen_, 2, 3), RGB(0, 0, 0));
     // Partly off the screen, and wholly off it: only the visible part lands.
-    screen.Fill(0);
-    screen.Draw(&image, -1, 4);
-    EXPECT_EQ(PixelAt(screen, 0, 4), RGB(0x40, 0, 1));
-    screen.Draw(&image, 6, 5);
-    screen.Draw(&image, -3, -2);
+    screen_.Fill(0);
+    screen_.Draw(&image_, -1, 4);
+    EXPECT_EQ(PixelAt(screen_, 0, 4), RGB(0x40, 0, 1));
+    screen_.Draw(&image_, 6, 5);
+    screen_.Draw(&image_, -3, -2);
     // Scaled to the whole screen: the corners take the corner pixels.
-    screen.DrawRect(0, 0, 6, 5, &image, 0, 0, 3, 2, 0, 0, 6, 5);
-    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(0x40, 0, 0));
-    EXPECT_EQ(PixelAt(screen, 5, 4), RGB(0x40, 1, 2));
+    screen_.DrawRect(0, 0, 6, 5, &image_, 0, 0, 3, 2, 0, 0, 6, 5);
+    EXPECT_EQ(PixelAt(screen_, 0, 0), RGB(0x40, 0, 0));
+    EXPECT_EQ(PixelAt(screen_, 5, 4), RGB(0x40, 1, 2));
 }
 
 TEST_F(ImageFiles, UnscaledSourceCutByItsPictureKeepsToTheBottomRows) {
@@ -273,15 +281,13 @@ TEST_F(ImageFiles, UnscaledSourceCutByItsPictureKeepsToTheBottomRows) {
     // overhangs it above or below: its two rows land on the destination
     // rectangle's two bottom rows, top row first, and the rows above stay.
     const std::string path = Write("pic.bmp", PictureFile(3, 2));
-    CSurfaceProxy image, screen;
-    ASSERT_TRUE(image.LoadFile(path.c_str(), false, 0, 0));
-    ASSERT_TRUE(screen.CreateForWindow(nullptr, 6, 6, false, 0, 0));
+    ASSERT_TRUE(Stage(path, 6, 6));
     for (LONG sourceTop : {-2, 0}) {
-        screen.Fill(0);
-        screen.DrawRect(1, 1, 4, 5, &image, 0, sourceTop, 3, sourceTop + 4, 0, 0, 6, 6);
+        screen_.Fill(0);
+        screen_.DrawRect(1, 1, 4, 5, &image_, 0, sourceTop, 3, sourceTop + 4, 0, 0, 6, 6);
         for (int y = 0; y < 6; ++y) {
             const COLORREF expected = y == 3 ? RGB(0x40, 0, 2) : y == 4 ? RGB(0x40, 1, 2) : RGB(0, 0, 0);
-            EXPECT_EQ(PixelAt(screen, 3, y), expected) << "source top " << sourceTop << ", row " << y;
+            EXPECT_EQ(PixelAt(screen_, 3, y), expected) << "source top " << sourceTop << ", row " << y;
         }
     }
 }
@@ -289,28 +295,24 @@ TEST_F(ImageFiles, UnscaledSourceCutByItsPictureKeepsToTheBottomRows) {
 TEST_F(ImageFiles, MaskedAndBlendedDrawsMixTheColours) {
     const std::string path = Write("pic.bmp", PictureFile(2, 1));
     Write("pic.alp", std::string("\x00\xFF", 2));
-    CSurfaceProxy image, screen;
-    ASSERT_TRUE(image.LoadFile(path.c_str(), false, 0, 0));
-    ASSERT_TRUE(screen.CreateForWindow(nullptr, 2, 1, false, 0, 0));
-    screen.Fill(RGB(0x80, 0x80, 0x80));
-    screen.Draw(&image, 0, 0);
-    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(0x80, 0x80, 0x80));  // mask 0: unchanged
+    ASSERT_TRUE(Stage(path, 2, 1));
+    screen_.Fill(RGB(0x80, 0x80, 0x80));
+    screen_.Draw(&image_, 0, 0);
+    EXPECT_EQ(PixelAt(screen_, 0, 0), RGB(0x80, 0x80, 0x80));  // mask 0: unchanged
     // Mask 255 over 0x80 in a 2-pixel row (per-byte rule):
     // 0x80 + trunc((s - 0x80) * 255 / 256) for s = 0x40, 0x00, 0x01.
-    EXPECT_EQ(PixelAt(screen, 1, 0), RGB(0x41, 0x01, 0x02));
-    screen.Fill(RGB(0x80, 0x80, 0x80));
-    screen.Blend(&image, 0, 0, 0);
-    EXPECT_EQ(PixelAt(screen, 1, 0), RGB(0x80, 0x80, 0x80));
+    EXPECT_EQ(PixelAt(screen_, 1, 0), RGB(0x41, 0x01, 0x02));
+    screen_.Fill(RGB(0x80, 0x80, 0x80));
+    screen_.Blend(&image_, 0, 0, 0);
+    EXPECT_EQ(PixelAt(screen_, 1, 0), RGB(0x80, 0x80, 0x80));
 }
 
 TEST_F(ImageFiles, BlitsBetweenDifferentDepthsDrawNothing) {
     const std::string path = Write("pic.bmp", PictureFile(2, 2));
-    CSurfaceProxy image, screen;
-    ASSERT_TRUE(image.LoadFile(path.c_str(), false, 0, 0));
-    ASSERT_TRUE(screen.CreateForWindow(nullptr, 2, 2, false, 0, 32));
-    screen.Fill(RGB(1, 2, 3));
-    screen.Draw(&image, 0, 0);
-    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(1, 2, 3));
+    ASSERT_TRUE(Stage(path, 2, 2, 32));
+    screen_.Fill(RGB(1, 2, 3));
+    screen_.Draw(&image_, 0, 0);
+    EXPECT_EQ(PixelAt(screen_, 0, 0), RGB(1, 2, 3));
 }
 
 // Records the rectangles the shared blits hand to BlendRect and DrawRect.
@@ -377,19 +379,17 @@ TEST_F(ImageFiles, ColourKeyedImageLeavesKeyPixelsAlone) {
     // Pixel (0, 0) is pure green, the default key; pixel (1, 0) is not.
     std::vector<std::uint8_t> pixels = {0x00, 0xFF, 0x00, 0x00, 0xFF, 0x01, 0, 0};
     const std::string path = Write("keyed.bmp", AsString(MakeBmpFile(2, 1, 24, pixels)));
-    CSurfaceProxy image, screen;
-    ASSERT_TRUE(image.LoadFile(path.c_str(), true, 0, 0));
-    ASSERT_TRUE(screen.CreateForWindow(nullptr, 2, 1, false, 0, 0));
-    ASSERT_EQ(image.GetKind(), 12);
-    screen.Fill(RGB(7, 7, 7));
-    screen.Draw(&image, 0, 0);
-    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(7, 7, 7));
-    EXPECT_EQ(PixelAt(screen, 1, 0), RGB(0x01, 0xFF, 0x00));
+    ASSERT_TRUE(Stage(path, 2, 1, 0, true));
+    ASSERT_EQ(image_.GetKind(), 12);
+    screen_.Fill(RGB(7, 7, 7));
+    screen_.Draw(&image_, 0, 0);
+    EXPECT_EQ(PixelAt(screen_, 0, 0), RGB(7, 7, 7));
+    EXPECT_EQ(PixelAt(screen_, 1, 0), RGB(0x01, 0xFF, 0x00));
     // Without keying the same picture is copied whole.
     CSurfaceProxy plain;
     ASSERT_TRUE(plain.LoadFile(path.c_str(), false, 0, 0));
-    screen.Draw(&plain, 0, 0);
-    EXPECT_EQ(PixelAt(screen, 0, 0), RGB(0x00, 0xFF, 0x00));
+    screen_.Draw(&plain, 0, 0);
+    EXPECT_EQ(PixelAt(screen_, 0, 0), RGB(0x00, 0xFF, 0x00));
 }
 
 TEST(Surface, EmptyProxyIsHarmless) {
