@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "tools/drivers/dialog_driver.h"
+#include "tools/drivers/process.h"
 
 DialogWatcher::DialogWatcher(Policy policy, DWORD processId)
     : policy_(std::move(policy)), processId_(processId), thread_([this] { Loop(); }) {}
@@ -32,15 +33,12 @@ std::vector<SeenDialog> DialogWatcher::Seen() const {
 }
 
 bool DialogWatcher::WaitForCount(std::size_t count, DWORD timeoutMs) const {
-    DWORD start = GetTickCount();
-    for (;;) {
-        {
+    return WaitUntil(
+        [&] {
             std::lock_guard<std::mutex> hold(mutex_);
-            if (seen_.size() >= count) return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(10);
-    }
+            return seen_.size() >= count;
+        },
+        timeoutMs);
 }
 
 DialogWatcher::Policy DialogWatcher::Always(int button) {

@@ -1,5 +1,9 @@
 #include "tools/drivers/process.h"
 
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "framework/system/unique_handle.h"
@@ -47,4 +51,13 @@ bool RunProcess(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode
     ChildProcess child;
     if (!child.Start(commandLine, workingDir)) return false;
     return child.Wait(timeoutMs, exitCode);
+}
+
+bool FinishesWithin(std::function<void()> action, DWORD timeoutMs) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread([action = std::move(action), done] {
+        action();
+        *done = true;
+    }).detach();
+    return WaitUntil([&] { return done->load(); }, timeoutMs);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 class ChildProcess {
@@ -42,3 +43,8 @@ bool WaitUntil(Predicate predicate, DWORD timeoutMs) {
     }
     return true;
 }
+
+// Runs `action` on a thread of its own; true when it ended within
+// `timeoutMs`. A thread that did not end is left behind (the caller has
+// failed anyway).
+bool FinishesWithin(std::function<void()> action, DWORD timeoutMs);

@@ -17,6 +17,7 @@
 
 #include "framework/file/copy_job.h"
 #include "framework/system/unique_handle.h"
+#include "tools/drivers/process.h"
 #include "tools/drivers/scratch.h"
 
 namespace jobtest {
@@ -172,28 +173,7 @@ inline bool NobodyHasOpen(const std::string& path) {
 // bound; on false the thread is left behind (the test fails either way).
 template <typename Job>
 bool DestroyWithinBound(Job* job) {
-    auto destroyed = std::make_shared<std::atomic<bool>>(false);
-    std::thread([job, destroyed] {
-        delete job;
-        *destroyed = true;
-    }).detach();
-    DWORD start = GetTickCount();
-    while (!destroyed->load()) {
-        if (GetTickCount() - start >= kBound) return false;
-        Sleep(5);
-    }
-    return true;
-}
-
-// Waits (within the bound) until `done` holds.
-template <typename Predicate>
-bool WaitUntil(Predicate done, DWORD timeoutMs = kBound) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(1);
-    }
-    return true;
+    return FinishesWithin([job] { delete job; }, kBound);
 }
 
 // True when the thread with this id has ended (or never existed).
@@ -297,7 +277,7 @@ void CheckStopDuringRead(DWORD chunk, StartPiece<Job> start, bool closesDestinat
     job.holdBeforeRead = 2;
     ASSERT_TRUE(StartUntilHeld(job, start, files, PatternBytes(6 * chunk + 1)));
     // The first two chunks are read; wait until the second is being written.
-    ASSERT_TRUE(WaitUntil([&] { return job.writes.load() == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return job.writes.load() == 2; }, kBound));
     job.Stop();
     EXPECT_EQ(job.GetStatus(), 1);
     EXPECT_EQ(job.reads.load(), 3);

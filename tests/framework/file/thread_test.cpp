@@ -30,17 +30,6 @@ private:
     std::function<void(LambdaThread&)> body_;
 };
 
-// Runs `action` on a helper thread; true when it ended within `timeoutMs`.
-// A helper that did not end is left behind (the test has failed anyway).
-bool FinishesWithin(std::function<void()> action, DWORD timeoutMs) {
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::thread([action, done] {
-        action();
-        *done = true;
-    }).detach();
-    return WaitUntil([&] { return done->load(); }, timeoutMs);
-}
-
 TEST(Thread, SleepOfZeroReturnsAtOnce) {
     LambdaThread idle;
     EXPECT_EQ(idle.Sleep(0), 0u);
