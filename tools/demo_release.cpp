@@ -7,11 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "tools/demo_art.h"
+#include "tools/support/file_bytes.h"
 
 namespace {
 
@@ -44,19 +43,8 @@ bool MakeDirs(const std::string& path) {
     return true;
 }
 
-bool WriteAll(const std::string& path, const Bytes& data) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-bool ReadAll(const std::string& path, Bytes* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
+// The programs copied into the release are a few mebibytes at most.
+constexpr std::uint64_t kMaxProgramBytes = 256u << 20;
 
 void FillPattern(std::uint8_t* out, std::size_t n, std::uint64_t seed, std::uint64_t offset) {
     // xorshift keyed by file and by 8-byte block, so any stretch is
@@ -129,7 +117,7 @@ bool WritePictures(const std::string& out, std::string* error) {
         return false;
     }
     for (const auto& [name, bytes] : PictureFiles()) {
-        if (!WriteAll(out + "/obj/" + name, bytes)) {
+        if (!WriteWholeFile(out + "/obj/" + name, bytes)) {
             *error = "cannot write " + out + "/obj/" + name;
             return false;
         }
@@ -143,8 +131,9 @@ bool WriteDemoRelease(const DemoReleaseOptions& options, std::vector<DemoRelease
                       std::string* error) {
     files->clear();
     Bytes game, uninstaller, setup;
-    if (!ReadAll(options.game, &game) || !ReadAll(options.uninstaller, &uninstaller) ||
-        !ReadAll(options.setup, &setup)) {
+    if (!ReadWholeFile(options.game, kMaxProgramBytes, &game) ||
+        !ReadWholeFile(options.uninstaller, kMaxProgramBytes, &uninstaller) ||
+        !ReadWholeFile(options.setup, kMaxProgramBytes, &setup)) {
         *error = "cannot read the programs";
         return false;
     }
@@ -161,7 +150,7 @@ bool WriteDemoRelease(const DemoReleaseOptions& options, std::vector<DemoRelease
         if (error->empty()) *error = "cannot create " + options.out;
         return false;
     }
-    if (!WriteAll(options.out + "/setup.exe", setup)) {
+    if (!WriteWholeFile(options.out + "/setup.exe", setup)) {
         *error = "cannot write " + options.out + "/setup.exe";
         return false;
     }
@@ -171,10 +160,10 @@ bool WriteDemoRelease(const DemoReleaseOptions& options, std::vector<DemoRelease
         DemoReleaseFile written{f.name, 0};
         bool ok;
         if (std::strcmp(f.name, "Sorvane.exe") == 0) {
-            ok = WriteAll(path, game);
+            ok = WriteWholeFile(path, game);
             written.size = game.size();
         } else if (std::strcmp(f.name, "UnInstall.exe") == 0) {
-            ok = WriteAll(path, uninstaller);
+            ok = WriteWholeFile(path, uninstaller);
             written.size = uninstaller.size();
         } else {
             written.size = (f.fullSize ? f.fullSize : remainder) / scale;

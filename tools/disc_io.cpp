@@ -86,19 +86,6 @@ bool StreamRange(const std::string& from, std::uint64_t offset, std::uint64_t si
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes) {
-    std::uint64_t size = 0;
-    if (!RegularFileSize(path, &size) || size > limit) return false;
-    bytes->assign(static_cast<std::size_t>(size), 0);
-    Fd in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    return in.get() >= 0 && ReadFull(in.get(), bytes->data(), bytes->size());
-}
-
-bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    Fd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    return out.get() >= 0 && WriteFull(out.get(), bytes.data(), bytes.size()) && out.Close();
-}
-
 bool RegularFileSize(const std::string& path, std::uint64_t* size) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "tools/support/file_bytes.h"  // ReadWholeFile, WriteWholeFile
+
 // Called with the bytes done so far while a long copy or hash runs.
 using ByteProgress = std::function<void(std::uint64_t)>;
 
-bool ReadWholeFile(const std::string& path, std::uint64_t limit, std::vector<std::uint8_t>* bytes);
-bool WriteWholeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // Size of a regular file (symbolic links followed); false for anything else.
 bool RegularFileSize(const std::string& path, std::uint64_t* size);
 bool IsDirectory(const std::string& path);

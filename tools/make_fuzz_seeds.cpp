@@ -12,6 +12,7 @@
 #include "framework/file/archive_writer.h"
 #include "framework/file/lzss_encoder.h"
 #include "tools/demo_art.h"
+#include "tools/support/file_bytes.h"
 #include "tools/support/sample_data.h"
 
 namespace {
@@ -22,17 +23,10 @@ Bytes Text(std::size_t n) { return SampleText(n, 1); }
 Bytes Random(std::size_t n, unsigned seed) { return SampleRandom(n, seed); }
 Bytes Runs(std::size_t n) { return SampleRuns(n, 1, 1, 40, 256); }
 
-bool WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 bool WriteCorpus(const std::string& dir, const std::vector<Bytes>& seeds) {
     mkdir(dir.c_str(), 0755);
     for (std::size_t i = 0; i < seeds.size(); ++i) {
-        if (!WriteBytes(dir + "/seed" + std::to_string(i), seeds[i])) return false;
+        if (!WriteWholeFile(dir + "/seed" + std::to_string(i), seeds[i])) return false;
     }
     return true;
 }

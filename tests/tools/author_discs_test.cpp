@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,14 +27,14 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 Bytes Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes bytes;
+    EXPECT_TRUE(ReadWholeFile(path.string(), 64u << 20, &bytes)) << path;
+    return bytes;
 }
 
 void Write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(WriteWholeFile(path.string(), bytes)) << path;
 }
 
 Bytes Pattern(std::size_t n, unsigned seed) {

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "framework/file/archive_writer.h"
 #include "framework/file/memory_file.h"
 #include "framework/file/plain_file.h"
+#include "tools/support/file_bytes.h"
 #ifdef _WIN32
 #include "framework/file/comp_file.h"
 #include "framework/file/comp_once_file.h"
@@ -54,12 +54,6 @@ private:
     fs::path path_;
 };
 
-bool WriteBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
 struct MemorySource {
     CMemoryFile file;
     bool Open(const Bytes& bytes) { return file.Assign(bytes); }
@@ -69,7 +63,7 @@ struct PlainSource {
     TempFolder folder;
     CPlainFile file;
     bool Open(const Bytes& bytes) {
-        return WriteBytes(folder / "loose.bin", bytes) && file.Open((folder / "loose.bin").c_str());
+        return WriteWholeFile(folder / "loose.bin", bytes) && file.Open((folder / "loose.bin").c_str());
     }
 };
 
@@ -78,7 +72,7 @@ struct SinglePackedSource {
     TempFolder folder;
     CCompOnceFile file;
     bool Open(const Bytes& bytes) {
-        return WriteBytes(folder / "once.bin.dat", MakeSinglePackedFile(bytes)) &&
+        return WriteWholeFile(folder / "once.bin.dat", MakeSinglePackedFile(bytes)) &&
                file.Open((folder / "once.bin").c_str());
     }
 };
@@ -89,7 +83,7 @@ struct ArchiveEntrySource {
     bool Open(const Bytes& bytes) {
         CArchiveWriter writer;
         return writer.Add("other.bin", Bytes(17, 1)) && writer.Add("entry.bin", bytes) &&
-               WriteBytes(folder.path() + ".dat", writer.Build()) && file.Open((folder / "entry.bin").c_str());
+               WriteWholeFile(folder.path() + ".dat", writer.Build()) && file.Open((folder / "entry.bin").c_str());
     }
     ~ArchiveEntrySource() {
         std::error_code ignored;
@@ -101,7 +95,7 @@ struct DataFileSource {
     TempFolder folder;
     CDataFile file;
     bool Open(const Bytes& bytes) {
-        return WriteBytes(folder / "front.bin.dat", MakeSinglePackedFile(bytes)) &&
+        return WriteWholeFile(folder / "front.bin.dat", MakeSinglePackedFile(bytes)) &&
                file.Open((folder / "front.bin").c_str());
     }
 };
