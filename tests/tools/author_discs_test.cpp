@@ -3,8 +3,6 @@
 // brought into the classic BMP form, and ISO images.
 #include "tools/disc_authoring.h"
 
-#include <stdlib.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -20,6 +18,7 @@
 #include "tools/bmp_rewrite.h"
 #include "tools/demo_art.h"
 #include "tools/disc_io.h"
+#include "tools/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -68,9 +67,8 @@ constexpr std::uint64_t kCapacity = kImageReserveBytes + 200 * 1024;
 class AuthorDiscsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/author_discs_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(folder_.empty());
+        root_ = folder_.path();
         release_ = root_ / "release";
         unsigned seed = 1;
         for (const auto& [name, size] : kSizes) Write(release_ / name, Pattern(size, seed++));
@@ -80,10 +78,6 @@ protected:
             Write(release_ / "obj" / (std::string(stem) + ".bmp"), EncodeBmp(p));
         }
         Write(release_ / "obj/t000_007.alp", Bytes(15, 0x80));
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
 
     bool Author(const std::string& out, DiscMedia media, bool archive = false, bool iso = false,
@@ -106,6 +100,7 @@ protected:
     }
     static AuthorReport Quiet() { return AuthorReport{[](const std::string&) {}, nullptr}; }
 
+    TempFolder folder_{"author_discs_test"};
     fs::path root_, release_;
 };
 

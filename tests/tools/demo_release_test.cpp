@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/disc_authoring.h"
+#include "tools/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -31,21 +32,17 @@ Bytes ReadBytes(const fs::path& path, std::uint64_t at, std::size_t count) {
 class DemoRelease : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/demo_release_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(folder_.empty());
+        root_ = folder_.path();
         for (const char* name : {"game.exe", "uninstall.exe", "setup.exe"}) {
             std::ofstream(root_ / name) << std::string(3000, name[0]);
         }
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
     DemoReleaseOptions Options(const char* folder, bool full) const {
         return {(root_ / folder).string(), (root_ / "game.exe").string(), (root_ / "uninstall.exe").string(),
                 (root_ / "setup.exe").string(), full};
     }
+    TempFolder folder_{"demo_release_test"};
     fs::path root_;
 };
 

@@ -14,6 +14,7 @@
 #include "framework/file/memory_file.h"
 #include "framework/file/plain_file.h"
 #include "tools/support/file_bytes.h"
+#include "tools/support/temp_folder.h"
 #ifdef _WIN32
 #include "framework/file/comp_file.h"
 #include "framework/file/comp_once_file.h"
@@ -32,27 +33,6 @@ Bytes Contents() {
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + 3);
     return bytes;
 }
-
-// A folder of its own for the sources that live on disk.
-class TempFolder {
-public:
-    TempFolder() {
-        static int serial = 0;
-        path_ = fs::temp_directory_path() / ("file_contract_" + std::to_string(++serial));
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-    std::string path() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
 
 struct MemorySource {
     CMemoryFile file;
@@ -83,11 +63,11 @@ struct ArchiveEntrySource {
     bool Open(const Bytes& bytes) {
         CArchiveWriter writer;
         return writer.Add("other.bin", Bytes(17, 1)) && writer.Add("entry.bin", bytes) &&
-               WriteWholeFile(folder.path() + ".dat", writer.Build()) && file.Open((folder / "entry.bin").c_str());
+               WriteWholeFile(folder.path().string() + ".dat", writer.Build()) && file.Open((folder / "entry.bin").c_str());
     }
     ~ArchiveEntrySource() {
         std::error_code ignored;
-        fs::remove(folder.path() + ".dat", ignored);
+        fs::remove(folder.path().string() + ".dat", ignored);
     }
 };
 

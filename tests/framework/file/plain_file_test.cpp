@@ -2,23 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
-#include <system_error>
+
+#include "tools/support/temp_folder.h"
 
 namespace {
 
+// A file in a temporary folder of its own.
 class TempPath {
 public:
-    explicit TempPath(const char* name)
-        : path_((std::filesystem::temp_directory_path() / name).string()) {}
-    ~TempPath() {
-        std::error_code ignored;
-        std::filesystem::remove(path_, ignored);
-    }
+    explicit TempPath(const char* name) : path_(folder_ / name) {}
     const char* c_str() const { return path_.c_str(); }
 
 private:
+    TempFolder folder_;
     std::string path_;
 };
 
@@ -74,11 +71,8 @@ TEST(PlainFile, SeekOriginsAndRewind) {
 TEST(PlainFile, ClosedFileAnswersZero) {
     CPlainFile file;
     char c;
-    EXPECT_FALSE(file.Open(std::filesystem::temp_directory_path()
-                               .append("no such folder 7f3a")
-                               .append("missing.bin")
-                               .string()
-                               .c_str()));
+    const TempFolder folder;
+    EXPECT_FALSE(file.Open((folder / "no such folder/missing.bin").c_str()));
     EXPECT_EQ(file.Size(), 0);
     EXPECT_EQ(file.Tell(), 0);
     EXPECT_EQ(file.Read(&c, 1, 1), 0u);
