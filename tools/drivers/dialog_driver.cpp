@@ -6,6 +6,7 @@
 #include "tools/drivers/plain_window.h"
 #include "tools/drivers/process.h"
 #include "tools/support/bmp_writer.h"
+#include "tools/support/file_bytes.h"
 
 namespace {
 
@@ -171,11 +172,10 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
     }
     if (ok) {
         const std::uint32_t imageBytes = BmpRowStride(width, 24) * static_cast<std::uint32_t>(height);
-        const std::vector<std::uint8_t> headers = BmpHeaders(width, height, 24, imageBytes);
-        FILE* out = std::fopen(path.c_str(), "wb");
-        ok = out && std::fwrite(headers.data(), headers.size(), 1, out) == 1 &&
-             std::fwrite(bits, imageBytes, 1, out) == 1;
-        if (out) ok = std::fclose(out) == 0 && ok;
+        std::vector<std::uint8_t> file = BmpHeaders(width, height, 24, imageBytes);
+        const std::uint8_t* pixels = static_cast<const std::uint8_t*>(bits);
+        file.insert(file.end(), pixels, pixels + imageBytes);
+        ok = WriteWholeFile(path, file);
     }
     return ok;
 }
