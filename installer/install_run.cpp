@@ -72,15 +72,19 @@ void CInstallPrompts::Complete() {
     RegisterInstallation(MainWindow(), state_, services);
 }
 
-std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() { return std::make_unique<CCopyJob>(); }
+std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() {
+    return std::make_unique<CCopyJob>(threads_);
+}
 
-std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() { return std::make_unique<CJoinJob>(); }
+std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() {
+    return std::make_unique<CJoinJob>(threads_);
+}
 
 void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     const DWORD start = GetTickCount();
-    // Each piece runs on a worker of its own that ends after publishing the
-    // piece's result, so its end is the moment to look again.
-    if (job.WaitForEnd(milliseconds) != WAIT_OBJECT_0) return;
+    // A piece's run ends right after it published its result, so its end
+    // is the moment to look again.
+    if (job.WaitForRun(milliseconds) != WAIT_OBJECT_0) return;
     if (job.GetStatus() != CCopyJob::kBusy) return;
     // No worker, yet still busy (a stopped piece): the period is kept, so
     // the poll does not spin.

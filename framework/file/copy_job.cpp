@@ -91,7 +91,53 @@ HANDLE CreateJobDestination(const char* path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-CCopyJob::~CCopyJob() { CCopyJob::Abort(); }
+CCopyJob::CCopyJob() : CCopyJob(nullptr) {}
+
+CCopyJob::CCopyJob(std::shared_ptr<CJobThreads> threads) : threads_(std::move(threads)) {
+    if (threads_) runEnded_.reset(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+}
+
+CCopyJob::~CCopyJob() { StopRun(); }
+
+bool CCopyJob::Start() {
+    if (!threads_) return CThread::Start();
+    if (!runEnded_) return false;
+    // A piece publishes its end just before its run returns: the next run
+    // of this job waits for that return, so two never overlap.
+    WaitForSingleObject(runEnded_.get(), INFINITE);
+    ResetEvent(runEnded_.get());
+    pooledRunning_ = true;
+    if (threads_->Run(pooledRun_, runEnded_.get())) return true;
+    pooledRunning_ = false;
+    SetEvent(runEnded_.get());
+    return false;
+}
+
+void CCopyJob::Stop() {
+    if (!threads_) {
+        CThread::Stop();
+        return;
+    }
+    pooledRunning_ = false;
+    if (runThread_.load() == GetCurrentThreadId() || !runEnded_) return;
+    WaitForSingleObject(runEnded_.get(), INFINITE);
+}
+
+bool CCopyJob::IsRunning() { return threads_ ? pooledRunning_.load() : CThread::IsRunning(); }
+
+DWORD CCopyJob::WaitForRun(DWORD milliseconds) {
+    if (!threads_) return WaitForEnd(milliseconds);
+    if (!runEnded_) return WAIT_OBJECT_0;
+    return WaitForSingleObject(runEnded_.get(), milliseconds);
+}
+
+void CCopyJob::StopRun() { CCopyJob::Stop(); }
+
+void CCopyJob::PooledRun::RunTask() {
+    job_.runThread_ = GetCurrentThreadId();
+    job_.Run();
+    job_.runThread_ = 0;
+}
 
 LONG CCopyJob::GetStatus() { return status_.load(); }
 
@@ -115,7 +161,7 @@ bool CCopyJob::StartCopy(const char* source, const char* destination) {
 
 void CCopyJob::Abort() {
     // Stop clears the running flag before it waits for the worker.
-    CThread::Stop();
+    StopRun();
 }
 
 void CCopyJob::Run() {
@@ -191,7 +237,8 @@ std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
 // The reader ends after the final chunk, after a failed read, when the
 // job's running flag is cleared, or when the worker leaves; the destructor
 // waits for it, so it never outlives the run or the handles it reads from.
-class CCopyJob::ReadAhead {
+// It runs on a thread of the job's pool, or on a thread of its own.
+class CCopyJob::ReadAhead : private CJobThreads::Task {
 public:
     struct Chunk {
         std::unique_ptr<char[]> bytes;
@@ -203,9 +250,9 @@ public:
     ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk)
         : job_(job), source_(source), size_(size), chunk_(chunk) {}
     ~ReadAhead() {
-        if (thread_) {
+        if (ended_ != nullptr) {
             SetEvent(quit_.get());
-            WaitForSingleObject(thread_.get(), INFINITE);
+            WaitForSingleObject(ended_, INFINITE);
         }
         for (Chunk& c : chunks_) ShelveBuffer(std::move(c.bytes), std::size_t{chunk_} + kBufferSlack);
     }
@@ -227,9 +274,16 @@ public:
         filled_.reset(CreateSemaphoreA(nullptr, 0, kChunks, nullptr));
         quit_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         if (!free_ || !filled_ || !quit_) return false;
+        if (job_.threads_) {
+            done_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+            if (!done_ || !job_.threads_->Run(*this, done_.get())) return false;
+            ended_ = done_.get();
+            return true;
+        }
         uintptr_t thread = _beginthreadex(nullptr, 0, &ReadAhead::Entry, this, 0, nullptr);
         if (thread == 0) return false;
         thread_.reset(reinterpret_cast<HANDLE>(thread));
+        ended_ = thread_.get();
         SetThreadPriority(thread_.get(), THREAD_PRIORITY_TIME_CRITICAL);
         return true;
     }
@@ -237,7 +291,7 @@ public:
     // Waits for the next chunk in order. Null when the reader ended without
     // one (it was stopped); the chunk's `ok` is false when its read failed.
     const Chunk* Next() {
-        HANDLE waits[] = {filled_.get(), thread_.get()};
+        HANDLE waits[] = {filled_.get(), ended_};
         // A chunk handed over before the reader ended comes first.
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return nullptr;
         return &chunks_[taken_++ % kChunks];
@@ -250,12 +304,16 @@ private:
     static constexpr LONG kChunks = 2;
 
     static unsigned __stdcall Entry(void* self) {
+        static_cast<ReadAhead*>(self)->RunTask();
+        return 0;
+    }
+
+    void RunTask() override {
         try {
-            static_cast<ReadAhead*>(self)->ReadAll();
+            ReadAll();
         } catch (...) {
             // Ending without handing a chunk over tells the worker.
         }
-        return 0;
     }
 
     void ReadAll() {
@@ -284,7 +342,9 @@ private:
     unique_handle free_;    // counts buffers the reader may fill
     unique_handle filled_;  // counts chunks the worker may write
     unique_handle quit_;    // set when the worker leaves
-    unique_handle thread_;
+    unique_handle thread_;  // the reader's own thread, without a pool
+    unique_handle done_;    // set by the pool once the reader ended
+    HANDLE ended_ = nullptr;  // signalled once the reader ended
 };
 
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
@@ -343,7 +403,8 @@ bool CCopyJob::Launch() {
         status_ = kFailed;
         return false;
     }
-    SetPriority(THREAD_PRIORITY_TIME_CRITICAL);
+    // Pool threads run at this priority already.
+    if (!threads_) SetPriority(THREAD_PRIORITY_TIME_CRITICAL);
     return true;
 }
 

@@ -84,7 +84,9 @@ inline PollResult PollJob(CCopyJob& job, DWORD timeoutMs = kBound) {
 template <typename Base>
 class ScriptedJob : public Base {
 public:
-    ScriptedJob() {
+    ScriptedJob() : ScriptedJob(nullptr) {}
+    // Over the threads of `threads` (null: threads of its own).
+    explicit ScriptedJob(std::shared_ptr<CJobThreads> threads) : Base(std::move(threads)) {
         reached_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         gate_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
