@@ -446,4 +446,25 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     EXPECT_EQ(job.GetPercent(), 100);
 }
 
+// The real answers about source files come from the file system's
+// attributes: the size of a file, 0 for a folder or a missing file.
+TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
+    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
+    const struct {
+        const char* name;
+        std::uint64_t size;
+        bool exists;
+    } cases[] = {
+        {"full", 70000, true}, {"empty", 0, true}, {"folder", 0, true}, {"missing", 0, false}};
+    CInstallSystem system;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(system.SourceSize((scratch / c.name).c_str()), c.size);
+        EXPECT_EQ(system.FileExists((scratch / c.name).c_str()), c.exists);
+    }
+}
+
 }  // namespace
