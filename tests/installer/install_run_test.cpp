@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -444,6 +445,25 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     EXPECT_LT(GetTickCount() - start, period);
     EXPECT_EQ(job.GetStatus(), CCopyJob::kIdle);
     EXPECT_EQ(job.GetPercent(), 100);
+}
+
+// The same for a job of the real factory, which runs on threads the factory
+// keeps: the wait ends with the piece, for the second job as for the first.
+TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    const DWORD period = 20000;
+    CInstallSystem system;
+    for (const char* copy : {"first", "second"}) {
+        SCOPED_TRACE(copy);
+        std::unique_ptr<CCopyJob> job = system.NewCopyJob();
+        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        const DWORD start = GetTickCount();
+        system.WaitForJob(*job, period);
+        EXPECT_LT(GetTickCount() - start, period);
+        EXPECT_EQ(job->GetStatus(), CCopyJob::kIdle);
+        EXPECT_EQ(job->GetPercent(), 100);
+    }
 }
 
 // The real answers about source files come from the file system's

@@ -30,12 +30,13 @@ bool Has(const std::vector<DWORD>& ids, DWORD id) {
 // However the first job's piece ended, the next job of the same pool runs
 // on the same two threads (a worker and a reader) and joins correctly.
 TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
-    enum class End { kDone, kFailedRead, kMissingSource, kStopped, kDestroyedBusy };
+    enum class End { kDone, kFailedRead, kMissingSource, kStopped, kStoppedInRead, kDestroyedBusy };
     const std::pair<const char*, End> cases[] = {
         {"done", End::kDone},
         {"a read ahead fails", End::kFailedRead},
         {"the source is missing", End::kMissingSource},
         {"stopped while a write is held", End::kStopped},
+        {"stopped while a read is held", End::kStoppedInRead},
         {"destroyed while a write is held", End::kDestroyedBusy},
     };
     ScratchDir dir;
@@ -48,6 +49,7 @@ TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
         auto* first = new CopyJob(pool);
         if (c.second == End::kFailedRead) first->shortReadAt = 1;
         if (c.second == End::kStopped || c.second == End::kDestroyedBusy) first->holdAfterWrite = 0;
+        if (c.second == End::kStoppedInRead) first->holdBeforeRead = 2;
         const std::string from = c.second == End::kMissingSource ? dir / "none.src" : source;
         ASSERT_TRUE(first->StartCopy(from.c_str(), (dir / "first.out").c_str()));
         switch (c.second) {
@@ -63,6 +65,13 @@ TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
             first->Stop();
             EXPECT_EQ(first->GetStatus(), 1);
             EXPECT_EQ(jobtest::FileSize(dir / "first.out"), static_cast<LONG>(kChunk));
+            break;
+        case End::kStoppedInRead:
+            ASSERT_TRUE(first->WaitUntilHeld());
+            ASSERT_TRUE(jobtest::WaitUntil([&] { return first->writes.load() == 2; }));
+            first->Stop();
+            EXPECT_EQ(first->GetStatus(), 1);
+            EXPECT_EQ(jobtest::FileSize(dir / "first.out"), static_cast<LONG>(2 * kChunk));
             break;
         case End::kDestroyedBusy:
             ASSERT_TRUE(first->WaitUntilHeld());
