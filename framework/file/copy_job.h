@@ -90,11 +90,14 @@ protected:
     enum class Outcome { kDone, kStopped, kFailed };
     // The read-ahead of one run (copy_job.cpp).
     class ReadAhead;
+    // A second reader of the pieces of a chunk (copy_job.cpp).
+    class PieceReader;
 
     // The system calls that move bytes and the buffer allocation, as seams:
     // tests replace them to fake short transfers and failed allocations.
     // They answer as ReadFile and WriteFile do of `count` bytes (moving them
-    // in pieces of kIoPieceBytes). SystemWrite runs on the
+    // in pieces of kIoPieceBytes; over a pool, with two pieces of the read
+    // ahead asked for at a time). SystemWrite runs on the
     // worker, SystemRead on the reader thread (on the worker when the
     // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
@@ -146,6 +149,8 @@ private:
     std::atomic<bool> pooledRunning_{false};
     // The pool thread of the current run; 0 between runs.
     std::atomic<DWORD> runThread_{0};
+    // The second reader of the read-ahead in progress (pool only), else null.
+    PieceReader* pieces_ = nullptr;
 };
 
 // Opens `path` for reading (shared for reading only); the returned handle

@@ -28,7 +28,8 @@ bool Has(const std::vector<DWORD>& ids, DWORD id) {
 }
 
 // However the first job's piece ended, the next job of the same pool runs
-// on the same two threads (a worker and a reader) and joins correctly.
+// on the same three threads (a worker, a reader and a second reader of the
+// pieces of each chunk) and joins correctly.
 TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
     enum class End { kDone, kFailedRead, kMissingSource, kStopped, kStoppedInRead, kDestroyedBusy };
     const std::pair<const char*, End> cases[] = {
@@ -91,7 +92,7 @@ TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
         std::string copied;
         ASSERT_TRUE(ReadFileBytes(joined, &copied));
         EXPECT_TRUE(copied == bytes + bytes) << copied.size() << " bytes";
-        EXPECT_EQ(pool->ThreadCount(), 2u);
+        EXPECT_EQ(pool->ThreadCount(), 3u);
         EXPECT_TRUE(Has(pool->ThreadIds(), second.readerThread.load()));
     }
 }
@@ -101,7 +102,8 @@ TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
 TEST(JobThreads, ABusyJobDoesNotHoldUpAnotherJobOfThePool) {
     ScratchDir dir;
     const std::string source = dir / "a.src";
-    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 1)));
+    const std::string bytes = PatternBytes(2 * kChunk + 1);
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
     auto pool = std::make_shared<CJobThreads>();
     CopyJob held(pool);
     held.holdAfterWrite = 0;
@@ -113,8 +115,12 @@ TEST(JobThreads, ABusyJobDoesNotHoldUpAnotherJobOfThePool) {
     EXPECT_EQ(held.GetStatus(), 1);
     held.Release();
     EXPECT_PIECE_DONE(held);
-    EXPECT_EQ(jobtest::FileSize(dir / "other.out"), static_cast<LONG>(2 * kChunk + 1));
-    EXPECT_EQ(pool->ThreadCount(), 4u);
+    for (const char* name : {"held.out", "other.out"}) {
+        std::string copied;
+        ASSERT_TRUE(ReadFileBytes(dir / name, &copied));
+        EXPECT_TRUE(copied == bytes) << name << ": " << copied.size() << " bytes";
+    }
+    EXPECT_EQ(pool->ThreadCount(), 6u);
 }
 
 // The threads outlive each job but not the pool: they end once the factory
@@ -129,7 +135,7 @@ TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
     EXPECT_PIECE_DONE(*job);
     EXPECT_EQ(job->WaitForRun(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::vector<DWORD> ids = pool->ThreadIds();
-    ASSERT_EQ(ids.size(), 2u);
+    ASSERT_EQ(ids.size(), 3u);
     pool.reset();
     for (DWORD id : ids) EXPECT_FALSE(jobtest::ThreadEnded(id)) << "kept for the next job";
     job.reset();
