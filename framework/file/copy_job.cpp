@@ -187,8 +187,8 @@ void CCopyJob::Run() {
 // both at their offsets, so the drive always has the next piece asked for.
 //
 // It runs on a thread of the job's pool for the whole read-ahead and opens
-// its handle there; until that handle is open (or when it cannot be), the
-// reader reads every piece itself.
+// its handle there, while the reader reads its first pieces; when it cannot
+// be opened, the reader reads every piece itself.
 class CCopyJob::PieceReader : private CJobThreads::Task {
 public:
     explicit PieceReader(const char* path) : path_(path) {}
@@ -215,11 +215,11 @@ public:
     // Reads `count` bytes from the current position of `file` into `buffer`
     // as SystemRead does, sharing the pieces with the thread, and leaves the
     // position after the bytes read. False, with nothing read, when the
-    // thread cannot help (yet): the caller reads alone. Otherwise *result
-    // is what ReadFile would have returned.
+    // thread cannot help: the caller reads alone. Otherwise *result is what
+    // ReadFile would have returned.
     bool Read(HANDLE file, char* buffer, DWORD count, DWORD* moved, BOOL* result) {
         const DWORD pieces = (count + kIoPieceBytes - 1) / kIoPieceBytes;
-        if (opened_.load() != kOpen || pieces > kMaxPieces) return false;
+        if (opened_.load() == kFailed || pieces > kMaxPieces) return false;
         LARGE_INTEGER zero = {}, start = {};
         if (!SetFilePointerEx(file, zero, &start, FILE_CURRENT)) return false;
         buffer_ = buffer;
@@ -230,6 +230,8 @@ public:
         SetEvent(go_.get());
         ReadShare(file, 0);
         WaitForSingleObject(done_.get(), INFINITE);
+        // The handle could not be opened after all: the odd pieces too.
+        if (opened_.load() == kFailed) ReadShare(file, 1);
 
         // As one sequential read would end: at the first failed or short
         // piece.
@@ -261,7 +263,7 @@ private:
         for (;;) {
             WaitForSingleObject(go_.get(), INFINITE);
             if (quit_) return;
-            ReadShare(source_.get(), 1);
+            if (source_) ReadShare(source_.get(), 1);
             SetEvent(done_.get());
         }
     }
