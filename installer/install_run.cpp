@@ -93,6 +93,8 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
 // milliseconds a file on a disc, with the drive standing idle meanwhile.
+void CInstallSystem::PrepareJobs() { threads_->Reserve(3); }
+
 bool CInstallSystem::FileExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
@@ -120,6 +122,7 @@ void CInstallRun::Run() {
     view_.ShowStart();
     // A window closed before the wizard began gets no wizard.
     if (!view_.IsRunning()) return;
+    system_.PrepareJobs();
     if (prompts_.RunWizard() != WizardResult::Install) return;
     RunSteps();
     ReleaseJob();

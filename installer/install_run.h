@@ -73,6 +73,9 @@ public:
     virtual bool FindDiscHolding(const char* name);
     // The byte length of a source file; 0 when it cannot be opened.
     virtual std::uint64_t SourceSize(const char* path);
+    // Gets the threads of the jobs ready while the wizard is shown: a
+    // worker, a reader and a piece reader.
+    virtual void PrepareJobs();
 
 private:
     std::shared_ptr<CJobThreads> threads_ = std::make_shared<CJobThreads>();

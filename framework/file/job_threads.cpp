@@ -30,6 +30,16 @@ bool CJobThreads::Run(Task& task, HANDLE ended) {
     return true;
 }
 
+bool CJobThreads::Reserve(std::size_t count) {
+    CLockScope hold(lock_);
+    while (workers_.size() < count) {
+        Worker* worker = StartWorkerLocked();
+        if (worker == nullptr) return false;
+        idle_.push_back(worker);
+    }
+    return true;
+}
+
 std::size_t CJobThreads::ThreadCount() {
     CLockScope hold(lock_);
     return workers_.size();

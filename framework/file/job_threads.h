@@ -45,6 +45,9 @@ public:
     // go once the event is set. False, with nothing run and `ended` left as
     // it was, when no thread could be had.
     bool Run(Task& task, HANDLE ended);
+    // Starts idle threads until there are at least `count`, so the first
+    // tasks do not wait for a thread's start. False when one cannot start.
+    bool Reserve(std::size_t count);
     // The threads started so far, busy or idle.
     std::size_t ThreadCount();
     // The ids of those threads.

@@ -124,17 +124,21 @@ TEST(JobThreads, ABusyJobDoesNotHoldUpAnotherJobOfThePool) {
 }
 
 // The threads outlive each job but not the pool: they end once the factory
-// and the last job holding the pool are gone, whichever goes last.
+// and the last job holding the pool are gone, whichever goes last. Threads
+// started ahead serve the first job.
 TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
     ScratchDir dir;
     const std::string source = dir / "a.src";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 1)));
     auto pool = std::make_shared<CJobThreads>();
+    ASSERT_TRUE(pool->Reserve(3));
+    const std::vector<DWORD> reserved = pool->ThreadIds();
     auto job = std::make_unique<CCopyJob>(pool);
     ASSERT_TRUE(job->StartCopy(source.c_str(), (dir / "a.out").c_str()));
     EXPECT_PIECE_DONE(*job);
     EXPECT_EQ(job->WaitForRun(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::vector<DWORD> ids = pool->ThreadIds();
+    ASSERT_EQ(ids, reserved);
     ASSERT_EQ(ids.size(), 3u);
     pool.reset();
     for (DWORD id : ids) EXPECT_FALSE(jobtest::ThreadEnded(id)) << "kept for the next job";
