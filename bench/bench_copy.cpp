@@ -5,6 +5,8 @@
 //
 //   bench_copy copy DEST-FOLDER SOURCE...   one CCopyJob per source
 //   bench_copy join DEST-FILE PART...       BeginJoin, AppendPart..., AppendLastPart
+// The jobs run on the threads of one CJobThreads, as those of the install
+// sequence do, and are waited for as it waits: on the end of each run.
 //   bench_copy raw DEST-FOLDER SOURCE...    a plain ReadFile/WriteFile loop in
 //                                           2 MiB chunks on the main thread: what
 //                                           the system calls cost under Wine
@@ -13,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "framework/file/copy_job.h"
 #include "framework/file/join_job.h"
@@ -35,14 +38,25 @@ long long SizeOf(const char* path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Polls like the install sequence, but every millisecond so the poll period
-// does not weigh on the timing. True when the piece finished.
+// The threads every job of the run shares, ready before the timing starts
+// as the install sequence has them ready before the wizard ends.
+std::shared_ptr<CJobThreads> Threads() {
+    static std::shared_ptr<CJobThreads> threads = [] {
+        auto made = std::make_shared<CJobThreads>();
+        made->Reserve(3);
+        return made;
+    }();
+    return threads;
+}
+
+// Polls like the install sequence, which looks again as soon as a piece's
+// run ends. True when the piece finished.
 bool WaitForPiece(CCopyJob& job) {
     for (;;) {
         LONG status = job.GetStatus();
         if (status == CCopyJob::kFailed) return false;
         if (status == CCopyJob::kIdle && job.GetPercent() == 100) return true;
-        Sleep(1);
+        job.WaitForRun(100);
     }
 }
 
@@ -53,7 +67,7 @@ bool DestinationIn(char (&destination)[kMaxPath], const char* folder, const char
 }
 
 bool CopyWithJob(const char* source, const char* destination) {
-    CCopyJob job;
+    CCopyJob job(Threads());
     return job.StartCopy(source, destination) && WaitForPiece(job);
 }
 
@@ -101,7 +115,7 @@ int Copy(const char* label, bool (*copy)(const char*, const char*), const char* 
 int Join(const char* destination, char** parts, int count) {
     long long bytes = 0;
     double start = Now();
-    CJoinJob job;
+    CJoinJob job(Threads());
     for (int i = 0; i < count; ++i) {
         bool started = i == 0 ? job.BeginJoin(destination, parts[i])
                        : i + 1 < count ? job.AppendPart(parts[i])
@@ -123,6 +137,7 @@ int main(int argc, char** argv) {
         std::printf("bench_copy: run through scripts/bench-copy.sh (make bench)\n");
         return 0;
     }
+    if (std::strcmp(argv[1], "copy") == 0 || std::strcmp(argv[1], "join") == 0) Threads();
     if (std::strcmp(argv[1], "copy") == 0) return Copy("copy", CopyWithJob, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "raw") == 0) return Copy("raw", CopyRaw, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "copyfile") == 0)

@@ -59,6 +59,8 @@ class CInstallSystem {
 public:
     virtual ~CInstallSystem() = default;
 
+    // The jobs run on threads kept by this object for the next job; they
+    // end once this object and every job it made are gone.
     virtual std::unique_ptr<CCopyJob> NewCopyJob();
     virtual std::unique_ptr<CCopyJob> NewJoinJob();
     // Waits up to one poll period of `milliseconds` for `job`, returning as
@@ -71,6 +73,12 @@ public:
     virtual bool FindDiscHolding(const char* name);
     // The byte length of a source file; 0 when it cannot be opened.
     virtual std::uint64_t SourceSize(const char* path);
+    // Gets the threads of the jobs ready while the wizard is shown: a
+    // worker, a reader and a piece reader.
+    virtual void PrepareJobs();
+
+private:
+    std::shared_ptr<CJobThreads> threads_ = std::make_shared<CJobThreads>();
 };
 
 // One run of the installation over `state` (DataPath, InstallFolder).

@@ -3,8 +3,13 @@
 //
 // For a source of more than one chunk, a second thread of the job reads one
 // chunk ahead into a second buffer, so the drive is never left idle while a
-// chunk is written. It lives only inside a run: every run ends with its
-// reader ended.
+// chunk is written. It works only inside a run: every run ends with its
+// reader done.
+//
+// A job made without threads starts a worker thread (and a reader) of its
+// own for every piece; they are gone once the piece has ended and the job
+// was stopped. A job made over a CJobThreads runs both on threads of that
+// pool instead, which outlive the piece and serve the next job at once.
 //
 // Poll protocol (the owner's side; the job never calls back):
 //   status  1  busy. Every start operation sets it (with percent 0) before
@@ -32,6 +37,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "framework/file/job_threads.h"
 #include "framework/file/thread.h"
 
 class CCopyJob : public CThread {
@@ -47,12 +53,24 @@ public:
     static constexpr LONG kBusy = 1;
     static constexpr LONG kFailed = -1;
 
-    CCopyJob() = default;
+    CCopyJob();
+    // Runs every piece on the threads of `threads` (null: threads of its own).
+    explicit CCopyJob(std::shared_ptr<CJobThreads> threads);
     // Asks the worker to stop and waits for it: a copy in progress ends
     // after its current chunk and leaves a partial destination behind.
     ~CCopyJob() override;
 
     void Run() override;
+    // Over a pool: hands the run to a thread of the pool (once the previous
+    // run of this job has ended). Otherwise as CThread.
+    bool Start() override;
+    // Over a pool: clears the running flag and waits for the run to end
+    // (only clears the flag when called from the run itself).
+    void Stop() override;
+    bool IsRunning() override;
+    // Waits up to `milliseconds` for the current run to end: WAIT_OBJECT_0
+    // when it has ended (or none was started), WAIT_TIMEOUT otherwise.
+    DWORD WaitForRun(DWORD milliseconds);
 
     virtual LONG GetStatus();
     virtual LONG GetPercent();
@@ -72,11 +90,14 @@ protected:
     enum class Outcome { kDone, kStopped, kFailed };
     // The read-ahead of one run (copy_job.cpp).
     class ReadAhead;
+    // A second reader of the pieces of a chunk (copy_job.cpp).
+    class PieceReader;
 
     // The system calls that move bytes and the buffer allocation, as seams:
     // tests replace them to fake short transfers and failed allocations.
     // They answer as ReadFile and WriteFile do of `count` bytes (moving them
-    // in pieces of kIoPieceBytes). SystemWrite runs on the
+    // in pieces of kIoPieceBytes; over a pool, with two pieces of the read
+    // ahead asked for at a time). SystemWrite runs on the
     // worker, SystemRead on the reader thread (on the worker when the
     // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
@@ -99,6 +120,8 @@ protected:
     void CreateDestinationFolder();
     // Starts the worker at time-critical priority; on failure status -1.
     bool Launch();
+    // Stops the worker of this class, whatever a derived class made of Stop.
+    void StopRun();
     // Ends a run: status -1 on failure, 0 with percent 100 when done; a
     // stopped run leaves the status busy. Must be the run's last action.
     void Publish(Outcome outcome);
@@ -107,6 +130,27 @@ protected:
     char source_[kMaxPathField] = {};
     std::atomic<LONG> status_{kIdle};
     std::atomic<LONG> percent_{0};
+
+private:
+    // A run of the job on a pool thread.
+    class PooledRun : public CJobThreads::Task {
+    public:
+        explicit PooledRun(CCopyJob& job) : job_(job) {}
+        void RunTask() override;
+
+    private:
+        CCopyJob& job_;
+    };
+
+    std::shared_ptr<CJobThreads> threads_;
+    PooledRun pooledRun_{*this};
+    // Over a pool: set while no run is on a thread (manual reset).
+    unique_handle runEnded_;
+    std::atomic<bool> pooledRunning_{false};
+    // The pool thread of the current run; 0 between runs.
+    std::atomic<DWORD> runThread_{0};
+    // The second reader of the read-ahead in progress (pool only), else null.
+    PieceReader* pieces_ = nullptr;
 };
 
 // Opens `path` for reading (shared for reading only); the returned handle

@@ -3,7 +3,7 @@
 CJoinJob::~CJoinJob() {
     // The worker may still be writing to `output_`: stop it while the
     // members it uses are alive.
-    CCopyJob::Abort();
+    StopRun();
 }
 
 bool CJoinJob::BeginJoin(const char* destination, const char* firstPart) {

@@ -13,6 +13,9 @@
 // appended again, or a new BeginJoin starts over.
 #pragma once
 
+#include <memory>
+#include <utility>
+
 #include "framework/file/copy_job.h"
 #include "framework/system/unique_handle.h"
 
@@ -22,6 +25,7 @@ public:
     enum JoinMode : LONG { kFirstPart = 0, kMiddlePart = 1, kLastPart = 2 };
 
     CJoinJob() = default;
+    explicit CJoinJob(std::shared_ptr<CJobThreads> threads) : CCopyJob(std::move(threads)) {}
     // Stops the worker before the destination it writes is closed.
     ~CJoinJob() override;
 

@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -444,6 +445,46 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     EXPECT_LT(GetTickCount() - start, period);
     EXPECT_EQ(job.GetStatus(), CCopyJob::kIdle);
     EXPECT_EQ(job.GetPercent(), 100);
+}
+
+// The same for a job of the real factory, which runs on threads the factory
+// keeps: the wait ends with the piece, for the second job as for the first.
+TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    const DWORD period = 20000;
+    CInstallSystem system;
+    for (const char* copy : {"first", "second"}) {
+        SCOPED_TRACE(copy);
+        std::unique_ptr<CCopyJob> job = system.NewCopyJob();
+        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        const DWORD start = GetTickCount();
+        system.WaitForJob(*job, period);
+        EXPECT_LT(GetTickCount() - start, period);
+        EXPECT_EQ(job->GetStatus(), CCopyJob::kIdle);
+        EXPECT_EQ(job->GetPercent(), 100);
+    }
+}
+
+// The real answers about source files come from the file system's
+// attributes: the size of a file, 0 for a folder or a missing file.
+TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
+    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
+    const struct {
+        const char* name;
+        std::uint64_t size;
+        bool exists;
+    } cases[] = {
+        {"full", 70000, true}, {"empty", 0, true}, {"folder", 0, true}, {"missing", 0, false}};
+    CInstallSystem system;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(system.SourceSize((scratch / c.name).c_str()), c.size);
+        EXPECT_EQ(system.FileExists((scratch / c.name).c_str()), c.exists);
+    }
 }
 
 }  // namespace

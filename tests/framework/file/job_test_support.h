@@ -86,7 +86,9 @@ inline PollResult PollJob(CCopyJob& job, DWORD timeoutMs = kBound) {
 template <typename Base>
 class ScriptedJob : public Base {
 public:
-    ScriptedJob() = default;
+    ScriptedJob() : ScriptedJob(nullptr) {}
+    // Over the threads of `threads` (null: threads of its own).
+    explicit ScriptedJob(std::shared_ptr<CJobThreads> threads) : Base(std::move(threads)) {}
     // The worker calls into this class: stop it before its members go. A
     // held worker goes on once the stop request has cleared its flag.
     ~ScriptedJob() override { this->CCopyJob::Abort(); }
