@@ -1,7 +1,10 @@
 #include "installer/installer_screen.h"
 
+#include <cstring>
+
 #include "framework/system/path_text.h"
 #include "installer/progress_math.h"
+#include "installer/screen_scale.h"
 
 namespace {
 
@@ -17,7 +20,58 @@ const char* const kStagePictures[] = {
     "t000_004.bmp", "t000_005.bmp", "t000_006.bmp",
 };
 
+bool StagePicturePath(char (&path)[kMaxPath], const char* root, int stage) {
+    return FormatText(path, sizeof path, "%s\\data\\obj\\%s", root, kStagePictures[stage]);
+}
+
+// The real prompts, with the stage pictures in memory before the copy
+// begins.
+class CScreenPrompts : public CInstallPrompts {
+public:
+    CScreenPrompts(InstallerStateData& state, CStagePictures& pictures)
+        : CInstallPrompts(state), pictures_(pictures) {}
+    WizardResult RunWizard() override {
+        const WizardResult result = CInstallPrompts::RunWizard();
+        if (result == WizardResult::Install) {
+            pictures_.Finish();
+        } else {
+            pictures_.Stop();
+        }
+        return result;
+    }
+
+private:
+    CStagePictures& pictures_;
+};
+
 }  // namespace
+
+bool CStagePictures::Begin(const char* root) {
+    Stop();
+    for (int stage = 0; stage < 7; ++stage) {
+        pictures_[stage].Release();
+        loaded_[stage] = false;
+    }
+    if (!CopyText(root_, root)) return false;
+    if (!Start()) return false;
+    // The wizard on the application thread comes first.
+    SetPriority(THREAD_PRIORITY_BELOW_NORMAL);
+    return true;
+}
+
+void CStagePictures::Run() {
+    for (int stage = 1; stage < 7 && IsRunning(); ++stage) {
+        char path[kMaxPath];
+        loaded_[stage] = StagePicturePath(path, root_, stage) &&
+                         pictures_[stage].LoadFile(path, false, 0, 0);
+    }
+}
+
+CSurfaceProxy* CStagePictures::Find(int stage, const char* root) {
+    Finish();
+    if (stage < 1 || stage > 6 || !loaded_[stage] || std::strcmp(root, root_) != 0) return nullptr;
+    return &pictures_[stage];
+}
 
 CInstallerScreen::CInstallerScreen() : paintHandler_(*this) {
     TheThreadRegistry.AddHandler(&paintHandler_);
@@ -39,7 +93,18 @@ HWND CInstallerScreen::MainWindow() { return TheThreadRegistry.GetHwnd(); }
 
 void CInstallerScreen::Invalidate(const RECT* rect) {
     HWND window = MainWindow();
-    if (window) InvalidateRect(window, rect, FALSE);
+    if (!window) return;
+    if (!rect) {
+        InvalidateRect(window, nullptr, FALSE);
+        return;
+    }
+    RECT client = {};
+    GetClientRect(window, &client);
+    const ScreenRect shown =
+        BufferToWindow({rect->left, rect->top, rect->right, rect->bottom}, kScreenWidth,
+                       kScreenHeight, client.right - client.left, client.bottom - client.top);
+    const RECT dirty = {shown.left, shown.top, shown.right, shown.bottom};
+    if (!IsRectEmpty(&dirty)) InvalidateRect(window, &dirty, FALSE);
 }
 
 bool CInstallerScreen::LoadBackground(const char* name) {
@@ -54,7 +119,7 @@ bool CInstallerScreen::LoadBackground(const char* name) {
 }
 
 void CInstallerScreen::RunInstall() {
-    CInstallPrompts prompts(InstallerState);
+    CScreenPrompts prompts(InstallerState, stagePictures_);
     CInstallSystem system;
     CInstallRun(InstallerState, *this, prompts, system).Run();
 }
@@ -64,6 +129,7 @@ void CInstallerScreen::ShowStart() {
     backBuffer_.Draw(&background_, 0, 0);
     DrawProgressBar(0, 0);
     Invalidate(nullptr);
+    stagePictures_.Begin(InstallerState.SourceRoot);
 }
 
 void CInstallerScreen::ShowFinished() {
@@ -73,16 +139,39 @@ void CInstallerScreen::ShowFinished() {
 
 void CInstallerScreen::ShowProgress(std::int32_t percent) {
     const int stage = StageForPercent(percent);
+    bool newBackground = false;
     if (stage == 0) {
         progressStage_ = 0;
     } else if (stage != progressStage_) {
-        LoadBackground(kStagePictures[stage]);
-        backBuffer_.Draw(&background_, 0, 0);
+        DrawStage(stage);
         Invalidate(nullptr);
         progressStage_ = stage;
+        newBackground = true;
     }
+    // Most polls find the display as it is: nothing to draw or show.
+    if (!newBackground && displayShown_ && LayoutFor(percent, percent) == shownLayout_) return;
     RECT touched = DrawProgressBar(percent, percent);
+    // Also after a new background: a paint between the two drawings showed
+    // it without the display.
     Invalidate(&touched);
+}
+
+void CInstallerScreen::DrawStage(int stage) {
+    // Read ahead while the wizard ran, unless the disc moved to another
+    // drive since; then from that drive now.
+    CSurfaceProxy* picture = stagePictures_.Find(stage, InstallerState.SourceRoot);
+    if (!picture) {
+        LoadBackground(kStagePictures[stage]);
+        picture = &background_;
+    }
+    backBuffer_.Draw(picture, 0, 0);
+}
+
+ProgressBarLayout CInstallerScreen::LayoutFor(std::int32_t number, std::int32_t bar) {
+    LONG fullWidth = 0, fullHeight = 0, emptyWidth = 0, emptyHeight = 0;
+    fullBar_.GetSize(&fullWidth, &fullHeight);
+    emptyBar_.GetSize(&emptyWidth, &emptyHeight);
+    return LayoutProgressBar(number, bar, fullWidth, emptyWidth);
 }
 
 RECT CInstallerScreen::DrawProgressBar(std::int32_t number, std::int32_t bar) {
@@ -94,6 +183,8 @@ RECT CInstallerScreen::DrawProgressBar(std::int32_t number, std::int32_t bar) {
     fullBar_.GetSize(&fullWidth, &fullHeight);
     emptyBar_.GetSize(&emptyWidth, &emptyHeight);
     const ProgressBarLayout layout = LayoutProgressBar(number, bar, fullWidth, emptyWidth);
+    shownLayout_ = layout;
+    displayShown_ = true;
 
     const LONG x = kBarPosition.x, y = kBarPosition.y;
     if (layout.fullWidth > 0) {
@@ -124,18 +215,24 @@ bool CInstallerScreen::CPaintHandler::OnMessage(HWND hwnd, UINT message, WPARAM,
 
     RECT client = {};
     GetClientRect(hwnd, &client);
-    const LONG width = client.right - client.left;
-    const LONG height = client.bottom - client.top;
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
     CSurfaceProxy& buffer = screen_.backBuffer_;
     HDC source = buffer.AcquireDC();
     PAINTSTRUCT paint;
     HDC target = BeginPaint(hwnd, &paint);
     if (source && target) {
+        // The dirty rectangle is in window pixels; the part of the buffer
+        // behind it goes exactly where stretching the whole buffer puts it.
         const RECT& r = paint.rcPaint;
-        StretchBlt(target, r.left * width / kScreenWidth, r.top * height / kScreenHeight,
-                   (r.right - r.left) * width / kScreenWidth + 1,
-                   (r.bottom - r.top) * height / kScreenHeight + 1, source, r.left, r.top,
-                   r.right - r.left + 1, r.bottom - r.top + 1, SRCCOPY);
+        const ScreenRect part = WindowToBuffer({r.left, r.top, r.right, r.bottom}, kScreenWidth,
+                                               kScreenHeight, width, height);
+        const ScreenRect shown = BufferToWindow(part, kScreenWidth, kScreenHeight, width, height);
+        if (part.right > part.left && part.bottom > part.top) {
+            StretchBlt(target, shown.left, shown.top, shown.right - shown.left,
+                       shown.bottom - shown.top, source, part.left, part.top,
+                       part.right - part.left, part.bottom - part.top, SRCCOPY);
+        }
     }
     if (source) buffer.FreeDC(source);
     EndPaint(hwnd, &paint);

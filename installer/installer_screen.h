@@ -12,12 +12,39 @@
 #include "framework/app/input.h"
 #include "framework/app/message_handler.h"
 #include "framework/app/thread_registry.h"
+#include "framework/file/thread.h"
 #include "framework/graphics/surface_proxy.h"
+#include "framework/system/path_text.h"
 #include "installer/install_run.h"
 #include "installer/installer_state.h"
+#include "installer/progress_math.h"
 
 constexpr LONG kScreenWidth = 800;
 constexpr LONG kScreenHeight = 600;
+
+// The stage pictures 1 to 6 of one source root, read on a worker while the
+// wizard waits for the user, so that during the copy the drive serves the
+// copy alone and each picture is decoded once.
+class CStagePictures : public CThread {
+public:
+    ~CStagePictures() override { Stop(); }
+    // Starts reading the pictures below `root`; false when no worker could
+    // be started (the pictures are then read when shown, as without this).
+    bool Begin(const char* root);
+    // Waits until the worker has read them all.
+    void Finish() { WaitForEnd(INFINITE); }
+    // The picture of `stage` read from `root`; null when it was read from
+    // another root, could not be read or was never asked for. Waits for the
+    // worker first.
+    CSurfaceProxy* Find(int stage, const char* root);
+
+private:
+    void Run() override;
+
+    char root_[kMaxPath] = "";
+    CSurfaceProxy pictures_[7];
+    bool loaded_[7] = {};
+};
 
 class CInstallerScreen : public CTask, public CInstallView {
 public:
@@ -39,6 +66,10 @@ public:
     // Draws frame, bar and number; returns the frame rectangle it covered.
     RECT DrawProgressBar(std::int32_t number, std::int32_t bar);
 
+    // Waits until the stage pictures that ShowStart began to read are in
+    // memory; the copy starts after this.
+    void FinishStagePictures() { stagePictures_.Finish(); }
+
     int ProgressStage() const { return progressStage_; }
     // The back buffer, for tests that check what is drawn.
     CSurfaceProxy& BackBuffer() { return backBuffer_; }
@@ -54,8 +85,12 @@ private:
     };
 
     HWND MainWindow();
+    // Invalidates back-buffer rectangle `rect` (all of it when null) in the
+    // main window, which may show the buffer at another size.
     void Invalidate(const RECT* rect);
     bool LoadBackground(const char* name);
+    void DrawStage(int stage);
+    ProgressBarLayout LayoutFor(std::int32_t number, std::int32_t bar);
 
     CPaintHandler paintHandler_;
     CSurfaceProxy background_;
@@ -67,4 +102,8 @@ private:
     CSurfaceProxy emptyBar_;
     CSurfaceProxy fullBar_;
     CSurfaceProxy digits_[11];
+    // What DrawProgressBar last drew over the current background.
+    bool displayShown_ = false;
+    ProgressBarLayout shownLayout_{};
+    CStagePictures stagePictures_;
 };

@@ -25,6 +25,9 @@
 # Prints one line per goal. Skips with one line when FUSE is refused.
 # Sizes: BENCH_PACED_MIB (copy, 40), the demo discs at 1/64 of the real
 # sizes for the installation.
+# Parts: BENCH_PACED_PARTS picks among "firstpage copy install" (all three
+# by default), BENCH_PACED_RATES among "DVD CD" and BENCH_PACED_TARGETS
+# among "cache slow" for the copy and the installation.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ -z "${DISPLAY:-}" ] && [ -z "${BENCH_PACED_XVFB:-}" ]; then
@@ -51,6 +54,10 @@ CD=7800000     # CD 52x
 SLOW=${BENCH_SLOW_RATE:-60000000}  # the slow target's synchronous writes
 MiB=$((1024 * 1024))
 mib=${BENCH_PACED_MIB:-40}
+parts_run=" ${BENCH_PACED_PARTS:-firstpage copy install} "
+rates=${BENCH_PACED_RATES:-DVD CD}
+targets=${BENCH_PACED_TARGETS:-cache slow}
+runs() { [[ $parts_run == *" $1 "* ]]; }
 
 work=$win/bench/paced-run     # the prefix, kept for the next run
 mkdir -p "$work"
@@ -170,9 +177,11 @@ first_page() {  # PROGRAM [wizard] -> median of three, seconds
   [ ${#times[@]} -gt 0 ] || { echo 0; return; }
   printf '%s\n' "${times[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'
 }
-insert "$DVD"
-fp_min=$(first_page 'M:\min_window.exe')
-fp_setup=$(first_page 'M:\setup.exe' wizard)
+if runs firstpage; then
+  insert "$DVD"
+  fp_min=$(first_page 'M:\min_window.exe')
+  fp_setup=$(first_page 'M:\setup.exe' wizard)
+fi
 
 # --- 1. Copy and join jobs.
 copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
@@ -206,12 +215,13 @@ copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
   esac
 }
 
+if runs copy; then
 printf '\npaced drive without read-ahead; copy %d bytes, join 4 parts of %d bytes; slow target writes %s B/s\n' \
   "$copy_bytes" "$join_bytes" "$SLOW"
 printf '%-34s %-6s %-6s %8s %8s\n' "" rate target seconds "t/ideal"
-for rate in DVD CD; do
+for rate in $rates; do
   bps=${!rate}
-  for tgt in cache slow; do
+  for tgt in $targets; do
     for kind in floor copy copyfile raw cp dd join cat; do
       bytes=$copy_bytes; [ "$kind" = join ] || [ "$kind" = cat ] && bytes=$join_bytes
       copy_run "$kind" "$bps" "$tgt"
@@ -233,6 +243,7 @@ for rate in DVD CD; do
   done
 done
 unmount "$tmp/slow"
+fi
 
 # --- 2. The installation, DVD layout.
 install_root="$WINEPREFIX/drive_c/Program Files/Vintal"
@@ -255,12 +266,13 @@ sample() {  # samples setup.exe's CPU ticks and peak RSS until it ends
   done
 }
 ticks=$(getconf CLK_TCK)
+if runs install; then
 printf '\nDVD-layout installation by setup.exe, %d bytes, from pressing Install to the completion message\n' "$install_bytes"
 printf '(the install sequence as it is on this branch)\n'
 printf '%-6s %-6s %8s %8s %8s %10s %10s\n' rate target seconds "t/ideal" "CPU %" "peak MiB" "drive busy"
-for rate in DVD CD; do
+for rate in $rates; do
   bps=${!rate}
-  for tgt in cache slow; do
+  for tgt in $targets; do
     unmount "$install_root"
     rm -rf "$install_root" "$tmp/slow-back"/*
     mkdir -p "$install_root"
@@ -308,9 +320,13 @@ for rate in DVD CD; do
   done
 done
 
-printf '\nfirst page drawn, from starting the program on the paced DVD (median of 3)\n'
-printf '%-34s %8.3f s\n' "min_window.exe (one window)" "$fp_min" "setup.exe (first wizard page)" "$fp_setup"
-[ "$(echo "$fp_min > 0" | bc -l)" = 1 ] && goal "first page / minimal window program" "$(ratio "$fp_setup" "$fp_min")" 1.2
+fi
+
+if runs firstpage; then
+  printf '\nfirst page drawn, from starting the program on the paced DVD (median of 3)\n'
+  printf '%-34s %8.3f s\n' "min_window.exe (one window)" "$fp_min" "setup.exe (first wizard page)" "$fp_setup"
+  [ "$(echo "$fp_min > 0" | bc -l)" = 1 ] && goal "first page / minimal window program" "$(ratio "$fp_setup" "$fp_min")" 1.2
+fi
 
 printf '\ngoals (load average %s)\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%s\n' "${goals[@]}"
