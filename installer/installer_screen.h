@@ -12,6 +12,7 @@
 #include "framework/app/input.h"
 #include "framework/app/message_handler.h"
 #include "framework/app/thread_registry.h"
+#include "framework/file/event.h"
 #include "framework/file/thread.h"
 #include "framework/graphics/surface_proxy.h"
 #include "framework/system/path_text.h"
@@ -28,11 +29,18 @@ constexpr LONG kScreenHeight = 600;
 class CStagePictures : public CThread {
 public:
     ~CStagePictures() override { Stop(); }
-    // Starts reading the pictures below `root`; false when no worker could
-    // be started (the pictures are then read when shown, as without this).
+    // Starts a worker that reads the pictures below `root` once Go is
+    // called; false when none could be started (the pictures are then read
+    // when shown, as without this).
     bool Begin(const char* root);
-    // Waits until the worker has read them all.
-    void Finish() { WaitForEnd(INFINITE); }
+    // Lets the worker read; any thread may call it, any number of times.
+    void Go() { go_.Set(); }
+    // Lets the worker read and waits until it has read them all.
+    void Finish() {
+        Go();
+        WaitForEnd(INFINITE);
+    }
+    void Stop() override;
     // The picture of `stage` read from `root`; null when it was read from
     // another root, could not be read or was never asked for. Waits for the
     // worker first.
@@ -41,6 +49,7 @@ public:
 private:
     void Run() override;
 
+    CManualResetEvent go_;
     char root_[kMaxPath] = "";
     CSurfaceProxy pictures_[7];
     bool loaded_[7] = {};
