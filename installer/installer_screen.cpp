@@ -85,17 +85,44 @@ CSurfaceProxy* CStagePictures::Find(int stage, const char* root) {
     return &pictures_[stage];
 }
 
-CInstallerScreen::CInstallerScreen() : paintHandler_(*this) {
-    TheThreadRegistry.AddHandler(&paintHandler_);
-    backBuffer_.CreateForWindow(MainWindow(), kScreenWidth, kScreenHeight, false, 0, 0);
-    frame_.LoadFile("data/obj/t000_007.bmp", false, 0, 0);
-    emptyBar_.LoadFile("data/obj/t000_008.bmp", false, 0, 0);
-    fullBar_.LoadFile("data/obj/t000_009.bmp", false, 0, 0);
+bool CScreenPictures::Begin() {
+    begun_ = Start();
+    return begun_;
+}
+
+void CScreenPictures::Finish() {
+    if (begun_) {
+        read_.Wait(INFINITE);
+        return;
+    }
+    Read();
+}
+
+void CScreenPictures::Run() {
+    Read();
+    read_.Set();
+}
+
+void CScreenPictures::Read() {
+    frame.LoadFile("data/obj/t000_007.bmp", false, 0, 0);
+    emptyBar.LoadFile("data/obj/t000_008.bmp", false, 0, 0);
+    fullBar.LoadFile("data/obj/t000_009.bmp", false, 0, 0);
     for (int i = 0; i < 11; ++i) {
         char name[32];
         FormatText(name, sizeof name, "data/obj/t001_%03d.bmp", i);
-        digits_[i].LoadFile(name, false, 0, 0);
+        digits[i].LoadFile(name, false, 0, 0);
     }
+    char path[kMaxPath];
+    backgroundLoaded = CopyText(backgroundRoot, InstallerState.SourceRoot) &&
+                       StagePicturePath(path, backgroundRoot, 0) &&
+                       background.LoadFile(path, false, 0, 0);
+}
+
+CInstallerScreen::CInstallerScreen(CScreenPictures* pictures)
+    : paintHandler_(*this), pictures_(pictures ? *pictures : ownPictures_) {
+    TheThreadRegistry.AddHandler(&paintHandler_);
+    backBuffer_.CreateForWindow(MainWindow(), kScreenWidth, kScreenHeight, false, 0, 0);
+    pictures_.Finish();
     progressStage_ = 0;
 }
 
@@ -137,8 +164,13 @@ void CInstallerScreen::RunInstall() {
 }
 
 void CInstallerScreen::ShowStart() {
-    LoadBackground("t000_000.bmp");
-    backBuffer_.Draw(&background_, 0, 0);
+    if (pictures_.backgroundLoaded &&
+        std::strcmp(pictures_.backgroundRoot, InstallerState.SourceRoot) == 0) {
+        backBuffer_.Draw(&pictures_.background, 0, 0);
+    } else {
+        LoadBackground(kStagePictures[0]);
+        backBuffer_.Draw(&background_, 0, 0);
+    }
     DrawProgressBar(0, 0);
     Invalidate(nullptr);
     stagePictures_.Begin(InstallerState.SourceRoot);
@@ -181,38 +213,38 @@ void CInstallerScreen::DrawStage(int stage) {
 
 ProgressBarLayout CInstallerScreen::LayoutFor(std::int32_t number, std::int32_t bar) {
     LONG fullWidth = 0, fullHeight = 0, emptyWidth = 0, emptyHeight = 0;
-    fullBar_.GetSize(&fullWidth, &fullHeight);
-    emptyBar_.GetSize(&emptyWidth, &emptyHeight);
+    pictures_.fullBar.GetSize(&fullWidth, &fullHeight);
+    pictures_.emptyBar.GetSize(&emptyWidth, &emptyHeight);
     return LayoutProgressBar(number, bar, fullWidth, emptyWidth);
 }
 
 RECT CInstallerScreen::DrawProgressBar(std::int32_t number, std::int32_t bar) {
     LONG frameWidth = 0, frameHeight = 0;
-    frame_.GetSize(&frameWidth, &frameHeight);
-    backBuffer_.Draw(&frame_, kFramePosition.x, kFramePosition.y);
+    pictures_.frame.GetSize(&frameWidth, &frameHeight);
+    backBuffer_.Draw(&pictures_.frame, kFramePosition.x, kFramePosition.y);
 
     LONG fullWidth = 0, fullHeight = 0, emptyWidth = 0, emptyHeight = 0;
-    fullBar_.GetSize(&fullWidth, &fullHeight);
-    emptyBar_.GetSize(&emptyWidth, &emptyHeight);
+    pictures_.fullBar.GetSize(&fullWidth, &fullHeight);
+    pictures_.emptyBar.GetSize(&emptyWidth, &emptyHeight);
     const ProgressBarLayout layout = LayoutProgressBar(number, bar, fullWidth, emptyWidth);
     shownLayout_ = layout;
     displayShown_ = true;
 
     const LONG x = kBarPosition.x, y = kBarPosition.y;
     if (layout.fullWidth > 0) {
-        backBuffer_.DrawRect(x, y, x + layout.fullWidth, y + fullHeight, &fullBar_, 0, 0,
+        backBuffer_.DrawRect(x, y, x + layout.fullWidth, y + fullHeight, &pictures_.fullBar, 0, 0,
                              layout.fullWidth, fullHeight, 0, 0, kScreenWidth, kScreenHeight);
     }
     if (layout.emptyStart < emptyWidth) {
         backBuffer_.DrawRect(x + layout.emptyStart, y, x + emptyWidth, y + emptyHeight,
-                             &emptyBar_, layout.emptyStart, 0, emptyWidth, emptyHeight, 0, 0,
+                             &pictures_.emptyBar, layout.emptyStart, 0, emptyWidth, emptyHeight, 0, 0,
                              kScreenWidth, kScreenHeight);
     }
     if (layout.tensDigit >= 0) {
-        backBuffer_.Draw(&digits_[layout.tensDigit], kTensPosition.x, kTensPosition.y);
+        backBuffer_.Draw(&pictures_.digits[layout.tensDigit], kTensPosition.x, kTensPosition.y);
     }
-    backBuffer_.Draw(&digits_[layout.unitsDigit], kUnitsPosition.x, kUnitsPosition.y);
-    backBuffer_.Draw(&digits_[kPercentSign], kPercentPosition.x, kPercentPosition.y);
+    backBuffer_.Draw(&pictures_.digits[layout.unitsDigit], kUnitsPosition.x, kUnitsPosition.y);
+    backBuffer_.Draw(&pictures_.digits[kPercentSign], kPercentPosition.x, kPercentPosition.y);
 
     return RECT{kFramePosition.x, kFramePosition.y, kFramePosition.x + frameWidth,
                 kFramePosition.y + frameHeight};

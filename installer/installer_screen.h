@@ -55,10 +55,44 @@ private:
     bool loaded_[7] = {};
 };
 
+// The pictures the screen shows before the wizard: frame, bars, digits and
+// sign (by their paths relative to the disc root, the current directory) and
+// the first background (below SourceRoot). The program starts reading them
+// on a worker before it makes its window, so that the drive works while the
+// window is being made.
+class CScreenPictures : public CThread {
+public:
+    ~CScreenPictures() override { Stop(); }
+    // Starts the worker, after the start-up checks chose the disc; false
+    // when none could be started (Finish then reads on its caller).
+    bool Begin();
+    // Returns once the pictures are read: waits for the worker that Begin
+    // started, or reads them now.
+    void Finish();
+
+    CSurfaceProxy frame;
+    CSurfaceProxy emptyBar;
+    CSurfaceProxy fullBar;
+    CSurfaceProxy digits[11];
+    // The first background and the SourceRoot it was read from.
+    CSurfaceProxy background;
+    char backgroundRoot[kMaxPath] = "";
+    bool backgroundLoaded = false;
+
+private:
+    void Run() override;
+    void Read();
+
+    bool begun_ = false;
+    CManualResetEvent read_;
+};
+
 class CInstallerScreen : public CTask, public CInstallView {
 public:
     // Construct on the application thread, after its application is known.
-    CInstallerScreen();
+    // Takes the pictures from `pictures` (owned by the caller, outliving the
+    // screen) when given, else reads them itself.
+    explicit CInstallerScreen(CScreenPictures* pictures = nullptr);
     ~CInstallerScreen() override;
 
     void Main() override { RunInstall(); }
@@ -107,10 +141,8 @@ private:
     CInput input_;
     CMouse mouse_;
     CSurfaceProxy backBuffer_;
-    CSurfaceProxy frame_;
-    CSurfaceProxy emptyBar_;
-    CSurfaceProxy fullBar_;
-    CSurfaceProxy digits_[11];
+    CScreenPictures ownPictures_;
+    CScreenPictures& pictures_;
     // What DrawProgressBar last drew over the current background.
     bool displayShown_ = false;
     ProgressBarLayout shownLayout_{};

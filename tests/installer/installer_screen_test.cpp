@@ -53,11 +53,15 @@ std::string BarRow(CSurface& surface) {
 // window's client area is `clientWidth` x `clientHeight`.
 class ScreenApp : public CApplication {
 public:
-    ScreenApp(std::function<void(CInstallerScreen&)> body, int clientWidth, int clientHeight)
-        : body_(std::move(body)), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
+    ScreenApp(std::function<void(CInstallerScreen&)> body, int clientWidth, int clientHeight,
+              CScreenPictures* pictures)
+        : body_(std::move(body)),
+          clientWidth_(clientWidth),
+          clientHeight_(clientHeight),
+          pictures_(pictures) {}
     ~ScreenApp() override { Stop(); }
     void Main() override {
-        CInstallerScreen screen;
+        CInstallerScreen screen(pictures_);
         body_(screen);
     }
     void ConfigureWindow(WindowParams* params) override {
@@ -71,11 +75,12 @@ public:
 private:
     std::function<void(CInstallerScreen&)> body_;
     int clientWidth_, clientHeight_;
+    CScreenPictures* pictures_;
 };
 
 void RunScreen(std::function<void(CInstallerScreen&)> body, int clientWidth = 800,
-               int clientHeight = 600) {
-    ScreenApp app(std::move(body), clientWidth, clientHeight);
+               int clientHeight = 600, CScreenPictures* pictures = nullptr) {
+    ScreenApp app(std::move(body), clientWidth, clientHeight, pictures);
     app.Initialize();
     ++MessageLoopCount;
     RunMessageLoop();
@@ -239,6 +244,25 @@ TEST_F(InstallerScreen, StagePicturesReadAheadShowWithoutTheDisc) {
     for (std::size_t i = 0; i < shown.size(); ++i) {
         EXPECT_EQ(shown[i], StageColour(StageForPercent(percents[i]))) << percents[i];
     }
+}
+
+// The first pictures, read ahead before the window exists, are the ones the
+// start shows: the disc's pictures are gone by then.
+TEST_F(InstallerScreen, PicturesReadBeforeTheWindowShowTheStart) {
+    CScreenPictures pictures;
+    ASSERT_TRUE(pictures.Begin());
+    COLORREF background = 0, sign = 0;
+    RunScreen(
+        [&](CInstallerScreen& screen) {
+            RemoveTree(disc_ / "data\\obj");
+            if (PathExists(disc_ / "data\\obj")) return;
+            screen.ShowStart();
+            background = PixelAt(screen.BackBuffer(), 100, 100);
+            sign = PixelAt(screen.BackBuffer(), 740, 550);
+        },
+        800, 600, &pictures);
+    EXPECT_EQ(background, StageColour(0));
+    EXPECT_EQ(sign, DigitColour(10));
 }
 
 // A poll that finds the display unchanged leaves the window alone: the same
