@@ -48,7 +48,6 @@ private:
 
 bool CStagePictures::Begin(const char* root) {
     Stop();
-    go_.Reset();
     for (int stage = 0; stage < 7; ++stage) {
         pictures_[stage].Release();
         loaded_[stage] = false;
@@ -60,18 +59,7 @@ bool CStagePictures::Begin(const char* root) {
     return true;
 }
 
-void CStagePictures::Stop() {
-    // The worker may be waiting for Go: the flag first, so that it wakes to
-    // find it cleared.
-    RequestStop();
-    Go();
-    CThread::Stop();
-}
-
 void CStagePictures::Run() {
-    // Not before the wizard's first page is up and waits for the user: the
-    // drive serves the start first.
-    go_.Wait(INFINITE);
     for (int stage = 1; stage < 7 && IsRunning(); ++stage) {
         char path[kMaxPath];
         loaded_[stage] = StagePicturePath(path, root_, stage) &&
@@ -254,12 +242,6 @@ bool CInstallerScreen::CPaintHandler::OnMessage(HWND hwnd, UINT message, WPARAM,
     if (message == WM_SIZE) {
         InvalidateRect(hwnd, nullptr, FALSE);
         return true;
-    }
-    if (message == WM_ENTERIDLE) {
-        // A box or wizard page owned by the window has drawn itself and
-        // waits for the user: time to read ahead.
-        screen_.stagePictures_.Go();
-        return false;
     }
     if (message != WM_PAINT) return false;
 

@@ -23,24 +23,19 @@
 constexpr LONG kScreenWidth = 800;
 constexpr LONG kScreenHeight = 600;
 
-// The stage pictures 1 to 6 of one source root, read on a worker while the
-// wizard waits for the user, so that during the copy the drive serves the
-// copy alone and each picture is decoded once.
+// The stage pictures 1 to 6 of one source root, read on a worker from the
+// start of the screen on (the drive has nothing else to do while the wizard
+// is made and waits for the user), so that during the copy the drive serves
+// the copy alone and each picture is decoded once.
 class CStagePictures : public CThread {
 public:
     ~CStagePictures() override { Stop(); }
-    // Starts a worker that reads the pictures below `root` once Go is
-    // called; false when none could be started (the pictures are then read
-    // when shown, as without this).
+    // Starts a worker that reads the pictures below `root`; false when none
+    // could be started (the pictures are then read when shown, as without
+    // this).
     bool Begin(const char* root);
-    // Lets the worker read; any thread may call it, any number of times.
-    void Go() { go_.Set(); }
-    // Lets the worker read and waits until it has read them all.
-    void Finish() {
-        Go();
-        WaitForEnd(INFINITE);
-    }
-    void Stop() override;
+    // Waits until the worker has read them all.
+    void Finish() { WaitForEnd(INFINITE); }
     // The picture of `stage` read from `root`; null when it was read from
     // another root, could not be read or was never asked for. Waits for the
     // worker first.
@@ -49,7 +44,6 @@ public:
 private:
     void Run() override;
 
-    CManualResetEvent go_;
     char root_[kMaxPath] = "";
     CSurfaceProxy pictures_[7];
     bool loaded_[7] = {};
