@@ -225,8 +225,8 @@ RECT CInstallerScreen::DrawProgressBar(std::int32_t number, std::int32_t bar) {
     }
     if (layout.emptyStart < emptyWidth) {
         backBuffer_.DrawRect(x + layout.emptyStart, y, x + emptyWidth, y + emptyHeight,
-                             &pictures_.emptyBar, layout.emptyStart, 0, emptyWidth, emptyHeight, 0, 0,
-                             kScreenWidth, kScreenHeight);
+                             &pictures_.emptyBar, layout.emptyStart, 0, emptyWidth, emptyHeight,
+                             0, 0, kScreenWidth, kScreenHeight);
     }
     if (layout.tensDigit >= 0) {
         backBuffer_.Draw(&pictures_.digits[layout.tensDigit], kTensPosition.x, kTensPosition.y);
