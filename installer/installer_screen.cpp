@@ -24,8 +24,10 @@ bool StagePicturePath(char (&path)[kMaxPath], const char* root, int stage) {
     return FormatText(path, sizeof path, "%s\\data\\obj\\%s", root, kStagePictures[stage]);
 }
 
-// The real prompts, with the stage pictures in memory before the copy
-// begins.
+// The real prompts. Reading the stage pictures ahead ends with the wizard:
+// a user who took less time than the drive needed for them all gets the
+// rest read when shown (one picture in flight still ends), rather than a
+// copy that waits for pictures it may need minutes later.
 class CScreenPrompts : public CInstallPrompts {
 public:
     CScreenPrompts(InstallerStateData& state, CStagePictures& pictures)
@@ -33,7 +35,7 @@ public:
     WizardResult RunWizard() override {
         const WizardResult result = CInstallPrompts::RunWizard();
         if (result == WizardResult::Install) {
-            pictures_.Finish();
+            pictures_.RequestStop();
         } else {
             pictures_.Stop();
         }

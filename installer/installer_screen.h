@@ -26,7 +26,8 @@ constexpr LONG kScreenHeight = 600;
 // The stage pictures 1 to 6 of one source root, read on a worker from the
 // start of the screen on (the drive has nothing else to do while the wizard
 // is made and waits for the user), so that during the copy the drive serves
-// the copy alone and each picture is decoded once.
+// the copy alone and each picture is decoded once. A stop request ends the
+// reading after the picture in flight.
 class CStagePictures : public CThread {
 public:
     ~CStagePictures() override { Stop(); }
@@ -104,7 +105,7 @@ public:
     RECT DrawProgressBar(std::int32_t number, std::int32_t bar);
 
     // Waits until the stage pictures that ShowStart began to read are in
-    // memory; the copy starts after this.
+    // memory, as they are when the wizard took longer than the drive.
     void FinishStagePictures() { stagePictures_.Finish(); }
 
     int ProgressStage() const { return progressStage_; }
