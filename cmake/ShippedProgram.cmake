@@ -8,9 +8,9 @@
 #   scripts/check-pe.sh and the resource test read, and makes it part of the
 #   `shipped` target (what `make build-win32` builds). The program's debug
 #   information moves to PROGRAM.exe.debug beside it (linked by
-#   .gnu_debuglink): Wine reads every section of an image when it loads it,
-#   and from the disc each megabyte of it costs the start a twentieth of a
-#   second at DVD speed.
+#   .gnu_debuglink): Wine reads the sections of an image, debug ones among
+#   them, when it loads it, and from the disc each megabyte costs the start a
+#   twentieth of a second at DVD speed.
 
 # The version of every shipped program: this line is the only place it is set.
 set(SETUP_VERSION 1.0.0.0)
