@@ -8,7 +8,7 @@
 #include "installer/installer_texts.h"
 
 void CInstallerApp::Main() {
-    CInstallerScreen screen;
+    CInstallerScreen screen(pictures_);
     screen.Execute();
 }
 

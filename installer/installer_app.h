@@ -6,9 +6,13 @@
 
 #include "framework/app/application.h"
 
+class CScreenPictures;
+
 class CInstallerApp : public CApplication {
 public:
-    CInstallerApp() = default;
+    // `pictures`, when given, are the setup screen's first pictures being
+    // read ahead; they must outlive the application.
+    explicit CInstallerApp(CScreenPictures* pictures = nullptr) : pictures_(pictures) {}
     ~CInstallerApp() override = default;
 
     // Application thread: one run of the setup screen.
@@ -19,4 +23,6 @@ public:
 
 private:
     bool ConfirmClose(HWND hwnd);
+
+    CScreenPictures* pictures_;
 };

@@ -6,6 +6,7 @@
 #include "framework/system/dll_search.h"
 #include "installer/elevated_start.h"
 #include "installer/installer_app.h"
+#include "installer/installer_screen.h"
 #include "installer/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
@@ -20,7 +21,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     CAppInstance appInstance(instance, previousInstance, commandLine, showCommand);
     if (RunStartupChecks() && InstallerRunsHere()) {
-        CInstallerApp app;
+        // The drive reads the screen's first pictures while the window is
+        // being made.
+        CScreenPictures pictures;
+        pictures.Begin();
+        CInstallerApp app(&pictures);
         app.Initialize();
         ++MessageLoopCount;
         RunMessageLoop();

@@ -26,6 +26,11 @@ struct ProgressBarLayout {
     int unitsDigit;  // digit picture of the units place
 };
 
+inline bool operator==(const ProgressBarLayout& a, const ProgressBarLayout& b) {
+    return a.fullWidth == b.fullWidth && a.emptyStart == b.emptyStart &&
+           a.tensDigit == b.tensDigit && a.unitsDigit == b.unitsDigit;
+}
+
 // What the display shows for number percent `number` and bar percent `bar`
 // (both clamped to 0..100) with bar pictures of the given widths. The bar
 // moves in steps of ten percent; 100 is shown as "99".

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "framework/app/application.h"
+#include "framework/app/thread_registry.h"
 #include "framework/file/archive_writer.h"
+#include "framework/system/unique_handle.h"
 #include "installer/installer_state.h"
 #include "tools/drivers/scratch.h"
 #include "tools/drivers/setup_driver.h"
@@ -47,22 +49,38 @@ std::string BarRow(CSurface& surface) {
 }
 
 // Runs `body` with a setup screen on the application thread of a small
-// application whose message loop runs on the calling thread.
+// application whose message loop runs on the calling thread; its main
+// window's client area is `clientWidth` x `clientHeight`.
 class ScreenApp : public CApplication {
 public:
-    explicit ScreenApp(std::function<void(CInstallerScreen&)> body) : body_(std::move(body)) {}
+    ScreenApp(std::function<void(CInstallerScreen&)> body, int clientWidth, int clientHeight,
+              CScreenPictures* pictures)
+        : body_(std::move(body)),
+          clientWidth_(clientWidth),
+          clientHeight_(clientHeight),
+          pictures_(pictures) {}
     ~ScreenApp() override { Stop(); }
     void Main() override {
-        CInstallerScreen screen;
+        CInstallerScreen screen(pictures_);
         body_(screen);
+    }
+    void ConfigureWindow(WindowParams* params) override {
+        RECT rect = {0, 0, clientWidth_, clientHeight_};
+        AdjustWindowRect(&rect, params->style, FALSE);
+        params->x = params->y = 0;
+        params->width = rect.right - rect.left;
+        params->height = rect.bottom - rect.top;
     }
 
 private:
     std::function<void(CInstallerScreen&)> body_;
+    int clientWidth_, clientHeight_;
+    CScreenPictures* pictures_;
 };
 
-void RunScreen(std::function<void(CInstallerScreen&)> body) {
-    ScreenApp app(std::move(body));
+void RunScreen(std::function<void(CInstallerScreen&)> body, int clientWidth = 800,
+               int clientHeight = 600, CScreenPictures* pictures = nullptr) {
+    ScreenApp app(std::move(body), clientWidth, clientHeight, pictures);
     app.Initialize();
     ++MessageLoopCount;
     RunMessageLoop();
@@ -205,6 +223,130 @@ TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {
     }
     // And the display is a real one, not two empty ones alike.
     EXPECT_EQ(packedSamples.back().sign, DigitColour(10));
+}
+
+// The stage pictures are read while the wizard runs: the copy then shows
+// each of them with the disc's pictures gone.
+TEST_F(InstallerScreen, StagePicturesReadAheadShowWithoutTheDisc) {
+    const int percents[] = {11, 26, 41, 61, 81, 99};
+    std::vector<COLORREF> shown;
+    RunScreen([&](CInstallerScreen& screen) {
+        screen.ShowStart();
+        screen.FinishStagePictures();
+        RemoveTree(disc_ / "data\\obj");
+        if (PathExists(disc_ / "data\\obj")) return;
+        for (int percent : percents) {
+            screen.ShowProgress(percent);
+            shown.push_back(PixelAt(screen.BackBuffer(), 100, 100));
+        }
+    });
+    ASSERT_EQ(shown.size(), std::size(percents));
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(shown[i], StageColour(StageForPercent(percents[i]))) << percents[i];
+    }
+}
+
+// The first pictures, read ahead before the window exists, are the ones the
+// start shows: the disc's pictures are gone by then.
+TEST_F(InstallerScreen, PicturesReadBeforeTheWindowShowTheStart) {
+    CScreenPictures pictures;
+    ASSERT_TRUE(pictures.Begin());
+    COLORREF background = 0, sign = 0;
+    RunScreen(
+        [&](CInstallerScreen& screen) {
+            RemoveTree(disc_ / "data\\obj");
+            if (PathExists(disc_ / "data\\obj")) return;
+            screen.ShowStart();
+            background = PixelAt(screen.BackBuffer(), 100, 100);
+            sign = PixelAt(screen.BackBuffer(), 740, 550);
+        },
+        800, 600, &pictures);
+    EXPECT_EQ(background, StageColour(0));
+    EXPECT_EQ(sign, DigitColour(10));
+}
+
+// A poll that finds the display unchanged leaves the window alone: the same
+// percent, or one the display clamps to the same.
+TEST_F(InstallerScreen, AnUnchangedDisplayInvalidatesNothing) {
+    const int pairs[][2] = {{37, 37}, {100, 150}, {0, -5}, {11, 11}};
+    std::vector<std::string> dirty;
+    RunScreen([&](CInstallerScreen& screen) {
+        const HWND window = TheThreadRegistry.GetHwnd();
+        for (const auto& pair : pairs) {
+            screen.ShowProgress(pair[0]);
+            // A late exposure of the new window may spoil one try, not three.
+            bool clean = false;
+            for (int attempt = 0; attempt < 3 && !clean; ++attempt) {
+                ValidateRect(window, nullptr);
+                screen.ShowProgress(pair[1]);
+                RECT r = {};
+                clean = !GetUpdateRect(window, &r, FALSE);
+            }
+            if (!clean) {
+                dirty.push_back(std::to_string(pair[0]) + " then " + std::to_string(pair[1]));
+            }
+        }
+    });
+    EXPECT_TRUE(dirty.empty()) << dirty.front();
+}
+
+// The window's pixels in `area`, 32 bits each, read through `dc`.
+std::vector<std::uint32_t> PixelsOf(HDC dc, const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    unique_hgdiobj section(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    unique_hdc memory(CreateCompatibleDC(dc));
+    if (!section || !memory) return {};
+    HGDIOBJ old = SelectObject(memory.get(), section.get());
+    BitBlt(memory.get(), 0, 0, width, height, dc, area.left, area.top, SRCCOPY);
+    SelectObject(memory.get(), old);
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    return std::vector<std::uint32_t>(p, p + width * height);
+}
+
+// In a client area of another size the dirty part of the window shows what
+// stretching the whole back buffer over it shows.
+TEST_F(InstallerScreen, PaintingPartOfAResizedWindowShowsThatPartOfTheStretchedBuffer) {
+    const int clientSizes[][2] = {{1000, 750}, {640, 480}};
+    for (const auto& size : clientSizes) {
+        const int width = size[0], height = size[1];
+        const RECT dirty = {width / 2, height / 2, width / 2 + 100, height / 2 + 90};
+        std::vector<std::uint32_t> painted, expected;
+        RunScreen(
+            [&](CInstallerScreen& screen) {
+                const HWND window = TheThreadRegistry.GetHwnd();
+                CSurface& buffer = screen.BackBuffer();
+                buffer.Fill(RGB(0, 0, 0));
+                RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+                // A pattern in which a pixel off by one shows.
+                for (int y = 0; y < kScreenHeight; ++y) {
+                    std::uint8_t* row = buffer.GetBits() + y * buffer.GetStride();
+                    for (int x = 0; x < kScreenWidth * 3; ++x) {
+                        row[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+                    }
+                }
+                RedrawWindow(window, &dirty, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+                HDC windowDc = GetDC(window);
+                painted = PixelsOf(windowDc, dirty);
+                // The reference: the whole buffer stretched over the client.
+                unique_hdc whole(CreateCompatibleDC(windowDc));
+                unique_hgdiobj target(CreateCompatibleBitmap(windowDc, width, height));
+                ReleaseDC(window, windowDc);
+                HGDIOBJ old = SelectObject(whole.get(), target.get());
+                HDC source = buffer.AcquireDC();
+                StretchBlt(whole.get(), 0, 0, width, height, source, 0, 0, kScreenWidth,
+                           kScreenHeight, SRCCOPY);
+                buffer.FreeDC(source);
+                expected = PixelsOf(whole.get(), dirty);
+                SelectObject(whole.get(), old);
+            },
+            width, height);
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(painted, expected);
+    }
 }
 
 }  // namespace
