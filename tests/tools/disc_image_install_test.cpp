@@ -200,7 +200,17 @@ protected:
         ImageDrives drives(*shell_, Discs().work + "/" + images);
         ASSERT_TRUE(drives.Insert('m', "disc1")) << shell_->LastOutput();
         SetupRun run;
-        ASSERT_TRUE(run.Start("M:\\setup.exe", "M:\\"));
+        // Under load Wine may not yet start a program from a medium that
+        // fuseiso has just mounted, although its folder already lists.
+        DWORD startError = 0;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                if (run.Start("M:\\setup.exe", "M:\\")) return true;
+                startError = GetLastError();
+                return false;
+            },
+            kStepWait))
+            << "setup.exe did not start from the image: error " << startError;
         ASSERT_TRUE(run.CompleteWizard(target_.path(), kStepWait));
         HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives, "m", "disc", kInstallWait);
         ASSERT_NE(done, nullptr) << "prompts so far: " << run.Prompts().size();
