@@ -32,13 +32,15 @@ build-host: deps build/host/build.ninja
 	cmake --build build/host -j $(JOBS)
 build: build-win32 build-win64 build-host
 
-# Every test: the shipped 32-bit programs checked (PE32, known system DLLs
-# only, manifest and version information), the host build's tests, the
+# Every test: the layout's rule checked (Win32 files in win32/ folders),
+# the shipped 32-bit programs checked (PE32, known system DLLs only,
+# manifest and version information), the host build's tests, the
 # Windows tests (64-bit build) under Wine with one Xvfb display and the
 # tree's own prefix; then, where the machine executes 32-bit code, the same
 # Windows tests as PE32 programs under 32-bit Wine and the host tests as
 # 32-bit code (one line each says so where it cannot).
 test: build
+	@scripts/check-layout.sh build/host
 	@scripts/check-pe.sh build/win32
 	@status=0; scripts/run-tests.sh build/host build/win64 || status=1; \
 	  JOBS=$(JOBS) scripts/test-win32.sh build/win32 || status=1; \

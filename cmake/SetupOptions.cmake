@@ -31,8 +31,20 @@ endif()
 # setup_library(NAME [PURE src...] [WIN32 src...] [PURE_DEPS lib...] [DEPS lib...])
 #   NAME_pure: the sources that need no Win32, built by both builds.
 #   NAME:      (win32 build only) the Win32 sources, linked with NAME_pure.
+#   A Win32 source lives in a win32/ folder and a pure one outside it, so
+#   that a file's path says which builds it is in.
 function(setup_library name)
   cmake_parse_arguments(L "" "" "PURE;WIN32;PURE_DEPS;DEPS" ${ARGN})
+  foreach(src ${L_PURE})
+    if(src MATCHES "(^|/)win32/")
+      message(FATAL_ERROR "${name}: ${src} is listed as pure but lies in a win32/ folder")
+    endif()
+  endforeach()
+  foreach(src ${L_WIN32})
+    if(NOT src MATCHES "(^|/)win32/")
+      message(FATAL_ERROR "${name}: the Win32 source ${src} belongs in a win32/ folder")
+    endif()
+  endforeach()
   if(L_PURE)
     add_library(${name}_pure STATIC ${L_PURE})
     target_link_libraries(${name}_pure PUBLIC setup_options ${L_PURE_DEPS})

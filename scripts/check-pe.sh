@@ -8,7 +8,7 @@
 #     always takes from the system folder; any other DLL (winmm, version,
 #     comctl32, ...) would first be looked for beside the program, where a
 #     download folder may hold a planted one: such DLLs are loaded at run
-#     time by full path instead (framework/system/dll_search.h);
+#     time by full path instead (framework/system/win32/dll_search.h);
 #   - they carry a manifest and version information.
 set -euo pipefail
 # objdump's words are matched below: keep them untranslated.

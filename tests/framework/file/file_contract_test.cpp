@@ -16,9 +16,9 @@
 #include "tools/support/file_bytes.h"
 #include "tools/support/temp_folder.h"
 #ifdef _WIN32
-#include "framework/file/comp_file.h"
-#include "framework/file/comp_once_file.h"
-#include "framework/file/data_file.h"
+#include "framework/file/win32/comp_file.h"
+#include "framework/file/win32/comp_once_file.h"
+#include "framework/file/win32/data_file.h"
 #endif
 
 namespace {

@@ -1,0 +1,38 @@
+// A re-entrant lock over a critical section: the owning thread may Enter
+// again and must Leave as often as it entered.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/system/win32/unique_handle.h"
+
+class CLock {
+public:
+    CLock();
+    virtual void Enter();
+    // Takes the lock when it is free or already ours; never blocks.
+    virtual bool TryEnter();
+    virtual void Leave();
+    virtual ~CLock();
+
+    CLock(const CLock&) = delete;
+    CLock& operator=(const CLock&) = delete;
+
+private:
+    CRITICAL_SECTION section_;
+    long count_ = 0;
+    unsigned char second_ = 0;
+    unique_handle guard_;
+};
+
+// Holds a CLock for the lifetime of the scope.
+class CLockScope {
+public:
+    explicit CLockScope(CLock& lock) : lock_(lock) { lock_.Enter(); }
+    ~CLockScope() { lock_.Leave(); }
+    CLockScope(const CLockScope&) = delete;
+    CLockScope& operator=(const CLockScope&) = delete;
+
+private:
+    CLock& lock_;
+};

@@ -1,0 +1,45 @@
+// Elevation of the running process, and handing its work to an elevated copy
+// of itself.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "framework/system/win32/unique_handle.h"
+
+struct ElevationState {
+    bool available;  // the system has elevation (it answers the token query)
+    bool elevated;   // this process runs with a full administrator token
+};
+
+// Asks the process token for its elevation. Systems before Windows Vista do
+// not know the query: not available, not elevated.
+ElevationState QueryElevation();
+
+enum class RelaunchResult {
+    HandedOver,  // the elevated copy runs and has taken over: end this process
+    Declined,    // the user refused elevation: end quietly, as on Cancel
+    Failed,      // no elevated copy took over: this process may go on
+};
+
+// Starts the running program again with the "runas" verb, with the same
+// arguments in the same current folder, and offers it the single-instance
+// guard of this process (see CSingleInstanceGuard). Waits, bounded, until the
+// copy has taken the offer or has ended. On HandedOver the caller releases its
+// guard and ends; the copy then owns the instance mutex. A caller that waits
+// for the copy's end passes `copy`: on HandedOver it receives the copy's
+// process handle (empty when the system gave none).
+RelaunchResult RelaunchElevated(unique_handle* copy = nullptr);
+
+// The system calls behind the above, replaceable so that tests can play a
+// process without elevation, or a user who declines.
+struct ElevationCalls {
+    ElevationState (*query)();
+    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
+};
+// Null restores the system's calls.
+void SetElevationCalls(const ElevationCalls* calls);
+ElevationState SystemQueryElevation();
+
+// How long each side of a hand-over waits for the other.
+constexpr DWORD kHandOverWaitMs = 30000;

@@ -1,0 +1,54 @@
+// Keeps a program to one running instance through a mutex named after the
+// program's own path.
+//
+// A process that restarts itself elevated hands its instance over on
+// purpose (RelaunchElevated): it offers the mutex through an event named
+// "<mutex name>#offer" and waits until the copy has set "<mutex name>#taken".
+// The elevated copy, finding the mutex held and the offer open, takes the
+// offer and waits for the mutex, which its parent releases as it ends. So the
+// copy never mistakes its parent for another running instance, and the mutex
+// exists throughout: a further start in between still finds it held.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/system/win32/unique_handle.h"
+
+class CSingleInstanceGuard {
+public:
+    CSingleInstanceGuard() = default;
+    ~CSingleInstanceGuard() { Release(); }
+    CSingleInstanceGuard(const CSingleInstanceGuard&) = delete;
+    CSingleInstanceGuard& operator=(const CSingleInstanceGuard&) = delete;
+
+    // Creates (and owns) the mutex named after the running program file,
+    // every '\' turned into '/'. Sets the first-instance flag unless the mutex
+    // already existed and no hand-over to this (elevated) process was offered
+    // and completed. The handle is kept either way.
+    void Acquire();
+    // Gives up ownership of the mutex (so a waiting elevated copy gets it at
+    // once) and closes the handle, if any.
+    void Release();
+
+    bool IsFirstInstance() const { return firstInstance_; }
+    bool IsHeld() const { return mutex_.valid(); }
+
+    // The mutex name for a program path: "C:\x\setup.exe" gives
+    // "C:/x/setup.exe". Double-byte characters are kept whole.
+    static void MutexNameFor(char* name, std::size_t cap, const char* programPath);
+    // "<mutexName><suffix>"; false when it does not fit in `cap`.
+    static bool HandOverEventName(char* out, std::size_t cap, const char* mutexName,
+                                  const char* suffix);
+
+private:
+    // Takes a hand-over offered to this process for the mutex `name`, whose
+    // handle is already kept: true once the mutex is owned.
+    bool TakeOver(const char* name);
+
+    unique_handle mutex_;
+    bool firstInstance_ = false;
+};
+
+// Suffixes of the hand-over events' names.
+extern const char kHandOverOffer[];
+extern const char kHandOverTaken[];

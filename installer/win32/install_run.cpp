@@ -1,0 +1,239 @@
+#include "installer/win32/install_run.h"
+
+#include "framework/app/win32/application.h"
+#include "framework/app/win32/thread_registry.h"
+#include "framework/file/win32/join_job.h"
+#include "framework/system/path_text.h"
+#include "installer/installer_texts.h"
+#include "installer/progress_math.h"
+#include "installer/win32/registration.h"
+#include "installer/win32/startup.h"
+
+namespace {
+
+using namespace installer_text;
+
+enum class Operation { kCopy, kBeginJoin, kAppendPart, kAppendLastPart };
+
+}  // namespace
+
+struct CInstallRun::Step {
+    int first;            // FileTable indexes first..last
+    int last;
+    int disc;             // 1 to 6: the disc requested before the step; 0: none
+    Operation operation;
+    const char* joinedName;  // destination of a BeginJoin
+};
+
+namespace {
+
+const CInstallRun::Step kSteps[] = {
+    {0, 4, 1, Operation::kCopy, nullptr},
+    {5, 5, 2, Operation::kBeginJoin, "cg.dat"},
+    {6, 6, 3, Operation::kAppendPart, nullptr},
+    {7, 7, 4, Operation::kAppendPart, nullptr},
+    {8, 8, 5, Operation::kAppendLastPart, nullptr},
+    {9, 12, 0, Operation::kCopy, nullptr},
+    {13, 13, 0, Operation::kBeginJoin, "sc.dat"},
+    {14, 14, 6, Operation::kAppendLastPart, nullptr},
+};
+
+HWND MainWindow() { return TheThreadRegistry.GetHwnd(); }
+
+}  // namespace
+
+// ---- The real prompts and system ----------------------------------------------
+
+WizardResult CInstallPrompts::RunWizard() {
+    CWizardServices services;
+    return RunSetupWizard(GetModuleHandleA(nullptr), MainWindow(), state_, services);
+}
+
+bool CInstallPrompts::AskForDisc(const char* prompt) {
+    return ApplicationMessageBox(MainWindow(), prompt, kDiscCaption,
+                                 MB_RETRYCANCEL | MB_ICONINFORMATION) == IDRETRY;
+}
+
+bool CInstallPrompts::ConfirmAbort() {
+    return ApplicationMessageBox(MainWindow(), kAbortText, kConfirmCaption,
+                                 MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CInstallPrompts::ReportError() {
+    ApplicationMessageBox(MainWindow(), kErrorText, kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+void CInstallPrompts::Complete() {
+    CRegistrationServices services;
+    // The messages registration shows end as OK when the program ends.
+    COpenDialogScope open(IDOK);
+    RegisterInstallation(MainWindow(), state_, services);
+}
+
+std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() {
+    return std::make_unique<CCopyJob>(threads_);
+}
+
+std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() {
+    return std::make_unique<CJoinJob>(threads_);
+}
+
+void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    // A piece's run ends right after it published its result, so its end
+    // is the moment to look again.
+    if (job.WaitForRun(milliseconds) != WAIT_OBJECT_0) return;
+    if (job.GetStatus() != CCopyJob::kBusy) return;
+    // No worker, yet still busy (a stopped piece): the period is kept, so
+    // the poll does not spin.
+    const DWORD spent = GetTickCount() - start;
+    if (spent < milliseconds) Sleep(milliseconds - spent);
+}
+
+// Both answers come from one attribute query: a directory search (or an
+// open, a read and a close through the file layer) costs several
+// milliseconds a file on a disc, with the drive standing idle meanwhile.
+void CInstallSystem::PrepareJobs() { threads_->Reserve(3); }
+
+bool CInstallSystem::FileExists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CInstallSystem::FindDiscHolding(const char* name) { return ::FindDiscHolding(name); }
+
+std::uint64_t CInstallSystem::SourceSize(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    // A size the jobs cannot copy (2 GiB or more) counts as nothing.
+    if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) return 0;
+    return data.nFileSizeLow;
+}
+
+// ---- The run ------------------------------------------------------------------
+
+CInstallRun::CInstallRun(InstallerStateData& state, CInstallView& view, CInstallPrompts& prompts,
+                         CInstallSystem& system)
+    : state_(state), view_(view), prompts_(prompts), system_(system) {}
+
+CInstallRun::~CInstallRun() { ReleaseJob(); }
+
+void CInstallRun::Run() {
+    view_.ShowStart();
+    // A window closed before the wizard began gets no wizard.
+    if (!view_.IsRunning()) return;
+    system_.PrepareJobs();
+    if (prompts_.RunWizard() != WizardResult::Install) return;
+    RunSteps();
+    ReleaseJob();
+}
+
+void CInstallRun::RunSteps() {
+    for (const Step& step : kSteps) {
+        if (!view_.IsRunning()) break;
+        if (step.disc > 0 && RequestDisc(step.first, kDiscPrompts[step.disc - 1])) return;
+        const StepResult result = RunStep(step);
+        if (result == StepResult::kFailed) {
+            ReleaseJob();
+            if (view_.IsRunning()) prompts_.ReportError();
+            return;
+        }
+        if (result == StepResult::kStopped) break;
+        if (step.operation == Operation::kAppendLastPart) ReleaseJob();
+    }
+    ReleaseJob();
+    if (!view_.IsRunning()) return;
+    view_.ShowFinished();
+    prompts_.Complete();
+}
+
+CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
+    for (int index = step.first; index <= step.last; ++index) ReadSize(index);
+    StepResult result = StepResult::kDone;
+    for (int index = step.first; index <= step.last && result == StepResult::kDone; ++index) {
+        // A close confirmed while the previous file ended starts no job.
+        if (!view_.IsRunning()) return StepResult::kStopped;
+        result = RunFile(step, index);
+    }
+    return result;
+}
+
+CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
+    const char* name =
+        step.operation == Operation::kBeginJoin ? step.joinedName : FileTable[index];
+    if (!FormatText(sourcePath_, sizeof sourcePath_, "%s\\%s", state_.DataPath,
+                    FileTable[index]) ||
+        !FormatText(destinationPath_, sizeof destinationPath_, "%s\\%s", state_.InstallFolder,
+                    name)) {
+        return StepResult::kFailed;
+    }
+    bool started = false;
+    switch (step.operation) {
+    case Operation::kCopy:
+        job_ = system_.NewCopyJob();
+        started = job_ && job_->StartCopy(sourcePath_, destinationPath_);
+        break;
+    case Operation::kBeginJoin:
+        job_ = system_.NewJoinJob();
+        started = job_ && job_->BeginJoin(destinationPath_, sourcePath_);
+        break;
+    case Operation::kAppendPart:
+        started = job_ && job_->AppendPart(sourcePath_);
+        break;
+    case Operation::kAppendLastPart:
+        started = job_ && job_->AppendLastPart(sourcePath_);
+        break;
+    }
+    if (!started) return StepResult::kFailed;
+
+    const StepResult result = PollJob(index);
+    if (result == StepResult::kDone && step.operation == Operation::kCopy) ReleaseJob();
+    return result;
+}
+
+CInstallRun::StepResult CInstallRun::PollJob(int index) {
+    for (;;) {
+        if (!view_.IsRunning()) return StepResult::kStopped;
+        if (job_->GetStatus() == CCopyJob::kFailed) return StepResult::kFailed;
+        const LONG percent = job_->GetPercent();
+        const std::uint32_t filePercent =
+            percent < 0 ? 0u : static_cast<std::uint32_t>(percent > 100 ? 100 : percent);
+        view_.ShowProgress(static_cast<std::int32_t>(
+            OverallPercent(sizes_, static_cast<int>(kFileCount), index, filePercent)));
+        // Done is reported as soon as it is seen: the caller looks at the
+        // running flag again before anything new is started.
+        if (job_->GetStatus() == CCopyJob::kIdle && job_->GetPercent() == 100) {
+            return StepResult::kDone;
+        }
+        system_.WaitForJob(*job_, kPollMilliseconds);
+    }
+}
+
+void CInstallRun::ReadSize(int index) {
+    sizes_[index] = 0;
+    char path[kFileNameField];
+    if (FormatText(path, sizeof path, "%s\\%s", state_.DataPath, FileTable[index])) {
+        sizes_[index] = system_.SourceSize(path);
+    }
+}
+
+bool CInstallRun::RequestDisc(int index, const char* prompt) {
+    if (!view_.IsRunning()) return false;
+    if (FormatText(sourcePath_, sizeof sourcePath_, "%s\\%s", state_.DataPath,
+                   FileTable[index]) &&
+        system_.FileExists(sourcePath_)) {
+        return false;
+    }
+    for (;;) {
+        // Once the window is being closed no dialog may be shown: the main
+        // thread is waiting for this one to end.
+        if (!view_.IsRunning()) return true;
+        const bool retry = prompts_.AskForDisc(prompt);
+        if (!view_.IsRunning()) return true;
+        if (!retry && (prompts_.ConfirmAbort() || !view_.IsRunning())) {
+            ReleaseJob();
+            return true;
+        }
+        if (system_.FindDiscHolding(FileTable[index])) return false;
+    }
+}

@@ -1,0 +1,126 @@
+// The install sequence: the wizard, then the eight steps over FileTable with
+// their disc requests, the copy and join jobs polled for the progress
+// display, failure, registration and the completion message.
+//
+// The run works over three small interfaces: the screen it draws on, the
+// prompts it shows the user and the system that gives it files and jobs.
+// The defaults of CInstallPrompts and CInstallSystem are the real ones; the
+// setup screen is the real CInstallView. Tests put fakes in their place.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/file/win32/copy_job.h"
+#include "installer/installer_state.h"
+#include "installer/win32/setup_wizard.h"
+
+// The setup screen as the run sees it.
+class CInstallView {
+public:
+    virtual ~CInstallView() = default;
+    // False once the program must end (the window is being closed).
+    virtual bool IsRunning() = 0;
+    // The first background with the display at 0 %, the whole window
+    // invalidated.
+    virtual void ShowStart() = 0;
+    // The stage picture and display for overall percent `percent`.
+    virtual void ShowProgress(std::int32_t percent) = 0;
+    // The display at 100 % after the last file.
+    virtual void ShowFinished() = 0;
+};
+
+// What the run asks the user. The defaults show the wizard and modal
+// message boxes owned by the application's main window.
+class CInstallPrompts {
+public:
+    explicit CInstallPrompts(InstallerStateData& state) : state_(state) {}
+    virtual ~CInstallPrompts() = default;
+
+    virtual WizardResult RunWizard();
+    // The disc request `prompt`: true for Retry, false for Cancel.
+    virtual bool AskForDisc(const char* prompt);
+    // Whether to abort the setup: true for Yes.
+    virtual bool ConfirmAbort();
+    // The one error message of a failed run.
+    virtual void ReportError();
+    // Registers the game and shows the completion message; returns when the
+    // user has dismissed it.
+    virtual void Complete();
+
+protected:
+    InstallerStateData& state_;
+};
+
+// The files and jobs of the run. The defaults are the real ones.
+class CInstallSystem {
+public:
+    virtual ~CInstallSystem() = default;
+
+    // The jobs run on threads kept by this object for the next job; they
+    // end once this object and every job it made are gone.
+    virtual std::unique_ptr<CCopyJob> NewCopyJob();
+    virtual std::unique_ptr<CCopyJob> NewJoinJob();
+    // Waits up to one poll period of `milliseconds` for `job`, returning as
+    // soon as the job's current piece has ended.
+    virtual void WaitForJob(CCopyJob& job, DWORD milliseconds);
+    virtual bool FileExists(const char* path);
+    // Makes the first drive (C: to Z:) whose "data\data" holds `name` the
+    // source: SourceRoot, DataPath and the current directory. False when no
+    // drive has it.
+    virtual bool FindDiscHolding(const char* name);
+    // The byte length of a source file; 0 when it cannot be opened.
+    virtual std::uint64_t SourceSize(const char* path);
+    // Gets the threads of the jobs ready while the wizard is shown: a
+    // worker, a reader and a piece reader.
+    virtual void PrepareJobs();
+
+private:
+    std::shared_ptr<CJobThreads> threads_ = std::make_shared<CJobThreads>();
+};
+
+// One run of the installation over `state` (DataPath, InstallFolder).
+class CInstallRun {
+public:
+    static constexpr DWORD kPollMilliseconds = 100;
+
+    CInstallRun(InstallerStateData& state, CInstallView& view, CInstallPrompts& prompts,
+                CInstallSystem& system);
+    // Releases a job still held.
+    ~CInstallRun();
+    CInstallRun(const CInstallRun&) = delete;
+    CInstallRun& operator=(const CInstallRun&) = delete;
+
+    // Wizard, copying, registration; returns when finished, failed,
+    // cancelled or stopped, with no job left.
+    void Run();
+    // Makes sure the disc holding FileTable[index] is in a drive, asking for
+    // it with `prompt`; true when the user chose to abort the setup (or the
+    // program is ending while it asks).
+    bool RequestDisc(int index, const char* prompt);
+
+    // One step of the table in install_run.cpp.
+    struct Step;
+
+private:
+    enum class StepResult { kDone, kStopped, kFailed };
+
+    void RunSteps();
+    StepResult RunStep(const Step& step);
+    // Starts the job operation of one FileTable file and polls it.
+    StepResult RunFile(const Step& step, int index);
+    StepResult PollJob(int index);
+    void ReadSize(int index);
+    void ReleaseJob() { job_.reset(); }
+
+    InstallerStateData& state_;
+    CInstallView& view_;
+    CInstallPrompts& prompts_;
+    CInstallSystem& system_;
+    std::unique_ptr<CCopyJob> job_;
+    std::uint64_t sizes_[kFileCount] = {};
+    char sourcePath_[kFileNameField] = {};
+    char destinationPath_[kFileNameField] = {};
+};

@@ -1,0 +1,43 @@
+#include "installer/win32/installer_app.h"
+
+#include <cstring>
+
+#include "framework/app/win32/thread_registry.h"
+#include "framework/system/path_text.h"
+#include "installer/win32/installer_screen.h"
+#include "installer/installer_texts.h"
+
+void CInstallerApp::Main() {
+    CInstallerScreen screen(pictures_);
+    screen.Execute();
+}
+
+void CInstallerApp::ConfigureWindow(WindowParams* params) {
+    params->windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    std::memcpy(params->title, installer_text::kTitle, sizeof installer_text::kTitle);
+}
+
+bool CInstallerApp::ConfirmClose(HWND hwnd) {
+    return MessageBoxA(hwnd, installer_text::kAbortText, installer_text::kConfirmCaption,
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_CLOSE:
+        if (!ConfirmClose(hwnd)) return true;
+        if (CDisplayController* display = TheThreadRegistry.FindDisplay(this)) {
+            display->RestoreWindowed();
+        }
+        SendMessageA(hwnd, WM_DESTROY, 0, 0);
+        return false;
+    case WM_DESTROY:
+        // The wizard, the disc request and the other prompts of the setup
+        // screen end as cancelled; the run then returns at once.
+        StopApplicationThread();
+        PostQuitMessage(0);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,103 @@
+#include "installer/win32/registration.h"
+
+#include "framework/system/path_text.h"
+#include "framework/system/win32/system_services.h"
+#include "installer/install_folder.h"
+#include "installer/installer_texts.h"
+
+namespace {
+
+const char kDisplayName[] = "Sorvane";
+const char kPublisher[] = "Vintal";
+const char kQuietSwitch[] = "/S";
+const char kDesktopLinkName[] = "Sorvane";
+const char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
+const char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
+
+// "EstimatedSize" is in KiB, rounded up, and a 32-bit value.
+std::uint32_t KiBytes(std::uint64_t bytes) {
+    const std::uint64_t kib = bytes / 1024 + (bytes % 1024 != 0);
+    return kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib);
+}
+
+void WriteDetails(const InstallerStateData& state, const char* program, const char* uninstaller,
+                  CRegistrationServices& services) {
+    char quiet[kMaxPath + 8];
+    if (!FormatText(quiet, sizeof quiet, "\"%s\" %s", uninstaller, kQuietSwitch)) return;
+    const UninstallDetails details = {program, kPublisher, state.InstallFolder, quiet,
+                                      KiBytes(services.InstalledBytes(state.InstallFolder))};
+    services.WriteUninstallDetails(FileTable[0], details);
+}
+
+}  // namespace
+
+bool CRegistrationServices::WriteAppPath(const char* programName, const char* programPath) {
+    return CSystemServices().WriteAppPath(programName, programPath);
+}
+
+bool CRegistrationServices::WriteUninstallEntry(const char* keyName,
+                                                const char* uninstallCommand,
+                                                const char* displayName) {
+    return CSystemServices().WriteUninstallEntry(keyName, uninstallCommand, displayName);
+}
+
+bool CRegistrationServices::WriteUninstallDetails(const char* keyName,
+                                                  const UninstallDetails& details) {
+    return CSystemServices().WriteUninstallDetails(keyName, details);
+}
+
+std::uint64_t CRegistrationServices::InstalledBytes(const char* folder) {
+    std::uint64_t total = 0;
+    for (const char* name : InstalledFileTable) {
+        char path[kMaxPath];
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (FormInstalledFilePath(path, sizeof path, folder, name) &&
+            GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+            total += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return total;
+}
+
+bool CRegistrationServices::CreateDesktopShortcut(const char* targetPath, const char* linkName) {
+    return CSystemServices().CreateDesktopShortcut(targetPath, linkName);
+}
+
+bool CRegistrationServices::CreateProgramsShortcut(const char* targetPath,
+                                                   const char* relativeLink) {
+    return CSystemServices().CreateProgramsShortcut(targetPath, relativeLink);
+}
+
+void RegisterInstallation(HWND owner, const InstallerStateData& state,
+                          CRegistrationServices& services) {
+    const char* programName = FileTable[0];
+    char program[kMaxPath];
+    char uninstaller[kMaxPath];
+    // The wizard keeps the folder short enough for both paths; should they
+    // still not fit, nothing is registered rather than a cut-off path.
+    int failed = 1;
+    if (FormInstalledFilePath(program, sizeof program, state.InstallFolder, programName) &&
+        FormInstalledFilePath(uninstaller, sizeof uninstaller, state.InstallFolder,
+                              FileTable[1])) {
+        // Every step runs whatever the earlier ones did. The further values
+        // go only into an entry that has its name and command, never into a
+        // key of their own.
+        failed = 0;
+        failed += !services.WriteAppPath(programName, program);
+        if (services.WriteUninstallEntry(programName, uninstaller, kDisplayName))
+            WriteDetails(state, program, uninstaller, services);
+        else
+            ++failed;
+        failed += !services.CreateDesktopShortcut(program, kDesktopLinkName);
+        failed += !services.CreateProgramsShortcut(program, kGameMenuLink);
+        failed += !services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
+    }
+    // The files are in place either way, so the end is still announced; but
+    // without its entries the next start would not find the game (and offer
+    // to install it again), so the user is told first.
+    if (failed > 0) {
+        MessageBoxA(owner, installer_text::kRegistrationIncompleteText, installer_text::kErrorCaption,
+                    MB_OK | MB_ICONEXCLAMATION);
+    }
+    MessageBoxA(owner, installer_text::kDoneText, installer_text::kDoneCaption,
+                MB_OK | MB_ICONINFORMATION);
+}

@@ -1,0 +1,35 @@
+// Registration of the installed game and the completion message: App Paths
+// and Uninstall entries, a desktop shortcut and two Start-menu shortcuts.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "framework/system/win32/system_services.h"
+#include "installer/installer_state.h"
+
+// The system services registration uses; the defaults are those of
+// CSystemServices. Results are reported but registration goes on regardless.
+class CRegistrationServices {
+public:
+    virtual ~CRegistrationServices() = default;
+    virtual bool WriteAppPath(const char* programName, const char* programPath);
+    virtual bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+                                     const char* displayName);
+    // The values beside the name and command that the list of installed
+    // programs shows (icon, publisher, folder, size, quiet command).
+    virtual bool WriteUninstallDetails(const char* keyName, const UninstallDetails& details);
+    // Bytes of the installed files present in `folder`.
+    virtual std::uint64_t InstalledBytes(const char* folder);
+    virtual bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
+    virtual bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+};
+
+// Registers the game installed in `state.InstallFolder` and then tells the
+// user, with a message box owned by `owner`, that setup is complete. A failed
+// step does not stop the later ones; when any failed, one message saying
+// that the registration could not be completed comes before the completion
+// message. Returns when the user has dismissed the messages.
+void RegisterInstallation(HWND owner, const InstallerStateData& state,
+                          CRegistrationServices& services);

@@ -1,0 +1,299 @@
+#include "installer/win32/setup_wizard.h"
+
+#include <cstring>
+
+#include "framework/app/win32/application.h"
+#include "framework/app/win32/thread_registry.h"
+#include "framework/system/path_text.h"
+#include "framework/system/win32/path_utils.h"
+#include "framework/system/win32/system_services.h"
+#include "installer/install_folder.h"
+#include "installer/installer_texts.h"
+#include "installer/setup_resources.h"
+
+namespace {
+
+using namespace installer_text;
+
+const char kDefaultBaseFolder[] = "C:\\";
+
+// What the pages that need more than their own controls are given.
+struct PageContext {
+    InstallerStateData* state;
+    CWizardServices* services;
+};
+
+PageContext* ContextOf(HWND page) {
+    return reinterpret_cast<PageContext*>(GetWindowLongPtrA(page, DWLP_USER));
+}
+
+void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrA(page, DWLP_USER, context); }
+
+bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
+
+// Cancel and Escape (which the dialog manager reports as id 2) on any page.
+// While the program ends there is nothing to confirm.
+void ConfirmAbort(HWND page) {
+    if (!IsRunning(page) ||
+        ApplicationMessageBox(page, kAbortText, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) ==
+            IDYES ||
+        !IsRunning(page)) {
+        EndDialog(page, kPageCancelled);
+    }
+}
+
+void ShowError(HWND owner, const char* text) {
+    ApplicationMessageBox(owner, text, kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// ---- Page 1: welcome --------------------------------------------------------
+
+INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
+    switch (LOWORD(wParam)) {
+        case IDC_WELCOME_NEXT: EndDialog(page, kPageForward); return TRUE;
+        case IDCANCEL: ConfirmAbort(page); return TRUE;
+        default: return FALSE;
+    }
+}
+
+// ---- Page 2: data groups ----------------------------------------------------
+
+void CheckAllGroups(HWND page, UINT state) {
+    for (int id = IDC_GROUPS_FIRST_BOX; id <= IDC_GROUPS_LAST_BOX; ++id)
+        CheckDlgButton(page, id, state);
+}
+
+void TakeGroupSelection(HWND page) {
+    InstallerStateData& state = *ContextOf(page)->state;
+    for (int id = IDC_GROUPS_FIRST_BOX; id <= IDC_GROUPS_LAST_BOX; ++id)
+        state.GroupSelection[id - IDC_GROUPS_FIRST_BOX] =
+            IsDlgButtonChecked(page, id) == BST_CHECKED;
+    EndDialog(page, kPageForward);
+}
+
+INT_PTR CALLBACK GroupsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            KeepContext(page, lParam);
+            CheckAllGroups(page, BST_CHECKED);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDC_GROUPS_CLEAR_ALL: CheckAllGroups(page, BST_UNCHECKED); return TRUE;
+                case IDC_GROUPS_SELECT_ALL: CheckAllGroups(page, BST_CHECKED); return TRUE;
+                case IDC_GROUPS_NEXT: TakeGroupSelection(page); return TRUE;
+                case IDC_GROUPS_BACK: EndDialog(page, kPageBack); return TRUE;
+                case IDCANCEL: ConfirmAbort(page); return TRUE;
+                default: return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
+// ---- Page 3: target folder --------------------------------------------------
+
+// Every visit starts again from the program-files folder (or "C:\").
+void OfferBaseFolder(HWND page) {
+    PageContext& context = *ContextOf(page);
+    char* folder = context.state->InstallFolder;
+    if (!context.services->ReadProgramFilesDir(folder))
+        CopyText(folder, kMaxPath, kDefaultBaseFolder);
+    SetDlgItemTextA(page, IDC_FOLDER_EDIT, folder);
+}
+
+void BrowseFolder(HWND page) {
+    char chosen[kMaxPath] = {};
+    COpenDialogScope picker(IDCANCEL);
+    if (ContextOf(page)->services->BrowseForFolder(kBrowseTitle, chosen))
+        SetDlgItemTextA(page, IDC_FOLDER_EDIT, chosen);
+}
+
+void AcceptFolder(HWND page) {
+    // Read more than a path can hold, so an over-long text is refused as a
+    // whole instead of being cut to a different folder.
+    char text[kMaxPath * 4] = {};
+    HWND edit = GetDlgItem(page, IDC_FOLDER_EDIT);
+    bool fits = GetWindowTextLengthA(edit) < static_cast<int>(sizeof text);
+    if (fits) GetWindowTextA(edit, text, sizeof text);
+
+    char folder[kMaxPath];
+    FolderText formed = fits ? FormInstallFolder(folder, sizeof folder, text, AnsiLeadBytes())
+                             : FolderText::TooLong;
+    switch (formed) {
+        case FolderText::Empty:
+            ApplicationMessageBox(page, kNoFolderText, kConfirmCaption, MB_OK | MB_ICONEXCLAMATION);
+            return;
+        case FolderText::TooLong:
+            ShowError(page, kBadFolderText);
+            return;
+        case FolderText::Formed:
+            CopyText(ContextOf(page)->state->InstallFolder, kMaxPath, folder);
+            EndDialog(page, kPageForward);
+            return;
+    }
+}
+
+INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            KeepContext(page, lParam);
+            OfferBaseFolder(page);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDC_FOLDER_BROWSE: BrowseFolder(page); return TRUE;
+                case IDC_FOLDER_NEXT: AcceptFolder(page); return TRUE;
+                case IDC_FOLDER_BACK: EndDialog(page, kPageBack); return TRUE;
+                case IDCANCEL: ConfirmAbort(page); return TRUE;
+                default: return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
+// ---- Page 4: ready ----------------------------------------------------------
+
+INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
+    switch (LOWORD(wParam)) {
+        case IDC_READY_INSTALL: EndDialog(page, kPageForward); return TRUE;
+        case IDC_READY_BACK: EndDialog(page, kPageBack); return TRUE;
+        case IDCANCEL: ConfirmAbort(page); return TRUE;
+        default: return FALSE;
+    }
+}
+
+// ---- Navigation -------------------------------------------------------------
+
+enum class Page { Welcome, Groups, Folder, Ready, Cancelled, Install };
+
+// After page 3: the folder needs a drive root ("X:\"), and its drive room for
+// the installation. Returns `next` when both hold, else the page to show again.
+Page CheckFolder(PageContext& context, HWND owner, Page next) {
+    const char* folder = context.state->InstallFolder;
+    char root[8];
+    if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+        ShowError(owner, kBadFolderText);
+        return Page::Folder;
+    }
+    std::uint64_t bytesFree = 0;
+    const CWizardServices::FreeSpace space = context.services->QueryFreeSpace(root, &bytesFree);
+    // Closed while the drive was asked: no message, no page again.
+    if (!context.services->IsRunning()) return Page::Cancelled;
+    switch (space) {
+        case CWizardServices::FreeSpace::Unavailable:
+            return next;
+        case CWizardServices::FreeSpace::Failed:
+            // No such drive (or no medium): nothing can be installed there,
+            // so the user chooses the folder again.
+            ShowError(owner, kBadFolderText);
+            return Page::Folder;
+        case CWizardServices::FreeSpace::Known:
+            break;
+    }
+    if (!IsEnoughFreeSpace(bytesFree)) {
+        ShowError(owner, kNoSpaceText);
+        return Page::Groups;
+    }
+    return next;
+}
+
+// The pages in order: the dialog and its procedure, where Back and the
+// forward button lead, and the check that leaving forward passes first.
+struct PageEntry {
+    Page page;
+    int resource;
+    DLGPROC procedure;
+    Page back;
+    Page next;
+    Page (*checkForward)(PageContext& context, HWND owner, Page next);
+};
+
+const PageEntry kPages[] = {
+    {Page::Welcome, IDD_SETUP_WELCOME, WelcomePage, Page::Welcome, Page::Groups, nullptr},
+    {Page::Groups, IDD_SETUP_GROUPS, GroupsPage, Page::Welcome, Page::Folder, nullptr},
+    {Page::Folder, IDD_SETUP_FOLDER, FolderPage, Page::Groups, Page::Ready, CheckFolder},
+    {Page::Ready, IDD_SETUP_READY, ReadyPage, Page::Folder, Page::Install, nullptr},
+};
+
+class CWizardRun {
+public:
+    CWizardRun(HINSTANCE instance, HWND owner, InstallerStateData& state,
+               CWizardServices& services)
+        : instance_(instance), owner_(owner), context_{&state, &services} {}
+
+    WizardResult Run() {
+        Page page = Page::Welcome;
+        for (;;) {
+            if (page == Page::Cancelled) return WizardResult::Cancelled;
+            if (page == Page::Install) return WizardResult::Install;
+            for (const PageEntry& entry : kPages) {
+                if (entry.page == page) {
+                    page = Show(entry);
+                    break;
+                }
+            }
+        }
+    }
+
+private:
+    // Shows one page and maps its result. A page that could not be shown
+    // (result -1) counts as cancelled rather than being retried forever.
+    Page Show(const PageEntry& entry) {
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        INT_PTR result = kPageCancelled;
+        {
+            COpenDialogScope open(IDCANCEL);
+            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(entry.resource), owner_,
+                                     entry.procedure, reinterpret_cast<LPARAM>(&context_));
+        }
+        if (!context_.services->IsRunning()) return Page::Cancelled;
+        if (result == kPageBack) return entry.back;
+        if (result != kPageForward) return Page::Cancelled;
+        return entry.checkForward ? entry.checkForward(context_, owner_, entry.next) : entry.next;
+    }
+
+    HINSTANCE instance_;
+    HWND owner_;
+    PageContext context_;
+};
+
+}  // namespace
+
+bool CWizardServices::ReadProgramFilesDir(char* out) {
+    return CSystemServices().ReadProgramFilesDir(out);
+}
+
+bool CWizardServices::BrowseForFolder(const char* title, char* out) {
+    return CSystemServices().BrowseForFolder(title, out);
+}
+
+CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const char* root,
+                                                           std::uint64_t* bytesFree) {
+    using Query = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto query = kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetDiskFreeSpaceExA"))
+                        : nullptr;
+    if (query == nullptr) return FreeSpace::Unavailable;
+    ULARGE_INTEGER toCaller = {};
+    ULARGE_INTEGER total = {};
+    ULARGE_INTEGER free = {};
+    if (!query(root, &toCaller, &total, &free)) return FreeSpace::Failed;
+    *bytesFree = toCaller.QuadPart;
+    return FreeSpace::Known;
+}
+
+bool CWizardServices::IsRunning() {
+    CApplication* application = TheThreadRegistry.GetApplication();
+    return application == nullptr || application->IsRunning();
+}
+
+WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,
+                            CWizardServices& services) {
+    return CWizardRun(instance, owner, state, services).Run();
+}

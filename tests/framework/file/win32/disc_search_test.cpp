@@ -1,0 +1,158 @@
+// The disc search of CDataFile over the CD-ROM drives of the test prefix
+// (M: to R:, whose media are folders; S: is a fixed drive).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/file/win32/data_file.h"
+#include "tools/drivers/win32/disc_drives.h"
+#include "tools/drivers/win32/scratch.h"
+#include "tools/support/file_bytes.h"
+
+namespace {
+
+int DriveTypeQueries = 0;
+unsigned CountingQuery(const char* root) {
+    ++DriveTypeQueries;
+    return GetDriveTypeA(root);
+}
+unsigned NothingIsCdrom(const char*) { return DRIVE_FIXED; }
+
+// Runs each test from an empty current directory, so every name is missing
+// locally, with the disc-search state as at process start.
+class DiscSearch : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!DiscDrives::Available()) GTEST_SKIP() << "no CD-ROM drives in this prefix";
+        GetCurrentDirectoryA(sizeof saved_, saved_);
+        SetCurrentDirectoryA(local_.path().c_str());
+        ResetDiscSearch();
+        DriveTypeQueries = 0;
+        SetDriveTypeQuery(CountingQuery);
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(saved_);
+        SetDriveTypeQuery(nullptr);
+        ResetDiscSearch();
+    }
+
+    // A disc holding `relative` below data\data.
+    void MakeDisc(const std::string& name, const std::string& relative, const std::string& bytes) {
+        std::string disc = drives_.NewDisc(name);
+        ASSERT_TRUE(drives_.AddFile(disc, std::string(kDiscDataFolder) + "\\" + relative, bytes));
+    }
+
+    char saved_[MAX_PATH] = {};
+    ScratchDir local_;
+    DiscDrives drives_;
+};
+
+// An archive of one entry "a.txt" holding "hi": one index record and the
+// terminator, then a stream of two literals.
+std::string OneEntryArchive() {
+    std::string record(140, '\0');
+    record.replace(0, 5, "a.txt");
+    auto put = [&](std::size_t at, uint32_t v) {
+        v ^= 0x006D6D6D;
+        for (int i = 0; i < 4; ++i) record[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    put(128, 2);
+    put(132, 3);
+    put(136, 280);
+    return record + std::string(140, '\0') + std::string("\x03hi", 3);
+}
+
+TEST_F(DiscSearch, FindsAMissingNameBelowDataDataOnACdromDrive) {
+    const struct {
+        const char* disc;
+        const char* stored;  // below data\data on the disc
+        std::string bytes;
+        char drive;
+        const char* name;
+        const char* read;
+    } cases[] = {
+        {"loose", "data\\obj\\t000_001.bmp", "from the disc", 'p', "data\\obj\\t000_001.bmp", "from the disc"},
+        // Only the archive data\data\data\obj.dat holds the entry.
+        {"packed", "data\\obj.dat", OneEntryArchive(), 'r', "data\\obj\\a.txt", "hi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.disc);
+        ResetDiscSearch();
+        MakeDisc(c.disc, c.stored, c.bytes);
+        ASSERT_TRUE(drives_.Insert(c.drive, c.disc));
+        CDataFile file;
+        ASSERT_TRUE(file.Open(c.name));
+        EXPECT_EQ(ReadAllOf(file), c.read);
+        EXPECT_EQ(RememberedDiscDrive(), c.drive);
+    }
+}
+
+TEST_F(DiscSearch, RemembersTheDriveAndTriesItFirst) {
+    MakeDisc("first", "one.txt", "1");
+    ASSERT_TRUE(drives_.Insert('q', "first"));
+    CDataFile file;
+    ASSERT_TRUE(file.Open("one.txt"));
+    ASSERT_EQ(RememberedDiscDrive(), 'q');
+
+    // Both N: and Q: now hold two.txt; the walk from C: upward would take N:.
+    MakeDisc("low", "two.txt", "from n");
+    MakeDisc("remembered", "two.txt", "from q");
+    ASSERT_TRUE(drives_.Insert('n', "low"));
+    ASSERT_TRUE(drives_.Insert('q', "remembered"));
+    ASSERT_TRUE(file.Open("two.txt"));
+    EXPECT_EQ(ReadAllOf(file), "from q");
+    EXPECT_EQ(RememberedDiscDrive(), 'q');
+
+    // A name only on N: falls through to the walk and moves the memory.
+    MakeDisc("three", "three.txt", "only on n");
+    ASSERT_TRUE(drives_.Insert('n', "three"));
+    ASSERT_TRUE(file.Open("three.txt"));
+    EXPECT_EQ(ReadAllOf(file), "only on n");
+    EXPECT_EQ(RememberedDiscDrive(), 'n');
+}
+
+TEST_F(DiscSearch, BuildsTheDriveTableOnceAtTheFirstFailure) {
+    CDataFile file;
+    ASSERT_TRUE(WriteFileBytes(local_ / "here.txt", "local"));
+    ASSERT_TRUE(file.Open("here.txt"));
+    EXPECT_EQ(DriveTypeQueries, 0) << "a local success needs no drive table";
+    EXPECT_FALSE(file.Open("missing everywhere.txt"));
+    EXPECT_EQ(DriveTypeQueries, 23) << "one query per letter c to y";
+    EXPECT_FALSE(file.Open("missing again.txt"));
+    EXPECT_EQ(DriveTypeQueries, 23);
+    EXPECT_EQ(file.Implementation(), nullptr);
+    EXPECT_EQ(RememberedDiscDrive(), 0);
+}
+
+TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
+    // The fixed drive S: holds the name below data\data: it is not searched.
+    std::string onFixed = DiscDrives::MediumPath('s') + "\\" + kDiscDataFolder + "\\fixed.txt";
+    ASSERT_TRUE(WriteFileBytes(onFixed, "fixed"));
+    CDataFile file;
+    EXPECT_FALSE(file.Open("fixed.txt"));
+    RemoveTree(DiscDrives::MediumPath('s') + "\\data");
+
+    // A disc in a drive that the table says is no CD-ROM drive is not searched either.
+    ResetDiscSearch();
+    SetDriveTypeQuery(NothingIsCdrom);
+    MakeDisc("hidden", "hidden.txt", "h");
+    ASSERT_TRUE(drives_.Insert('m', "hidden"));
+    EXPECT_FALSE(file.Open("hidden.txt"));
+    ResetDiscSearch();
+    SetDriveTypeQuery(CountingQuery);
+    EXPECT_TRUE(file.Open("hidden.txt"));
+    EXPECT_EQ(RememberedDiscDrive(), 'm');
+}
+
+TEST_F(DiscSearch, OverlongNamesAreLookedForOnNoDisc) {
+    MakeDisc("long", "x.txt", "x");
+    ASSERT_TRUE(drives_.Insert('m', "long"));
+    std::string name = std::string(250, 'd') + "\\x.txt";
+    CDataFile file;
+    EXPECT_FALSE(file.Open(name.c_str()));
+    EXPECT_EQ(RememberedDiscDrive(), 0);
+}
+
+}  // namespace

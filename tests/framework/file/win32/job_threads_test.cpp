@@ -1,0 +1,149 @@
+// Jobs over long-lived threads: a thread serves one job after another
+// whatever way the previous one ended, busy jobs never wait for each other,
+// and the threads end with the last owner of the pool.
+#include "framework/file/win32/job_threads.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/file/win32/join_job.h"
+#include "tests/framework/file/win32/job_test_support.h"
+#include "tools/drivers/win32/scratch.h"
+
+namespace {
+
+using CopyJob = jobtest::ScriptedJob<CCopyJob>;
+using JoinJob = jobtest::ScriptedJob<CJoinJob>;
+
+constexpr DWORD kChunk = CCopyJob::kChunkBytes;
+
+bool Has(const std::vector<DWORD>& ids, DWORD id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// However the first job's piece ended, the next job of the same pool runs
+// on the same three threads (a worker, a reader and a second reader of the
+// pieces of each chunk) and joins correctly.
+TEST(JobThreads, TheNextJobReusesBothThreadsAfterEveryKindOfEnd) {
+    enum class End { kDone, kFailedRead, kMissingSource, kStopped, kStoppedInRead, kDestroyedBusy };
+    const std::pair<const char*, End> cases[] = {
+        {"done", End::kDone},
+        {"a read ahead fails", End::kFailedRead},
+        {"the source is missing", End::kMissingSource},
+        {"stopped while a write is held", End::kStopped},
+        {"stopped while a read is held", End::kStoppedInRead},
+        {"destroyed while a write is held", End::kDestroyedBusy},
+    };
+    ScratchDir dir;
+    const std::string bytes = PatternBytes(3 * kChunk + 7);
+    const std::string source = dir / "a.src";
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        auto pool = std::make_shared<CJobThreads>();
+        auto* first = new CopyJob(pool);
+        if (c.second == End::kFailedRead) first->shortReadAt = 1;
+        if (c.second == End::kStopped || c.second == End::kDestroyedBusy) first->holdAfterWrite = 0;
+        if (c.second == End::kStoppedInRead) first->holdBeforeRead = 2;
+        const std::string from = c.second == End::kMissingSource ? dir / "none.src" : source;
+        ASSERT_TRUE(first->StartCopy(from.c_str(), (dir / "first.out").c_str()));
+        switch (c.second) {
+        case End::kDone:
+            EXPECT_PIECE_DONE(*first);
+            break;
+        case End::kFailedRead:
+        case End::kMissingSource:
+            EXPECT_PIECE_FAILED(*first);
+            break;
+        case End::kStopped:
+            ASSERT_TRUE(first->WaitUntilHeld());
+            first->Stop();
+            EXPECT_EQ(first->GetStatus(), 1);
+            EXPECT_EQ(jobtest::FileSize(dir / "first.out"), static_cast<LONG>(kChunk));
+            break;
+        case End::kStoppedInRead:
+            ASSERT_TRUE(first->WaitUntilHeld());
+            ASSERT_TRUE(WaitUntil([&] { return first->writes.load() == 2; }, jobtest::kBound));
+            first->Stop();
+            EXPECT_EQ(first->GetStatus(), 1);
+            EXPECT_EQ(jobtest::FileSize(dir / "first.out"), static_cast<LONG>(2 * kChunk));
+            break;
+        case End::kDestroyedBusy:
+            ASSERT_TRUE(first->WaitUntilHeld());
+            ASSERT_TRUE(jobtest::DestroyWithinBound(first));
+            first = nullptr;
+            EXPECT_EQ(jobtest::FileSize(dir / "first.out"), static_cast<LONG>(kChunk));
+            break;
+        }
+        delete first;
+
+        JoinJob second(pool);
+        const std::string joined = dir / "joined.out";
+        ASSERT_TRUE(second.BeginJoin(joined.c_str(), source.c_str()));
+        EXPECT_PIECE_DONE(second);
+        ASSERT_TRUE(second.AppendLastPart(source.c_str()));
+        EXPECT_PIECE_DONE(second);
+        std::string copied;
+        ASSERT_TRUE(ReadFileBytes(joined, &copied));
+        EXPECT_TRUE(copied == bytes + bytes) << copied.size() << " bytes";
+        EXPECT_EQ(pool->ThreadCount(), 3u);
+        EXPECT_TRUE(Has(pool->ThreadIds(), second.readerThread.load()));
+    }
+}
+
+// A job held in the middle of a piece keeps its threads; a second job of
+// the pool copies on threads of its own meanwhile.
+TEST(JobThreads, ABusyJobDoesNotHoldUpAnotherJobOfThePool) {
+    ScratchDir dir;
+    const std::string source = dir / "a.src";
+    const std::string bytes = PatternBytes(2 * kChunk + 1);
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
+    auto pool = std::make_shared<CJobThreads>();
+    CopyJob held(pool);
+    held.holdAfterWrite = 0;
+    ASSERT_TRUE(held.StartCopy(source.c_str(), (dir / "held.out").c_str()));
+    ASSERT_TRUE(held.WaitUntilHeld());
+    CopyJob other(pool);
+    ASSERT_TRUE(other.StartCopy(source.c_str(), (dir / "other.out").c_str()));
+    EXPECT_PIECE_DONE(other);
+    EXPECT_EQ(held.GetStatus(), 1);
+    held.Release();
+    EXPECT_PIECE_DONE(held);
+    for (const char* name : {"held.out", "other.out"}) {
+        std::string copied;
+        ASSERT_TRUE(ReadFileBytes(dir / name, &copied));
+        EXPECT_TRUE(copied == bytes) << name << ": " << copied.size() << " bytes";
+    }
+    EXPECT_EQ(pool->ThreadCount(), 6u);
+}
+
+// The threads outlive each job but not the pool: they end once the factory
+// and the last job holding the pool are gone, whichever goes last. Threads
+// started ahead serve the first job.
+TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
+    ScratchDir dir;
+    const std::string source = dir / "a.src";
+    ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 1)));
+    auto pool = std::make_shared<CJobThreads>();
+    ASSERT_TRUE(pool->Reserve(3));
+    const std::vector<DWORD> reserved = pool->ThreadIds();
+    auto job = std::make_unique<CCopyJob>(pool);
+    ASSERT_TRUE(job->StartCopy(source.c_str(), (dir / "a.out").c_str()));
+    EXPECT_PIECE_DONE(*job);
+    EXPECT_EQ(job->WaitForRun(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
+    const std::vector<DWORD> ids = pool->ThreadIds();
+    ASSERT_EQ(ids, reserved);
+    ASSERT_EQ(ids.size(), 3u);
+    pool.reset();
+    for (DWORD id : ids) EXPECT_FALSE(jobtest::ThreadEnded(id)) << "kept for the next job";
+    job.reset();
+    for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
+}
+
+}  // namespace

@@ -1,0 +1,490 @@
+// The install sequence in-process: the run over a fake screen, fake prompts
+// and fake jobs that record what was asked of them, and one run over real
+// jobs copying real files.
+#include "installer/win32/install_run.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/progress_math.h"
+#include "tools/drivers/win32/scratch.h"
+#include "tools/drivers/win32/setup_driver.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+// How a fake job's piece for one source file ends.
+enum class PieceEnd { kDone, kStartFails, kFailsWhileRunning };
+
+class FakeInstall;
+
+// A job that runs no thread: each poll period (WaitForJob) moves it half
+// way, or fails it when its outcome says so.
+class FakeJob : public CCopyJob {
+public:
+    FakeJob(FakeInstall& owner, const char* kind);
+    ~FakeJob() override;
+
+    bool StartCopy(const char* source, const char* destination) override {
+        return Begin("copy " + std::string(source) + " " + destination, source);
+    }
+    bool BeginJoin(const char* destination, const char* firstPart) override {
+        return Begin("join " + std::string(destination) + " " + firstPart, firstPart);
+    }
+    bool AppendPart(const char* part) override {
+        return Begin("append " + std::string(part), part);
+    }
+    bool AppendLastPart(const char* part) override {
+        return Begin("last " + std::string(part), part);
+    }
+    LONG GetStatus() override { return status_; }
+    // The close comes as the poll sees the end of the piece of
+    // `closeWhenDone`.
+    LONG GetPercent() override;
+    void Advance();
+
+private:
+    bool Begin(const std::string& entry, const std::string& source);
+
+    FakeInstall& owner_;
+    std::string kind_;
+    std::string source_;
+    LONG status_ = kIdle;
+    LONG percent_ = 0;
+};
+
+// Screen, prompts and system of one run. Data files are "d\<name>", the
+// install folder "t"; disc N of the test is the disc of kSetupSourceFiles.
+class FakeInstall : public CInstallView, public CInstallPrompts, public CInstallSystem {
+public:
+    FakeInstall() : CInstallPrompts(state) {
+        std::strcpy(state.DataPath, "d");
+        std::strcpy(state.InstallFolder, "t");
+    }
+
+    // ---- what the test sets
+    InstallerStateData state = {};
+    bool running = true;
+    int discInDrive = 1;       // 0: no disc
+    bool allDiscsPresent = false;
+    WizardResult wizard = WizardResult::Install;
+    std::map<int, bool> cancelAt;              // disc -> Cancel (not Retry) at its prompt
+    std::map<int, bool> abortAnswers;          // disc -> Yes to the abort question
+    std::map<int, bool> closeAtPrompt;         // disc -> window closed during its prompt
+    std::map<std::string, PieceEnd> outcomes;  // source file name -> how its piece ends
+    std::string closeWhenDone;                 // source whose end comes with a close
+
+    // ---- what the run did
+    Log log;
+    std::vector<std::int32_t> progress;
+    int liveJobs = 0;
+    int waitsAfterDone = 0;
+
+    void Add(const std::string& entry) { log.push_back(entry); }
+
+    static std::string NameOf(const std::string& path) {
+        const std::size_t slash = path.rfind('\\');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+    static int DiscOf(const std::string& name) {
+        for (const SetupSourceFile& file : kSetupSourceFiles) {
+            if (name == file.name) return file.disc;
+        }
+        return -1;
+    }
+
+    // CInstallView
+    bool IsRunning() override { return running; }
+    void ShowStart() override { Add("start"); }
+    void ShowProgress(std::int32_t percent) override { progress.push_back(percent); }
+    void ShowFinished() override { Add("finished"); }
+
+    // CInstallPrompts
+    WizardResult RunWizard() override {
+        Add("wizard");
+        return wizard;
+    }
+    bool AskForDisc(const char* prompt) override {
+        int disc = 0;
+        for (int n = 1; n <= 6; ++n) {
+            if (setup_text::DiscPrompt(n) == prompt) disc = n;
+        }
+        Add("prompt " + std::to_string(disc));
+        prompted_ = disc;
+        if (closeAtPrompt[disc]) running = false;
+        discInDrive = disc;
+        return !cancelAt[disc];
+    }
+    bool ConfirmAbort() override {
+        Add("abort?");
+        return abortAnswers[prompted_];
+    }
+    void ReportError() override { Add("error"); }
+    void Complete() override { Add("complete"); }
+
+    // CInstallSystem
+    std::unique_ptr<CCopyJob> NewCopyJob() override {
+        return std::make_unique<FakeJob>(*this, "copy");
+    }
+    std::unique_ptr<CCopyJob> NewJoinJob() override {
+        return std::make_unique<FakeJob>(*this, "join");
+    }
+    void WaitForJob(CCopyJob& job, DWORD) override {
+        if (job.GetStatus() == CCopyJob::kIdle && job.GetPercent() == 100) ++waitsAfterDone;
+        static_cast<FakeJob&>(job).Advance();
+    }
+    bool FileExists(const char* path) override {
+        return allDiscsPresent || DiscOf(NameOf(path)) == discInDrive;
+    }
+    bool FindDiscHolding(const char* name) override {
+        Add("scan");
+        return allDiscsPresent || DiscOf(name) == discInDrive;
+    }
+    std::uint64_t SourceSize(const char*) override { return kInstallTotalBytes / 15; }
+
+    void Run() { CInstallRun(state, *this, *this, *this).Run(); }
+
+private:
+    int prompted_ = 0;
+};
+
+FakeJob::FakeJob(FakeInstall& owner, const char* kind) : owner_(owner), kind_(kind) {
+    ++owner_.liveJobs;
+}
+
+LONG FakeJob::GetPercent() {
+    if (status_ == kIdle && percent_ == 100 && source_ == owner_.closeWhenDone)
+        owner_.running = false;
+    return percent_;
+}
+
+FakeJob::~FakeJob() {
+    --owner_.liveJobs;
+    owner_.Add("release " + kind_);
+}
+
+bool FakeJob::Begin(const std::string& entry, const std::string& source) {
+    owner_.Add(entry);
+    source_ = FakeInstall::NameOf(source);
+    if (owner_.outcomes[source_] == PieceEnd::kStartFails) {
+        status_ = kFailed;
+        return false;
+    }
+    status_ = kBusy;
+    percent_ = 0;
+    return true;
+}
+
+void FakeJob::Advance() {
+    if (status_ != kBusy) return;
+    if (owner_.outcomes[source_] == PieceEnd::kFailsWhileRunning) {
+        status_ = kFailed;
+        return;
+    }
+    percent_ += 50;
+    if (percent_ == 100) status_ = kIdle;
+}
+
+// The log of a whole run with every disc in its turn, from the wizard to
+// the completion message.
+Log WholeRun(const std::vector<int>& prompts) {
+    Log log = {"start", "wizard"};
+    auto disc = [&](int n) {
+        for (int p : prompts) {
+            if (p == n) {
+                log.push_back("prompt " + std::to_string(n));
+                log.push_back("scan");
+            }
+        }
+    };
+    auto copy = [&](const char* name) {
+        log.push_back(std::string("copy d\\") + name + " t\\" + name);
+        log.push_back("release copy");
+    };
+    disc(1);
+    for (const char* name : {"Sorvane.exe", "UnInstall.exe", "bg.dat", "extra.dat", "obj.dat"})
+        copy(name);
+    disc(2);
+    log.push_back("join t\\cg.dat d\\cg.001");
+    disc(3);
+    log.push_back("append d\\cg.002");
+    disc(4);
+    log.push_back("append d\\cg.003");
+    disc(5);
+    log.push_back("last d\\cg.004");
+    log.push_back("release join");
+    for (const char* name : {"bgm.dat", "se.dat", "voice.dat", "scr.dat"}) copy(name);
+    log.push_back("join t\\sc.dat d\\sc.001");
+    disc(6);
+    log.push_back("last d\\sc.002");
+    log.push_back("release join");
+    log.push_back("finished");
+    log.push_back("complete");
+    return log;
+}
+
+// The log up to and including its first entry equal to `last`.
+Log Until(const Log& log, const std::string& last) {
+    Log head;
+    for (const std::string& entry : log) {
+        head.push_back(entry);
+        if (entry == last) break;
+    }
+    return head;
+}
+
+Log Concat(Log head, const Log& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+TEST(InstallRun, StepsFollowFileTableWithAPromptAtEachDiscNotInTheDrive) {
+    struct Case {
+        const char* name;
+        int discAtStart;
+        bool allPresent;
+        std::vector<int> prompts;
+    };
+    const Case cases[] = {
+        {"disc 1 in the drive", 1, false, {2, 3, 4, 5, 6}},
+        {"no disc in the drive", 0, false, {1, 2, 3, 4, 5, 6}},
+        {"every disc reachable", 0, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeInstall run;
+        run.discInDrive = c.discAtStart;
+        run.allDiscsPresent = c.allPresent;
+        run.Run();
+        EXPECT_EQ(run.log, WholeRun(c.prompts));
+        EXPECT_EQ(run.liveJobs, 0);
+        // The next piece starts as soon as the previous one is seen done.
+        EXPECT_EQ(run.waitsAfterDone, 0);
+        // The display only moves forward and ends on the full share of
+        // every file.
+        ASSERT_FALSE(run.progress.empty());
+        for (std::size_t i = 1; i < run.progress.size(); ++i)
+            EXPECT_LE(run.progress[i - 1], run.progress[i]);
+        EXPECT_EQ(run.progress.back(),
+                  static_cast<std::int32_t>(kInstallTotalBytes / 15 * 15 * 100 /
+                                            kInstallTotalBytes));
+    }
+}
+
+TEST(InstallRun, CancelledWizardOrClosedWindowBeforeItCopiesNothing) {
+    FakeInstall cancelled;
+    cancelled.wizard = WizardResult::Cancelled;
+    cancelled.Run();
+    EXPECT_EQ(cancelled.log, (Log{"start", "wizard"}));
+
+    FakeInstall closed;
+    closed.running = false;
+    closed.Run();
+    EXPECT_EQ(closed.log, (Log{"start"}));
+}
+
+// Cancel then No scans the drives as Retry does; Cancel then Yes ends the
+// run at once, releasing the join that waits for its next part.
+TEST(InstallRun, AbortAtAnyDiscPromptReleasesTheJobAndEndsQuietly) {
+    for (int disc = 2; disc <= 6; ++disc) {
+        SCOPED_TRACE("disc " + std::to_string(disc));
+        FakeInstall run;
+        run.cancelAt[disc] = true;
+        run.abortAnswers[disc] = true;
+        run.Run();
+        const std::string prompt = "prompt " + std::to_string(disc);
+        Log expected = Concat(Until(WholeRun({2, 3, 4, 5, 6}), prompt), {"abort?"});
+        if (disc > 2) expected.push_back("release join");
+        EXPECT_EQ(run.log, expected);
+        EXPECT_EQ(run.liveJobs, 0);
+
+        FakeInstall goesOn;
+        goesOn.cancelAt[disc] = true;
+        goesOn.abortAnswers[disc] = false;
+        goesOn.Run();
+        Log full = WholeRun({2, 3, 4, 5, 6});
+        Log withNo = Until(full, prompt);
+        withNo.push_back("abort?");
+        withNo.insert(withNo.end(), full.begin() + withNo.size() - 1, full.end());
+        EXPECT_EQ(goesOn.log, withNo);
+    }
+}
+
+TEST(InstallRun, AFailedPieceReleasesTheJobThenShowsOneErrorAndStops) {
+    const char* const sources[] = {"bg.dat", "cg.001", "cg.002", "cg.003", "cg.004",
+                                   "se.dat", "sc.001", "sc.002"};
+    const std::map<std::string, std::string> startEntries = {
+        {"bg.dat", "copy d\\bg.dat t\\bg.dat"}, {"cg.001", "join t\\cg.dat d\\cg.001"},
+        {"cg.002", "append d\\cg.002"},          {"cg.003", "append d\\cg.003"},
+        {"cg.004", "last d\\cg.004"},            {"se.dat", "copy d\\se.dat t\\se.dat"},
+        {"sc.001", "join t\\sc.dat d\\sc.001"},  {"sc.002", "last d\\sc.002"},
+    };
+    for (const PieceEnd outcome : {PieceEnd::kStartFails, PieceEnd::kFailsWhileRunning}) {
+        for (const char* source : sources) {
+            SCOPED_TRACE(std::string(source) +
+                         (outcome == PieceEnd::kStartFails ? " at its start" : " while running"));
+            FakeInstall run;
+            run.outcomes[source] = outcome;
+            run.Run();
+            const std::string entry = startEntries.at(source);
+            const bool join = entry.compare(0, 4, "copy") != 0;
+            const Log expected = Concat(Until(WholeRun({2, 3, 4, 5, 6}), entry),
+                                        {join ? "release join" : "release copy", "error"});
+            EXPECT_EQ(run.log, expected);
+            EXPECT_EQ(run.liveJobs, 0);
+        }
+    }
+}
+
+// The window is closed at a disc prompt while a join waits for its next
+// part: the job is released and nothing follows, no message either.
+TEST(InstallRun, ClosingAtADiscPromptWithAJoinOpenReleasesItAndEndsQuietly) {
+    for (int disc = 3; disc <= 6; ++disc) {
+        SCOPED_TRACE("disc " + std::to_string(disc));
+        FakeInstall run;
+        run.closeAtPrompt[disc] = true;
+        run.Run();
+        const std::string prompt = "prompt " + std::to_string(disc);
+        EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), prompt), {"release join"}));
+        EXPECT_EQ(run.liveJobs, 0);
+    }
+}
+
+// The first file of a step finishes as the user confirms closing the window:
+// the next file of the step is never started, in every step with several.
+TEST(InstallRun, AStopBetweenTwoFilesOfOneStepStartsNoFurtherJob) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Sorvane.exe", "copy d\\Sorvane.exe t\\Sorvane.exe"},
+        {"extra.dat", "copy d\\extra.dat t\\extra.dat"},
+        {"bgm.dat", "copy d\\bgm.dat t\\bgm.dat"},
+        {"scr.dat", "copy d\\scr.dat t\\scr.dat"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        FakeInstall run;
+        run.closeWhenDone = c.first;
+        run.Run();
+        EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), c.second), {"release copy"}));
+        EXPECT_EQ(run.liveJobs, 0);
+    }
+}
+
+// The same with real copy jobs and files: the close comes as the poll sees
+// the first file of disc 1 end, and the second file is never created.
+class ClosingCopyJob : public CCopyJob {
+public:
+    explicit ClosingCopyJob(bool* running) : running_(running) {}
+    LONG GetPercent() override {
+        const LONG percent = CCopyJob::GetPercent();
+        if (GetStatus() == kIdle && percent == 100) *running_ = false;
+        return percent;
+    }
+
+private:
+    bool* running_;
+};
+
+class RealJobsClosingAfterFirstFile : public CInstallSystem, public CInstallView {
+public:
+    bool running = true;
+    bool IsRunning() override { return running; }
+    void ShowStart() override {}
+    void ShowProgress(std::int32_t) override {}
+    void ShowFinished() override {}
+    std::unique_ptr<CCopyJob> NewCopyJob() override {
+        if (jobs_++ == 0) return std::make_unique<ClosingCopyJob>(&running);
+        return CInstallSystem::NewCopyJob();
+    }
+
+private:
+    int jobs_ = 0;
+};
+
+class WizardSaysInstall : public CInstallPrompts {
+public:
+    using CInstallPrompts::CInstallPrompts;
+    WizardResult RunWizard() override { return WizardResult::Install; }
+    bool AskForDisc(const char*) override { return false; }
+    bool ConfirmAbort() override { return true; }
+    void ReportError() override { ADD_FAILURE() << "error message"; }
+    void Complete() override { ADD_FAILURE() << "completion"; }
+};
+
+TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
+    ScratchDir scratch;
+    for (int index = 0; index < 5; ++index)
+        ASSERT_TRUE(WriteFileBytes(scratch / ("data\\" + std::string(FileTable[index])),
+                                   PatternBytes(4096, index + 1)));
+    InstallerStateData state = {};
+    std::strcpy(state.DataPath, (scratch / "data").c_str());
+    std::strcpy(state.InstallFolder, (scratch / "out").c_str());
+    RealJobsClosingAfterFirstFile system;
+    WizardSaysInstall prompts(state);
+    CInstallRun(state, system, prompts, system).Run();
+    EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+}
+
+// The real wait ends with the piece, not with the period.
+TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(64 * 1024)));
+    const DWORD period = 20000;
+    CCopyJob job;
+    CInstallSystem system;
+    ASSERT_TRUE(job.StartCopy((scratch / "source").c_str(), (scratch / "copy").c_str()));
+    const DWORD start = GetTickCount();
+    system.WaitForJob(job, period);
+    EXPECT_LT(GetTickCount() - start, period);
+    EXPECT_EQ(job.GetStatus(), CCopyJob::kIdle);
+    EXPECT_EQ(job.GetPercent(), 100);
+}
+
+// The same for a job of the real factory, which runs on threads the factory
+// keeps: the wait ends with the piece, for the second job as for the first.
+TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    const DWORD period = 20000;
+    CInstallSystem system;
+    for (const char* copy : {"first", "second"}) {
+        SCOPED_TRACE(copy);
+        std::unique_ptr<CCopyJob> job = system.NewCopyJob();
+        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        const DWORD start = GetTickCount();
+        system.WaitForJob(*job, period);
+        EXPECT_LT(GetTickCount() - start, period);
+        EXPECT_EQ(job->GetStatus(), CCopyJob::kIdle);
+        EXPECT_EQ(job->GetPercent(), 100);
+    }
+}
+
+// The real answers about source files come from the file system's
+// attributes: the size of a file, 0 for a folder or a missing file.
+TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
+    ScratchDir scratch;
+    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
+    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
+    const struct {
+        const char* name;
+        std::uint64_t size;
+        bool exists;
+    } cases[] = {
+        {"full", 70000, true}, {"empty", 0, true}, {"folder", 0, true}, {"missing", 0, false}};
+    CInstallSystem system;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(system.SourceSize((scratch / c.name).c_str()), c.size);
+        EXPECT_EQ(system.FileExists((scratch / c.name).c_str()), c.exists);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// setup.exe running out of disk space part-way through its copies. The
+// installation goes to T:\small, a tmpfs of the test prefix mounted by
+// scripts/small-drive.sh (drive T: itself has room enough for the wizard's
+// free-space test); the test fills it first so that only part of one file
+// fits.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/drivers/win32/dialog_driver.h"
+#include "tools/drivers/win32/disc_drives.h"
+#include "tools/drivers/win32/registry.h"
+#include "tools/drivers/win32/scratch.h"
+#include "tools/drivers/win32/setup_driver.h"
+
+namespace {
+
+const DWORD kStepWait = 20000;
+const DWORD kInstallWait = 90000;
+const std::size_t kFileBytes = 300 * 1024;
+const std::string kSmall = "T:\\small";
+const std::string kFolder = kSmall + "\\Vintal\\Sorvane";
+const std::string kFiller = kSmall + "\\filler";
+
+// Bytes a file takes on tmpfs: whole pages.
+ULONGLONG OnDisk(std::size_t bytes) { return (bytes + 4095) / 4096 * 4096; }
+
+class SetupDiskFull : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!DiscDrives::Available()) GTEST_SKIP() << "no test CD-ROM drives in this prefix";
+        if (!PathExists(kSmall)) {
+            std::string reason = "scripts/small-drive.sh did not run";
+            ReadFileBytes(DiscDrives::MediumPath('t') + ".refused", &reason);
+            if (!reason.empty() && reason.back() == '\n') reason.pop_back();
+            GTEST_SKIP() << "disk-full cases skipped: no small drive T: (" << reason << ")";
+        }
+        sources_ = BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false));
+    }
+
+    void TearDown() override {
+        RemoveTree(kSmall + "\\Vintal");
+        DeleteFileA(kFiller.c_str());
+    }
+
+    // Fills T:\small so that `room` bytes stay free.
+    void LeaveRoom(ULONGLONG room) {
+        DeleteFileA(kFiller.c_str());
+        ULARGE_INTEGER free = {};
+        ASSERT_TRUE(GetDiskFreeSpaceExA((kSmall + "\\").c_str(), &free, nullptr, nullptr));
+        ASSERT_GT(free.QuadPart, room);
+        ASSERT_TRUE(WriteFileBytes(kFiller, std::string(free.QuadPart - room, 'f')));
+    }
+
+    SetupRegistrationScope registration_;
+    DiscDrives drives_;
+    std::map<std::string, std::string> sources_;
+};
+
+TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholeParts) {
+    const struct {
+        const char* what;
+        std::vector<std::string> before;  // files that fit whole
+        std::string cut;                  // the file that runs out half-way
+        std::vector<std::string> prompts; // discs asked for before the error
+    } cases[] = {
+        {"plain copy", {"Sorvane.exe", "UnInstall.exe"}, "bg.dat", {}},
+        {"join",
+         {"Sorvane.exe", "UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", "cg.001"},
+         "cg.002",
+         {setup_text::DiscPrompt(2), setup_text::DiscPrompt(3)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(kSmall + "\\Vintal");
+        ULONGLONG room = OnDisk(sources_[c.cut].size() / 2);
+        for (const std::string& name : c.before) room += OnDisk(sources_[name].size());
+        LeaveRoom(room);
+
+        SetupRun run;
+        ASSERT_TRUE(drives_.Insert('m', "disc1"));
+        ASSERT_TRUE(run.Start(DefaultSetupProgram(), ""));
+        ASSERT_TRUE(run.CompleteWizard(kSmall, kStepWait));
+        HWND error = run.ServeDiscsUntil(setup_text::kErrorCaption, drives_, "m", "disc", kInstallWait);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(MessageBoxTextOf(error), setup_text::kErrorText);
+        EXPECT_EQ(run.Prompts(), c.prompts);
+        ASSERT_TRUE(run.Answer(error, IDOK, kStepWait));
+
+        // The program ends on its own, showing nothing more.
+        std::vector<std::string> later;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                for (HWND dialog : ProcessDialogs(run.Id())) later.push_back(WindowTextOf(dialog));
+                return !run.Running();
+            },
+            kStepWait));
+        EXPECT_TRUE(later.empty()) << later.front();
+        DWORD code = 1234;
+        ASSERT_TRUE(run.Wait(kStepWait, &code));
+        EXPECT_EQ(code, 0u);
+
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey()));
+        EXPECT_FALSE(PathExists(SetupRegistrationScope::DesktopLink()));
+        for (const std::string& name : c.before) {
+            if (name == "cg.001") continue;
+            std::string bytes;
+            EXPECT_TRUE(ReadFileBytes(kFolder + "\\" + name, &bytes) && bytes == sources_[name]) << name;
+        }
+        if (c.cut == "cg.002") {
+            // The joined file keeps the first part and nothing of the second.
+            std::string joined;
+            EXPECT_TRUE(ReadFileBytes(kFolder + "\\cg.dat", &joined));
+            EXPECT_EQ(joined.size(), sources_["cg.001"].size());
+            EXPECT_TRUE(joined == sources_["cg.001"]);
+        }
+    }
+}
+
+}  // namespace

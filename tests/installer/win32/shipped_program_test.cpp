@@ -1,0 +1,146 @@
+// The programs that go on the disc (the build's shipped-programs.txt), read
+// back as the system reads them: the manifest the loader applies, the version
+// information Explorer shows, and the DLLs they load from beside themselves.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/system/win32/unique_handle.h"
+#include "tools/drivers/win32/process.h"
+#include "tools/drivers/win32/registry.h"
+#include "tools/drivers/win32/scratch.h"
+#include "tools/drivers/win32/setup_driver.h"
+
+namespace {
+
+std::vector<std::string> ShippedPrograms() {
+    std::vector<std::string> programs;
+    std::string list;
+    if (!ReadFileBytes(TestProgramPath("..\\..\\shipped-programs.txt"), &list)) return programs;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\n', start);
+        if (end == std::string::npos) end = list.size();
+        std::string line = list.substr(start, end - start);
+        for (char& c : line) c = c == '/' ? '\\' : c;
+        if (!line.empty()) programs.push_back(TestProgramPath("..\\..\\" + line));
+        start = end + 1;
+    }
+    return programs;
+}
+
+std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+std::string ManifestOf(const std::string& program) {
+    unique_hmodule image(LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!image) return std::string();
+    std::string text;
+    if (HRSRC found = FindResourceA(image.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        HGLOBAL data = LoadResource(image.get(), found);
+        const char* bytes = static_cast<const char*>(LockResource(data));
+        if (bytes) text.assign(bytes, SizeofResource(image.get(), found));
+    }
+    return text;
+}
+
+class ShippedProgram : public testing::Test {
+protected:
+    void SetUp() override {
+        programs_ = ShippedPrograms();
+        ASSERT_FALSE(programs_.empty()) << "no shipped-programs.txt in the build tree";
+    }
+    std::vector<std::string> programs_;
+};
+
+TEST_F(ShippedProgram, ManifestRunsAsInvokerOnVistaToElevenWithThemedControls) {
+    const char* required[] = {
+        "level=\"asInvoker\"",
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+        "name=\"Microsoft.Windows.Common-Controls\"",
+        "version=\"6.0.0.0\"",
+    };
+    for (const std::string& program : programs_) {
+        std::string manifest = ManifestOf(program);
+        ASSERT_FALSE(manifest.empty()) << program;
+        for (const char* text : required) {
+            EXPECT_NE(manifest.find(text), std::string::npos) << program << " lacks " << text;
+        }
+        // The system scales the 800 x 600 window as a whole.
+        EXPECT_EQ(manifest.find("dpiAware"), std::string::npos) << program;
+    }
+}
+
+TEST_F(ShippedProgram, VersionInformationNamesCompanyProductAndTheBuildVersion) {
+    for (const std::string& program : programs_) {
+        DWORD ignored = 0;
+        DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+        ASSERT_GT(size, 0u) << program;
+        std::vector<char> info(size);
+        ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, info.data())) << program;
+
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        const DWORD expected[4] = {SETUP_VERSION_COMMAS};
+        EXPECT_EQ(fixed->dwFileVersionMS, (expected[0] << 16) | expected[1]) << program;
+        EXPECT_EQ(fixed->dwFileVersionLS, (expected[2] << 16) | expected[3]) << program;
+
+        auto value = [&](const char* name) {
+            char* text = nullptr;
+            UINT chars = 0;
+            std::string key = std::string("\\StringFileInfo\\041104b0\\") + name;
+            if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &chars)) {
+                return std::string("<missing>");
+            }
+            return std::string(text);
+        };
+        EXPECT_EQ(value("CompanyName"), "Vintal") << program;
+        EXPECT_EQ(value("ProductName"), "Sorvane～Kelmire～") << program;
+        EXPECT_EQ(value("FileVersion"), SETUP_VERSION_TEXT) << program;
+        EXPECT_EQ(value("ProductVersion"), SETUP_VERSION_TEXT) << program;
+        EXPECT_EQ(value("OriginalFilename"), FileNameOf(program)) << program;
+        // "Sorvane～Kelmire～　..." (what the program is, after the product).
+        EXPECT_EQ(value("FileDescription").rfind("Sorvane～Kelmire～", 0), 0u) << program;
+    }
+}
+
+// DLLs planted beside setup.exe, preferred over the system's own
+// (native first), are never loaded: winmm, which the timer
+// uses, and uxtheme, which the system loads by name once the program shows
+// its window. (DLLs that Wine's own system DLLs import, such as imm32, are
+// found before the entry point runs, where Windows takes them from its
+// known-DLL list; Wine has no such list, so they cannot be planted here.)
+TEST(ShippedProgramDlls, PlantedDllsBesideSetupAreNeverLoaded) {
+    const std::vector<std::string> planted = {"winmm", "uxtheme"};
+    // A name of its own, so that no other run of setup.exe is affected.
+    const char* copy = "setup_beside_planted.exe";
+    ScratchDir folder;
+    std::string program;
+    ASSERT_TRUE(ReadFileBytes(DefaultSetupProgram(), &program));
+    ASSERT_TRUE(WriteFileBytes(folder / copy, program));
+    std::string dll;
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath("..\\planted\\planted_dll.dll"), &dll));
+    for (const std::string& name : planted) ASSERT_TRUE(WriteFileBytes(folder / (name + ".dll"), dll));
+    PreferNativeDlls nativeFirst(copy, planted);
+
+    ChildProcess setup;
+    bool started = setup.Start("\"" + (folder / copy) + "\"", folder.path());
+    ASSERT_TRUE(started);
+    // Up to the first wizard page (or the end, when a game is registered).
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessDialogs(setup.Id()).empty() || !setup.Running(); },
+                          30000));
+    setup.Terminate();
+
+    for (const std::string& name : planted) {
+        EXPECT_FALSE(PathExists(folder / (name + ".dll.loaded"))) << name << " was loaded";
+    }
+}
+
+}  // namespace

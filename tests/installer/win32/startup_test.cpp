@@ -1,0 +1,165 @@
+#include "installer/win32/startup.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "framework/system/win32/system_services.h"
+#include "framework/system/path_text.h"
+#include "framework/system/win32/unique_handle.h"
+#include "installer/installer_state.h"
+#include "tools/drivers/win32/disc_drives.h"
+#include "tools/drivers/win32/process.h"
+#include "tools/drivers/win32/registry.h"
+#include "tools/drivers/win32/scratch.h"
+
+namespace {
+
+std::string GameKey() {
+    char key[512];
+    FormatText(key, sizeof key, kAppPathsKeyFormat, kGameProgramFile);
+    return key;
+}
+
+std::string CurrentDirectory() {
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    return cwd;
+}
+
+class StartupScan : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!DiscDrives::Available()) GTEST_SKIP() << "no test CD-ROM drives in this prefix";
+        ResetInstallerState();
+        savedCwd_ = CurrentDirectory();
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(savedCwd_.c_str());
+        ResetInstallerState();
+    }
+
+    // A disc whose data\data holds the marker file.
+    void MakeInstallDisc(const std::string& name) {
+        std::string disc = drives_.NewDisc(name);
+        ASSERT_TRUE(drives_.AddFile(disc, "data\\data\\UnInstall.exe", "MZ"));
+    }
+
+    DiscDrives drives_;
+    std::string savedCwd_;
+};
+
+TEST_F(StartupScan, LowerDriveLetterWinsAndBecomesTheCurrentDirectory) {
+    MakeInstallDisc("first");
+    MakeInstallDisc("second");
+    ASSERT_TRUE(drives_.Insert('p', "second"));
+    ASSERT_TRUE(drives_.Insert('o', "first"));
+
+    ASSERT_TRUE(FindInstallDisc());
+    EXPECT_STREQ(InstallerState.SourceRoot, "o:\\");
+    EXPECT_STREQ(InstallerState.DataPath, "o:\\data\\data");
+    EXPECT_STRCASEEQ(CurrentDirectory().c_str(), "o:\\");
+}
+
+TEST_F(StartupScan, DiscWithoutTheMarkerOrInAnEmptyDriveIsPassedOver) {
+    // Data but no marker file on N:, nothing in M:, the marker on Q:.
+    std::string bare = drives_.NewDisc("bare");
+    ASSERT_TRUE(drives_.AddFile(bare, "data\\data\\Sorvane.exe", "MZ"));
+    ASSERT_TRUE(drives_.AddFile(bare, "data\\UnInstall.exe", "MZ"));
+    ASSERT_TRUE(drives_.Insert('n', "bare"));
+    MakeInstallDisc("real");
+    ASSERT_TRUE(drives_.Insert('q', "real"));
+
+    ASSERT_TRUE(FindInstallDisc());
+    EXPECT_STREQ(InstallerState.SourceRoot, "q:\\");
+    EXPECT_STREQ(InstallerState.DataPath, "q:\\data\\data");
+}
+
+TEST_F(StartupScan, NoMarkerAnywhereLeavesTheStateAndCurrentDirectoryAlone) {
+    std::string before = CurrentDirectory();
+    EXPECT_FALSE(FindInstallDisc());
+    EXPECT_STREQ(InstallerState.SourceRoot, "");
+    EXPECT_STREQ(InstallerState.DataPath, "data\\data");
+    EXPECT_EQ(CurrentDirectory(), before);
+
+    // The whole check runs the installer in that case.
+    EXPECT_TRUE(RunStartupChecks());
+    EndStartup();
+    EXPECT_STREQ(InstallerState.SourceRoot, "");
+}
+
+TEST_F(StartupScan, FixedDrivesCountTooWhenTheyHoldTheMarker) {
+    // The start-up scan looks at every drive that answers, not only CD-ROMs:
+    // a copy of the disc on a hard disk is found as well (S: is fixed).
+    std::string fixed = DiscDrives::MediumPath('s');
+    ASSERT_TRUE(WriteFileBytes(fixed + "\\data\\data\\UnInstall.exe", "MZ"));
+    MakeInstallDisc("cd");
+    ASSERT_TRUE(drives_.Insert('r', "cd"));
+    ASSERT_TRUE(FindInstallDisc());
+    EXPECT_STREQ(InstallerState.SourceRoot, "r:\\");
+    RemoveTree(fixed + "\\data");
+    ASSERT_TRUE(drives_.Eject('r'));
+    ASSERT_TRUE(WriteFileBytes(fixed + "\\data\\data\\UnInstall.exe", "MZ"));
+    ResetInstallerState();
+    ASSERT_TRUE(FindInstallDisc());
+    EXPECT_STREQ(InstallerState.SourceRoot, "s:\\");
+    RemoveTree(fixed + "\\data");
+}
+
+class StartupProcess : public testing::Test {
+protected:
+    std::string Probe(const std::string& args) {
+        return "\"" + TestProgramPath("startup_probe.exe") + "\" " + args;
+    }
+    ScratchDir scratch_;
+};
+
+TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
+    unique_handle release(CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease"));
+    ResetEvent(release.get());
+    std::string firstReport = scratch_ / "first.txt";
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(Probe("hold " + firstReport)));
+    ASSERT_TRUE(WaitUntil([&] { return PathExists(firstReport); }, 30000));
+
+    DWORD code = 0;
+    ASSERT_TRUE(RunProcess(Probe("once " + (scratch_ / "second.txt")), 30000, &code));
+    EXPECT_EQ(code, 10u) << "the second instance must not run the installer";
+    std::string report;
+    ASSERT_TRUE(ReadFileBytes(scratch_ / "second.txt", &report));
+    EXPECT_EQ(report.substr(0, 2), "0|");
+
+    SetEvent(release.get());
+    ASSERT_TRUE(first.Wait(30000, &code));
+    EXPECT_EQ(code, 11u);
+
+    // With the first gone, a new instance runs the installer again.
+    ASSERT_TRUE(RunProcess(Probe("once " + (scratch_ / "third.txt")), 30000, &code));
+    EXPECT_EQ(code, 11u);
+}
+
+TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstaller) {
+    RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, GameKey());
+    std::string game = scratch_ / "Sorvane.exe";
+    ASSERT_TRUE(CopyFileA(TestProgramPath("launch_probe.exe").c_str(), game.c_str(), FALSE));
+    CSystemServices services;
+    ASSERT_TRUE(services.WriteAppPath(kGameProgramFile, game.c_str()));
+
+    DWORD code = 0;
+    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    EXPECT_EQ(code, 10u);
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
+    WaitUntil([&] { return DeleteFileA(game.c_str()) != FALSE; }, 10000);
+
+    // Registered but deleted, or present but damaged so that it cannot
+    // start: the installer runs, so a new installation can repair it.
+    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    EXPECT_EQ(code, 11u);
+    ASSERT_TRUE(WriteFileBytes(game, "not a program"));
+    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    EXPECT_EQ(code, 11u);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The uninstaller's Win32 services against the real registry and files of
+// the test prefix: how the registered path is read, and what counts as a
+// file in use, and the move to an elevated copy end to end.
+#include "uninstaller/win32/uninstall_system.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "framework/system/win32/unique_handle.h"
+#include "installer/installer_state.h"
+#include "tools/drivers/win32/registry.h"
+#include "tools/drivers/win32/scratch.h"
+#include "tools/drivers/win32/setup_driver.h"
+
+namespace {
+
+const char kAppPathsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
+
+void SetDefaultValue(DWORD type, const std::string& bytes) {
+    unique_hkey key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key.get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+}
+
+TEST(UninstallRegistry, ReadsTheRegisteredProgramOnlyAsAStringThatFits) {
+    RegistryKeyScope scope(HKEY_LOCAL_MACHINE, kAppPathsKey);
+    const std::string longest = "C:\\" + std::string(256, 'a');  // 259 characters
+    struct Case {
+        const char* name;
+        bool present;
+        DWORD type;
+        std::string bytes;
+        AppPathRead read;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"no key", false, REG_SZ, "", AppPathRead::kMissing, ""},
+        {"a path", true, REG_SZ, std::string("C:\\x\\Sorvane.exe") + '\0', AppPathRead::kFound,
+         "C:\\x\\Sorvane.exe"},
+        {"stored without its zero", true, REG_SZ, "C:\\y", AppPathRead::kFound, "C:\\y"},
+        {"259 characters", true, REG_SZ, longest + '\0', AppPathRead::kFound, longest},
+        {"260 characters", true, REG_SZ, longest + "b" + '\0', AppPathRead::kTooLong, ""},
+        {"259 characters without the zero, then more", true, REG_SZ, longest + "bc",
+         AppPathRead::kTooLong, ""},
+        {"a number", true, REG_DWORD, std::string("\1\0\0\0", 4), AppPathRead::kNotString, ""},
+        {"binary", true, REG_BINARY, "C:\\x", AppPathRead::kNotString, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathsKey);
+        if (c.present) SetDefaultValue(c.type, c.bytes);
+        char out[kMaxPath];
+        std::memset(out, 'z', sizeof out);
+        CUninstallRegistry registry;
+        EXPECT_EQ(registry.ReadAppPath("Sorvane.exe", out), c.read);
+        if (c.read == AppPathRead::kFound) {
+            EXPECT_EQ(std::string(out), c.value);
+        }
+    }
+    CUninstallRegistry registry;
+    EXPECT_TRUE(registry.DeleteAppPath("Sorvane.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathsKey));
+    EXPECT_TRUE(registry.DeleteAppPath("Sorvane.exe"));  // already gone
+}
+
+TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable) {
+    ScratchDir dir;
+    const std::string file = dir / "voice.dat";
+    const std::string readOnly = dir / "bg.dat";
+    ASSERT_TRUE(WriteFileBytes(file, "data"));
+    ASSERT_TRUE(WriteFileBytes(readOnly, "data"));
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    CUninstallFiles files;
+    EXPECT_EQ(files.Probe(file.c_str()), FileState::kRemovable);
+    EXPECT_EQ(files.Probe(readOnly.c_str()), FileState::kRemovable);
+    EXPECT_EQ(files.Probe((dir / "missing.dat").c_str()), FileState::kMissing);
+    {
+        unique_hfile held(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(files.Probe(file.c_str()), FileState::kInUse);
+        EXPECT_FALSE(files.RemoveFile(file.c_str()));
+    }
+    EXPECT_TRUE(files.HoldsOtherThan(dir.path().c_str(), "UnInstall.exe"));
+    EXPECT_TRUE(files.RemoveFile(file.c_str()));
+    EXPECT_TRUE(files.RemoveFile(readOnly.c_str()));
+    EXPECT_TRUE(files.RemoveFile(file.c_str()));  // already gone
+    ASSERT_TRUE(WriteFileBytes(dir / "UnInstall.exe", "MZ"));
+    EXPECT_FALSE(files.HoldsOtherThan(dir.path().c_str(), "uninstall.EXE"));
+    ASSERT_TRUE(CreateDirectoryA((dir / "Sub").c_str(), nullptr));
+    EXPECT_TRUE(files.HoldsOtherThan(dir.path().c_str(), "UnInstall.exe"));
+    EXPECT_TRUE(files.RemoveEmptyFolder((dir / "Sub").c_str()));
+    EXPECT_FALSE(files.RemoveEmptyFolder(dir.path().c_str()));  // holds UnInstall.exe
+}
+
+// The probe's reports by process id, "<not elevated>|<runas calls>|<exit
+// code>|<arguments>", cut at the first blank (after the first argument).
+std::map<DWORD, std::string> ProbeReports(const std::string& folder) {
+    std::map<DWORD, std::string> reports;
+    for (const std::string& name : FolderEntries(folder)) {
+        std::string text;
+        if (ReadFileBytes(folder + "\\" + name, &text) && !text.empty())
+            reports[std::stoul(name)] = text.substr(0, text.find(' '));
+    }
+    return reports;
+}
+
+// A registered installation whose UnInstall.exe is the probe, run without
+// elevation (played) on a system with elevation.
+TEST(UninstallElevation, TheElevatedCopyRemovesAndItsExitCodeIsTheCallersADeclineEndsQuietly) {
+    const DWORD kWait = 30000;
+    std::string probe;
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath("uninstall_elevation_probe.exe"), &probe));
+    struct Case {
+        const char* name;
+        bool decline;
+        bool gameInUse;
+        const char* arguments;
+        DWORD exitCode;
+        std::vector<std::string> copies;  // the copies' reports, sorted
+        bool removed;
+    };
+    const Case cases[] = {
+        // No elevation, no copy: nothing removed, no message, as on No.
+        {"declined", true, false, "", 1, {}, false},
+        // The copy's result reaches a scripted caller: the game runs.
+        {"handed over, game in use", false, true, "/S", 4, {"0|0|4|/S"}, false},
+        // The copy removes; its cleanup copy asks for nothing.
+        {"handed over", false, false, "/S", 0, {"0|0|0|/S", "0|0|0|/cleanup"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupRegistrationScope registration;
+        ScratchDir target;
+        ScratchDir reports;
+        const std::string folder = target.path() + "\\Vintal\\Sorvane";
+        ASSERT_TRUE(CreateDirectoryA((target.path() + "\\Vintal").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+        for (const char* name : InstalledFileTable)
+            ASSERT_TRUE(WriteFileBytes(folder + "\\" + name, "x"));
+        ASSERT_TRUE(WriteFileBytes(folder + "\\UnInstall.exe", probe));
+        const std::string game = folder + "\\Sorvane.exe";
+        unique_hkey key;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                                  SetupRegistrationScope::AppPathsKey().c_str(), 0, nullptr, 0,
+                                  KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(game.c_str()),
+                       static_cast<DWORD>(game.size() + 1));
+        key.reset();
+        unique_hfile held(c.gameInUse
+                              ? CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                              : INVALID_HANDLE_VALUE);
+
+        SetupRun run;
+        SetEnvironmentVariableA("UNINSTALL_PROBE_REPORTS", reports.path().c_str());
+        SetEnvironmentVariableA("SETUP_PROBE_LIMITED", "1");
+        SetEnvironmentVariableA("SETUP_PROBE_DECLINE", c.decline ? "1" : nullptr);
+        const bool started = run.Start(folder + "\\UnInstall.exe", folder, c.arguments);
+        for (const char* name :
+             {"UNINSTALL_PROBE_REPORTS", "SETUP_PROBE_LIMITED", "SETUP_PROBE_DECLINE"})
+            SetEnvironmentVariableA(name, nullptr);
+        ASSERT_TRUE(started);
+        std::vector<std::string> captions;
+        EXPECT_TRUE(run.CaptionsUntilExit(kWait, &captions));
+        EXPECT_TRUE(captions.empty());
+        DWORD code = 255;
+        EXPECT_TRUE(run.Wait(kWait, &code));
+        EXPECT_EQ(code, c.exitCode);
+        held.reset();
+
+        std::map<DWORD, std::string> found;
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (found = ProbeReports(reports.path())).size() == c.copies.size() + 1; },
+            kWait));
+        EXPECT_EQ(found[run.Id()], "1|1|" + std::to_string(c.exitCode) + "|" + c.arguments);
+        found.erase(run.Id());
+        std::vector<std::string> copies;
+        for (const auto& report : found) copies.push_back(report.second);
+        std::sort(copies.begin(), copies.end());
+        EXPECT_EQ(copies, c.copies);
+
+        EXPECT_EQ(PathExists(game), !c.removed);
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()), !c.removed);
+        if (c.removed) {
+            EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder + "\\UnInstall.exe"); }, kWait));
+        }
+    }
+}
+
+}  // namespace

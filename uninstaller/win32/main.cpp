@@ -1,0 +1,13 @@
+// Entry point of UnInstall.exe.
+#include <windows.h>
+
+#include "framework/system/win32/dll_search.h"
+#include "uninstaller/win32/uninstall_system.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything can load a DLL by name: never from the program's folder
+    // or the current folder (the temporary copy runs from the Temp folder).
+    RestrictDllSearch();
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    return RunUninstaller(commandLine);
+}

@@ -1,0 +1,75 @@
+// The uninstaller's interfaces over Win32: the registry in the program's own
+// view (the one setup.exe, built the same way, wrote), the file system, the
+// shell folders, message boxes, and the temporary copy that removes the
+// running program file.
+#pragma once
+
+#include "framework/system/win32/single_instance_guard.h"
+#include "uninstaller/uninstall_command.h"
+#include "uninstaller/uninstall_sequence.h"
+
+class CUninstallRegistry : public IUninstallRegistry {
+public:
+    AppPathRead ReadAppPath(const char* programName, char* out) override;
+    bool DeleteAppPath(const char* programName) override;
+    bool DeleteUninstallEntry(const char* keyName) override;
+};
+
+class CUninstallFiles : public IUninstallFiles {
+public:
+    bool FolderExists(const char* folder) override;
+    FileState Probe(const char* path) override;
+    bool RemoveFile(const char* path) override;
+    bool RemoveEmptyFolder(const char* folder) override;
+    bool HoldsOtherThan(const char* folder, const char* except) override;
+    bool PrepareSelfRemoval(const char* folder) override;
+    void StartSelfRemoval() override;
+
+    CUninstallFiles() = default;
+    ~CUninstallFiles() override;  // a copy prepared but not started is deleted
+    CUninstallFiles(const CUninstallFiles&) = delete;
+    CUninstallFiles& operator=(const CUninstallFiles&) = delete;
+
+private:
+    char copy_[kMaxPath] = {};    // the temporary copy, empty when none
+    char folder_[kMaxPath] = {};
+};
+
+class CUninstallShell : public IUninstallShell {
+public:
+    bool DesktopFolder(char* out) override;
+    bool ProgramsFolder(char* out) override;
+};
+
+// Message boxes without owner, caption "Sorvane".
+class CMessageBoxPrompts : public IUninstallPrompts {
+public:
+    bool ConfirmRemoval() override;
+    bool RetryInUse(const char* text) override;
+    void ShowMessage(const char* text, MessageIcon icon) override;
+};
+
+// A process without elevation on a system with elevation hands the removal
+// to an elevated copy of itself (same arguments, same folder), lets the copy
+// have the instance `guard`, and waits for the copy's end: its exit code
+// becomes this process's, so a caller of "/S" learns the outcome. When no
+// elevated copy can be started, the removal runs here as far as the user's
+// rights reach.
+class CUninstallElevation : public IUninstallElevation {
+public:
+    explicit CUninstallElevation(CSingleInstanceGuard& guard) : guard_(guard) {}
+    bool RunsHere(UninstallResult* result) override;
+
+private:
+    CSingleInstanceGuard& guard_;
+};
+
+// The whole program but for its process set-up: `arguments` is the command
+// line without the program name; returns the exit code.
+int RunUninstaller(const char* arguments);
+
+// The temporary copy's work (/cleanup): waits (bounded) for the process
+// behind the inherited handle to end, removes "<folder>\UnInstall.exe", the
+// folder and the "Vintal" folder above it when they are empty, and
+// schedules its own file for deletion.
+UninstallResult RunCleanup(const UninstallCommand& command);
