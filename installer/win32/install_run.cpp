@@ -90,11 +90,11 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
+void CInstallSystem::PrepareJobs() { threads_->Reserve(3); }
+
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
 // milliseconds a file on a disc, with the drive standing idle meanwhile.
-void CInstallSystem::PrepareJobs() { threads_->Reserve(3); }
-
 bool CInstallSystem::FileExists(const char* path) {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
