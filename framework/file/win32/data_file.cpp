@@ -76,11 +76,14 @@ void ResetDiscSearch() {
 
 bool CDataFile::OpenWithChoice(const char* path) {
     impl_.reset();
+    if (!CopyText(openedPath_, path)) return false;
     impl_ = ChooseImplementation(path);
     if (impl_ != nullptr && impl_->Open(path)) return true;
     impl_.reset();
     return false;
 }
+
+bool CDataFile::OpenHere(const char* path) { return path != nullptr && OpenWithChoice(path); }
 
 bool CDataFile::Open(const char* path) {
     if (path == nullptr) return false;
@@ -110,6 +113,7 @@ bool CDataFile::Create(const char* path) {
     auto plain = std::make_unique<CPlainFile>();
     if (!plain->Create(path)) return false;
     impl_ = std::move(plain);
+    CopyText(openedPath_, path);
     return true;
 }
 

@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "framework/file/win32/data_file.h"
+#include "framework/graphics/win32/surface_proxy.h"
+#include "framework/graphics/bmp_format.h"
+#include "tests/framework/graphics/bmp_bytes.h"
 #include "tools/drivers/win32/disc_drives.h"
 #include "tools/drivers/win32/scratch.h"
 #include "tools/support/file_bytes.h"
@@ -144,6 +148,36 @@ TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
     SetDriveTypeQuery(CountingQuery);
     EXPECT_TRUE(file.Open("hidden.txt"));
     EXPECT_EQ(RememberedDiscDrive(), 'm');
+}
+
+// A picture's mask is looked for beside the picture as it was found: a
+// loose picture without a mask costs no disc search (the disc's mask of the
+// same name is not taken), a picture found on a disc takes its mask there.
+TEST_F(DiscSearch, PictureMasksAreLookedForWhereThePictureWasFound) {
+    const std::vector<std::uint8_t> pixels(BmpStride24(2), 0);
+    const std::vector<std::uint8_t> bmp = MakeBmpFile(2, 1, 24, pixels);
+    const std::string picture(bmp.begin(), bmp.end());
+    const std::string disc = drives_.NewDisc("masks");
+    const std::string folder = std::string(kDiscDataFolder) + "\\";
+    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.bmp", picture));
+    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.alp", std::string("\x01\x02", 2)));
+    ASSERT_TRUE(drives_.Insert('m', "masks"));
+    const struct {
+        bool loose;
+        int queries;  // of the drive table: 23 when the discs were searched
+        int kind;     // 11 plain, 13 masked
+    } cases[] = {{true, 0, 11}, {false, 23, 13}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loose ? "loose picture" : "picture on the disc");
+        ResetDiscSearch();
+        DriveTypeQueries = 0;
+        if (c.loose) ASSERT_TRUE(WriteFileBytes(local_ / "pic.bmp", picture));
+        else DeleteFileA((local_ / "pic.bmp").c_str());
+        CSurfaceProxy surface;
+        ASSERT_TRUE(surface.LoadFile("pic.bmp", false, 0, 0));
+        EXPECT_EQ(DriveTypeQueries, c.queries);
+        EXPECT_EQ(surface.GetKind(), c.kind);
+    }
 }
 
 TEST_F(DiscSearch, OverlongNamesAreLookedForOnNoDisc) {
