@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "framework/graphics/win32/surface_proxy.h"
 #include "framework/graphics/bmp_format.h"
 #include "tests/framework/graphics/bmp_bytes.h"
+#include "tools/drivers/win32/dialog_driver.h"
 #include "tools/drivers/win32/disc_drives.h"
 #include "tools/drivers/win32/scratch.h"
 #include "tools/support/file_bytes.h"
@@ -23,6 +25,14 @@ unsigned CountingQuery(const char* root) {
     return GetDriveTypeA(root);
 }
 unsigned NothingIsCdrom(const char*) { return DRIVE_FIXED; }
+// Counts like CountingQuery, slowly, so that a second thread's search falls
+// into the first one's building of the drive table.
+std::atomic<int> SlowQueries{0};
+unsigned SlowQuery(const char* root) {
+    ++SlowQueries;
+    Sleep(2);
+    return GetDriveTypeA(root);
+}
 
 // Runs each test from an empty current directory, so every name is missing
 // locally, with the disc-search state as at process start.
@@ -128,6 +138,28 @@ TEST_F(DiscSearch, BuildsTheDriveTableOnceAtTheFirstFailure) {
     EXPECT_EQ(DriveTypeQueries, 23);
     EXPECT_EQ(file.Implementation(), nullptr);
     EXPECT_EQ(RememberedDiscDrive(), 0);
+}
+
+// Threads that search the discs at the same time build the drive table once,
+// and none of them searches a table still being built.
+TEST_F(DiscSearch, ThreadsSearchingTogetherShareOneCompleteDriveTable) {
+    MakeDisc("late", "late.txt", "on r");
+    ASSERT_TRUE(drives_.Insert('r', "late"));
+    SetDriveTypeQuery(SlowQuery);
+    SlowQueries = 0;
+    std::atomic<int> found{0};
+    {
+        auto search = [&] {
+            CDataFile file;
+            if (file.Open("late.txt") && ReadAllOf(file) == "on r") ++found;
+        };
+        TestThread first(search), second(search);
+        ASSERT_TRUE(first.Join(30000));
+        ASSERT_TRUE(second.Join(30000));
+    }
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(SlowQueries, 23);
+    EXPECT_EQ(RememberedDiscDrive(), 'r');
 }
 
 TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
