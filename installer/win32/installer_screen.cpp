@@ -112,6 +112,12 @@ CInstallerScreen::CInstallerScreen(CScreenPictures* pictures)
     : paintHandler_(*this), pictures_(pictures ? *pictures : ownPictures_) {
     TheThreadRegistry.AddHandler(&paintHandler_);
     backBuffer_.CreateForWindow(MainWindow(), kScreenWidth, kScreenHeight, false, 0, 0);
+    // The first window call of this thread sets up its link to the display:
+    // made here, that overlaps the reading of the pictures instead of
+    // delaying the wizard's first page.
+    if (HWND window = MainWindow()) {
+        if (HDC dc = GetDC(window)) ReleaseDC(window, dc);
+    }
     pictures_.Finish();
     progressStage_ = 0;
 }

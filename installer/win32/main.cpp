@@ -7,6 +7,7 @@
 #include "installer/win32/elevated_start.h"
 #include "installer/win32/installer_app.h"
 #include "installer/win32/installer_screen.h"
+#include "installer/win32/setup_wizard.h"
 #include "installer/win32/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
@@ -18,6 +19,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     // The drive scan asks every drive for its volume; an empty CD drive must
     // answer "no" rather than raise the system's "no disk" box.
     SetErrorMode(SEM_FAILCRITICALERRORS);
+
+    // The system's graphics and font set-up for the wizard runs beside the
+    // start-up checks and the making of the window.
+    CPageFontWarmUp pageFont;
+    pageFont.Begin();
 
     CAppInstance appInstance(instance, previousInstance, commandLine, showCommand);
     if (RunStartupChecks() && InstallerRunsHere()) {

@@ -1,6 +1,7 @@
 #include "installer/win32/setup_wizard.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
@@ -264,6 +265,42 @@ private:
 };
 
 }  // namespace
+
+LOGFONTW WizardPageFont(HDC dc) {
+    // In UTF-16 whatever the system's code page: "ＭＳ Ｐゴシック".
+    static const wchar_t kFace[] = L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF";
+    LOGFONTW font = {};
+    font.lfHeight = -MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = SHIFTJIS_CHARSET;
+    static_assert(sizeof kFace <= sizeof font.lfFaceName, "face name too long");
+    std::memcpy(font.lfFaceName, kFace, sizeof kFace);
+    return font;
+}
+
+CPageFontWarmUp::~CPageFontWarmUp() {
+    Stop();
+    font_.reset();
+}
+
+void CPageFontWarmUp::Run() {
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return;
+    const LOGFONTW logical = WizardPageFont(screen);
+    unique_hdc dc(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    font_.reset(CreateFontIndirectW(&logical));
+    if (!dc || !font_) return;
+    // Kana, kanji, half-width katakana and Latin of the first page: "この度
+    // はセットアップ次へｷｬﾝｾﾙ" and "Sorvane".
+    static const wchar_t kSample[] =
+        L"\x3053\x306E\x5EA6\x306F\x30BB\x30C3\x30C8\x30A2\x30C3\x30D7\x6B21\x3078"
+        L"\xFF77\xFF6C\xFF9D\xFF7E\xFF99Sorvane";
+    HGDIOBJ previous = SelectObject(dc.get(), font_.get());
+    SIZE size = {};
+    GetTextExtentPoint32W(dc.get(), kSample, static_cast<int>(wcslen(kSample)), &size);
+    SelectObject(dc.get(), previous);
+}
 
 bool CWizardServices::ReadProgramFilesDir(char* out) {
     return CSystemServices().ReadProgramFilesDir(out);

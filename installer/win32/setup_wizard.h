@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "framework/file/win32/thread.h"
+#include "framework/system/win32/unique_handle.h"
 #include "installer/installer_state.h"
 
 // What the wizard asks of the system. The defaults use CSystemServices and
@@ -33,6 +35,28 @@ public:
 };
 
 enum class WizardResult { Cancelled, Install };
+
+// The pages' font (their FONT statement) for a display of `dc`'s resolution.
+LOGFONTW WizardPageFont(HDC dc);
+
+// Makes the pages' font and measures some of their characters on a worker.
+// The first text a process draws costs the system its font set-up (the more
+// for a Japanese face and its substitutes); begun at the program's start,
+// that work overlaps the start-up checks and the making of the main window
+// instead of delaying the first page. The font is kept until destruction,
+// so that the pages find it made.
+class CPageFontWarmUp : public CThread {
+public:
+    ~CPageFontWarmUp() override;
+    // Starts the worker; false when none could be started (the pages then
+    // make the font themselves, as without this).
+    bool Begin() { return Start(); }
+
+private:
+    void Run() override;
+
+    unique_hgdiobj font_;
+};
 
 // Page results, as the page dialogs end.
 constexpr INT_PTR kPageCancelled = 0;

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "framework/file/win32/comp_file.h"
 #include "framework/file/win32/comp_once_file.h"
+#include "framework/file/win32/lock.h"
 #include "framework/file/plain_file.h"
 #include "framework/system/win32/file_finder.h"
 #include "framework/system/path_text.h"
@@ -15,12 +18,18 @@ constexpr char kFirstDrive = 'c';
 constexpr char kLastDrive = 'y';
 constexpr int kDriveCount = kLastDrive - kFirstDrive + 1;
 
-// Process-wide disc-search state. It has no lock: it is written only by the
-// one-time table build and by a disc success, each a plain store, and files
-// are opened by one thread at a time in this program.
+// Process-wide disc-search state, shared by every thread that opens files
+// (the screen's pictures are read on workers while the application thread
+// may open others). The table is built once under the lock and read only
+// after DriveTableBuilt says it is complete; the remembered drive is one
+// atomic letter.
+CLock& DiscSearchLock() {
+    static CLock lock;
+    return lock;
+}
 bool DiscDriveTable[kDriveCount];
-bool DriveTableNotBuilt = true;
-char RememberedDrive = 0;
+std::atomic<bool> DriveTableBuilt{false};
+std::atomic<char> RememberedDrive{0};
 DriveTypeQuery QueryDriveType = nullptr;
 
 unsigned DriveTypeOf(const char* root) {
@@ -29,12 +38,14 @@ unsigned DriveTypeOf(const char* root) {
 }
 
 void BuildDriveTableOnce() {
-    if (!DriveTableNotBuilt) return;
-    DriveTableNotBuilt = false;
+    if (DriveTableBuilt.load(std::memory_order_acquire)) return;
+    CLockScope hold(DiscSearchLock());
+    if (DriveTableBuilt.load(std::memory_order_relaxed)) return;
     for (int i = 0; i < kDriveCount; ++i) {
         char root[4] = {static_cast<char>(kFirstDrive + i), ':', '\\', '\0'};
         DiscDriveTable[i] = DriveTypeOf(root) == DRIVE_CDROM;
     }
+    DriveTableBuilt.store(true, std::memory_order_release);
 }
 
 bool IsCdrom(char letter) {
@@ -64,23 +75,27 @@ std::unique_ptr<CFileImpl> ChooseImplementation(const char* name) {
 
 }  // namespace
 
-char RememberedDiscDrive() { return RememberedDrive; }
+char RememberedDiscDrive() { return RememberedDrive.load(); }
 
 void SetDriveTypeQuery(DriveTypeQuery query) { QueryDriveType = query; }
 
 void ResetDiscSearch() {
-    DriveTableNotBuilt = true;
-    RememberedDrive = 0;
+    CLockScope hold(DiscSearchLock());
+    DriveTableBuilt.store(false);
+    RememberedDrive.store(0);
     for (bool& flag : DiscDriveTable) flag = false;
 }
 
 bool CDataFile::OpenWithChoice(const char* path) {
     impl_.reset();
+    if (!CopyText(openedPath_, path)) return false;
     impl_ = ChooseImplementation(path);
     if (impl_ != nullptr && impl_->Open(path)) return true;
     impl_.reset();
     return false;
 }
+
+bool CDataFile::OpenHere(const char* path) { return path != nullptr && OpenWithChoice(path); }
 
 bool CDataFile::Open(const char* path) {
     if (path == nullptr) return false;
@@ -95,10 +110,11 @@ bool CDataFile::Open(const char* path) {
             return false;
         return OpenWithChoice(discPath);
     };
-    if (RememberedDrive != 0 && IsCdrom(RememberedDrive) && tryDrive(RememberedDrive)) return true;
+    const char remembered = RememberedDrive.load();
+    if (remembered != 0 && IsCdrom(remembered) && tryDrive(remembered)) return true;
     for (char letter = kFirstDrive; letter <= kLastDrive; ++letter) {
         if (!IsCdrom(letter) || !tryDrive(letter)) continue;
-        RememberedDrive = letter;
+        RememberedDrive.store(letter);
         return true;
     }
     impl_.reset();
@@ -110,6 +126,7 @@ bool CDataFile::Create(const char* path) {
     auto plain = std::make_unique<CPlainFile>();
     if (!plain->Create(path)) return false;
     impl_ = std::move(plain);
+    CopyText(openedPath_, path);
     return true;
 }
 

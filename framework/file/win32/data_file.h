@@ -8,11 +8,13 @@
 //   4. the same name below "data\data" on each CD-ROM drive that holds a
 //      disc: the drive of the last disc success first, then C: to Y:.
 // The drive that served a disc open is remembered for the whole process.
+// OpenHere stops after step 3: for a file whose place is already known.
 #pragma once
 
 #include <memory>
 
 #include "framework/file/file_impl.h"
+#include "framework/system/path_text.h"
 
 class CDataFile : public CFileImpl {
 public:
@@ -26,6 +28,11 @@ public:
     // Resolves `path` as described above. False, and closed, when no source
     // has it.
     bool Open(const char* path) override;
+    // Steps 1 to 3 only: `path` where it lies, never a disc search.
+    bool OpenHere(const char* path);
+    // The path the last successful Open or OpenHere served the file from
+    // (`path` itself or its place on a disc); empty while closed.
+    const char* OpenedPath() const { return impl_ ? openedPath_ : ""; }
     void Close() override;
     // The operations below forward to the implementation; without one they
     // return 0 or false and do nothing.
@@ -44,6 +51,7 @@ private:
     bool OpenWithChoice(const char* path);
 
     std::unique_ptr<CFileImpl> impl_;
+    char openedPath_[kMaxPath] = "";
 };
 
 // The disc data folder, below a disc's root.

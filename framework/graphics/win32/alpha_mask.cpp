@@ -7,7 +7,7 @@
 bool CAlphaMask::Load(const char* fileName) {
     data_.reset();
     CDataFile file;
-    if (!fileName || !owner_ || !file.Open(fileName)) return false;
+    if (!fileName || !owner_ || !file.OpenHere(fileName)) return false;
     LONG width = 0, height = 0;
     owner_->GetSize(&width, &height);
     data_ = ReadAlphaMask(file, width, height, owner_->GetBitsPerPixel());

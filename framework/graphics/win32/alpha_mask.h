@@ -14,9 +14,10 @@ public:
     CAlphaMask(const CAlphaMask&) = delete;
     CAlphaMask& operator=(const CAlphaMask&) = delete;
 
-    // Reads a mask file (width x height bytes, rows top to bottom). False,
-    // without data, when it cannot be opened or the owner's size or depth
-    // allows no mask.
+    // Reads a mask file (width x height bytes, rows top to bottom) where
+    // `fileName` lies, without a disc search (the caller names the place of
+    // its picture). False, without data, when it cannot be opened or the
+    // owner's size or depth allows no mask.
     bool Load(const char* fileName);
     void Release();
     // The data, made fully opaque when none exists yet; null when the owner's

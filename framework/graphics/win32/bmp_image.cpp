@@ -14,8 +14,10 @@ bool CBmpImage::Load(const char* fileName) {
     BmpLayout layout;
     std::unique_ptr<std::uint8_t[]> pixels;
     const bool ok = ReadBmp(file, headers, &layout, &pixels);
+    std::string source = file.OpenedPath();
     file.Close();
     if (!ok) return false;
+    sourcePath_ = std::move(source);
     std::memcpy(&fileHeader_, headers, kBmpFileHeaderBytes);
     std::memcpy(&infoHeader_, headers + kBmpFileHeaderBytes, kBmpInfoHeaderBytes);
     pixels_ = std::move(pixels);
@@ -25,6 +27,7 @@ bool CBmpImage::Load(const char* fileName) {
 
 void CBmpImage::Release() {
     pixels_.reset();
+    sourcePath_.clear();
     layout_ = BmpLayout();
 }
 
@@ -32,6 +35,8 @@ void CBmpImage::GetSize(LONG* width, LONG* height) {
     if (width) *width = layout_.width;
     if (height) *height = layout_.height;
 }
+
+const char* CBmpImage::SourcePath() { return pixels_ ? sourcePath_.c_str() : ""; }
 
 std::uint8_t* CBmpImage::GetBits() { return pixels_.get(); }
 

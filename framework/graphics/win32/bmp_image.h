@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "framework/graphics/bmp_format.h"
 #include "framework/graphics/win32/image.h"
@@ -21,6 +22,7 @@ public:
     std::uint8_t* GetBits() override;
     int GetStride() override;
     int PaintTo(HDC dc, LONG x, LONG y, LONG width, LONG height) override;
+    const char* SourcePath() override;
     ~CBmpImage() override = default;
 
 private:
@@ -28,4 +30,5 @@ private:
     BITMAPINFOHEADER infoHeader_{};
     std::unique_ptr<std::uint8_t[]> pixels_;
     BmpLayout layout_;
+    std::string sourcePath_;
 };

@@ -21,5 +21,8 @@ public:
     // image (the whole image when width and height are 0). Returns the
     // platform's result, 0 when nothing is loaded.
     virtual int PaintTo(HDC dc, LONG x, LONG y, LONG width, LONG height) = 0;
+    // Where the loaded picture was read from (its name, or its place on a
+    // disc); empty when nothing is loaded.
+    virtual const char* SourcePath() = 0;
     virtual ~CImage() = default;
 };

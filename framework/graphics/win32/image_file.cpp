@@ -33,6 +33,8 @@ void CImageFile::GetSize(LONG* width, LONG* height) {
     if (height) *height = 0;
 }
 
+const char* CImageFile::SourcePath() { return decoder_ ? decoder_->SourcePath() : ""; }
+
 std::uint8_t* CImageFile::GetBits() { return decoder_ ? decoder_->GetBits() : nullptr; }
 
 int CImageFile::GetStride() { return decoder_ ? decoder_->GetStride() : 0; }

@@ -20,6 +20,7 @@ public:
     std::uint8_t* GetBits() override;
     int GetStride() override;
     int PaintTo(HDC dc, LONG x, LONG y, LONG width, LONG height) override;
+    const char* SourcePath() override;
     ~CImageFile() override = default;
 
 private:

@@ -20,8 +20,9 @@ bool CImageSurface::LoadFile(const char* fileName, bool useColourKey, int, int) 
     image_ = std::move(image);
     stride_ = image_->GetStride();
     // The image name ends in ".bmp" here, so the mask name is that of a
-    // sibling file.
-    const std::string maskName = AlphaMaskName(fileName);
+    // sibling file, looked for beside the picture as it was found: a
+    // picture without a mask costs no search of the discs.
+    const std::string maskName = AlphaMaskName(image_->SourcePath());
     std::unique_ptr<CAlphaMask> mask(new CAlphaMask(this));
     if (!maskName.empty() && mask->Load(maskName.c_str())) alphaMask_ = std::move(mask);
     return true;

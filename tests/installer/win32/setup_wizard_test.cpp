@@ -23,6 +23,28 @@ std::string EditText(HWND page) {
     return text;
 }
 
+// The font made ahead at the program's start is the one the live first page
+// shows (face, height, weight); its worker ends within the bound.
+TEST(SetupWizard, PageFontMadeAheadIsThePagesFont) {
+    CPageFontWarmUp warmUp;
+    ASSERT_TRUE(warmUp.Begin());
+    ASSERT_EQ(warmUp.WaitForEnd(kWait), WAIT_OBJECT_0);
+
+    FakeServices services;
+    WizardSession session(services);
+    HWND page = session.Page(1);
+    ASSERT_NE(page, nullptr);
+    LOGFONTW shown = {};
+    ASSERT_NE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(page, WM_GETFONT, 0, 0)),
+                         sizeof shown, &shown), 0);
+    HDC dc = GetDC(page);
+    const LOGFONTW made = WizardPageFont(dc);
+    ReleaseDC(page, dc);
+    EXPECT_EQ(std::wstring(made.lfFaceName), std::wstring(shown.lfFaceName));
+    EXPECT_EQ(made.lfHeight, shown.lfHeight);
+    EXPECT_EQ(made.lfWeight, shown.lfWeight);
+}
+
 // ---- Navigation ------------------------------------------------------------
 
 TEST(SetupWizard, NextOverAllPagesInstallsIntoTheTypedFolder) {

@@ -4,9 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
 #include "framework/file/win32/data_file.h"
+#include "framework/graphics/win32/surface_proxy.h"
+#include "framework/graphics/bmp_format.h"
+#include "tests/framework/graphics/bmp_bytes.h"
+#include "tools/drivers/win32/dialog_driver.h"
 #include "tools/drivers/win32/disc_drives.h"
 #include "tools/drivers/win32/scratch.h"
 #include "tools/support/file_bytes.h"
@@ -19,6 +25,14 @@ unsigned CountingQuery(const char* root) {
     return GetDriveTypeA(root);
 }
 unsigned NothingIsCdrom(const char*) { return DRIVE_FIXED; }
+// Counts like CountingQuery, slowly, so that a second thread's search falls
+// into the first one's building of the drive table.
+std::atomic<int> SlowQueries{0};
+unsigned SlowQuery(const char* root) {
+    ++SlowQueries;
+    Sleep(2);
+    return GetDriveTypeA(root);
+}
 
 // Runs each test from an empty current directory, so every name is missing
 // locally, with the disc-search state as at process start.
@@ -126,6 +140,28 @@ TEST_F(DiscSearch, BuildsTheDriveTableOnceAtTheFirstFailure) {
     EXPECT_EQ(RememberedDiscDrive(), 0);
 }
 
+// Threads that search the discs at the same time build the drive table once,
+// and none of them searches a table still being built.
+TEST_F(DiscSearch, ThreadsSearchingTogetherShareOneCompleteDriveTable) {
+    MakeDisc("late", "late.txt", "on r");
+    ASSERT_TRUE(drives_.Insert('r', "late"));
+    SetDriveTypeQuery(SlowQuery);
+    SlowQueries = 0;
+    std::atomic<int> found{0};
+    {
+        auto search = [&] {
+            CDataFile file;
+            if (file.Open("late.txt") && ReadAllOf(file) == "on r") ++found;
+        };
+        TestThread first(search), second(search);
+        ASSERT_TRUE(first.Join(30000));
+        ASSERT_TRUE(second.Join(30000));
+    }
+    EXPECT_EQ(found, 2);
+    EXPECT_EQ(SlowQueries, 23);
+    EXPECT_EQ(RememberedDiscDrive(), 'r');
+}
+
 TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
     // The fixed drive S: holds the name below data\data: it is not searched.
     std::string onFixed = DiscDrives::MediumPath('s') + "\\" + kDiscDataFolder + "\\fixed.txt";
@@ -144,6 +180,36 @@ TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
     SetDriveTypeQuery(CountingQuery);
     EXPECT_TRUE(file.Open("hidden.txt"));
     EXPECT_EQ(RememberedDiscDrive(), 'm');
+}
+
+// A picture's mask is looked for beside the picture as it was found: a
+// loose picture without a mask costs no disc search (the disc's mask of the
+// same name is not taken), a picture found on a disc takes its mask there.
+TEST_F(DiscSearch, PictureMasksAreLookedForWhereThePictureWasFound) {
+    const std::vector<std::uint8_t> pixels(BmpStride24(2), 0);
+    const std::vector<std::uint8_t> bmp = MakeBmpFile(2, 1, 24, pixels);
+    const std::string picture(bmp.begin(), bmp.end());
+    const std::string disc = drives_.NewDisc("masks");
+    const std::string folder = std::string(kDiscDataFolder) + "\\";
+    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.bmp", picture));
+    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.alp", std::string("\x01\x02", 2)));
+    ASSERT_TRUE(drives_.Insert('m', "masks"));
+    const struct {
+        bool loose;
+        int queries;  // of the drive table: 23 when the discs were searched
+        int kind;     // 11 plain, 13 masked
+    } cases[] = {{true, 0, 11}, {false, 23, 13}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loose ? "loose picture" : "picture on the disc");
+        ResetDiscSearch();
+        DriveTypeQueries = 0;
+        if (c.loose) ASSERT_TRUE(WriteFileBytes(local_ / "pic.bmp", picture));
+        else DeleteFileA((local_ / "pic.bmp").c_str());
+        CSurfaceProxy surface;
+        ASSERT_TRUE(surface.LoadFile("pic.bmp", false, 0, 0));
+        EXPECT_EQ(DriveTypeQueries, c.queries);
+        EXPECT_EQ(surface.GetKind(), c.kind);
+    }
 }
 
 TEST_F(DiscSearch, OverlongNamesAreLookedForOnNoDisc) {
