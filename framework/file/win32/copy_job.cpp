@@ -505,7 +505,10 @@ private:
             DWORD left = static_cast<DWORD>(size_ - done);
             c.last = left <= chunk_;
             c.count = c.last ? left : chunk_;
+            LARGE_INTEGER start = {};
+            QueryPerformanceCounter(&start);
             c.ok = job_.ReadChunk(source_, c.bytes.get(), c.count);
+            if (c.ok) NoteReadPace(c.count, start);
             done += static_cast<LONG>(c.count);
             ReleaseSemaphore(filled_.get(), 1, nullptr);
             if (c.last || !c.ok) return;
