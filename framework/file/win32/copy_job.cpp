@@ -421,6 +421,7 @@ public:
         : job_(job), source_(source), size_(size), chunk_(chunk) {}
     ~ReadAhead() {
         if (ended_ != nullptr) {
+            quitting_ = true;
             SetEvent(quit_.get());
             WaitForSingleObject(ended_, INFINITE);
         }
@@ -442,7 +443,7 @@ public:
 
     // Starts the reader at the worker's priority; false when it cannot run.
     bool Start() {
-        free_.reset(CreateSemaphoreA(nullptr, kChunks, kChunks, nullptr));
+        free_.reset(CreateSemaphoreA(nullptr, 0, kChunks, nullptr));
         filled_.reset(CreateSemaphoreA(nullptr, 0, kChunks, nullptr));
         quit_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         if (!free_ || !filled_ || !quit_) return false;
@@ -470,17 +471,24 @@ public:
     // Waits for the next chunk in order. Null when the reader ended without
     // one (it was stopped); the chunk's `ok` is false when its read failed.
     const Chunk* Next() {
-        HANDLE waits[] = {filled_.get(), ended_};
-        // A chunk handed over before the reader ended comes first.
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return nullptr;
+        if (filledCount_.fetch_sub(1) <= 0) {
+            HANDLE waits[] = {filled_.get(), ended_};
+            // A chunk handed over before the reader ended comes first.
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) return nullptr;
+        }
         return &chunks_[taken_++ % kChunks];
     }
 
     // Gives the buffer of the chunk from Next back to the reader.
-    void Return() { ReleaseSemaphore(free_.get(), 1, nullptr); }
+    void Return() { Post(freeCount_, free_.get()); }
 
 private:
     static constexpr LONG kChunks = 2;
+
+    // Adds one to `count`, waking the thread that waits on `waiter` if any.
+    static void Post(std::atomic<LONG>& count, HANDLE waiter) {
+        if (count.fetch_add(1) < 0) ReleaseSemaphore(waiter, 1, nullptr);
+    }
 
     static unsigned __stdcall Entry(void* self) {
         static_cast<ReadAhead*>(self)->RunTask();
@@ -498,8 +506,11 @@ private:
     void ReadAll() {
         LONG done = 0;
         for (unsigned index = 0;; ++index) {
-            HANDLE waits[] = {quit_.get(), free_.get()};
-            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+            if (quitting_.load()) return;
+            if (freeCount_.fetch_sub(1) <= 0) {
+                HANDLE waits[] = {quit_.get(), free_.get()};
+                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+            }
             if (!job_.IsRunning()) return;
             Chunk& c = chunks_[index % kChunks];
             DWORD left = static_cast<DWORD>(size_ - done);
@@ -510,7 +521,7 @@ private:
             c.ok = job_.ReadChunk(source_, c.bytes.get(), c.count);
             if (c.ok) NoteReadPace(c.count, start);
             done += static_cast<LONG>(c.count);
-            ReleaseSemaphore(filled_.get(), 1, nullptr);
+            Post(filledCount_, filled_.get());
             if (c.last || !c.ok) return;
         }
     }
@@ -521,8 +532,15 @@ private:
     DWORD chunk_;
     Chunk chunks_[kChunks];
     unsigned taken_ = 0;
-    unique_handle free_;    // counts buffers the reader may fill
-    unique_handle filled_;  // counts chunks the worker may write
+    // The buffers the reader may fill and the chunks the worker may write.
+    // A count below 0 is a thread waiting on the semaphore beside it, which
+    // is released only then: a hand-over to a thread that does not wait
+    // (the usual case from a warm cache) is no call to the system.
+    std::atomic<LONG> freeCount_{kChunks};
+    std::atomic<LONG> filledCount_{0};
+    unique_handle free_;
+    unique_handle filled_;
+    std::atomic<bool> quitting_{false};
     unique_handle quit_;    // set when the worker leaves
     unique_handle thread_;  // the reader's own thread, without a pool
     unique_handle done_;    // set by the pool once the reader ended
