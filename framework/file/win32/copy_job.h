@@ -97,7 +97,7 @@ protected:
     // tests replace them to fake short transfers and failed allocations.
     // They answer as ReadFile and WriteFile do of `count` bytes (moving them
     // in pieces of kIoPieceBytes; over a pool, with two pieces of the read
-    // ahead asked for at a time). SystemWrite runs on the
+    // ahead asked for at a time while the chunks come at a drive's pace). SystemWrite runs on the
     // worker, SystemRead on the reader thread (on the worker when the
     // source fits in one chunk: then there is nothing to overlap).
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);

@@ -123,6 +123,50 @@ TEST(JobThreads, ABusyJobDoesNotHoldUpAnotherJobOfThePool) {
     EXPECT_EQ(pool->ThreadCount(), 6u);
 }
 
+// The second reader helps only while chunks come at a drive's pace: jobs
+// whose reads are slow (as from a disc) and fast (as from a warm cache), in
+// turn over one pool, copy every byte in order, and a short chunk fails
+// either way.
+TEST(JobThreads, CopiesAlikeAtADrivesPaceAndFromTheCache) {
+    struct PacedJob : CopyJob {
+        using CopyJob::CopyJob;
+        DWORD pauseMs = 0;
+        BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved) override {
+            Sleep(pauseMs);
+            return CopyJob::SystemRead(file, buffer, count, moved);
+        }
+    };
+    const struct {
+        const char* name;
+        DWORD pauseMs;
+        int shortReadAt;
+    } cases[] = {
+        {"drive", 40, -1}, {"cache", 0, -1}, {"drive, short chunk", 40, 2},
+        {"cache, short chunk", 0, 2}, {"drive again", 40, -1},
+    };
+    ScratchDir dir;
+    const std::string bytes = PatternBytes(4 * kChunk + 7);
+    const std::string source = dir / "a.src";
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
+    auto pool = std::make_shared<CJobThreads>();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir / "a.out";
+        PacedJob job(pool);
+        job.pauseMs = c.pauseMs;
+        job.shortReadAt = c.shortReadAt;
+        ASSERT_TRUE(job.StartCopy(source.c_str(), out.c_str()));
+        if (c.shortReadAt >= 0) {
+            EXPECT_PIECE_FAILED(job);
+            continue;
+        }
+        EXPECT_PIECE_DONE(job);
+        std::string copied;
+        ASSERT_TRUE(ReadFileBytes(out, &copied));
+        EXPECT_TRUE(copied == bytes) << copied.size() << " bytes";
+    }
+}
+
 // The threads outlive each job but not the pool: they end once the factory
 // and the last job holding the pool are gone, whichever goes last. Threads
 // started ahead serve the first job.
