@@ -202,9 +202,10 @@ fi
 same_bytes() {
   local kind=$1 got=$2 chunk=$3; shift 3
   cat "$@" | cmp -s - "$got" && return 0
-  local want have at
+  [ -f "$got" ] || { echo "bench-paced: $kind wrote no output" >&2; return 1; }
+  local want have at last count
   want=$(cat "$@" | wc -c)
-  have=$(stat -c %s "$got" 2>/dev/null || echo missing)
+  have=$(stat -c %s "$got")
   # cmp -l counts bytes from 1; a shorter file differs from its end on.
   read -r at last count < <(cat "$@" | cmp -l - "$got" 2>/dev/null |
     awk 'NR == 1 { f = $1 } { l = $1; n++ } END { if (n) print f - 1, l - 1, n }')
