@@ -194,6 +194,38 @@ if runs firstpage; then
 fi
 
 # --- 1. Copy and join jobs.
+# same_bytes KIND GOT CHUNK-BYTES EXPECTED...: true when GOT holds the bytes
+# of the EXPECTED files one after another. Otherwise says where the first
+# difference lies (the expected file, the job's chunk and 256 KiB piece
+# there), how far the differences reach, and keeps GOT as
+# $win/bench/paced-differs.KIND for a closer look.
+same_bytes() {
+  local kind=$1 got=$2 chunk=$3; shift 3
+  cat "$@" | cmp -s - "$got" && return 0
+  [ -f "$got" ] || { echo "bench-paced: $kind wrote no output" >&2; return 1; }
+  local want have at last count
+  want=$(cat "$@" | wc -c)
+  have=$(stat -c %s "$got")
+  # cmp -l counts bytes from 1; a shorter file differs from its end on.
+  read -r at last count < <(cat "$@" | cmp -l - "$got" 2>/dev/null |
+    awk 'NR == 1 { f = $1 } { l = $1; n++ } END { if (n) print f - 1, l - 1, n }')
+  # No byte differs: GOT ends early (or runs on).
+  [ -n "${at:-}" ] || { at=$(( have < want ? have : want )); last=$at; count=0; }
+  local where="" base=0 f size
+  for f in "$@"; do
+    size=$(stat -c %s "$f")
+    if [ "$at" -lt $((base + size)) ]; then
+      local off=$((at - base))
+      where=" in $(basename "$f") at $off (chunk $((off / chunk)), piece $(((off % chunk) / 262144)))"
+      break
+    fi
+    base=$((base + size))
+  done
+  echo "bench-paced: $kind output differs: $have bytes of $want; first difference at byte $at$where," \
+    "last at $last, $count bytes differ" >&2
+  cp "$got" "$win/bench/paced-differs.$kind" 2>/dev/null
+  return 1
+}
 copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
   local kind=$1 t0 out
   insert "$2"; target "$3"
@@ -215,12 +247,14 @@ copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
       cat "$medium"/bench/part.00? >"$dest/joined.dat"
       secs=$(echo "$(now) - $t0" | bc -l) ;;
     join)
-      out=$(run_win "$win/bench/bench_copy.exe" join "$(winpath "$dest")\\joined.dat" "${parts[@]}")
-      cat "$disc"/bench/part.00? | cmp -s - "$dest/joined.dat" || { echo "bench-paced: joined file differs" >&2; return; }
+      out=$(run_win "$win/bench/bench_copy.exe" join "$(winpath "$dest")\\joined.dat" "${parts[@]}") ||
+        { echo "bench-paced: bench_copy join failed (exit $?)" >&2; return; }
+      same_bytes join "$dest/joined.dat" 3145728 "$disc"/bench/part.00? || return
       secs=$(echo "$out" | awk '{ print $3 }') ;;
     *)
-      out=$(run_win "$win/bench/bench_copy.exe" "$kind" "$(winpath "$dest")" 'M:\bench\copy.bin')
-      cmp -s "$disc/bench/copy.bin" "$dest/copy.bin" || { echo "bench-paced: $kind copy differs" >&2; return; }
+      out=$(run_win "$win/bench/bench_copy.exe" "$kind" "$(winpath "$dest")" 'M:\bench\copy.bin') ||
+        { echo "bench-paced: bench_copy $kind failed (exit $?)" >&2; return; }
+      same_bytes "$kind" "$dest/copy.bin" 2097152 "$disc/bench/copy.bin" || return
       secs=$(echo "$out" | awk '{ print $3 }') ;;
   esac
 }
