@@ -85,6 +85,14 @@ public:
     virtual bool StartCopy(const char* source, const char* destination);
     // Clears the running flag and waits for the worker to end.
     virtual void Abort();
+    // Names the source its caller opens next, on this job or another of the
+    // same pool (null or empty: none), for the next start operation only.
+    // Over a pool, once that piece has read its last chunk, the first chunk
+    // of `path` is read ahead on a thread of the pool, and the next piece
+    // that opens the same file takes it instead of reading it again. A
+    // piece that fails or is stopped drops it. False, with nothing stored,
+    // when the job is busy or the path is longer than 260 bytes.
+    virtual bool SetNextSource(const char* path);
 
 protected:
     enum class Outcome { kDone, kStopped, kFailed };
@@ -107,6 +115,12 @@ protected:
 
     // True only when all `count` bytes moved.
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
+    // Reads the first chunk of `source_` (open as `file`, at its start) as
+    // ReadChunk does, taking the bytes read ahead of it when they are those
+    // of the same file; *taken says how many were.
+    bool ReadFirstChunk(HANDLE file, char* buffer, DWORD count, DWORD* taken);
+    // Starts reading the next source of this piece ahead, if one was named.
+    void ReadNextSourceAhead();
     bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
     // Copies the whole of `source` (from its start) to the current position
     // of `destination` in chunks of `chunk` bytes, reading the next chunk
@@ -128,6 +142,9 @@ protected:
 
     char destination_[kMaxPathField] = {};
     char source_[kMaxPathField] = {};
+    // The next source for the next start, and that of the current piece.
+    char nextSource_[kMaxPathField] = {};
+    char pieceNextSource_[kMaxPathField] = {};
     std::atomic<LONG> status_{kIdle};
     std::atomic<LONG> percent_{0};
 

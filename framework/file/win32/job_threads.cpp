@@ -2,7 +2,112 @@
 
 #include <process.h>
 
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+// The most one ReadFile call of a read ahead moves; a drop waits at most
+// for one such call.
+constexpr DWORD kAheadPieceBytes = 256u * 1024;
+constexpr std::size_t kMaxAheadPath = 261;
+
+// Whether two handles (or one handle at two moments) show the same file with
+// the same contents: volume, file index, size and last write time.
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow &&
+           a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
+           a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
+           a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
+}
+
+}  // namespace
+
+// The first bytes of one file, read on a thread of the pool. The file is
+// opened sharing everything, so naming it ahead never keeps anyone from
+// changing or replacing it; what it looked like when the read began is kept
+// to compare with the handle of whoever takes the bytes.
+class CJobThreads::SourceAhead : public CJobThreads::Task {
+public:
+    SourceAhead(DWORD bytes, std::unique_ptr<char[]> buffer)
+        : bytes_(bytes), buffer_(std::move(buffer)) {}
+    ~SourceAhead() { Stop(); }
+    SourceAhead(const SourceAhead&) = delete;
+    SourceAhead& operator=(const SourceAhead&) = delete;
+
+    // False when the path does not fit or the read cannot start.
+    bool Start(CJobThreads& pool, const char* path) {
+        if (std::strlen(path) >= kMaxAheadPath) return false;
+        std::memcpy(path_, path, std::strlen(path) + 1);
+        ended_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!ended_ || !pool.Run(*this, ended_.get())) return false;
+        started_ = true;
+        return true;
+    }
+    // Ends the read at its next piece and waits for it.
+    void Stop() {
+        stop_ = true;
+        Wait(INFINITE);
+    }
+    // False while the read is still going after `milliseconds`.
+    bool Wait(DWORD milliseconds) {
+        return !started_ || WaitForSingleObject(ended_.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+    bool IsOf(const char* path) const { return std::strcmp(path_, path) == 0; }
+    // Once the read ended: copies at most `count` of its bytes when they
+    // are those of the file open as `file`; the number copied.
+    DWORD CopyTo(HANDLE file, char* buffer, DWORD count) const {
+        BY_HANDLE_FILE_INFORMATION now;
+        if (!ok_ || !GetFileInformationByHandle(file, &now) || !SameFile(now, identity_)) return 0;
+        const DWORD copied = got_ < count ? got_ : count;
+        std::memcpy(buffer, buffer_.get(), copied);
+        return copied;
+    }
+    DWORD Bytes() const { return bytes_; }
+    std::unique_ptr<char[]> TakeBuffer() { return std::move(buffer_); }
+
+private:
+    void RunTask() override {
+        unique_hfile file(CreateFileA(path_, GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !GetFileInformationByHandle(file.get(), &identity_)) return;
+        const DWORD want = identity_.nFileSizeHigh == 0 && identity_.nFileSizeLow < bytes_
+                               ? identity_.nFileSizeLow
+                               : bytes_;
+        while (got_ < want) {
+            if (stop_.load()) return;
+            const DWORD ask = want - got_ < kAheadPieceBytes ? want - got_ : kAheadPieceBytes;
+            DWORD read = 0;
+            if (!ReadFile(file.get(), buffer_.get() + got_, ask, &read, nullptr) || read != ask)
+                return;
+            got_ += read;
+        }
+        // A file that changed while it was read gives nothing.
+        BY_HANDLE_FILE_INFORMATION after;
+        ok_ = GetFileInformationByHandle(file.get(), &after) && SameFile(after, identity_);
+    }
+
+    const DWORD bytes_;
+    std::unique_ptr<char[]> buffer_;
+    char path_[kMaxAheadPath] = {};
+    unique_handle ended_;  // set by the pool once the read ended
+    bool started_ = false;
+    std::atomic<bool> stop_{false};
+    // Written by the read, looked at once it ended.
+    BY_HANDLE_FILE_INFORMATION identity_ = {};
+    DWORD got_ = 0;
+    bool ok_ = false;
+};
+
+CJobThreads::CJobThreads() = default;
+
 CJobThreads::~CJobThreads() {
+    // The read ahead runs on a thread of the pool: it ends first.
+    DropReadAhead(nullptr);
     {
         CLockScope hold(lock_);
         for (std::unique_ptr<Worker>& worker : workers_) {
@@ -103,4 +208,70 @@ void CJobThreads::Serve(Worker& worker) {
         }
         SetEvent(ended);
     }
+}
+
+void CJobThreads::ReadAheadOf(const char* path, DWORD bytes) {
+    DropReadAhead(nullptr);
+    if (path == nullptr || *path == '\0' || bytes == 0) return;
+    std::unique_ptr<char[]> buffer;
+    {
+        CLockScope hold(aheadLock_);
+        if (spare_ && spareBytes_ == bytes) buffer = std::move(spare_);
+    }
+    if (!buffer) buffer.reset(new (std::nothrow) char[bytes]);
+    if (!buffer) return;
+    std::unique_ptr<SourceAhead> ahead(new (std::nothrow) SourceAhead(bytes, std::move(buffer)));
+    if (!ahead || !ahead->Start(*this, path)) return;
+    std::unique_ptr<SourceAhead> earlier;
+    {
+        CLockScope hold(aheadLock_);
+        earlier = std::move(ahead_);
+        ahead_ = std::move(ahead);
+    }
+    // Another job named its next source at the same moment: the later wins.
+    if (earlier) {
+        earlier->Stop();
+        KeepBuffer(earlier->TakeBuffer(), earlier->Bytes());
+    }
+}
+
+DWORD CJobThreads::TakeReadAhead(const char* path, HANDLE file, char* buffer, DWORD count) {
+    std::unique_ptr<SourceAhead> ahead;
+    {
+        CLockScope hold(aheadLock_);
+        ahead = std::move(ahead_);
+    }
+    if (!ahead) return 0;
+    DWORD taken = 0;
+    if (path != nullptr && ahead->IsOf(path)) {
+        ahead->Wait(INFINITE);
+        taken = ahead->CopyTo(file, buffer, count);
+    }
+    ahead->Stop();
+    KeepBuffer(ahead->TakeBuffer(), ahead->Bytes());
+    return taken;
+}
+
+void CJobThreads::DropReadAhead(const char* path) {
+    std::unique_ptr<SourceAhead> ahead;
+    {
+        CLockScope hold(aheadLock_);
+        if (ahead_ && (path == nullptr || ahead_->IsOf(path))) ahead = std::move(ahead_);
+    }
+    if (!ahead) return;
+    ahead->Stop();
+    KeepBuffer(ahead->TakeBuffer(), ahead->Bytes());
+}
+
+bool CJobThreads::WaitForReadAhead(DWORD milliseconds) {
+    // Held while waiting, so the read ahead cannot be dropped meanwhile.
+    CLockScope hold(aheadLock_);
+    return !ahead_ || ahead_->Wait(milliseconds);
+}
+
+void CJobThreads::KeepBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
+    if (!buffer) return;
+    CLockScope hold(aheadLock_);
+    spare_ = std::move(buffer);
+    spareBytes_ = bytes;
 }
