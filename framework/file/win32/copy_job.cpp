@@ -399,8 +399,9 @@ bool CCopyJob::WriteChunk(HANDLE file, const char* buffer, DWORD count) {
     return SystemWrite(file, buffer, count, &moved) && moved == count;
 }
 
-bool CCopyJob::ReadFirstChunk(HANDLE file, char* buffer, DWORD count, DWORD* taken) {
+bool CCopyJob::ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken) {
     *taken = threads_ ? threads_->TakeReadAhead(source_, file, buffer, count) : 0;
+    if (last) PrepareNextSource();
     if (*taken == 0) return ReadChunk(file, buffer, count);
     LARGE_INTEGER after;
     after.QuadPart = *taken;
@@ -408,11 +409,16 @@ bool CCopyJob::ReadFirstChunk(HANDLE file, char* buffer, DWORD count, DWORD* tak
     return *taken == count || ReadChunk(file, buffer + *taken, count - *taken);
 }
 
-void CCopyJob::ReadNextSourceAhead() {
+void CCopyJob::PrepareNextSource() {
     // Always the first 2 MiB: the next piece may be a copy or a join part,
     // and a join's first chunk takes them and reads the rest itself.
     if (threads_ && pieceNextSource_[0] != '\0' && IsRunning())
-        threads_->ReadAheadOf(pieceNextSource_, kChunkBytes);
+        threads_->PrepareReadAhead(pieceNextSource_, kChunkBytes);
+}
+
+void CCopyJob::ReadNextSourceAhead() {
+    if (threads_ && pieceNextSource_[0] != '\0' && IsRunning())
+        threads_->StartReadAhead(pieceNextSource_);
 }
 
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
@@ -543,7 +549,8 @@ private:
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
             DWORD taken = 0;
-            c.ok = index == 0 ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, &taken)
+            if (c.last && index > 0) job_.PrepareNextSource();
+            c.ok = index == 0 ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
                               : job_.ReadChunk(source_, c.bytes.get(), c.count);
             // Bytes read ahead say nothing of the drive's pace.
             if (c.ok && taken == 0) NoteReadPace(c.count, start);
@@ -587,7 +594,7 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
         if (!IsRunning()) return Outcome::kStopped;
         DWORD count = static_cast<DWORD>(size);
         DWORD taken = 0;
-        bool moved = ReadFirstChunk(source, buffer.get(), count, &taken);
+        bool moved = ReadFirstChunk(source, buffer.get(), count, true, &taken);
         // The next source is read while this one is written.
         if (moved) ReadNextSourceAhead();
         moved = moved && WriteChunk(destination, buffer.get(), count);

@@ -117,9 +117,12 @@ protected:
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
     // Reads the first chunk of `source_` (open as `file`, at its start) as
     // ReadChunk does, taking the bytes read ahead of it when they are those
-    // of the same file; *taken says how many were.
-    bool ReadFirstChunk(HANDLE file, char* buffer, DWORD count, DWORD* taken);
-    // Starts reading the next source of this piece ahead, if one was named.
+    // of the same file; *taken says how many were. When it is also the
+    // last chunk, the next source is got ready meanwhile.
+    bool ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken);
+    // Gets the read ahead of the next source of this piece ready (if one was
+    // named) while its last chunk is read, and lets it read once it was.
+    void PrepareNextSource();
     void ReadNextSourceAhead();
     bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
     // Copies the whole of `source` (from its start) to the current position

@@ -59,14 +59,18 @@ public:
     // The ids of those threads.
     std::vector<DWORD> ThreadIds();
 
-    // Reads the first `bytes` of `path` (all of it when it is smaller) on a
-    // thread of the pool into a buffer the pool keeps, dropping a read ahead
-    // not taken. Nothing is read when no thread or buffer can be had.
-    void ReadAheadOf(const char* path, DWORD bytes);
+    // Gets a read ahead of the first `bytes` of `path` (all of it when it
+    // is smaller) ready on a thread of the pool, into a buffer the pool
+    // keeps: the thread opens the file and notes what it is, and reads once
+    // StartReadAhead says the drive is free. Drops a read ahead not taken.
+    // Nothing is read when no thread or buffer can be had.
+    void PrepareReadAhead(const char* path, DWORD bytes);
+    // Lets the read ahead of `path`, if it is the one prepared, read.
+    void StartReadAhead(const char* path);
     // Copies at most `count` bytes read ahead of `path` into `buffer` when
     // they came from the same file as the open handle `file` (same volume,
-    // file index, size and last write time, unchanged while they were read),
-    // waiting for the read if it is still going. Returns how many bytes were
+    // file index, size and last write time as before they were read),
+    // waiting for the read if it is still going (and letting it start). Returns how many bytes were
     // copied: 0 for another path, another or changed file or a failed read.
     // The read ahead is dropped either way.
     DWORD TakeReadAhead(const char* path, HANDLE file, char* buffer, DWORD count);
@@ -96,16 +100,19 @@ private:
     // A new idle worker; null when its thread cannot be started.
     Worker* StartWorkerLocked();
 
-    // Hands the buffer of a dropped or taken read ahead back for the next.
-    void KeepBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes);
+    // Stops `ahead` (waiting for its thread) and keeps its buffer for the
+    // next.
+    void Retire(std::unique_ptr<SourceAhead> ahead);
 
     CLock lock_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::vector<Worker*> idle_;
-    // The read ahead of the next source and a buffer for the next one;
-    // guarded by aheadLock_.
+    // The read ahead of the next source, the last one taken (its thread may
+    // still be closing the file) and a buffer for the next one; guarded by
+    // aheadLock_.
     CLock aheadLock_;
     std::unique_ptr<SourceAhead> ahead_;
+    std::unique_ptr<SourceAhead> taken_;
     std::unique_ptr<char[]> spare_;
     std::size_t spareBytes_ = 0;
 };
