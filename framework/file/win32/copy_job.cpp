@@ -417,8 +417,8 @@ void CCopyJob::PrepareNextSource() {
 }
 
 void CCopyJob::ReadNextSourceAhead() {
-    if (threads_ && pieceNextSource_[0] != '\0' && IsRunning())
-        threads_->StartReadAhead(pieceNextSource_);
+    // Even when stopped meanwhile: a stopped piece drops it as it ends.
+    if (threads_ && pieceNextSource_[0] != '\0') threads_->StartReadAhead(pieceNextSource_);
 }
 
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {

@@ -6,6 +6,11 @@
 // chunk is written. It works only inside a run: every run ends with its
 // reader done.
 //
+// At the end of a piece the drive would stand idle while the last chunk is
+// written and the caller starts the next piece. A caller that names the
+// source it opens next (SetNextSource) has its first chunk read meanwhile on
+// a thread of the pool, and the next piece begins with those bytes.
+//
 // A job made without threads starts a worker thread (and a reader) of its
 // own for every piece; they are gone once the piece has ended and the job
 // was stopped. A job made over a CJobThreads runs both on threads of that
@@ -87,11 +92,12 @@ public:
     virtual void Abort();
     // Names the source its caller opens next, on this job or another of the
     // same pool (null or empty: none), for the next start operation only.
-    // Over a pool, once that piece has read its last chunk, the first chunk
-    // of `path` is read ahead on a thread of the pool, and the next piece
-    // that opens the same file takes it instead of reading it again. A
-    // piece that fails or is stopped drops it. False, with nothing stored,
-    // when the job is busy or the path is longer than 260 bytes.
+    // Over a pool, `path` is opened on a thread of the pool while that
+    // piece reads its last chunk, and its first 2 MiB are read once that
+    // chunk is in; the next piece that opens the same, unchanged file takes
+    // them instead of reading them again. A piece that fails or is stopped
+    // drops them. False, with nothing stored, when the job is busy or the
+    // path is longer than 260 bytes.
     virtual bool SetNextSource(const char* path);
 
 protected:
