@@ -76,8 +76,9 @@ public:
         WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     }
     bool IsOf(const char* path) const { return std::strcmp(path_, path) == 0; }
-    // Once the read ended: copies at most `count` of its bytes when the file
-    // was `now` before they were read; the number copied.
+    // Once the bytes are in (or the read gave up): copies at most `count`
+    // of them when the file was `now` before they were read; the number
+    // copied (0 after a failed or stopped read).
     DWORD CopyTo(const BY_HANDLE_FILE_INFORMATION& now, char* buffer, DWORD count) const {
         if (got_ < want_ || !SameFile(now, identity_)) return 0;
         const DWORD copied = got_ < count ? got_ : count;
