@@ -240,7 +240,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
             ASSERT_TRUE(lock);
         }
         auto pool = std::make_shared<CJobThreads>();
-        auto* join = new JoinJob(pool);
+        auto join = std::make_unique<JoinJob>(pool);
         const std::string joined = dir / "joined.out";
         const bool stops = c.then == Then::kStopped || c.then == Then::kDestroyed;
         if (stops) join->holdAfterWrite = 0;
@@ -252,8 +252,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
             ASSERT_TRUE(WaitUntil([&] { return join->reads.load() == 2; }, jobtest::kBound));
             if (c.then == Then::kStopped) join->Stop();
             if (c.then == Then::kDestroyed) {
-                ASSERT_TRUE(jobtest::DestroyWithinBound(join));
-                join = nullptr;
+                ASSERT_TRUE(jobtest::DestroyWithinBound(join.release()));
             }
         } else {
             EXPECT_PIECE_DONE(*join);
@@ -308,7 +307,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
             ASSERT_TRUE(ReadFileBytes(dir / "next.out", &copied));
         }
         EXPECT_TRUE(copied == expected) << copied.size() << " bytes";
-        delete join;
+        join.reset();
         const std::vector<DWORD> ids = pool->ThreadIds();
         pool.reset();
         for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
