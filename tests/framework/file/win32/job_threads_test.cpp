@@ -195,7 +195,7 @@ TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
 // otherwise reads every chunk itself. Either way it ends with the bytes the
 // file holds when it starts.
 TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
-    enum class Then { kSame, kSmall, kJoinPart, kOther, kRewritten, kReplaced, kReadFails, kStopped, kDestroyed };
+    enum class Then { kSame, kSmall, kJoinPart, kOther, kRewritten, kReplaced, kReadFails, kStopped, kStoppedInRead, kDestroyed };
     constexpr DWORD kJoinChunk = CJoinJob::kChunkBytes;
     const std::vector<DWORD> all = {kChunk, kChunk, 7};
     const struct {
@@ -211,6 +211,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
         {"the file replaced by one of the same size and time", Then::kReplaced, all},
         {"the read ahead cannot open the file", Then::kReadFails, all},
         {"the piece stopped", Then::kStopped, all},
+        {"the piece stopped as its last chunk is read", Then::kStoppedInRead, all},
         {"the job destroyed busy", Then::kDestroyed, all},
     };
     ScratchDir dir;
@@ -244,6 +245,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
         const std::string joined = dir / "joined.out";
         const bool stops = c.then == Then::kStopped || c.then == Then::kDestroyed;
         if (stops) join->holdAfterWrite = 0;
+        if (c.then == Then::kStoppedInRead) join->holdBeforeRead = 1;
         ASSERT_TRUE(join->SetNextSource(next.c_str()));
         ASSERT_TRUE(join->BeginJoin(joined.c_str(), first.c_str()));
         if (stops) {
@@ -254,6 +256,9 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
             if (c.then == Then::kDestroyed) {
                 ASSERT_TRUE(jobtest::DestroyWithinBound(join.release()));
             }
+        } else if (c.then == Then::kStoppedInRead) {
+            ASSERT_TRUE(join->WaitUntilHeld());
+            join->Stop();
         } else {
             EXPECT_PIECE_DONE(*join);
         }
