@@ -43,7 +43,7 @@ long long SizeOf(const char* path) {
 std::shared_ptr<CJobThreads> Threads() {
     static std::shared_ptr<CJobThreads> threads = [] {
         auto made = std::make_shared<CJobThreads>();
-        made->Reserve(3);
+        made->Reserve(4);
         return made;
     }();
     return threads;
@@ -117,6 +117,8 @@ int Join(const char* destination, char** parts, int count) {
     double start = Now();
     CJoinJob job(Threads());
     for (int i = 0; i < count; ++i) {
+        // As the install sequence: the next part is read ahead at each end.
+        job.SetNextSource(i + 1 < count ? parts[i + 1] : nullptr);
         bool started = i == 0 ? job.BeginJoin(destination, parts[i])
                        : i + 1 < count ? job.AppendPart(parts[i])
                                        : job.AppendLastPart(parts[i]);

@@ -1,5 +1,7 @@
 #include "installer/win32/install_run.h"
 
+#include <iterator>
+
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/file/win32/join_job.h"
@@ -90,7 +92,7 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
-void CInstallSystem::PrepareJobs() { threads_->Reserve(3); }
+void CInstallSystem::PrepareJobs() { threads_->Reserve(4); }
 
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
@@ -167,14 +169,16 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
                     name)) {
         return StepResult::kFailed;
     }
+    if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
+    if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
+    // A hint the job cannot store costs only the read ahead.
+    if (job_) job_->SetNextSource(NextSource(step, index));
     bool started = false;
     switch (step.operation) {
     case Operation::kCopy:
-        job_ = system_.NewCopyJob();
         started = job_ && job_->StartCopy(sourcePath_, destinationPath_);
         break;
     case Operation::kBeginJoin:
-        job_ = system_.NewJoinJob();
         started = job_ && job_->BeginJoin(destinationPath_, sourcePath_);
         break;
     case Operation::kAppendPart:
@@ -189,6 +193,21 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     const StepResult result = PollJob(index);
     if (result == StepResult::kDone && step.operation == Operation::kCopy) ReleaseJob();
     return result;
+}
+
+// The file after FileTable[index]: the next of the step, else the first of
+// the next step unless the disc for it has to be asked for (a disc is never
+// read ahead of the user's answer). Empty when there is none.
+const char* CInstallRun::NextSource(const Step& step, int index) {
+    const bool sameStep = index < step.last;
+    const Step* following = sameStep ? &step : &step + 1;
+    if (following == std::end(kSteps)) return "";
+    const int next = sameStep ? index + 1 : following->first;
+    if (!FormatText(nextSourcePath_, sizeof nextSourcePath_, "%s\\%s", state_.DataPath,
+                    FileTable[next]))
+        return "";
+    if (!sameStep && following->disc > 0 && !system_.FileExists(nextSourcePath_)) return "";
+    return nextSourcePath_;
 }
 
 CInstallRun::StepResult CInstallRun::PollJob(int index) {

@@ -74,7 +74,7 @@ public:
     // The byte length of a source file; 0 when it cannot be opened.
     virtual std::uint64_t SourceSize(const char* path);
     // Gets the threads of the jobs ready while the wizard is shown: a
-    // worker, a reader and a piece reader.
+    // worker, a reader, a piece reader and the read ahead of the next file.
     virtual void PrepareJobs();
 
 private:
@@ -112,6 +112,9 @@ private:
     // Starts the job operation of one FileTable file and polls it.
     StepResult RunFile(const Step& step, int index);
     StepResult PollJob(int index);
+    // The source the run opens after FileTable[index] of `step`, for the job
+    // to read ahead ("" when none can be named).
+    const char* NextSource(const Step& step, int index);
     void ReadSize(int index);
     void ReleaseJob() { job_.reset(); }
 
@@ -123,4 +126,5 @@ private:
     std::uint64_t sizes_[kFileCount] = {};
     char sourcePath_[kFileNameField] = {};
     char destinationPath_[kFileNameField] = {};
+    char nextSourcePath_[kFileNameField] = {};
 };

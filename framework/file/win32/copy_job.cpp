@@ -185,6 +185,14 @@ bool CCopyJob::StartCopy(const char* source, const char* destination) {
     return Launch();
 }
 
+bool CCopyJob::SetNextSource(const char* path) {
+    if (status_.load() == kBusy) return false;
+    if (path == nullptr) path = "";
+    if (std::strlen(path) >= kMaxPathField) return false;
+    CopyText(nextSource_, path);
+    return true;
+}
+
 void CCopyJob::Abort() {
     // Stop clears the running flag before it waits for the worker.
     StopRun();
@@ -391,6 +399,28 @@ bool CCopyJob::WriteChunk(HANDLE file, const char* buffer, DWORD count) {
     return SystemWrite(file, buffer, count, &moved) && moved == count;
 }
 
+bool CCopyJob::ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken) {
+    *taken = threads_ ? threads_->TakeReadAhead(source_, file, buffer, count) : 0;
+    if (last) PrepareNextSource();
+    if (*taken == 0) return ReadChunk(file, buffer, count);
+    LARGE_INTEGER after;
+    after.QuadPart = *taken;
+    if (!SetFilePointerEx(file, after, nullptr, FILE_BEGIN)) return false;
+    return *taken == count || ReadChunk(file, buffer + *taken, count - *taken);
+}
+
+void CCopyJob::PrepareNextSource() {
+    // Always the first 2 MiB: the next piece may be a copy or a join part,
+    // and a join's first chunk takes them and reads the rest itself.
+    if (threads_ && pieceNextSource_[0] != '\0' && IsRunning())
+        threads_->PrepareReadAhead(pieceNextSource_, kChunkBytes);
+}
+
+void CCopyJob::ReadNextSourceAhead() {
+    // Even when stopped meanwhile: a stopped piece drops it as it ends.
+    if (threads_ && pieceNextSource_[0] != '\0') threads_->StartReadAhead(pieceNextSource_);
+}
+
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
     if (bytes == kShelvedBytes) {
         if (std::unique_ptr<char[]> kept = Shelf().Take()) return kept;
@@ -518,10 +548,15 @@ private:
             c.count = c.last ? left : chunk_;
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
-            c.ok = job_.ReadChunk(source_, c.bytes.get(), c.count);
-            if (c.ok) NoteReadPace(c.count, start);
+            DWORD taken = 0;
+            if (c.last && index > 0) job_.PrepareNextSource();
+            c.ok = index == 0 ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
+                              : job_.ReadChunk(source_, c.bytes.get(), c.count);
+            // Bytes read ahead say nothing of the drive's pace.
+            if (c.ok && taken == 0) NoteReadPace(c.count, start);
             done += static_cast<LONG>(c.count);
             Post(filledCount_, filled_.get());
+            if (c.last && c.ok) job_.ReadNextSourceAhead();
             if (c.last || !c.ok) return;
         }
     }
@@ -558,8 +593,11 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
         if (!buffer) return Outcome::kFailed;
         if (!IsRunning()) return Outcome::kStopped;
         DWORD count = static_cast<DWORD>(size);
-        bool moved = ReadChunk(source, buffer.get(), count) &&
-                     WriteChunk(destination, buffer.get(), count);
+        DWORD taken = 0;
+        bool moved = ReadFirstChunk(source, buffer.get(), count, true, &taken);
+        // The next source is read while this one is written.
+        if (moved) ReadNextSourceAhead();
+        moved = moved && WriteChunk(destination, buffer.get(), count);
         ShelveBuffer(std::move(buffer), std::size_t{chunk} + kBufferSlack);
         return moved ? Outcome::kDone : Outcome::kFailed;
     }
@@ -600,6 +638,8 @@ void CCopyJob::CreateDestinationFolder() {
 }
 
 bool CCopyJob::Launch() {
+    CopyText(pieceNextSource_, nextSource_);
+    nextSource_[0] = '\0';
     if (!Start()) {
         status_ = kFailed;
         return false;
@@ -610,6 +650,9 @@ bool CCopyJob::Launch() {
 }
 
 void CCopyJob::Publish(Outcome outcome) {
+    // The caller will not go on to the next source as it said.
+    if (outcome != Outcome::kDone && threads_ && pieceNextSource_[0] != '\0')
+        threads_->DropReadAhead(pieceNextSource_);
     if (outcome == Outcome::kFailed) {
         status_ = kFailed;
     } else if (outcome == Outcome::kDone) {

@@ -6,6 +6,11 @@
 // chunk is written. It works only inside a run: every run ends with its
 // reader done.
 //
+// At the end of a piece the drive would stand idle while the last chunk is
+// written and the caller starts the next piece. A caller that names the
+// source it opens next (SetNextSource) has its first chunk read meanwhile on
+// a thread of the pool, and the next piece begins with those bytes.
+//
 // A job made without threads starts a worker thread (and a reader) of its
 // own for every piece; they are gone once the piece has ended and the job
 // was stopped. A job made over a CJobThreads runs both on threads of that
@@ -85,6 +90,15 @@ public:
     virtual bool StartCopy(const char* source, const char* destination);
     // Clears the running flag and waits for the worker to end.
     virtual void Abort();
+    // Names the source its caller opens next, on this job or another of the
+    // same pool (null or empty: none), for the next start operation only.
+    // Over a pool, `path` is opened on a thread of the pool while that
+    // piece reads its last chunk, and its first 2 MiB are read once that
+    // chunk is in; the next piece that opens the same, unchanged file takes
+    // them instead of reading them again. A piece that fails or is stopped
+    // drops them. False, with nothing stored, when the job is busy or the
+    // path is longer than 260 bytes.
+    virtual bool SetNextSource(const char* path);
 
 protected:
     enum class Outcome { kDone, kStopped, kFailed };
@@ -107,6 +121,15 @@ protected:
 
     // True only when all `count` bytes moved.
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
+    // Reads the first chunk of `source_` (open as `file`, at its start) as
+    // ReadChunk does, taking the bytes read ahead of it when they are those
+    // of the same file; *taken says how many were. When it is also the
+    // last chunk, the next source is got ready meanwhile.
+    bool ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken);
+    // Gets the read ahead of the next source of this piece ready (if one was
+    // named) while its last chunk is read, and lets it read once it was.
+    void PrepareNextSource();
+    void ReadNextSourceAhead();
     bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
     // Copies the whole of `source` (from its start) to the current position
     // of `destination` in chunks of `chunk` bytes, reading the next chunk
@@ -128,6 +151,9 @@ protected:
 
     char destination_[kMaxPathField] = {};
     char source_[kMaxPathField] = {};
+    // The next source for the next start, and that of the current piece.
+    char nextSource_[kMaxPathField] = {};
+    char pieceNextSource_[kMaxPathField] = {};
     std::atomic<LONG> status_{kIdle};
     std::atomic<LONG> percent_{0};
 

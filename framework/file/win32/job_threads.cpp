@@ -2,7 +2,134 @@
 
 #include <process.h>
 
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+// The most one ReadFile call of a read ahead moves; a drop waits at most
+// for one such call.
+constexpr DWORD kAheadPieceBytes = 256u * 1024;
+constexpr std::size_t kMaxAheadPath = 261;
+constexpr DWORD kPageBytes = 4096;
+
+// Whether two handles (or one handle at two moments) show the same file with
+// the same contents: volume, file index, size and last write time.
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow &&
+           a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
+           a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
+           a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
+}
+
+}  // namespace
+
+// The first bytes of one file, read on a thread of the pool. The thread
+// opens the file and notes what it is while the drive is still busy with
+// the piece before, then waits for the word to read (Go): the drive reads
+// one file at a time. The file is opened sharing everything, so naming it
+// ahead never keeps anyone from changing or replacing it; what it was
+// before the read is compared with the handle of whoever takes the bytes,
+// so a change from then on shows as another file.
+class CJobThreads::SourceAhead : public CJobThreads::Task {
+public:
+    SourceAhead(DWORD bytes, std::unique_ptr<char[]> buffer)
+        : bytes_(bytes), buffer_(std::move(buffer)) {}
+    ~SourceAhead() { Stop(); }
+    SourceAhead(const SourceAhead&) = delete;
+    SourceAhead& operator=(const SourceAhead&) = delete;
+
+    // False when the path does not fit or the thread cannot start.
+    bool Start(CJobThreads& pool, const char* path) {
+        if (std::strlen(path) >= kMaxAheadPath) return false;
+        std::memcpy(path_, path, std::strlen(path) + 1);
+        go_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        read_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        ended_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!go_ || !read_ || !ended_ || !pool.Run(*this, ended_.get())) return false;
+        started_ = true;
+        return true;
+    }
+    void Go() { SetEvent(go_.get()); }
+    // Ends the read at its next piece (or before it began).
+    void Cancel() {
+        stop_ = true;
+        if (go_) SetEvent(go_.get());
+    }
+    // The same, waiting for the thread.
+    void Stop() {
+        Cancel();
+        Wait(INFINITE);
+    }
+    // False while the read is still going after `milliseconds`.
+    bool Wait(DWORD milliseconds) {
+        return !started_ || WaitForSingleObject(ended_.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+    // Waits until the bytes are in (or the read gave up), not for the file
+    // to be closed.
+    void WaitForBytes() {
+        if (!started_) return;
+        HANDLE waits[] = {read_.get(), ended_.get()};
+        WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    }
+    bool IsOf(const char* path) const { return std::strcmp(path_, path) == 0; }
+    // Once the bytes are in (or the read gave up): copies at most `count`
+    // of them when the file was `now` before they were read; the number
+    // copied (0 after a failed or stopped read).
+    DWORD CopyTo(const BY_HANDLE_FILE_INFORMATION& now, char* buffer, DWORD count) const {
+        if (got_ < want_ || !SameFile(now, identity_)) return 0;
+        const DWORD copied = got_ < count ? got_ : count;
+        std::memcpy(buffer, buffer_.get(), copied);
+        return copied;
+    }
+    DWORD Bytes() const { return bytes_; }
+    std::unique_ptr<char[]> TakeBuffer() { return std::move(buffer_); }
+
+private:
+    void RunTask() override {
+        unique_hfile file(CreateFileA(path_, GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !GetFileInformationByHandle(file.get(), &identity_)) return;
+        want_ = identity_.nFileSizeHigh == 0 && identity_.nFileSizeLow < bytes_
+                    ? identity_.nFileSizeLow
+                    : bytes_;
+        WaitForSingleObject(go_.get(), INFINITE);
+        DWORD got = 0;
+        while (got < want_) {
+            if (stop_.load()) return;
+            const DWORD ask = want_ - got < kAheadPieceBytes ? want_ - got : kAheadPieceBytes;
+            DWORD read = 0;
+            if (!ReadFile(file.get(), buffer_.get() + got, ask, &read, nullptr) || read != ask)
+                return;
+            got += read;
+        }
+        got_ = got;
+        SetEvent(read_.get());
+    }
+
+    const DWORD bytes_;
+    std::unique_ptr<char[]> buffer_;
+    char path_[kMaxAheadPath] = {};
+    unique_handle go_;     // set when the drive is free for this read
+    unique_handle read_;   // set once every byte is in
+    unique_handle ended_;  // set by the pool once the task ended
+    bool started_ = false;
+    std::atomic<bool> stop_{false};
+    // Written by the task, looked at once the bytes are in or it ended.
+    BY_HANDLE_FILE_INFORMATION identity_ = {};
+    DWORD want_ = 1;
+    DWORD got_ = 0;
+};
+
+CJobThreads::CJobThreads() = default;
+
 CJobThreads::~CJobThreads() {
+    // The read ahead runs on a thread of the pool: it ends first.
+    DropReadAhead(nullptr);
     {
         CLockScope hold(lock_);
         for (std::unique_ptr<Worker>& worker : workers_) {
@@ -103,4 +230,92 @@ void CJobThreads::Serve(Worker& worker) {
         }
         SetEvent(ended);
     }
+}
+
+void CJobThreads::PrepareReadAhead(const char* path, DWORD bytes) {
+    DropReadAhead(nullptr);
+    if (path == nullptr || *path == '\0' || bytes == 0) return;
+    std::unique_ptr<char[]> buffer;
+    {
+        CLockScope hold(aheadLock_);
+        if (spare_ && spareBytes_ == bytes) buffer = std::move(spare_);
+    }
+    if (!buffer) buffer.reset(new (std::nothrow) char[bytes]);
+    if (!buffer) return;
+    std::unique_ptr<SourceAhead> ahead(new (std::nothrow) SourceAhead(bytes, std::move(buffer)));
+    if (!ahead || !ahead->Start(*this, path)) return;
+    std::unique_ptr<SourceAhead> earlier;
+    {
+        CLockScope hold(aheadLock_);
+        earlier = std::move(ahead_);
+        ahead_ = std::move(ahead);
+    }
+    // Another job named its next source at the same moment: the later wins.
+    Retire(std::move(earlier));
+}
+
+void CJobThreads::StartReadAhead(const char* path) {
+    CLockScope hold(aheadLock_);
+    if (ahead_ && ahead_->IsOf(path)) ahead_->Go();
+}
+
+DWORD CJobThreads::TakeReadAhead(const char* path, HANDLE file, char* buffer, DWORD count) {
+    std::unique_ptr<SourceAhead> ahead;
+    {
+        CLockScope hold(aheadLock_);
+        ahead = std::move(ahead_);
+    }
+    if (!ahead) return 0;
+    DWORD taken = 0;
+    // The handle is asked what it is while the bytes are still coming.
+    BY_HANDLE_FILE_INFORMATION now;
+    if (path != nullptr && ahead->IsOf(path) && GetFileInformationByHandle(file, &now)) {
+        ahead->Go();
+        // A fresh buffer's first touch costs more than the copy itself (10
+        // ms and more for 2 MiB under Wine): its pages are touched while the
+        // bytes are still coming.
+        volatile char* page = buffer;
+        for (DWORD at = 0; at < count; at += kPageBytes) page[at] = 0;
+        ahead->WaitForBytes();
+        taken = ahead->CopyTo(now, buffer, count);
+    }
+    ahead->Cancel();
+    // Its thread may still be closing the file (or ending a piece not
+    // wanted): it is put to rest by the next read ahead or the pool's end,
+    // not while the drive waits.
+    std::unique_ptr<SourceAhead> earlier;
+    {
+        CLockScope hold(aheadLock_);
+        earlier = std::move(taken_);
+        taken_ = std::move(ahead);
+    }
+    Retire(std::move(earlier));
+    return taken;
+}
+
+void CJobThreads::DropReadAhead(const char* path) {
+    std::unique_ptr<SourceAhead> ahead, taken;
+    {
+        CLockScope hold(aheadLock_);
+        if (ahead_ && (path == nullptr || ahead_->IsOf(path))) ahead = std::move(ahead_);
+        taken = std::move(taken_);
+    }
+    Retire(std::move(ahead));
+    Retire(std::move(taken));
+}
+
+bool CJobThreads::WaitForReadAhead(DWORD milliseconds) {
+    // Held while waiting, so the read ahead cannot be dropped meanwhile.
+    CLockScope hold(aheadLock_);
+    return !ahead_ || ahead_->Wait(milliseconds);
+}
+
+void CJobThreads::Retire(std::unique_ptr<SourceAhead> ahead) {
+    if (!ahead) return;
+    ahead->Stop();
+    std::unique_ptr<char[]> buffer = ahead->TakeBuffer();
+    if (!buffer) return;
+    CLockScope hold(aheadLock_);
+    spare_ = std::move(buffer);
+    spareBytes_ = ahead->Bytes();
 }

@@ -11,6 +11,12 @@
 // priority: they only move bytes. The destructor ends every thread; it
 // waits for a task still running, so the owners of tasks (the jobs, which
 // hold the pool while they live) end their tasks first.
+//
+// The pool also reads ahead the first bytes of the source a job's caller
+// names as the one it opens next (CCopyJob::SetNextSource): at the end of a
+// file the drive then goes on reading while the last chunk is written and
+// the next job starts, and that job takes the bytes instead of reading them
+// again. Only one such read ahead is kept; it never outlives the pool.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +40,7 @@ public:
         ~Task() = default;
     };
 
-    CJobThreads() = default;
+    CJobThreads();
     // Ends every thread (waiting for a task still running).
     ~CJobThreads();
     CJobThreads(const CJobThreads&) = delete;
@@ -53,7 +59,31 @@ public:
     // The ids of those threads.
     std::vector<DWORD> ThreadIds();
 
+    // Gets a read ahead of the first `bytes` of `path` (all of it when it
+    // is smaller) ready on a thread of the pool, into a buffer the pool
+    // keeps: the thread opens the file and notes what it is, and reads once
+    // StartReadAhead says the drive is free. Drops a read ahead not taken.
+    // Nothing is read when no thread or buffer can be had.
+    void PrepareReadAhead(const char* path, DWORD bytes);
+    // Lets the read ahead of `path`, if it is the one prepared, read.
+    void StartReadAhead(const char* path);
+    // Copies at most `count` bytes read ahead of `path` into `buffer` when
+    // they came from the same file as the open handle `file` (same volume,
+    // file index, size and last write time as before they were read),
+    // waiting for the read if it is still going (and letting it start). Returns how many bytes were
+    // copied: 0 for another path, another or changed file or a failed read.
+    // The read ahead is dropped either way.
+    DWORD TakeReadAhead(const char* path, HANDLE file, char* buffer, DWORD count);
+    // Drops the read ahead of `path` (whatever path, when null): stops it at
+    // its next piece and waits for it.
+    void DropReadAhead(const char* path);
+    // Waits up to `milliseconds` for a read ahead in flight to end; false
+    // when it is still reading.
+    bool WaitForReadAhead(DWORD milliseconds);
+
 private:
+    class SourceAhead;
+
     struct Worker {
         CJobThreads* pool = nullptr;
         unique_handle thread;
@@ -70,7 +100,19 @@ private:
     // A new idle worker; null when its thread cannot be started.
     Worker* StartWorkerLocked();
 
+    // Stops `ahead` (waiting for its thread) and keeps its buffer for the
+    // next.
+    void Retire(std::unique_ptr<SourceAhead> ahead);
+
     CLock lock_;
     std::vector<std::unique_ptr<Worker>> workers_;
     std::vector<Worker*> idle_;
+    // The read ahead of the next source, the last one taken (its thread may
+    // still be closing the file) and a buffer for the next one; guarded by
+    // aheadLock_.
+    CLock aheadLock_;
+    std::unique_ptr<SourceAhead> ahead_;
+    std::unique_ptr<SourceAhead> taken_;
+    std::unique_ptr<char[]> spare_;
+    std::size_t spareBytes_ = 0;
 };

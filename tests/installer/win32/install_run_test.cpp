@@ -45,6 +45,7 @@ public:
     bool AppendLastPart(const char* part) override {
         return Begin("last " + std::string(part), part);
     }
+    bool SetNextSource(const char* path) override;
     LONG GetStatus() override { return status_; }
     // The close comes as the poll sees the end of the piece of
     // `closeWhenDone`.
@@ -84,6 +85,8 @@ public:
 
     // ---- what the run did
     Log log;
+    Log hints;  // "<started source> -> <next source>" ("-": none)
+    std::string hint;  // the latest, for the next start
     std::vector<std::int32_t> progress;
     int liveJobs = 0;
     int waitsAfterDone = 0;
@@ -171,9 +174,16 @@ FakeJob::~FakeJob() {
     owner_.Add("release " + kind_);
 }
 
+bool FakeJob::SetNextSource(const char* path) {
+    owner_.hint = path == nullptr || *path == '\0' ? "-" : path;
+    return true;
+}
+
 bool FakeJob::Begin(const std::string& entry, const std::string& source) {
     owner_.Add(entry);
     source_ = FakeInstall::NameOf(source);
+    owner_.hints.push_back(source_ + " -> " + owner_.hint);
+    owner_.hint = "(none)";
     if (owner_.outcomes[source_] == PieceEnd::kStartFails) {
         status_ = kFailed;
         return false;
@@ -374,6 +384,43 @@ TEST(InstallRun, AStopBetweenTwoFilesOfOneStepStartsNoFurtherJob) {
         run.Run();
         EXPECT_EQ(run.log, Concat(Until(WholeRun({2, 3, 4, 5, 6}), c.second), {"release copy"}));
         EXPECT_EQ(run.liveJobs, 0);
+    }
+}
+
+// Each piece names the file the run opens next, so its first chunk can be
+// read while the piece ends: the next file of the step, or the first of the
+// next step where no disc has to be asked for, and never a file of a disc
+// still to come.
+TEST(InstallRun, EachPieceNamesTheNextFileUnlessItsDiscIsStillToBeAskedFor) {
+    const auto hintsOf = [](std::vector<const char*> afterEach) {
+        Log hints;
+        for (int index = 0; index < static_cast<int>(kFileCount); ++index) {
+            const char* next = afterEach[index];
+            hints.push_back(std::string(FileTable[index]) + " -> " +
+                            (next == nullptr ? std::string("-") : std::string("d\\") + next));
+        }
+        return hints;
+    };
+    const struct {
+        const char* name;
+        bool allPresent;
+        Log hints;
+    } cases[] = {
+        {"a disc at a time", false,
+         hintsOf({"UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", nullptr, nullptr, nullptr,
+                  nullptr, "bgm.dat", "se.dat", "voice.dat", "scr.dat", "sc.001", nullptr,
+                  nullptr})},
+        {"every file on one disc", true,
+         hintsOf({"UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", "cg.001", "cg.002",
+                  "cg.003", "cg.004", "bgm.dat", "se.dat", "voice.dat", "scr.dat", "sc.001",
+                  "sc.002", nullptr})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeInstall run;
+        run.allDiscsPresent = c.allPresent;
+        run.Run();
+        EXPECT_EQ(run.hints, c.hints);
     }
 }
 

@@ -190,4 +190,133 @@ TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
     for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
 }
 
+// At the end of a piece the first chunk of the source named next is read
+// ahead; the next piece takes it only from the same, unchanged file, and
+// otherwise reads every chunk itself. Either way it ends with the bytes the
+// file holds when it starts.
+TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
+    enum class Then { kSame, kSmall, kJoinPart, kOther, kRewritten, kReplaced, kReadFails, kStopped, kStoppedInRead, kDestroyed };
+    constexpr DWORD kJoinChunk = CJoinJob::kChunkBytes;
+    const std::vector<DWORD> all = {kChunk, kChunk, 7};
+    const struct {
+        const char* name;
+        Then then;
+        std::vector<DWORD> reads;  // of the next piece
+    } cases[] = {
+        {"the same file", Then::kSame, {kChunk, 7}},
+        {"a small file, read ahead whole", Then::kSmall, {}},
+        {"the next part of the join", Then::kJoinPart, {kJoinChunk - kChunk, 2 * kChunk + 7 - kJoinChunk}},
+        {"another file", Then::kOther, all},
+        {"the file rewritten", Then::kRewritten, all},
+        {"the file replaced by one of the same size and time", Then::kReplaced, all},
+        {"the read ahead cannot open the file", Then::kReadFails, all},
+        {"the piece stopped", Then::kStopped, all},
+        {"the piece stopped as its last chunk is read", Then::kStoppedInRead, all},
+        {"the job destroyed busy", Then::kDestroyed, all},
+    };
+    ScratchDir dir;
+    const std::string first = dir / "first.src", next = dir / "next.src", other = dir / "other.src";
+    const std::string firstBytes = PatternBytes(kJoinChunk + 1, 1);
+    ASSERT_TRUE(WriteFileBytes(first, firstBytes));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t size = c.then == Then::kSmall ? 1000 : 2 * kChunk + 7;
+        const std::string nextBytes = PatternBytes(size, 2), otherBytes = PatternBytes(size, 3);
+        ASSERT_TRUE(WriteFileBytes(next, nextBytes));
+        ASSERT_TRUE(WriteFileBytes(other, otherBytes));
+        FILETIME written = {};
+        {
+            // The replacement differs from the file read ahead only in its
+            // index on the volume.
+            unique_hfile a(CreateFileA(next.c_str(), FILE_WRITE_ATTRIBUTES | GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+            unique_hfile b(CreateFileA(other.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(a && b && GetFileTime(a.get(), nullptr, nullptr, &written));
+            ASSERT_TRUE(SetFileTime(b.get(), nullptr, nullptr, &written));
+        }
+        unique_hfile lock;
+        if (c.then == Then::kReadFails) {
+            lock.reset(CreateFileA(next.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(lock);
+        }
+        auto pool = std::make_shared<CJobThreads>();
+        auto join = std::make_unique<JoinJob>(pool);
+        const std::string joined = dir / "joined.out";
+        const bool stops = c.then == Then::kStopped || c.then == Then::kDestroyed;
+        if (stops) join->holdAfterWrite = 0;
+        if (c.then == Then::kStoppedInRead) join->holdBeforeRead = 1;
+        ASSERT_TRUE(join->SetNextSource(next.c_str()));
+        ASSERT_TRUE(join->BeginJoin(joined.c_str(), first.c_str()));
+        if (stops) {
+            // The last chunk (one byte) is read while the first is held.
+            ASSERT_TRUE(join->WaitUntilHeld());
+            ASSERT_TRUE(WaitUntil([&] { return join->reads.load() == 2; }, jobtest::kBound));
+            if (c.then == Then::kStopped) join->Stop();
+            if (c.then == Then::kDestroyed) {
+                ASSERT_TRUE(jobtest::DestroyWithinBound(join.release()));
+            }
+        } else if (c.then == Then::kStoppedInRead) {
+            ASSERT_TRUE(join->WaitUntilHeld());
+            join->Stop();
+        } else {
+            EXPECT_PIECE_DONE(*join);
+        }
+        ASSERT_TRUE(pool->WaitForReadAhead(jobtest::kBound));
+        std::string expected = nextBytes;
+        switch (c.then) {
+        case Then::kOther:
+        case Then::kReplaced:
+            expected = otherBytes;
+            if (c.then == Then::kReplaced) {
+                ASSERT_TRUE(MoveFileExA(other.c_str(), next.c_str(), MOVEFILE_REPLACE_EXISTING));
+            }
+            break;
+        case Then::kRewritten: {
+            expected = otherBytes;
+            ASSERT_TRUE(WriteFileBytes(next, otherBytes));
+            // Later than the time it was read ahead at, whatever the clock's
+            // granularity.
+            ULARGE_INTEGER later = {{written.dwLowDateTime, written.dwHighDateTime}};
+            later.QuadPart += 10000000;
+            const FILETIME time = {later.LowPart, later.HighPart};
+            unique_hfile a(CreateFileA(next.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(a && SetFileTime(a.get(), nullptr, nullptr, &time));
+            break;
+        }
+        case Then::kReadFails:
+            lock.reset();
+            break;
+        default:
+            break;
+        }
+
+        std::string copied;
+        if (c.then == Then::kJoinPart) {
+            const std::size_t before = join->readSizes.size();
+            ASSERT_TRUE(join->AppendLastPart(next.c_str()));
+            EXPECT_PIECE_DONE(*join);
+            ASSERT_TRUE(join->WaitForRun(jobtest::kBound) == WAIT_OBJECT_0);
+            EXPECT_EQ(std::vector<DWORD>(join->readSizes.begin() + before, join->readSizes.end()),
+                      c.reads);
+            ASSERT_TRUE(ReadFileBytes(joined, &copied));
+            expected = firstBytes + nextBytes;
+        } else {
+            CopyJob copy(pool);
+            const std::string from = c.then == Then::kOther ? other : next;
+            ASSERT_TRUE(copy.StartCopy(from.c_str(), (dir / "next.out").c_str()));
+            EXPECT_PIECE_DONE(copy);
+            ASSERT_TRUE(copy.WaitForRun(jobtest::kBound) == WAIT_OBJECT_0);
+            EXPECT_EQ(copy.readSizes, c.reads);
+            ASSERT_TRUE(ReadFileBytes(dir / "next.out", &copied));
+        }
+        EXPECT_TRUE(copied == expected) << copied.size() << " bytes";
+        join.reset();
+        const std::vector<DWORD> ids = pool->ThreadIds();
+        pool.reset();
+        for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
+    }
+}
+
 }  // namespace
