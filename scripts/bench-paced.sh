@@ -314,7 +314,7 @@ sample() {  # samples setup.exe's CPU ticks and peak RSS until it ends
   done
 }
 # With BENCH_PACED_THREADS set: every thread's CPU ticks and wakeups
-# ("T TIME TID START-TICKS UTIME STIME VOLUNTARY INVOLUNTARY"), for the
+# ("T TIME TID START-TICKS UTIME STIME VOLUNTARY INVOLUNTARY RUN-NS"), for the
 # breakdown after each installation.
 thread_sample() {
   local t stat rest sw
@@ -323,7 +323,8 @@ thread_sample() {
     rest=${stat##*) }
     read -r -a f <<<"$rest"
     sw=$(awk '/^voluntary_ctxt/ { v = $2 } /^nonvoluntary_ctxt/ { n = $2 } END { print v + 0, n + 0 }' "$t/status" 2>/dev/null)
-    echo "T $EPOCHREALTIME ${t##*/} ${f[19]} ${f[11]} ${f[12]} $sw"
+    { read -r run _ <"$t/schedstat"; } 2>/dev/null || run=0
+    echo "T $EPOCHREALTIME ${t##*/} ${f[19]} ${f[11]} ${f[12]} $sw $run"
   done >>"$tmp/threads"
 }
 # thread_breakdown START END: one line per thread busy in that time, in
@@ -331,14 +332,14 @@ thread_sample() {
 thread_breakdown() {
   awk -v a="$1" -v b="$2" -v hz="$ticks" '
     $1 != "T" { next }
-    $2 >= a && !($3 in t0) { t0[$3] = $2; u0[$3] = $5; s0[$3] = $6; v0[$3] = $7; n0[$3] = $8; born[$3] = $4 }
-    $2 <= b && ($3 in t0) { t1[$3] = $2; u1[$3] = $5; s1[$3] = $6; v1[$3] = $7; n1[$3] = $8 }
+    $2 >= a && !($3 in t0) { t0[$3] = $2; u0[$3] = $5; s0[$3] = $6; v0[$3] = $7; n0[$3] = $8; r0[$3] = $9; born[$3] = $4 }
+    $2 <= b && ($3 in t0) { t1[$3] = $2; u1[$3] = $5; s1[$3] = $6; v1[$3] = $7; n1[$3] = $8; r1[$3] = $9 }
     END {
       w = b - a
       for (k in t0) if (t1[k] > t0[k])
-        printf "%d       thread %-7s born %+8.2f s: user %5.2f %%, system %5.2f %%, %6d wakeups, %4d preempted\n",
-               born[k], k, (born[k] - first) / hz, 100 * (u1[k] - u0[k]) / hz / w, 100 * (s1[k] - s0[k]) / hz / w,
-               v1[k] - v0[k], n1[k] - n0[k]
+        printf "%d       thread %-7s born %+8.2f s: %5.2f %% (user %5.2f, system %5.2f), %6d wakeups, %4d preempted\n",
+               born[k], k, (born[k] - first) / hz, (r1[k] - r0[k]) / 1e7 / w,
+               100 * (u1[k] - u0[k]) / hz / w, 100 * (s1[k] - s0[k]) / hz / w, v1[k] - v0[k], n1[k] - n0[k]
     }' first="$(awk '$1 == "T" { print $4; exit }' "$tmp/threads")" "$tmp/threads" | sort -n -k1,1 -k3,3 | cut -d' ' -f2-
 }
 ticks=$(getconf CLK_TCK)
