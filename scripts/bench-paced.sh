@@ -313,34 +313,47 @@ sample() {  # samples setup.exe's CPU ticks and peak RSS until it ends
     sleep 0.1
   done
 }
-# With BENCH_PACED_THREADS set: every thread's CPU ticks and wakeups
-# ("T TIME TID START-TICKS UTIME STIME VOLUNTARY INVOLUNTARY RUN-NS"), for the
+# With BENCH_PACED_THREADS set: every thread's CPU time, wakeups and page
+# faults, one round of lines stamped with the round's time ("T TIME TID
+# START-TICKS UTIME STIME VOLUNTARY INVOLUNTARY RUN-NS FAULTS"), for the
 # breakdown after each installation.
 thread_sample() {
-  local t stat rest sw
+  local t stat rest key value v n run round=$EPOCHREALTIME
   for t in /proc/"$1"/task/*; do
     { read -r stat <"$t/stat"; } 2>/dev/null || continue
     rest=${stat##*) }
     read -r -a f <<<"$rest"
-    sw=$(awk '/^voluntary_ctxt/ { v = $2 } /^nonvoluntary_ctxt/ { n = $2 } END { print v + 0, n + 0 }' "$t/status" 2>/dev/null)
+    v=0 n=0
+    while read -r key value; do
+      case $key in
+        voluntary_ctxt_switches:) v=$value ;;
+        nonvoluntary_ctxt_switches:) n=$value ;;
+      esac
+    done <"$t/status" 2>/dev/null
     { read -r run _ <"$t/schedstat"; } 2>/dev/null || run=0
-    echo "T $EPOCHREALTIME ${t##*/} ${f[19]} ${f[11]} ${f[12]} $sw $run"
+    echo "T $round ${t##*/} ${f[19]} ${f[11]} ${f[12]} $v $n $run ${f[7]}"
   done >>"$tmp/threads"
 }
-# thread_breakdown START END: one line per thread busy in that time, in
-# the order the threads were made.
+# thread_breakdown START END: one line per thread that ran in that time, in
+# the order the threads were made, over the first and the last round of
+# samples inside it (a thread made later counts from nothing).
 thread_breakdown() {
   awk -v a="$1" -v b="$2" -v hz="$ticks" '
-    $1 != "T" { next }
-    $2 >= a && !($3 in t0) { t0[$3] = $2; u0[$3] = $5; s0[$3] = $6; v0[$3] = $7; n0[$3] = $8; r0[$3] = $9; born[$3] = $4 }
-    $2 <= b && ($3 in t0) { t1[$3] = $2; u1[$3] = $5; s1[$3] = $6; v1[$3] = $7; n1[$3] = $8; r1[$3] = $9 }
+    $1 != "T" || $2 < a || $2 > b { next }
+    first == "" { first = $2 }
+    $2 == first { u0[$3] = $5; s0[$3] = $6; v0[$3] = $7; n0[$3] = $8; r0[$3] = $9; f0[$3] = $10 }
+    { seen[$3] = 1; born[$3] = $4; u1[$3] = $5; s1[$3] = $6; v1[$3] = $7; n1[$3] = $8; r1[$3] = $9; f1[$3] = $10; last = $2 }
     END {
-      w = b - a
-      for (k in t0) if (t1[k] > t0[k])
-        printf "%d       thread %-7s born %+8.2f s: %5.2f %% (user %5.2f, system %5.2f), %6d wakeups, %4d preempted\n",
-               born[k], k, (born[k] - first) / hz, (r1[k] - r0[k]) / 1e7 / w,
-               100 * (u1[k] - u0[k]) / hz / w, 100 * (s1[k] - s0[k]) / hz / w, v1[k] - v0[k], n1[k] - n0[k]
-    }' first="$(awk '$1 == "T" { print $4; exit }' "$tmp/threads")" "$tmp/threads" | sort -n -k1,1 -k3,3 | cut -d' ' -f2-
+      w = last - first
+      if (w <= 0) exit
+      for (k in seen) {
+        share = (r1[k] - r0[k]) / 1e7 / w; sum += share
+        printf "%d       thread %-7s born %+8.2f s: %5.2f %% (user %5.2f, system %5.2f), %6d wakeups, %4d preempted, %5d page faults\n",
+               born[k], k, (born[k] - origin) / hz, share,
+               100 * (u1[k] - u0[k]) / hz / w, 100 * (s1[k] - s0[k]) / hz / w, v1[k] - v0[k], n1[k] - n0[k], f1[k] - f0[k]
+      }
+      printf "999999999999       these threads together: %.2f %% of one core over %.2f s\n", sum, w
+    }' origin="$(awk '$1 == "T" { print $4; exit }' "$tmp/threads")" "$tmp/threads" | sort -n -k1,1 -k3,3 | cut -d' ' -f2-
 }
 ticks=$(getconf CLK_TCK)
 if runs install; then
