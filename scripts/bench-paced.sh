@@ -323,14 +323,15 @@ thread_sample() {
     { read -r stat <"$t/stat"; } 2>/dev/null || continue
     rest=${stat##*) }
     read -r -a f <<<"$rest"
-    v=0 n=0
-    while read -r key value; do
-      case $key in
-        voluntary_ctxt_switches:) v=$value ;;
-        nonvoluntary_ctxt_switches:) n=$value ;;
-      esac
-    done <"$t/status" 2>/dev/null
-    { read -r run _ <"$t/schedstat"; } 2>/dev/null || run=0
+    v= n= run=
+    { while read -r key value; do
+        case $key in
+          voluntary_ctxt_switches:) v=$value ;;
+          nonvoluntary_ctxt_switches:) n=$value ;;
+        esac
+      done <"$t/status"; read -r run _ <"$t/schedstat"; } 2>/dev/null
+    # A thread that ended in the middle of the round.
+    [ -n "$v" ] && [ -n "$n" ] && [ -n "$run" ] || continue
     echo "T $round ${t##*/} ${f[19]} ${f[11]} ${f[12]} $v $n $run ${f[7]}"
   done >>"$tmp/threads"
 }
