@@ -29,7 +29,10 @@
 # by default), BENCH_PACED_RATES among "DVD CD" and BENCH_PACED_TARGETS
 # among "cache slow" for the copy and the installation;
 # BENCH_PACED_FIRSTPAGE_RUNS how often each program is started for the first
-# page (3). BENCH_PACED_SETUP puts another setup.exe on the disc (to compare
+# page (3). BENCH_PACED_THREADS=1 adds, after each installation, every
+# thread's share of the CPU and its wakeups (threads in the order made;
+# the samples are kept as $WIN/bench/paced-threads.RATE.TARGET).
+# BENCH_PACED_SETUP puts another setup.exe on the disc (to compare
 # two builds; $WIN/installer/setup.exe by default).
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -306,8 +309,52 @@ sample() {  # samples setup.exe's CPU ticks and peak RSS until it ends
     read -r -a f <<<"$rest"
     hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
     echo "$EPOCHREALTIME $((f[11] + f[12])) ${hwm:-0}"
+    [ -z "${BENCH_PACED_THREADS:-}" ] || thread_sample "$pid"
     sleep 0.1
   done
+}
+# With BENCH_PACED_THREADS set: every thread's CPU time, wakeups and page
+# faults, one round of lines stamped with the round's time ("T TIME TID
+# START-TICKS UTIME STIME VOLUNTARY INVOLUNTARY RUN-NS FAULTS"), for the
+# breakdown after each installation.
+thread_sample() {
+  local t stat rest key value v n run round=$EPOCHREALTIME
+  for t in /proc/"$1"/task/*; do
+    { read -r stat <"$t/stat"; } 2>/dev/null || continue
+    rest=${stat##*) }
+    read -r -a f <<<"$rest"
+    v= n= run=
+    { while read -r key value; do
+        case $key in
+          voluntary_ctxt_switches:) v=$value ;;
+          nonvoluntary_ctxt_switches:) n=$value ;;
+        esac
+      done <"$t/status"; read -r run _ <"$t/schedstat"; } 2>/dev/null
+    # A thread that ended in the middle of the round.
+    [ -n "$v" ] && [ -n "$n" ] && [ -n "$run" ] || continue
+    echo "T $round ${t##*/} ${f[19]} ${f[11]} ${f[12]} $v $n $run ${f[7]}"
+  done >>"$tmp/threads"
+}
+# thread_breakdown START END: one line per thread that ran in that time, in
+# the order the threads were made, over the first and the last round of
+# samples inside it (a thread made later counts from nothing).
+thread_breakdown() {
+  awk -v a="$1" -v b="$2" -v hz="$ticks" '
+    $1 != "T" || $2 < a || $2 > b { next }
+    first == "" { first = $2 }
+    $2 == first { u0[$3] = $5; s0[$3] = $6; v0[$3] = $7; n0[$3] = $8; r0[$3] = $9; f0[$3] = $10 }
+    { seen[$3] = 1; born[$3] = $4; u1[$3] = $5; s1[$3] = $6; v1[$3] = $7; n1[$3] = $8; r1[$3] = $9; f1[$3] = $10; last = $2 }
+    END {
+      w = last - first
+      if (w <= 0) exit
+      for (k in seen) {
+        share = (r1[k] - r0[k]) / 1e7 / w; sum += share
+        printf "%d       thread %-7s born %+8.2f s: %5.2f %% (user %5.2f, system %5.2f), %6d wakeups, %4d preempted, %5d page faults\n",
+               born[k], k, (born[k] - origin) / hz, share,
+               100 * (u1[k] - u0[k]) / hz / w, 100 * (s1[k] - s0[k]) / hz / w, v1[k] - v0[k], n1[k] - n0[k], f1[k] - f0[k]
+      }
+      printf "999999999999       these threads together: %.2f %% of one core over %.2f s\n", sum, w
+    }' origin="$(awk '$1 == "T" { print $4; exit }' "$tmp/threads")" "$tmp/threads" | sort -n -k1,1 -k3,3 | cut -d' ' -f2-
 }
 ticks=$(getconf CLK_TCK)
 if runs install; then
@@ -324,7 +371,7 @@ for rate in $rates; do
       { echo "bench-paced: cannot mount the slow target" >&2; exit 1; }
     insert_traced "$bps"
     sync
-    rm -f "$tmp/ended"
+    rm -f "$tmp/ended" "$tmp/threads"
     sample >"$tmp/samples" &
     sampler=$!
     line=$(run_win "$win/bench/bench_setup.exe" install 'M:\setup.exe' | awk '$1 == "install"')
@@ -357,6 +404,10 @@ for rate in $rates; do
       END { if (first == "") exit
             printf "       idle: %.3f s before the first read, %.3f s between reads (%.3f s in %d pauses over 10 ms), %.3f s after the last\n",
                    first - a, gaps, long, n, b - last }' "$tmp/trace"
+    if [ -n "${BENCH_PACED_THREADS:-}" ]; then
+      thread_breakdown "$start" "$end"
+      cp "$tmp/threads" "$win/bench/paced-threads.$rate.$tgt"
+    fi
     goal "installation time / ideal, $rate, $tgt" "$r" 1.02
     [ "$cpu" = n/a ] || goal "setup CPU % of one core during the install, $rate, $tgt" "$cpu" 5
     unmount "$install_root"

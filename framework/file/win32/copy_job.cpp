@@ -42,32 +42,45 @@ bool SeekToStart(HANDLE file) {
 // process. The first touch of a fresh buffer's pages costs more than
 // copying a few megabytes from a warm cache (13 ms for two buffers under
 // Wine on this kind of machine), and the install sequence starts a new job
-// for every file. At most two buffers are kept: one run's worth.
+// for every file and a new run for every part of a join. Wine checks every
+// page of a read's buffer before it reads, so a fresh buffer's pages are
+// faulted in one by one: with new buffers for each part, that was most of
+// the readers' time at a drive's pace. One run's worth (two buffers) is
+// kept of each chunk size: copies and joins take turns in an installation.
 class BufferShelf {
 public:
-    std::unique_ptr<char[]> Take() {
+    std::unique_ptr<char[]> Take(std::size_t bytes) {
         CLockScope scope(lock_);
-        for (std::unique_ptr<char[]>& kept : kept_) {
-            if (kept) return std::move(kept);
+        for (Kept& kept : kept_) {
+            if (kept.buffer && kept.bytes == bytes) return std::move(kept.buffer);
         }
         return nullptr;
     }
-    void Keep(std::unique_ptr<char[]> buffer) {
+    void Keep(std::unique_ptr<char[]> buffer, std::size_t bytes) {
         CLockScope scope(lock_);
-        for (std::unique_ptr<char[]>& kept : kept_) {
-            if (!kept) {
-                kept = std::move(buffer);
-                return;
+        int sameSize = 0;
+        Kept* empty = nullptr;
+        for (Kept& kept : kept_) {
+            if (!kept.buffer) {
+                if (!empty) empty = &kept;
+            } else if (kept.bytes == bytes) {
+                ++sameSize;
             }
         }
+        if (sameSize >= kPerSize || !empty) return;
+        empty->buffer = std::move(buffer);
+        empty->bytes = bytes;
     }
 
 private:
+    static constexpr int kPerSize = 2;
+    struct Kept {
+        std::unique_ptr<char[]> buffer;
+        std::size_t bytes = 0;
+    };
     CLock lock_;
-    std::unique_ptr<char[]> kept_[2];
+    Kept kept_[2 * kPerSize];
 };
-
-constexpr std::size_t kShelvedBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
 
 // Never destroyed: a job may still end a run while the process exits.
 BufferShelf& Shelf() {
@@ -75,9 +88,9 @@ BufferShelf& Shelf() {
     return *shelf;
 }
 
-// Hands a chunk buffer back for the next run.
+// Hands a chunk buffer of `bytes` back for the next run.
 void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
-    if (buffer && bytes == kShelvedBytes) Shelf().Keep(std::move(buffer));
+    if (buffer) Shelf().Keep(std::move(buffer), bytes);
 }
 
 // Whether the chunks of the process come at a drive's pace. Sharing the
@@ -422,9 +435,7 @@ void CCopyJob::ReadNextSourceAhead() {
 }
 
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
-    if (bytes == kShelvedBytes) {
-        if (std::unique_ptr<char[]> kept = Shelf().Take()) return kept;
-    }
+    if (std::unique_ptr<char[]> kept = Shelf().Take(bytes)) return kept;
     return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 

@@ -86,6 +86,54 @@ TEST(JoinJob, TwoJoinsInARowWithOneObject) {
     EXPECT_TRUE(Contents(parts.dir / "second.dat") == parts.Joined({2, 3, 0}));
 }
 
+// Marks the last byte of every chunk buffer it is given (the slack past the
+// chunk, which no transfer touches) and notes whether the mark was there.
+template <typename Base>
+class MarkingJob : public Base {
+public:
+    std::vector<bool> markedWhenGiven;
+
+protected:
+    std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
+        std::unique_ptr<char[]> buffer = Base::NewBuffer(bytes);
+        if (buffer) {
+            markedWhenGiven.push_back(buffer[bytes - 1] == kMark);
+            buffer[bytes - 1] = kMark;
+        }
+        return buffer;
+    }
+
+private:
+    static constexpr char kMark = 0x5A;
+};
+
+TEST(JoinJob, ChunkBuffersServeTheNextRunOfEitherKindOfJob) {
+    // As an installation goes: join parts with copies in between. A fresh
+    // buffer's every page is supplied again by the system on its first read.
+    Parts parts({kChunk + 1, kChunk + 2, CCopyJob::kChunkBytes + 3});
+    MarkingJob<CJoinJob> join;
+    MarkingJob<CCopyJob> copy;
+    std::string joined = parts.dir / "cg.dat";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(round == 0 ? join.BeginJoin(joined.c_str(), parts.paths[0].c_str())
+                               : join.AppendLastPart(parts.paths[1].c_str()));
+        EXPECT_PIECE_DONE(join);
+        std::string copied = parts.dir / ("copy" + std::to_string(round));
+        ASSERT_TRUE(copy.StartCopy(parts.paths[2].c_str(), copied.c_str()));
+        EXPECT_PIECE_DONE(copy);
+        EXPECT_TRUE(Contents(copied) == parts.bytes[2]);
+    }
+    EXPECT_TRUE(Contents(joined) == parts.Joined({0, 1}));
+    // Two buffers a run; the second round's were all given back by the first.
+    ASSERT_EQ(join.markedWhenGiven.size(), 4u);
+    ASSERT_EQ(copy.markedWhenGiven.size(), 4u);
+    for (int i = 2; i < 4; ++i) {
+        EXPECT_TRUE(join.markedWhenGiven[i]) << "join buffer " << i;
+        EXPECT_TRUE(copy.markedWhenGiven[i]) << "copy buffer " << i;
+    }
+}
+
 TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
     Parts parts({kChunk + 5, 40, 60});
     std::string destination = parts.dir / "cg.dat";
