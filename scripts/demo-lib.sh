@@ -11,7 +11,7 @@ demo_winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 # True when this machine runs 32-bit Linux code, so Wine can run PE32.
 demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
-# demo_make_discs TOOLS WINDIR OUT [--full] [author_discs options...]
+# demo_make_discs TOOLS WINDIR OUT [--full | --scale N] [author_discs options...]
 # Writes the demo's release folder (tools/make_demo_release: the game
 # stand-in of WINDIR, the uninstaller WINDIR/uninstaller/UnInstall.exe,
 # setup.exe from $DEMO_SETUP, the demo's data and pictures)
@@ -20,9 +20,14 @@ demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 # build's tools folder. Both folders are emptied first.
 demo_make_discs() {
   local tools=$1 windir=$2 out=$3; shift 3
-  local release=$out.release generate=() author=() a
-  for a in "$@"; do
-    if [ "$a" = --full ]; then generate+=(--full); else author+=("$a"); fi
+  local release=$out.release generate=() author=()
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --full) generate+=(--full) ;;
+      --scale) generate+=(--scale "$2"); shift ;;
+      *) author+=("$1") ;;
+    esac
+    shift
   done
   local uninstaller=$windir/uninstaller/UnInstall.exe
   rm -rf "$out" "$release"; mkdir -p "$(dirname "$out")"

@@ -1,14 +1,19 @@
 // Writes the demo's release folder, the input of author_discs:
 //
-//   make_demo_release OUT --game GAME.EXE --uninstaller UNINSTALL.EXE --setup SETUP.EXE [--full]
+//   make_demo_release OUT --game GAME.EXE --uninstaller UNINSTALL.EXE --setup SETUP.EXE
+//                     [--full | --scale N]
 //
 // The three programs are copied in as "Sorvane.exe", "UnInstall.exe" and
 // "setup.exe"; the other nine game files are filled with a fixed
 // pseudo-random pattern keyed by file and offset, so that a wrongly ordered
-// or truncated join shows. By default the data are 1/64 of the real sizes;
-// --full writes the real sizes (3979031201 bytes in all, as sparse files).
+// or truncated join shows. By default the data are 1/64 of the real sizes,
+// with --scale N 1/N of them (N from 1 to 64: a benchmark that should weigh
+// the fixed costs of an installation as the real sizes do); --full writes
+// the real sizes (3979031201 bytes in all) as sparse files.
 // obj/ receives the setup screen's pictures drawn by demo_art.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,8 +24,17 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: make_demo_release OUT --game GAME.EXE --uninstaller UNINSTALL.EXE"
-                 " --setup SETUP.EXE [--full]\n");
+                 " --setup SETUP.EXE [--full | --scale N]\n");
     return 2;
+}
+
+// 1 to 64, in decimal.
+bool ParseScale(const char* text, std::uint64_t* scale) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > kDemoSmallScale) return false;
+    *scale = value;
+    return true;
 }
 
 }  // namespace
@@ -35,6 +49,9 @@ int main(int argc, char** argv) {
         else if (a == "--uninstaller" && i + 1 < argc) options.uninstaller = argv[++i];
         else if (a == "--setup" && i + 1 < argc) options.setup = argv[++i];
         else if (a == "--full") options.full = true;
+        else if (a == "--scale" && i + 1 < argc) {
+            if (!ParseScale(argv[++i], &options.scale)) return Usage();
+        }
         else return Usage();
     }
     if (options.game.empty() || options.uninstaller.empty() || options.setup.empty()) return Usage();
@@ -47,7 +64,11 @@ int main(int argc, char** argv) {
     }
     unsigned long long total = 0;
     for (const DemoReleaseFile& f : files) total += f.size;
-    std::printf("release: %zu game files, %llu bytes%s, setup.exe and obj/\n", files.size(), total,
-                options.full ? "" : " (1/64 of the real size; --full writes 3979031201)");
+    if (options.full)
+        std::printf("release: %zu game files, %llu bytes, setup.exe and obj/\n", files.size(), total);
+    else
+        std::printf("release: %zu game files, %llu bytes (1/%llu of the real size; --full writes "
+                    "3979031201), setup.exe and obj/\n",
+                    files.size(), total, static_cast<unsigned long long>(options.scale));
     return 0;
 }

@@ -104,9 +104,13 @@ static void *pfs_init(struct fuse_conn_info *conn, struct fuse_config *cfg) {
     cfg->use_ino = 0;
     cfg->direct_io = 1;
     cfg->kernel_cache = 0;
-    cfg->attr_timeout = 0;
-    cfg->entry_timeout = 0;
-    cfg->negative_timeout = 0;
+    /* Names and attributes stay cached, as a disc's directory does once it
+     * was read (the medium is fresh for every run: a new mount); without
+     * it every path a program opens costs each of its names a round trip
+     * through the kernel, which no drive would. */
+    cfg->attr_timeout = 3600;
+    cfg->entry_timeout = 3600;
+    cfg->negative_timeout = 3600;
     return NULL;
 }
 

@@ -93,19 +93,47 @@ void CScreenPictures::Run() {
     read_.Set();
 }
 
+// A small picture from a disc is a few round trips through the file system
+// (finding, opening and reading the picture and its mask: about 12 ms under
+// Wine), with the drive idle between them. Read one after another, the 14
+// small pictures took longer than the 1.4 MB background, and the first page
+// waited for both; read in shares on threads of their own, the drive gets
+// the requests of several pictures at once and the first page waits only
+// for the longest share.
 void CScreenPictures::Read() {
-    frame.LoadFile("data/obj/t000_007.bmp", false, 0, 0);
-    emptyBar.LoadFile("data/obj/t000_008.bmp", false, 0, 0);
-    fullBar.LoadFile("data/obj/t000_009.bmp", false, 0, 0);
-    for (int i = 0; i < 11; ++i) {
-        char name[32];
-        FormatText(name, sizeof name, "data/obj/t001_%03d.bmp", i);
-        digits[i].LoadFile(name, false, 0, 0);
+    CShare shares[] = {{*this, 1}, {*this, 2}, {*this, 3}};
+    bool started[3] = {};
+    for (int i = 0; i < 3; ++i) started[i] = shares[i].Start();
+    ReadShare(0);
+    for (int i = 0; i < 3; ++i) {
+        if (started[i])
+            shares[i].WaitForEnd(INFINITE);
+        else
+            ReadShare(i + 1);
     }
-    char path[kMaxPath];
-    backgroundLoaded = CopyText(backgroundRoot, InstallerState.SourceRoot) &&
-                       StagePicturePath(path, backgroundRoot, 0) &&
-                       background.LoadFile(path, false, 0, 0);
+}
+
+// Share 0 is the background; 1 to 3 split the small pictures evenly.
+void CScreenPictures::ReadShare(int share) {
+    if (share == 0) {
+        char path[kMaxPath];
+        backgroundLoaded = CopyText(backgroundRoot, InstallerState.SourceRoot) &&
+                           StagePicturePath(path, backgroundRoot, 0) &&
+                           background.LoadFile(path, false, 0, 0);
+        return;
+    }
+    CSurfaceProxy* const small[] = {&frame, &emptyBar, &fullBar, &digits[0], &digits[1],
+                                    &digits[2], &digits[3], &digits[4], &digits[5], &digits[6],
+                                    &digits[7], &digits[8], &digits[9], &digits[10]};
+    static const char* const kSmallNames[] = {"t000_007", "t000_008", "t000_009"};
+    for (int i = share - 1; i < 14; i += 3) {
+        char name[32];
+        if (i < 3)
+            FormatText(name, sizeof name, "data/obj/%s.bmp", kSmallNames[i]);
+        else
+            FormatText(name, sizeof name, "data/obj/t001_%03d.bmp", i - 3);
+        small[i]->LoadFile(name, false, 0, 0);
+    }
 }
 
 CInstallerScreen::CInstallerScreen(CScreenPictures* pictures)

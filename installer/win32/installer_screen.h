@@ -75,8 +75,22 @@ public:
     bool backgroundLoaded = false;
 
 private:
+    // Reads one share of the pictures on a thread of its own.
+    class CShare : public CThread {
+    public:
+        CShare(CScreenPictures& owner, int share) : owner_(owner), share_(share) {}
+        ~CShare() override { Stop(); }
+
+    private:
+        void Run() override { owner_.ReadShare(share_); }
+
+        CScreenPictures& owner_;
+        int share_;
+    };
+
     void Run() override;
     void Read();
+    void ReadShare(int share);
 
     bool begun_ = false;
     CManualResetEvent read_;
