@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "framework/file/win32/lock.h"
@@ -42,32 +43,42 @@ bool SeekToStart(HANDLE file) {
 // process. The first touch of a fresh buffer's pages costs more than
 // copying a few megabytes from a warm cache (13 ms for two buffers under
 // Wine on this kind of machine), and the install sequence starts a new job
-// for every file. At most two buffers are kept: one run's worth.
+// for every file. At most two buffers are kept, one run's worth, of the
+// size the latest runs used: copy and join chunks differ, and the next run
+// is most likely of the kind of the last.
 class BufferShelf {
 public:
-    std::unique_ptr<char[]> Take() {
+    std::unique_ptr<char[]> Take(std::size_t bytes) {
         CLockScope scope(lock_);
-        for (std::unique_ptr<char[]>& kept : kept_) {
-            if (kept) return std::move(kept);
+        for (Kept& kept : kept_) {
+            if (kept.buffer && kept.bytes == bytes) return std::move(kept.buffer);
         }
         return nullptr;
     }
-    void Keep(std::unique_ptr<char[]> buffer) {
+    void Keep(std::unique_ptr<char[]> buffer, std::size_t bytes) {
+        std::unique_ptr<char[]> dropped;
         CLockScope scope(lock_);
-        for (std::unique_ptr<char[]>& kept : kept_) {
-            if (!kept) {
-                kept = std::move(buffer);
-                return;
-            }
+        Kept* place = nullptr;
+        for (Kept& kept : kept_) {
+            if (!kept.buffer) place = &kept;
         }
+        for (Kept& kept : kept_) {
+            if (place == nullptr && kept.bytes != bytes) place = &kept;
+        }
+        if (place == nullptr) return;
+        dropped = std::move(place->buffer);
+        place->buffer = std::move(buffer);
+        place->bytes = bytes;
     }
 
 private:
+    struct Kept {
+        std::unique_ptr<char[]> buffer;
+        std::size_t bytes = 0;
+    };
     CLock lock_;
-    std::unique_ptr<char[]> kept_[2];
+    Kept kept_[2];
 };
-
-constexpr std::size_t kShelvedBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
 
 // Never destroyed: a job may still end a run while the process exits.
 BufferShelf& Shelf() {
@@ -75,9 +86,9 @@ BufferShelf& Shelf() {
     return *shelf;
 }
 
-// Hands a chunk buffer back for the next run.
+// Hands a chunk buffer of `bytes` back for the next run.
 void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
-    if (buffer && bytes == kShelvedBytes) Shelf().Keep(std::move(buffer));
+    if (buffer) Shelf().Keep(std::move(buffer), bytes);
 }
 
 // Whether the chunks of the process come at a drive's pace. Sharing the
@@ -392,17 +403,17 @@ bool CCopyJob::WriteChunk(HANDLE file, const char* buffer, DWORD count) {
 }
 
 std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
-    if (bytes == kShelvedBytes) {
-        if (std::unique_ptr<char[]> kept = Shelf().Take()) return kept;
-    }
+    if (std::unique_ptr<char[]> kept = Shelf().Take(bytes)) return kept;
     return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 
 // The reader of one run. It reads the chunks of the source in order into
 // two buffers and hands each to the worker, which writes it and gives the
-// buffer back: while chunk n is written, chunk n + 1 is read. The chunk
-// sizes are those of the plain loop: whole chunks while more than a chunk
-// is left, then the rest (possibly 0 bytes) in one final read.
+// buffer back: while chunk n is written, chunk n + 1 is read. It starts at
+// the source's current position, `from` bytes into it (the worker may have
+// read the first chunks itself). The chunk sizes are those of the plain
+// loop: whole chunks while more than a chunk is left, then the rest
+// (possibly 0 bytes) in one final read.
 //
 // The reader ends after the final chunk, after a failed read, when the
 // job's running flag is cleared, or when the worker leaves; the destructor
@@ -417,8 +428,8 @@ public:
         bool ok = false;
     };
 
-    ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk)
-        : job_(job), source_(source), size_(size), chunk_(chunk) {}
+    ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk, LONG from)
+        : job_(job), source_(source), size_(size), chunk_(chunk), from_(from) {}
     ~ReadAhead() {
         if (ended_ != nullptr) {
             quitting_ = true;
@@ -504,7 +515,7 @@ private:
     }
 
     void ReadAll() {
-        LONG done = 0;
+        LONG done = from_;
         for (unsigned index = 0;; ++index) {
             if (quitting_.load()) return;
             if (freeCount_.fetch_sub(1) <= 0) {
@@ -530,6 +541,7 @@ private:
     HANDLE source_;
     LONG size_;
     DWORD chunk_;
+    LONG from_;
     Chunk chunks_[kChunks];
     unsigned taken_ = 0;
     // The buffers the reader may fill and the chunks the worker may write.
@@ -548,37 +560,80 @@ private:
     std::unique_ptr<PieceReader> pieces_;
 };
 
+bool CCopyJob::NextChunkAtDrivePace() { return gDrivePaced.load(); }
+
+// From a warm cache the worker reads and writes each chunk itself: handing
+// chunks from a reader to the worker fills a chunk on one core and writes
+// it from another, which made a copy 1.4 times as long as the same loop on
+// one thread, with nothing to win while no drive is waited for. So the
+// read-ahead runs only while chunks come at a drive's pace, from the first
+// chunk when the last chunk read in the process came so, or from the chunk
+// after the first one the worker read at that pace. A source of one chunk
+// leaves nothing to overlap and is always read here.
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
     if (!JobFileSize(source, &size) || !SeekToStart(source)) return Outcome::kFailed;
-    if (static_cast<DWORD>(size) <= chunk) {
-        // One read and one write: nothing to overlap, so no reader thread
-        // (whose start costs more than a small file's copy).
-        std::unique_ptr<char[]> buffer = NewBuffer(std::size_t{chunk} + kBufferSlack);
-        if (!buffer) return Outcome::kFailed;
+    const std::size_t bufferBytes = std::size_t{chunk} + kBufferSlack;
+    std::unique_ptr<char[]> own;  // the buffer of the chunks read here
+    std::optional<ReadAhead> reader;
+    // Starts the read-ahead for the chunks from `from` on: kDone once it
+    // runs, else how the run ends.
+    auto readAhead = [&](LONG from) {
+        reader.emplace(*this, source, size, chunk, from);
+        if (!reader->Allocate()) return Outcome::kFailed;
         if (!IsRunning()) return Outcome::kStopped;
-        DWORD count = static_cast<DWORD>(size);
-        bool moved = ReadChunk(source, buffer.get(), count) &&
-                     WriteChunk(destination, buffer.get(), count);
-        ShelveBuffer(std::move(buffer), std::size_t{chunk} + kBufferSlack);
-        return moved ? Outcome::kDone : Outcome::kFailed;
+        return reader->Start() ? Outcome::kDone : Outcome::kFailed;
+    };
+    if (static_cast<DWORD>(size) > chunk && NextChunkAtDrivePace()) {
+        const Outcome started = readAhead(0);
+        if (started != Outcome::kDone) return started;
+    } else {
+        own = NewBuffer(bufferBytes);
+        if (!own) return Outcome::kFailed;
     }
-    ReadAhead reader(*this, source, size, chunk);
-    if (!reader.Allocate()) return Outcome::kFailed;
-    if (!IsRunning()) return Outcome::kStopped;
-    if (!reader.Start()) return Outcome::kFailed;
+    struct ShelveOwn {
+        std::unique_ptr<char[]>& buffer;
+        std::size_t bytes;
+        ~ShelveOwn() { ShelveBuffer(std::move(buffer), bytes); }
+    } shelveOwn{own, bufferBytes};
 
     LONG copied = 0;
     for (;;) {
-        const ReadAhead::Chunk* next = reader.Next();
-        if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
-        if (!next->ok) return Outcome::kFailed;
+        const char* bytes = nullptr;
+        DWORD count = 0;
+        bool last = false;
+        bool ahead = reader.has_value();  // the chunk is in a reader's buffer
+        if (ahead) {
+            const ReadAhead::Chunk* next = reader->Next();
+            if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
+            if (!next->ok) return Outcome::kFailed;
+            bytes = next->bytes.get();
+            count = next->count;
+            last = next->last;
+        } else {
+            if (!IsRunning()) return Outcome::kStopped;
+            const DWORD left = static_cast<DWORD>(size - copied);
+            last = left <= chunk;
+            count = last ? left : chunk;
+            LARGE_INTEGER start = {};
+            QueryPerformanceCounter(&start);
+            if (!ReadChunk(source, own.get(), count)) return Outcome::kFailed;
+            bytes = own.get();
+            if (!last) {
+                NoteReadPace(count, start);
+                // This chunk came from a drive: the rest is read ahead.
+                if (NextChunkAtDrivePace()) {
+                    const Outcome started = readAhead(copied + static_cast<LONG>(count));
+                    if (started != Outcome::kDone) return started;
+                }
+            }
+        }
         // A stop that came while this chunk was read ends the run before it
         // is written: the destination keeps whole chunks either way.
         if (!IsRunning()) return Outcome::kStopped;
-        if (!WriteChunk(destination, next->bytes.get(), next->count)) return Outcome::kFailed;
-        if (next->last) return Outcome::kDone;
-        reader.Return();
+        if (!WriteChunk(destination, bytes, count)) return Outcome::kFailed;
+        if (last) return Outcome::kDone;
+        if (ahead) reader->Return();
         copied += static_cast<LONG>(chunk);
         percent_ = ChunkPercent(copied, size);
         if (!IsRunning()) return Outcome::kStopped;

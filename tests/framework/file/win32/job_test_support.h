@@ -103,6 +103,10 @@ public:
     int holdBeforeRead = -1;
     bool noBuffer = false;
     bool failStart = false;
+    // The reads from this index on are taken as coming at a drive's pace
+    // (read ahead), earlier ones as coming from the cache (the worker reads
+    // them itself). 0: read ahead from the first chunk, whatever the pace.
+    int drivePacedFrom = 0;
     std::atomic<int> reads{0};
     std::atomic<int> writes{0};
     std::atomic<DWORD> readerThread{0};  // the thread of the latest read
@@ -143,6 +147,7 @@ protected:
         if (noBuffer) return nullptr;
         return Base::NewBuffer(bytes);
     }
+    bool NextChunkAtDrivePace() override { return reads.load() >= drivePacedFrom; }
 
 private:
     void Hold() {

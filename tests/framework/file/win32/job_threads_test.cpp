@@ -167,6 +167,63 @@ TEST(JobThreads, CopiesAlikeAtADrivesPaceAndFromTheCache) {
     }
 }
 
+// From the cache the worker reads every chunk itself, on no other thread;
+// the first chunk that comes at a drive's pace starts the read-ahead for the
+// rest of the file, which reads the next chunk while that one is written.
+// Either way the chunk sizes, their order, the bytes, the percent protocol,
+// a stop and a short read are those of the read-ahead.
+TEST(JobThreads, ReadsAheadFromTheFirstChunkThatCameAtADrivesPace) {
+    const struct {
+        const char* name;
+        int drivePacedFrom;  // the first read at a drive's pace
+        int shortReadAt;
+        int holdAfterWrite;
+        int readsWhileHeld;  // reached while that write is held
+        bool stop;           // the held job is stopped, not let go on
+        int writes;          // once the piece ended (-1: done)
+        std::size_t threads;  // of the pool by then
+    } cases[] = {
+        {"from the cache", 99, -1, -1, 0, false, -1, 1},
+        {"from the cache, then a drive", 2, -1, 1, 3, false, -1, 3},
+        {"from the cache, stopped in a write", 99, -1, 1, 2, true, 2, 1},
+        {"a short read after the switch", 2, 3, -1, 0, false, 3, 3},
+    };
+    ScratchDir dir;
+    const std::string bytes = PatternBytes(4 * kChunk + 7);
+    const std::string source = dir / "a.src", out = dir / "a.out";
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto pool = std::make_shared<CJobThreads>();
+        CopyJob job(pool);
+        job.drivePacedFrom = c.drivePacedFrom;
+        job.shortReadAt = c.shortReadAt;
+        job.holdAfterWrite = c.holdAfterWrite;
+        ASSERT_TRUE(job.StartCopy(source.c_str(), out.c_str()));
+        if (c.holdAfterWrite >= 0) {
+            ASSERT_TRUE(job.WaitUntilHeld());
+            EXPECT_TRUE(WaitUntil([&] { return job.reads.load() >= c.readsWhileHeld; }, jobtest::kWhileHeld));
+            if (c.stop) job.Stop();
+            job.Release();
+        }
+        if (c.writes < 0) {
+            EXPECT_PIECE_DONE(job);
+            std::string copied;
+            ASSERT_TRUE(ReadFileBytes(out, &copied));
+            EXPECT_TRUE(copied == bytes) << copied.size() << " bytes";
+            EXPECT_EQ(job.readSizes, (std::vector<DWORD>{kChunk, kChunk, kChunk, kChunk, 7}));
+        } else {
+            if (!c.stop) EXPECT_PIECE_FAILED(job);
+            job.Stop();
+            EXPECT_EQ(job.GetStatus(), c.stop ? 1 : -1);
+            EXPECT_EQ(job.writes.load(), c.writes);
+            EXPECT_EQ(job.reads.load(), c.writes + 1 - (c.stop ? 1 : 0));
+            EXPECT_EQ(jobtest::FileSize(out), static_cast<LONG>(c.writes * kChunk));
+        }
+        EXPECT_EQ(pool->ThreadCount(), c.threads);
+    }
+}
+
 // The threads outlive each job but not the pool: they end once the factory
 // and the last job holding the pool are gone, whichever goes last. Threads
 // started ahead serve the first job.
