@@ -493,6 +493,13 @@ public:
     // Gives the buffer of the chunk from Next back to the reader.
     void Return() { Post(freeCount_, free_.get()); }
 
+    // Asks the reader to end after the read in flight, without waiting for
+    // it: Next still gives every chunk it handed over, then null.
+    void Quit() {
+        quitting_ = true;
+        SetEvent(quit_.get());
+    }
+
 private:
     static constexpr LONG kChunks = 2;
 
@@ -566,10 +573,12 @@ bool CCopyJob::NextChunkAtDrivePace() { return gDrivePaced.load(); }
 // chunks from a reader to the worker fills a chunk on one core and writes
 // it from another, which made a copy 1.4 times as long as the same loop on
 // one thread, with nothing to win while no drive is waited for. So the
-// read-ahead runs only while chunks come at a drive's pace, from the first
+// read-ahead runs only while chunks come at a drive's pace: from the first
 // chunk when the last chunk read in the process came so, or from the chunk
-// after the first one the worker read at that pace. A source of one chunk
-// leaves nothing to overlap and is always read here.
+// after the first one the worker read at that pace. A chunk of the
+// read-ahead that came faster ends it: the chunks it read are written, and
+// the worker reads the rest. A source of one chunk leaves nothing to
+// overlap and is always read here.
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
     if (!JobFileSize(source, &size) || !SeekToStart(source)) return Outcome::kFailed;
@@ -598,6 +607,7 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
     } shelveOwn{own, bufferBytes};
 
     LONG copied = 0;
+    bool quitting = false;  // the read-ahead was asked to end
     for (;;) {
         const char* bytes = nullptr;
         DWORD count = 0;
@@ -605,11 +615,23 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
         bool ahead = reader.has_value();  // the chunk is in a reader's buffer
         if (ahead) {
             const ReadAhead::Chunk* next = reader->Next();
+            if (next == nullptr && quitting) {
+                // Every chunk read ahead is written: the rest is read here.
+                reader.reset();
+                quitting = false;
+                own = NewBuffer(bufferBytes);
+                if (!own) return Outcome::kFailed;
+                continue;
+            }
             if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
             if (!next->ok) return Outcome::kFailed;
             bytes = next->bytes.get();
             count = next->count;
             last = next->last;
+            if (!last && !quitting && !NextChunkAtDrivePace()) {
+                reader->Quit();
+                quitting = true;
+            }
         } else {
             if (!IsRunning()) return Outcome::kStopped;
             const DWORD left = static_cast<DWORD>(size - copied);

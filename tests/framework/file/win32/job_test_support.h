@@ -103,10 +103,10 @@ public:
     int holdBeforeRead = -1;
     bool noBuffer = false;
     bool failStart = false;
-    // The reads from this index on are taken as coming at a drive's pace
-    // (read ahead), earlier ones as coming from the cache (the worker reads
-    // them itself). 0: read ahead from the first chunk, whatever the pace.
-    int drivePacedFrom = 0;
+    // The pace the job is to expect of each read in turn, the last letter
+    // going on: 'd' a drive's (the chunk is read ahead), 'c' the cache's
+    // (the worker reads it itself).
+    std::string pace = "d";
     std::atomic<int> reads{0};
     std::atomic<int> writes{0};
     std::atomic<DWORD> readerThread{0};  // the thread of the latest read
@@ -147,7 +147,10 @@ protected:
         if (noBuffer) return nullptr;
         return Base::NewBuffer(bytes);
     }
-    bool NextChunkAtDrivePace() override { return reads.load() >= drivePacedFrom; }
+    bool NextChunkAtDrivePace() override {
+        const std::size_t next = static_cast<std::size_t>(reads.load());
+        return pace[next < pace.size() ? next : pace.size() - 1] == 'd';
+    }
 
 private:
     void Hold() {

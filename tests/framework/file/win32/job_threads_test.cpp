@@ -169,13 +169,14 @@ TEST(JobThreads, CopiesAlikeAtADrivesPaceAndFromTheCache) {
 
 // From the cache the worker reads every chunk itself, on no other thread;
 // the first chunk that comes at a drive's pace starts the read-ahead for the
-// rest of the file, which reads the next chunk while that one is written.
-// Either way the chunk sizes, their order, the bytes, the percent protocol,
-// a stop and a short read are those of the read-ahead.
-TEST(JobThreads, ReadsAheadFromTheFirstChunkThatCameAtADrivesPace) {
+// rest of the file, which reads the next chunk while that one is written,
+// and a chunk of the read-ahead that comes fast ends it again. Either way
+// the chunk sizes, their order, the bytes, the percent protocol, a stop and
+// a short read are those of the read-ahead.
+TEST(JobThreads, ReadsAheadOnlyWhileTheChunksComeAtADrivesPace) {
     const struct {
         const char* name;
-        int drivePacedFrom;  // the first read at a drive's pace
+        const char* pace;  // of each read in turn
         int shortReadAt;
         int holdAfterWrite;
         int readsWhileHeld;  // reached while that write is held
@@ -183,10 +184,12 @@ TEST(JobThreads, ReadsAheadFromTheFirstChunkThatCameAtADrivesPace) {
         int writes;          // once the piece ended (-1: done)
         std::size_t threads;  // of the pool by then
     } cases[] = {
-        {"from the cache", 99, -1, -1, 0, false, -1, 1},
-        {"from the cache, then a drive", 2, -1, 1, 3, false, -1, 3},
-        {"from the cache, stopped in a write", 99, -1, 1, 2, true, 2, 1},
-        {"a short read after the switch", 2, 3, -1, 0, false, 3, 3},
+        {"from the cache", "c", -1, -1, 0, false, -1, 1},
+        {"from the cache, then a drive", "ccd", -1, 1, 3, false, -1, 3},
+        {"from the cache, stopped in a write", "c", -1, 1, 2, true, 2, 1},
+        {"a short read after the switch", "ccd", 3, -1, 0, false, 3, 3},
+        // Nothing is read ahead of the held write any more.
+        {"from a drive, then the cache, stopped in a write", "dc", -1, 3, 4, true, 4, 3},
     };
     ScratchDir dir;
     const std::string bytes = PatternBytes(4 * kChunk + 7);
@@ -196,7 +199,7 @@ TEST(JobThreads, ReadsAheadFromTheFirstChunkThatCameAtADrivesPace) {
         SCOPED_TRACE(c.name);
         auto pool = std::make_shared<CJobThreads>();
         CopyJob job(pool);
-        job.drivePacedFrom = c.drivePacedFrom;
+        job.pace = c.pace;
         job.shortReadAt = c.shortReadAt;
         job.holdAfterWrite = c.holdAfterWrite;
         ASSERT_TRUE(job.StartCopy(source.c_str(), out.c_str()));
