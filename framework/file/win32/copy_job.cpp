@@ -91,6 +91,35 @@ void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
     if (buffer) Shelf().Keep(std::move(buffer), bytes);
 }
 
+constexpr std::size_t kCopyBufferBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
+
+// Puts two copy buffers on the shelf with every page touched (one run's
+// worth, the read-ahead's two). Lives as long as the process, like the
+// shelf.
+class BufferWarmUp : public CJobThreads::Task {
+public:
+    void RunTask() override {
+        for (int i = 0; i < 2; ++i) {
+            std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBufferBytes]);
+            if (!buffer) return;
+            volatile char* bytes = buffer.get();
+            for (std::size_t at = 0; at < kCopyBufferBytes; at += kPageBytes) bytes[at] = 0;
+            ShelveBuffer(std::move(buffer), kCopyBufferBytes);
+        }
+    }
+
+    std::atomic<bool> started{false};
+    unique_handle ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+
+private:
+    static constexpr std::size_t kPageBytes = 4096;
+};
+
+BufferWarmUp& WarmUp() {
+    static BufferWarmUp* warmUp = new BufferWarmUp;
+    return *warmUp;
+}
+
 // Whether the chunks of the process come at a drive's pace. Sharing the
 // pieces of a chunk with the piece reader only pays while the reader waits
 // for the drive: from a warm cache it costs a third thread, a second handle
@@ -174,6 +203,18 @@ void CCopyJob::PooledRun::RunTask() {
     job_.runThread_ = GetCurrentThreadId();
     job_.Run();
     job_.runThread_ = 0;
+}
+
+void CCopyJob::PrepareBuffers(CJobThreads& threads) {
+    BufferWarmUp& warmUp = WarmUp();
+    if (!warmUp.ready || warmUp.started.exchange(true)) return;
+    if (!threads.Run(warmUp, warmUp.ready.get())) SetEvent(warmUp.ready.get());
+}
+
+DWORD CCopyJob::WaitForPreparedBuffers(DWORD milliseconds) {
+    BufferWarmUp& warmUp = WarmUp();
+    if (!warmUp.ready) return WAIT_OBJECT_0;
+    return WaitForSingleObject(warmUp.ready.get(), milliseconds);
 }
 
 LONG CCopyJob::GetStatus() { return status_.load(); }

@@ -73,6 +73,17 @@ public:
     // when it has ended (or none was started), WAIT_TIMEOUT otherwise.
     DWORD WaitForRun(DWORD milliseconds);
 
+    // Gets two chunk buffers for the first copies of the process ready on a
+    // thread of `threads` (the first touch of a buffer's pages costs more
+    // than copying a few megabytes from a warm cache), to be called while
+    // nothing is copied yet. Returns at once; only the first call of the
+    // process does anything.
+    static void PrepareBuffers(CJobThreads& threads);
+    // Waits up to `milliseconds` for the buffers of PrepareBuffers:
+    // WAIT_OBJECT_0 once they are ready (or could not be had), WAIT_TIMEOUT
+    // otherwise, and also when PrepareBuffers was never called.
+    static DWORD WaitForPreparedBuffers(DWORD milliseconds);
+
     virtual LONG GetStatus();
     virtual LONG GetPercent();
     // Join operations; a plain copy job refuses them (false).

@@ -227,6 +227,18 @@ TEST(JobThreads, ReadsAheadOnlyWhileTheChunksComeAtADrivesPace) {
     }
 }
 
+// The buffers made ready ahead of the first copy take one thread of the
+// pool for a while, and that thread still ends with the pool.
+TEST(JobThreads, PreparingBuffersLeavesNoThreadBehind) {
+    auto pool = std::make_shared<CJobThreads>();
+    CCopyJob::PrepareBuffers(*pool);
+    EXPECT_EQ(CCopyJob::WaitForPreparedBuffers(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
+    const std::vector<DWORD> ids = pool->ThreadIds();
+    EXPECT_EQ(ids.size(), 1u);
+    pool.reset();
+    for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
+}
+
 // The threads outlive each job but not the pool: they end once the factory
 // and the last job holding the pool are gone, whichever goes last. Threads
 // started ahead serve the first job.
