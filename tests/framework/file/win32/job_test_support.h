@@ -149,7 +149,7 @@ protected:
     }
     bool NextChunkAtDrivePace() override {
         const std::size_t next = static_cast<std::size_t>(reads.load());
-        return pace[next < pace.size() ? next : pace.size() - 1] == 'd';
+        return pace.empty() || pace[next < pace.size() ? next : pace.size() - 1] == 'd';
     }
 
 private:
