@@ -612,8 +612,8 @@ bool CCopyJob::NextChunkAtDrivePace() { return gDrivePaced.load(); }
 
 // From a warm cache the worker reads and writes each chunk itself: handing
 // chunks from a reader to the worker fills a chunk on one core and writes
-// it from another, which made a copy 1.4 times as long as the same loop on
-// one thread, with nothing to win while no drive is waited for. So the
+// it from another, and takes a second thread and a hand-over per chunk,
+// with nothing to win while no drive is waited for. So the
 // read-ahead runs only while chunks come at a drive's pace: from the first
 // chunk when the last chunk read in the process came so, or from the chunk
 // after the first one the worker read at that pace. A chunk of the
