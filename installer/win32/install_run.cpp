@@ -92,7 +92,10 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
-void CInstallSystem::PrepareJobs() { threads_->Reserve(4); }
+void CInstallSystem::PrepareJobs() {
+    threads_->Reserve(4);
+    CCopyJob::PrepareBuffers(*threads_);
+}
 
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several

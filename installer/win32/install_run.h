@@ -73,8 +73,9 @@ public:
     virtual bool FindDiscHolding(const char* name);
     // The byte length of a source file; 0 when it cannot be opened.
     virtual std::uint64_t SourceSize(const char* path);
-    // Gets the threads of the jobs ready while the wizard is shown: a
-    // worker, a reader, a piece reader and the read ahead of the next file.
+    // Gets the threads of the jobs ready while the wizard is shown (a
+    // worker, a reader, a piece reader and the read ahead of the next file),
+    // and the chunk buffers of the first copy.
     virtual void PrepareJobs();
 
 private:

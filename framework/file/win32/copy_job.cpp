@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "framework/file/win32/lock.h"
@@ -93,6 +94,35 @@ void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
     if (buffer) Shelf().Keep(std::move(buffer), bytes);
 }
 
+constexpr std::size_t kCopyBufferBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
+
+// Puts two copy buffers on the shelf with every page touched (one run's
+// worth, the read-ahead's two). Lives as long as the process, like the
+// shelf.
+class BufferWarmUp : public CJobThreads::Task {
+public:
+    void RunTask() override {
+        for (int i = 0; i < 2; ++i) {
+            std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBufferBytes]);
+            if (!buffer) return;
+            volatile char* bytes = buffer.get();
+            for (std::size_t at = 0; at < kCopyBufferBytes; at += kPageBytes) bytes[at] = 0;
+            ShelveBuffer(std::move(buffer), kCopyBufferBytes);
+        }
+    }
+
+    std::atomic<bool> started{false};
+    unique_handle ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+
+private:
+    static constexpr std::size_t kPageBytes = 4096;
+};
+
+BufferWarmUp& WarmUp() {
+    static BufferWarmUp* warmUp = new BufferWarmUp;
+    return *warmUp;
+}
+
 // Whether the chunks of the process come at a drive's pace. Sharing the
 // pieces of a chunk with the piece reader only pays while the reader waits
 // for the drive: from a warm cache it costs a third thread, a second handle
@@ -176,6 +206,18 @@ void CCopyJob::PooledRun::RunTask() {
     job_.runThread_ = GetCurrentThreadId();
     job_.Run();
     job_.runThread_ = 0;
+}
+
+void CCopyJob::PrepareBuffers(CJobThreads& threads) {
+    BufferWarmUp& warmUp = WarmUp();
+    if (!warmUp.ready || warmUp.started.exchange(true)) return;
+    if (!threads.Run(warmUp, warmUp.ready.get())) SetEvent(warmUp.ready.get());
+}
+
+DWORD CCopyJob::WaitForPreparedBuffers(DWORD milliseconds) {
+    BufferWarmUp& warmUp = WarmUp();
+    if (!warmUp.ready) return WAIT_OBJECT_0;
+    return WaitForSingleObject(warmUp.ready.get(), milliseconds);
 }
 
 LONG CCopyJob::GetStatus() { return status_.load(); }
@@ -441,9 +483,11 @@ std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
 
 // The reader of one run. It reads the chunks of the source in order into
 // two buffers and hands each to the worker, which writes it and gives the
-// buffer back: while chunk n is written, chunk n + 1 is read. The chunk
-// sizes are those of the plain loop: whole chunks while more than a chunk
-// is left, then the rest (possibly 0 bytes) in one final read.
+// buffer back: while chunk n is written, chunk n + 1 is read. It starts at
+// the source's current position, `from` bytes into it (the worker may have
+// read the first chunks itself). The chunk sizes are those of the plain
+// loop: whole chunks while more than a chunk is left, then the rest
+// (possibly 0 bytes) in one final read.
 //
 // The reader ends after the final chunk, after a failed read, when the
 // job's running flag is cleared, or when the worker leaves; the destructor
@@ -458,8 +502,8 @@ public:
         bool ok = false;
     };
 
-    ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk)
-        : job_(job), source_(source), size_(size), chunk_(chunk) {}
+    ReadAhead(CCopyJob& job, HANDLE source, LONG size, DWORD chunk, LONG from)
+        : job_(job), source_(source), size_(size), chunk_(chunk), from_(from) {}
     ~ReadAhead() {
         if (ended_ != nullptr) {
             quitting_ = true;
@@ -523,6 +567,13 @@ public:
     // Gives the buffer of the chunk from Next back to the reader.
     void Return() { Post(freeCount_, free_.get()); }
 
+    // Asks the reader to end after the read in flight, without waiting for
+    // it: Next still gives every chunk it handed over, then null.
+    void Quit() {
+        quitting_ = true;
+        SetEvent(quit_.get());
+    }
+
 private:
     static constexpr LONG kChunks = 2;
 
@@ -545,7 +596,7 @@ private:
     }
 
     void ReadAll() {
-        LONG done = 0;
+        LONG done = from_;
         for (unsigned index = 0;; ++index) {
             if (quitting_.load()) return;
             if (freeCount_.fetch_sub(1) <= 0) {
@@ -560,9 +611,12 @@ private:
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
             DWORD taken = 0;
-            if (c.last && index > 0) job_.PrepareNextSource();
-            c.ok = index == 0 ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
-                              : job_.ReadChunk(source_, c.bytes.get(), c.count);
+            // A read-ahead started after chunks read by the worker does not
+            // begin at the file's first chunk.
+            const bool first = done == 0;
+            if (c.last && !first) job_.PrepareNextSource();
+            c.ok = first ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
+                         : job_.ReadChunk(source_, c.bytes.get(), c.count);
             // Bytes read ahead say nothing of the drive's pace.
             if (c.ok && taken == 0) NoteReadPace(c.count, start);
             done += static_cast<LONG>(c.count);
@@ -576,6 +630,7 @@ private:
     HANDLE source_;
     LONG size_;
     DWORD chunk_;
+    LONG from_;
     Chunk chunks_[kChunks];
     unsigned taken_ = 0;
     // The buffers the reader may fill and the chunks the worker may write.
@@ -594,40 +649,106 @@ private:
     std::unique_ptr<PieceReader> pieces_;
 };
 
+bool CCopyJob::NextChunkAtDrivePace() { return gDrivePaced.load(); }
+
+// From a warm cache the worker reads and writes each chunk itself: handing
+// chunks from a reader to the worker fills a chunk on one core and writes
+// it from another, and takes a second thread and a hand-over per chunk,
+// with nothing to win while no drive is waited for. So the
+// read-ahead runs only while chunks come at a drive's pace: from the first
+// chunk when the last chunk read in the process came so, or from the chunk
+// after the first one the worker read at that pace. A chunk of the
+// read-ahead that came faster ends it: the chunks it read are written, and
+// the worker reads the rest. A source of one chunk leaves nothing to
+// overlap and is always read here.
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
     if (!JobFileSize(source, &size) || !SeekToStart(source)) return Outcome::kFailed;
-    if (static_cast<DWORD>(size) <= chunk) {
-        // One read and one write: nothing to overlap, so no reader thread
-        // (whose start costs more than a small file's copy).
-        std::unique_ptr<char[]> buffer = NewBuffer(std::size_t{chunk} + kBufferSlack);
-        if (!buffer) return Outcome::kFailed;
+    const std::size_t bufferBytes = std::size_t{chunk} + kBufferSlack;
+    std::unique_ptr<char[]> own;  // the buffer of the chunks read here
+    std::optional<ReadAhead> reader;
+    // Starts the read-ahead for the chunks from `from` on: kDone once it
+    // runs, else how the run ends.
+    auto readAhead = [&](LONG from) {
+        reader.emplace(*this, source, size, chunk, from);
+        if (!reader->Allocate()) return Outcome::kFailed;
         if (!IsRunning()) return Outcome::kStopped;
-        DWORD count = static_cast<DWORD>(size);
-        DWORD taken = 0;
-        bool moved = ReadFirstChunk(source, buffer.get(), count, true, &taken);
-        // The next source is read while this one is written.
-        if (moved) ReadNextSourceAhead();
-        moved = moved && WriteChunk(destination, buffer.get(), count);
-        ShelveBuffer(std::move(buffer), std::size_t{chunk} + kBufferSlack);
-        return moved ? Outcome::kDone : Outcome::kFailed;
+        return reader->Start() ? Outcome::kDone : Outcome::kFailed;
+    };
+    if (static_cast<DWORD>(size) > chunk && NextChunkAtDrivePace()) {
+        const Outcome started = readAhead(0);
+        if (started != Outcome::kDone) return started;
+    } else {
+        own = NewBuffer(bufferBytes);
+        if (!own) return Outcome::kFailed;
     }
-    ReadAhead reader(*this, source, size, chunk);
-    if (!reader.Allocate()) return Outcome::kFailed;
-    if (!IsRunning()) return Outcome::kStopped;
-    if (!reader.Start()) return Outcome::kFailed;
+    struct ShelveOwn {
+        std::unique_ptr<char[]>& buffer;
+        std::size_t bytes;
+        ~ShelveOwn() { ShelveBuffer(std::move(buffer), bytes); }
+    } shelveOwn{own, bufferBytes};
 
     LONG copied = 0;
+    bool quitting = false;  // the read-ahead was asked to end
     for (;;) {
-        const ReadAhead::Chunk* next = reader.Next();
-        if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
-        if (!next->ok) return Outcome::kFailed;
+        const char* bytes = nullptr;
+        DWORD count = 0;
+        bool last = false;
+        bool ahead = reader.has_value();  // the chunk is in a reader's buffer
+        if (ahead) {
+            const ReadAhead::Chunk* next = reader->Next();
+            if (next == nullptr && quitting) {
+                // Every chunk read ahead is written: the rest is read here.
+                reader.reset();
+                quitting = false;
+                own = NewBuffer(bufferBytes);
+                if (!own) return Outcome::kFailed;
+                continue;
+            }
+            if (next == nullptr) return IsRunning() ? Outcome::kFailed : Outcome::kStopped;
+            if (!next->ok) return Outcome::kFailed;
+            bytes = next->bytes.get();
+            count = next->count;
+            last = next->last;
+            if (!last && !quitting && !NextChunkAtDrivePace()) {
+                reader->Quit();
+                quitting = true;
+            }
+        } else {
+            if (!IsRunning()) return Outcome::kStopped;
+            const DWORD left = static_cast<DWORD>(size - copied);
+            last = left <= chunk;
+            count = last ? left : chunk;
+            LARGE_INTEGER start = {};
+            QueryPerformanceCounter(&start);
+            DWORD taken = 0;
+            bool read = false;
+            if (copied == 0) {
+                read = ReadFirstChunk(source, own.get(), count, last, &taken);
+            } else {
+                if (last) PrepareNextSource();
+                read = ReadChunk(source, own.get(), count);
+            }
+            if (!read) return Outcome::kFailed;
+            // The next source is read while this one's last chunk is written.
+            if (last) ReadNextSourceAhead();
+            bytes = own.get();
+            // Bytes read ahead say nothing of the drive's pace.
+            if (!last && taken == 0) {
+                NoteReadPace(count, start);
+                // This chunk came from a drive: the rest is read ahead.
+                if (NextChunkAtDrivePace()) {
+                    const Outcome started = readAhead(copied + static_cast<LONG>(count));
+                    if (started != Outcome::kDone) return started;
+                }
+            }
+        }
         // A stop that came while this chunk was read ends the run before it
         // is written: the destination keeps whole chunks either way.
         if (!IsRunning()) return Outcome::kStopped;
-        if (!WriteChunk(destination, next->bytes.get(), next->count)) return Outcome::kFailed;
-        if (next->last) return Outcome::kDone;
-        reader.Return();
+        if (!WriteChunk(destination, bytes, count)) return Outcome::kFailed;
+        if (last) return Outcome::kDone;
+        if (ahead) reader->Return();
         copied += static_cast<LONG>(chunk);
         percent_ = ChunkPercent(copied, size);
         if (!IsRunning()) return Outcome::kStopped;

@@ -1,10 +1,11 @@
 // Copy jobs: a worker thread that copies one file to a destination path in
 // chunks of 2 MiB, while the owner polls its status and percent.
 //
-// For a source of more than one chunk, a second thread of the job reads one
-// chunk ahead into a second buffer, so the drive is never left idle while a
-// chunk is written. It works only inside a run: every run ends with its
-// reader done.
+// For a source of more than one chunk whose chunks come at a drive's pace, a
+// second thread of the job reads one chunk ahead into a second buffer, so
+// the drive is never left idle while a chunk is written. It works only
+// inside a run: every run ends with its reader done. From a warm cache the
+// worker reads and writes each chunk itself.
 //
 // At the end of a piece the drive would stand idle while the last chunk is
 // written and the caller starts the next piece. A caller that names the
@@ -77,6 +78,17 @@ public:
     // when it has ended (or none was started), WAIT_TIMEOUT otherwise.
     DWORD WaitForRun(DWORD milliseconds);
 
+    // Gets two chunk buffers for the first copies of the process ready on a
+    // thread of `threads` (the first touch of a buffer's pages costs more
+    // than copying a few megabytes from a warm cache), to be called while
+    // nothing is copied yet. Returns at once; only the first call of the
+    // process does anything.
+    static void PrepareBuffers(CJobThreads& threads);
+    // Waits up to `milliseconds` for the buffers of PrepareBuffers:
+    // WAIT_OBJECT_0 once they are ready (or could not be had), WAIT_TIMEOUT
+    // otherwise, and also when PrepareBuffers was never called.
+    static DWORD WaitForPreparedBuffers(DWORD milliseconds);
+
     virtual LONG GetStatus();
     virtual LONG GetPercent();
     // Join operations; a plain copy job refuses them (false).
@@ -111,13 +123,17 @@ protected:
     // tests replace them to fake short transfers and failed allocations.
     // They answer as ReadFile and WriteFile do of `count` bytes (moving them
     // in pieces of kIoPieceBytes; over a pool, with two pieces of the read
-    // ahead asked for at a time while the chunks come at a drive's pace). SystemWrite runs on the
-    // worker, SystemRead on the reader thread (on the worker when the
-    // source fits in one chunk: then there is nothing to overlap).
+    // ahead asked for at a time while the chunks come at a drive's pace).
+    // SystemWrite runs on the worker, SystemRead on the reader thread while
+    // the chunks are read ahead, else on the worker.
     virtual BOOL SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved);
     virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
     // Null when the buffer cannot be had.
     virtual std::unique_ptr<char[]> NewBuffer(std::size_t bytes);
+    // Whether the next chunk is expected at a drive's pace (then it is read
+    // ahead): as the latest chunk read in the process came. A seam for
+    // tests, which choose the path a run takes.
+    virtual bool NextChunkAtDrivePace();
 
     // True only when all `count` bytes moved.
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
@@ -132,9 +148,10 @@ protected:
     void ReadNextSourceAhead();
     bool WriteChunk(HANDLE file, const char* buffer, DWORD count);
     // Copies the whole of `source` (from its start) to the current position
-    // of `destination` in chunks of `chunk` bytes, reading the next chunk
-    // while the current one is written, updating the percent after each
-    // full chunk and giving up when the running flag is cleared.
+    // of `destination` in chunks of `chunk` bytes, updating the percent
+    // after each full chunk and giving up when the running flag is cleared.
+    // While the chunks come at a drive's pace, the next chunk is read (on a
+    // reader thread) while the current one is written.
     Outcome Transfer(HANDLE source, HANDLE destination, DWORD chunk);
     // Stores the paths into `destination_` and `source_` (a null pointer
     // keeps the field). False, with nothing stored, when one does not fit.

@@ -103,6 +103,10 @@ public:
     int holdBeforeRead = -1;
     bool noBuffer = false;
     bool failStart = false;
+    // The pace the job is to expect of each read in turn, the last letter
+    // going on: 'd' a drive's (the chunk is read ahead), 'c' the cache's
+    // (the worker reads it itself).
+    std::string pace = "d";
     std::atomic<int> reads{0};
     std::atomic<int> writes{0};
     std::atomic<DWORD> readerThread{0};  // the thread of the latest read
@@ -142,6 +146,10 @@ protected:
     std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
         if (noBuffer) return nullptr;
         return Base::NewBuffer(bytes);
+    }
+    bool NextChunkAtDrivePace() override {
+        const std::size_t next = static_cast<std::size_t>(reads.load());
+        return pace.empty() || pace[next < pace.size() ? next : pace.size() - 1] == 'd';
     }
 
 private:

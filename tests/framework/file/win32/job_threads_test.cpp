@@ -167,6 +167,78 @@ TEST(JobThreads, CopiesAlikeAtADrivesPaceAndFromTheCache) {
     }
 }
 
+// From the cache the worker reads every chunk itself, on no other thread;
+// the first chunk that comes at a drive's pace starts the read-ahead for the
+// rest of the file, which reads the next chunk while that one is written,
+// and a chunk of the read-ahead that comes fast ends it again. Either way
+// the chunk sizes, their order, the bytes, the percent protocol, a stop and
+// a short read are those of the read-ahead.
+TEST(JobThreads, ReadsAheadOnlyWhileTheChunksComeAtADrivesPace) {
+    const struct {
+        const char* name;
+        const char* pace;  // of each read in turn
+        int shortReadAt;
+        int holdAfterWrite;
+        int readsWhileHeld;  // reached while that write is held
+        bool stop;           // the held job is stopped, not let go on
+        int writes;          // once the piece ended (-1: done)
+        std::size_t threads;  // of the pool by then
+    } cases[] = {
+        {"from the cache", "c", -1, -1, 0, false, -1, 1},
+        {"from the cache, then a drive", "ccd", -1, 1, 3, false, -1, 3},
+        {"from the cache, stopped in a write", "c", -1, 1, 2, true, 2, 1},
+        {"a short read after the switch", "ccd", 3, -1, 0, false, 3, 3},
+        // Nothing is read ahead of the held write any more.
+        {"from a drive, then the cache, stopped in a write", "dc", -1, 3, 4, true, 4, 3},
+    };
+    ScratchDir dir;
+    const std::string bytes = PatternBytes(4 * kChunk + 7);
+    const std::string source = dir / "a.src", out = dir / "a.out";
+    ASSERT_TRUE(WriteFileBytes(source, bytes));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto pool = std::make_shared<CJobThreads>();
+        CopyJob job(pool);
+        job.pace = c.pace;
+        job.shortReadAt = c.shortReadAt;
+        job.holdAfterWrite = c.holdAfterWrite;
+        ASSERT_TRUE(job.StartCopy(source.c_str(), out.c_str()));
+        if (c.holdAfterWrite >= 0) {
+            ASSERT_TRUE(job.WaitUntilHeld());
+            EXPECT_TRUE(WaitUntil([&] { return job.reads.load() >= c.readsWhileHeld; }, jobtest::kWhileHeld));
+            if (c.stop) job.Stop();
+            job.Release();
+        }
+        if (c.writes < 0) {
+            EXPECT_PIECE_DONE(job);
+            std::string copied;
+            ASSERT_TRUE(ReadFileBytes(out, &copied));
+            EXPECT_TRUE(copied == bytes) << copied.size() << " bytes";
+            EXPECT_EQ(job.readSizes, (std::vector<DWORD>{kChunk, kChunk, kChunk, kChunk, 7}));
+        } else {
+            if (!c.stop) EXPECT_PIECE_FAILED(job);
+            job.Stop();
+            EXPECT_EQ(job.GetStatus(), c.stop ? 1 : -1);
+            EXPECT_EQ(job.writes.load(), c.writes);
+            EXPECT_EQ(job.reads.load(), c.writes + 1 - (c.stop ? 1 : 0));
+            EXPECT_EQ(jobtest::FileSize(out), static_cast<LONG>(c.writes * kChunk));
+        }
+        EXPECT_EQ(pool->ThreadCount(), c.threads);
+    }
+}
+
+// The buffers made ready ahead of the first copy take one thread of the
+// pool for a while, and that thread still ends with the pool.
+TEST(JobThreads, PreparingBuffersLeavesNoThreadBehind) {
+    auto pool = std::make_shared<CJobThreads>();
+    CCopyJob::PrepareBuffers(*pool);
+    EXPECT_EQ(CCopyJob::WaitForPreparedBuffers(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
+    const std::vector<DWORD> ids = pool->ThreadIds();
+    EXPECT_EQ(ids.size(), 1u);
+    pool.reset();
+    for (DWORD id : ids) EXPECT_TRUE(jobtest::ThreadEnded(id));
+}
+
 // The threads outlive each job but not the pool: they end once the factory
 // and the last job holding the pool are gone, whichever goes last. Threads
 // started ahead serve the first job.
@@ -195,7 +267,7 @@ TEST(JobThreads, EveryThreadEndsWithTheLastOwnerOfThePool) {
 // otherwise reads every chunk itself. Either way it ends with the bytes the
 // file holds when it starts.
 TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
-    enum class Then { kSame, kSmall, kJoinPart, kOther, kRewritten, kReplaced, kReadFails, kStopped, kStoppedInRead, kDestroyed };
+    enum class Then { kSame, kSameFromCache, kSmall, kJoinPart, kOther, kRewritten, kReplaced, kReadFails, kStopped, kStoppedInRead, kDestroyed };
     constexpr DWORD kJoinChunk = CJoinJob::kChunkBytes;
     const std::vector<DWORD> all = {kChunk, kChunk, 7};
     const struct {
@@ -204,6 +276,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
         std::vector<DWORD> reads;  // of the next piece
     } cases[] = {
         {"the same file", Then::kSame, {kChunk, 7}},
+        {"the same file, copied from the cache", Then::kSameFromCache, {kChunk, 7}},
         {"a small file, read ahead whole", Then::kSmall, {}},
         {"the next part of the join", Then::kJoinPart, {kJoinChunk - kChunk, 2 * kChunk + 7 - kJoinChunk}},
         {"another file", Then::kOther, all},
@@ -304,6 +377,7 @@ TEST(JobThreads, TheNextPieceTakesTheChunkReadAheadOnlyFromTheSameFile) {
             expected = firstBytes + nextBytes;
         } else {
             CopyJob copy(pool);
+            if (c.then == Then::kSameFromCache) copy.pace = "c";
             const std::string from = c.then == Then::kOther ? other : next;
             ASSERT_TRUE(copy.StartCopy(from.c_str(), (dir / "next.out").c_str()));
             EXPECT_PIECE_DONE(copy);

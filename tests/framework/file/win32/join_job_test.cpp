@@ -94,6 +94,9 @@ public:
     std::vector<bool> markedWhenGiven;
 
 protected:
+    // Every run reads ahead (two buffers a run), whatever pace earlier
+    // copies of the process left.
+    bool NextChunkAtDrivePace() override { return true; }
     std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
         std::unique_ptr<char[]> buffer = Base::NewBuffer(bytes);
         if (buffer) {
