@@ -45,7 +45,7 @@ std::shared_ptr<CJobThreads> Threads() {
     static std::shared_ptr<CJobThreads> threads = [] {
         auto made = std::make_shared<CJobThreads>();
         made->Reserve(4);
-        CCopyJob::PrepareBuffers(*made);
+        CCopyJob::PrepareBuffers(*made, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
         CCopyJob::WaitForPreparedBuffers(10000);
         return made;
     }();

@@ -94,7 +94,7 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
 
 void CInstallSystem::PrepareJobs() {
     threads_->Reserve(4);
-    CCopyJob::PrepareBuffers(*threads_);
+    CCopyJob::PrepareBuffers(*threads_, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
 }
 
 // Both answers come from one attribute query: a directory search (or an

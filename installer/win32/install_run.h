@@ -75,7 +75,7 @@ public:
     virtual std::uint64_t SourceSize(const char* path);
     // Gets the threads of the jobs ready while the wizard is shown (a
     // worker, a reader, a piece reader and the read ahead of the next file),
-    // and the chunk buffers of the first copy.
+    // and the chunk buffers of the first copy and the first join.
     virtual void PrepareJobs();
 
 private:

@@ -94,23 +94,26 @@ void ShelveBuffer(std::unique_ptr<char[]> buffer, std::size_t bytes) {
     if (buffer) Shelf().Keep(std::move(buffer), bytes);
 }
 
-constexpr std::size_t kCopyBufferBytes = std::size_t{CCopyJob::kChunkBytes} + CCopyJob::kBufferSlack;
-
-// Puts two copy buffers on the shelf with every page touched (one run's
-// worth, the read-ahead's two). Lives as long as the process, like the
-// shelf.
+// Puts two buffers of each chunk size asked for on the shelf, with every
+// page touched (one run's worth of each, the read-ahead's two). Lives as
+// long as the process, like the shelf.
 class BufferWarmUp : public CJobThreads::Task {
 public:
     void RunTask() override {
-        for (int i = 0; i < 2; ++i) {
-            std::unique_ptr<char[]> buffer(new (std::nothrow) char[kCopyBufferBytes]);
-            if (!buffer) return;
-            volatile char* bytes = buffer.get();
-            for (std::size_t at = 0; at < kCopyBufferBytes; at += kPageBytes) bytes[at] = 0;
-            ShelveBuffer(std::move(buffer), kCopyBufferBytes);
+        for (DWORD chunk : chunks) {
+            if (chunk == 0) continue;
+            const std::size_t bytes = std::size_t{chunk} + CCopyJob::kBufferSlack;
+            for (int i = 0; i < 2; ++i) {
+                std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes]);
+                if (!buffer) return;
+                volatile char* page = buffer.get();
+                for (std::size_t at = 0; at < bytes; at += kPageBytes) page[at] = 0;
+                ShelveBuffer(std::move(buffer), bytes);
+            }
         }
     }
 
+    DWORD chunks[2] = {};
     std::atomic<bool> started{false};
     unique_handle ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 
@@ -208,9 +211,13 @@ void CCopyJob::PooledRun::RunTask() {
     job_.runThread_ = 0;
 }
 
-void CCopyJob::PrepareBuffers(CJobThreads& threads) {
+void CCopyJob::PrepareBuffers(CJobThreads& threads, std::initializer_list<DWORD> chunks) {
     BufferWarmUp& warmUp = WarmUp();
     if (!warmUp.ready || warmUp.started.exchange(true)) return;
+    std::size_t at = 0;
+    for (DWORD chunk : chunks) {
+        if (at < 2) warmUp.chunks[at++] = chunk;
+    }
     if (!threads.Run(warmUp, warmUp.ready.get())) SetEvent(warmUp.ready.get());
 }
 

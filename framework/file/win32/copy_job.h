@@ -41,6 +41,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 
 #include "framework/file/win32/job_threads.h"
@@ -78,12 +79,13 @@ public:
     // when it has ended (or none was started), WAIT_TIMEOUT otherwise.
     DWORD WaitForRun(DWORD milliseconds);
 
-    // Gets two chunk buffers for the first copies of the process ready on a
-    // thread of `threads` (the first touch of a buffer's pages costs more
-    // than copying a few megabytes from a warm cache), to be called while
-    // nothing is copied yet. Returns at once; only the first call of the
-    // process does anything.
-    static void PrepareBuffers(CJobThreads& threads);
+    // Gets two buffers of each chunk size in `chunks` (at most two sizes:
+    // a copy's and a join's) ready for the first runs of the process on a
+    // thread of `threads`: the first touch of a buffer's pages costs more
+    // than copying a few megabytes from a warm cache, and Wine touches every
+    // page of a read's buffer. To be called while nothing is copied yet.
+    // Returns at once; only the first call of the process does anything.
+    static void PrepareBuffers(CJobThreads& threads, std::initializer_list<DWORD> chunks);
     // Waits up to `milliseconds` for the buffers of PrepareBuffers:
     // WAIT_OBJECT_0 once they are ready (or could not be had), WAIT_TIMEOUT
     // otherwise, and also when PrepareBuffers was never called.

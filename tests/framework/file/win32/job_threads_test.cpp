@@ -231,7 +231,7 @@ TEST(JobThreads, ReadsAheadOnlyWhileTheChunksComeAtADrivesPace) {
 // pool for a while, and that thread still ends with the pool.
 TEST(JobThreads, PreparingBuffersLeavesNoThreadBehind) {
     auto pool = std::make_shared<CJobThreads>();
-    CCopyJob::PrepareBuffers(*pool);
+    CCopyJob::PrepareBuffers(*pool, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
     EXPECT_EQ(CCopyJob::WaitForPreparedBuffers(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::vector<DWORD> ids = pool->ThreadIds();
     EXPECT_EQ(ids.size(), 1u);
