@@ -352,6 +352,7 @@ public:
         pieces_ = pieces;
         stopAt_ = pieces;
         armed_ = kUnarmed;
+        earlyGot_[0] = earlyGot_[1] = 0;
         SetEvent(go_.get());
         ReadShare(file, 0);
         // The thread's share still in flight: the next chunk's first piece
@@ -367,6 +368,8 @@ public:
         WaitForSingleObject(done_.get(), INFINITE);
         // The handle could not be opened after all: the odd pieces too.
         if (opened_.load() == kFailed) ReadShare(file, 1);
+
+        gotEarly_ = earlyGot_[0] + earlyGot_[1];
 
         // As one sequential read would end: at the first failed or short
         // piece.
@@ -385,6 +388,10 @@ public:
         if (!SetFilePointerEx(file, after, nullptr, FILE_BEGIN)) *result = FALSE;
         return true;
     }
+
+    // How many bytes of the chunk of the latest Read were read at the end
+    // of the chunk before it; 0 once asked.
+    DWORD TakeBytesReadEarly() { return std::exchange(gotEarly_, 0); }
 
     // Waits until the thread reads no piece of a next chunk any more: the
     // caller is to read that chunk another way.
@@ -488,6 +495,7 @@ private:
                                 start_ + std::int64_t{i} * kIoPieceBytes, Ask(i), &got);
             }
             got_[i] = ok_[i] ? got : 0;
+            if (i == first && readEarly) earlyGot_[first] = got_[i];
             if (!ok_[i] || got_[i] != Ask(i)) {
                 DWORD seen = stopAt_.load();
                 while (i < seen && !stopAt_.compare_exchange_weak(seen, i)) {
@@ -523,6 +531,10 @@ private:
     // The early pieces asked of the thread (reader only) and read by it.
     unsigned earlyAsked_ = 0;
     std::atomic<unsigned> earlyRead_{0};
+    // The bytes of the chunk that each side took from its early piece, and
+    // their sum once the chunk is read (reader only).
+    DWORD earlyGot_[2] = {};
+    DWORD gotEarly_ = 0;
 };
 
 // A chunk moves through the system in pieces of kIoPieceBytes: one call of
@@ -753,6 +765,7 @@ private:
                 next_.start = std::int64_t{done} + c.count;
                 next_.count = after <= chunk_ ? after : chunk_;
             }
+            if (pieces_) pieces_->TakeBytesReadEarly();
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
             DWORD taken = 0;
@@ -762,8 +775,11 @@ private:
             if (c.last && !first) job_.PrepareNextSource();
             c.ok = first ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
                          : job_.ReadChunk(source_, c.bytes.get(), c.count);
-            // Bytes read ahead say nothing of the drive's pace.
-            if (c.ok && taken == 0) NoteReadPace(c.count, start);
+            // Bytes read ahead say nothing of the drive's pace, nor do those
+            // read at the end of the chunk before (a short last chunk would
+            // seem to come from the cache).
+            const DWORD early = pieces_ ? pieces_->TakeBytesReadEarly() : 0;
+            if (c.ok && taken == 0) NoteReadPace(c.count - early, start);
             done += static_cast<LONG>(c.count);
             next_ = {};
             Post(filledCount_, filled_.get());
