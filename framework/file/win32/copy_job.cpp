@@ -285,9 +285,36 @@ void CCopyJob::Run() {
 // It runs on a thread of the job's pool for the whole read-ahead and opens
 // its handle there, while the reader reads its first pieces; when it cannot
 // be opened, the reader reads every piece itself.
+//
+// At the end of a chunk the reader waits for the thread's last piece before
+// it hands the chunk over and asks for the next one: the drive would stand
+// idle for a round trip at every chunk. So when the next chunk's buffer is
+// free once the reader's share is in while the thread's is not, the reader
+// asks for the next chunk's first piece at once, and the thread for its
+// second once its share is in; the next Read of that chunk takes them. The
+// chunk is then handed over once that early piece is in, a piece's time
+// later: the worker, whose buffer came back, has written the chunk before,
+// and the chunks still come at the drive's rate.
 class CCopyJob::PieceReader : private CJobThreads::Task {
 public:
-    explicit PieceReader(const char* path) : path_(path) {}
+    // Where the chunk after the one being read goes, when its buffer is
+    // free already.
+    struct NextChunk {
+        char* buffer = nullptr;
+        std::int64_t start = 0;  // in the file
+        DWORD count = 0;
+    };
+    // The reader's side: gives the next chunk and its buffer (free until
+    // it is read) when it can be had at once.
+    class Seam {
+    public:
+        virtual bool TakeNext(NextChunk* next) = 0;
+
+    protected:
+        ~Seam() = default;
+    };
+
+    PieceReader(const char* path, Seam& seam) : path_(path), seam_(seam) {}
     ~PieceReader() {
         if (ended_ == nullptr) return;
         quit_ = true;
@@ -303,7 +330,8 @@ public:
         go_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         done_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
         end_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        if (!go_ || !done_ || !end_ || !threads.Run(*this, end_.get())) return false;
+        settled_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        if (!go_ || !done_ || !end_ || !settled_ || !threads.Run(*this, end_.get())) return false;
         ended_ = end_.get();
         return true;
     }
@@ -323,11 +351,25 @@ public:
         start_ = start.QuadPart;
         pieces_ = pieces;
         stopAt_ = pieces;
+        armed_ = kUnarmed;
+        earlyGot_[0] = earlyGot_[1] = 0;
         SetEvent(go_.get());
         ReadShare(file, 0);
+        // The thread's share still in flight: the next chunk's first piece
+        // keeps the drive busy after it.
+        if (opened_.load() == kOpen && stopAt_.load() == pieces && armed_.load() == kUnarmed &&
+            seam_.TakeNext(&next_)) {
+            LONG unarmed = kUnarmed;
+            if (armed_.compare_exchange_strong(unarmed, kArmed)) {
+                ++earlyAsked_;
+                ReadAheadPiece(file, next_, 0);
+            }
+        }
         WaitForSingleObject(done_.get(), INFINITE);
         // The handle could not be opened after all: the odd pieces too.
         if (opened_.load() == kFailed) ReadShare(file, 1);
+
+        gotEarly_ = earlyGot_[0] + earlyGot_[1];
 
         // As one sequential read would end: at the first failed or short
         // piece.
@@ -347,11 +389,37 @@ public:
         return true;
     }
 
+    // How many bytes of the chunk of the latest Read were read at the end
+    // of the chunk before it; 0 once asked.
+    DWORD TakeBytesReadEarly() { return std::exchange(gotEarly_, 0); }
+
+    // Waits until the thread reads no piece of a next chunk any more: the
+    // caller is to read that chunk another way.
+    void Settle() {
+        while (earlyRead_.load() < earlyAsked_) WaitForSingleObject(settled_.get(), INFINITE);
+    }
+
 private:
     static constexpr LONG kPending = 0;
     static constexpr LONG kOpen = 1;
     static constexpr LONG kFailed = -1;
     static constexpr DWORD kMaxPieces = 16;  // the largest chunk is 12 pieces
+    // Whether the next chunk's first pieces are read at the end of this one:
+    // the reader arms it while the thread's share is in flight, else the
+    // thread closes it once its share is in.
+    static constexpr LONG kUnarmed = 0;
+    static constexpr LONG kArmed = 1;
+    static constexpr LONG kClosed = -1;
+
+    // A piece read at the end of the chunk before its own.
+    struct EarlyPiece {
+        bool valid = false;
+        char* buffer = nullptr;
+        std::int64_t start = 0;  // of its chunk
+        DWORD ask = 0;
+        bool ok = false;
+        DWORD got = 0;
+    };
 
     void RunTask() override {
         source_.reset(OpenJobSource(path_));
@@ -360,33 +428,74 @@ private:
             WaitForSingleObject(go_.get(), INFINITE);
             if (quit_) return;
             if (source_) ReadShare(source_.get(), 1);
+            LONG unarmed = kUnarmed;
+            const bool early = !armed_.compare_exchange_strong(unarmed, kClosed);
+            NextChunk next;
+            if (early) next = next_;
             SetEvent(done_.get());
+            if (early && source_) ReadAheadPiece(source_.get(), next, 1);
+            if (early) {
+                ++earlyRead_;
+                SetEvent(settled_.get());
+            }
         }
     }
 
-    DWORD Ask(DWORD piece) const {
+    static DWORD AskOf(DWORD count, DWORD piece) {
         const DWORD offset = piece * kIoPieceBytes;
-        return count_ - offset < kIoPieceBytes ? count_ - offset : kIoPieceBytes;
+        return count - offset < kIoPieceBytes ? count - offset : kIoPieceBytes;
+    }
+    DWORD Ask(DWORD piece) const { return AskOf(count_, piece); }
+
+    // Reads `ask` bytes at `offset` of `file` into `buffer`: false when the
+    // system refuses; past the end it is a short read.
+    static bool ReadAt(HANDLE file, char* buffer, std::int64_t offset, DWORD ask, DWORD* got) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        *got = 0;
+        // A synchronous handle reads at the given offset; past the end it
+        // reports ERROR_HANDLE_EOF.
+        if (ReadFile(file, buffer, ask, got, &at)) return true;
+        *got = 0;
+        return GetLastError() == ERROR_HANDLE_EOF;
+    }
+
+    // Reads `piece` (0 by the reader, 1 by the thread) of the next chunk.
+    void ReadAheadPiece(HANDLE file, const NextChunk& next, DWORD piece) {
+        EarlyPiece& early = early_[piece];
+        early.valid = false;
+        if (std::int64_t{piece} * kIoPieceBytes >= next.count) return;
+        early.buffer = next.buffer;
+        early.start = next.start;
+        early.ask = AskOf(next.count, piece);
+        early.ok = ReadAt(file, next.buffer + piece * kIoPieceBytes,
+                          next.start + std::int64_t{piece} * kIoPieceBytes, early.ask, &early.got);
+        early.valid = true;
     }
 
     // Reads every other piece from `first` on, until one fails or comes
-    // short (or one before it did).
+    // short (or one before it did). The first may have been read early.
     void ReadShare(HANDLE file, DWORD first) {
         for (DWORD i = first; i < pieces_; i += 2) {
             ok_[i] = false;
             got_[i] = 0;
         }
+        EarlyPiece& early = early_[first];
+        const bool readEarly = early.valid && early.buffer == buffer_ && early.start == start_ &&
+                               first < pieces_ && Ask(first) <= early.ask;
+        early.valid = false;
         for (DWORD i = first; i < pieces_ && i < stopAt_.load(); i += 2) {
-            OVERLAPPED at = {};
-            const std::int64_t offset = start_ + std::int64_t{i} * kIoPieceBytes;
-            at.Offset = static_cast<DWORD>(offset);
-            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
             DWORD got = 0;
-            // A synchronous handle reads at the given offset; past the end
-            // it reports ERROR_HANDLE_EOF, which is a short read here.
-            BOOL read = ReadFile(file, buffer_ + i * kIoPieceBytes, Ask(i), &got, &at);
-            ok_[i] = read || GetLastError() == ERROR_HANDLE_EOF;
+            if (i == first && readEarly) {
+                ok_[i] = early.ok;
+                got = early.got < Ask(i) ? early.got : Ask(i);
+            } else {
+                ok_[i] = ReadAt(file, buffer_ + i * kIoPieceBytes,
+                                start_ + std::int64_t{i} * kIoPieceBytes, Ask(i), &got);
+            }
             got_[i] = ok_[i] ? got : 0;
+            if (i == first && readEarly) earlyGot_[first] = got_[i];
             if (!ok_[i] || got_[i] != Ask(i)) {
                 DWORD seen = stopAt_.load();
                 while (i < seen && !stopAt_.compare_exchange_weak(seen, i)) {
@@ -397,12 +506,14 @@ private:
     }
 
     const char* path_;
+    Seam& seam_;
     unique_hfile source_;
     std::atomic<LONG> opened_{kPending};
     std::atomic<bool> quit_{false};
     unique_handle go_;    // a chunk's pieces are there to read
     unique_handle done_;  // the thread's share of them is read
     unique_handle end_;   // set by the pool once the task ended
+    unique_handle settled_;  // set after each early piece of the thread
     HANDLE ended_ = nullptr;
     // The chunk being read; written before go_ is set, read after it.
     char* buffer_ = nullptr;
@@ -412,6 +523,18 @@ private:
     std::atomic<DWORD> stopAt_{0};  // no piece from here on is read
     bool ok_[kMaxPieces] = {};
     DWORD got_[kMaxPieces] = {};
+    // The next chunk, written by the reader before it arms; the thread
+    // takes it once it sees it armed.
+    std::atomic<LONG> armed_{kUnarmed};
+    NextChunk next_;
+    EarlyPiece early_[2];  // the reader's, the thread's
+    // The early pieces asked of the thread (reader only) and read by it.
+    unsigned earlyAsked_ = 0;
+    std::atomic<unsigned> earlyRead_{0};
+    // The bytes of the chunk that each side took from its early piece, and
+    // their sum once the chunk is read (reader only).
+    DWORD earlyGot_[2] = {};
+    DWORD gotEarly_ = 0;
 };
 
 // A chunk moves through the system in pieces of kIoPieceBytes: one call of
@@ -425,6 +548,8 @@ BOOL CCopyJob::SystemRead(HANDLE file, char* buffer, DWORD count, DWORD* moved) 
         BOOL result = FALSE;
         if (pieces_->Read(file, buffer, count, moved, &result)) return result;
     }
+    // A piece of this chunk read early may still be coming in.
+    if (pieces_ != nullptr) pieces_->Settle();
     *moved = 0;
     while (*moved < count) {
         DWORD ask = count - *moved < kIoPieceBytes ? count - *moved : kIoPieceBytes;
@@ -500,7 +625,7 @@ std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
 // job's running flag is cleared, or when the worker leaves; the destructor
 // waits for it, so it never outlives the run or the handles it reads from.
 // It runs on a thread of the job's pool, or on a thread of its own.
-class CCopyJob::ReadAhead : private CJobThreads::Task {
+class CCopyJob::ReadAhead : private CJobThreads::Task, private PieceReader::Seam {
 public:
     struct Chunk {
         std::unique_ptr<char[]> bytes;
@@ -542,7 +667,8 @@ public:
         if (job_.threads_) {
             // The piece reader helps from the second chunk on at the latest;
             // without it the reader reads alone.
-            pieces_ = std::make_unique<PieceReader>(job_.source_);
+            PieceReader::Seam& seam = *this;
+            pieces_ = std::make_unique<PieceReader>(job_.source_, seam);
             if (pieces_->Start(*job_.threads_))
                 job_.pieces_ = pieces_.get();
             else
@@ -602,11 +728,27 @@ private:
         }
     }
 
+    // The next chunk and its buffer, when that is free now: the buffer is
+    // then taken for it.
+    bool TakeNext(PieceReader::NextChunk* next) override {
+        if (next_.count <= kIoPieceBytes || nextTaken_) return false;
+        LONG free = freeCount_.load();
+        for (;;) {
+            if (free <= 0) return false;
+            if (freeCount_.compare_exchange_weak(free, free - 1)) break;
+        }
+        nextTaken_ = true;
+        *next = next_;
+        return true;
+    }
+
     void ReadAll() {
         LONG done = from_;
         for (unsigned index = 0;; ++index) {
             if (quitting_.load()) return;
-            if (freeCount_.fetch_sub(1) <= 0) {
+            if (nextTaken_) {
+                nextTaken_ = false;
+            } else if (freeCount_.fetch_sub(1) <= 0) {
                 HANDLE waits[] = {quit_.get(), free_.get()};
                 if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
             }
@@ -615,6 +757,15 @@ private:
             DWORD left = static_cast<DWORD>(size_ - done);
             c.last = left <= chunk_;
             c.count = c.last ? left : chunk_;
+            // What the piece reader may start on at the end of this chunk.
+            next_ = {};
+            if (!c.last) {
+                const DWORD after = left - c.count;
+                next_.buffer = chunks_[(index + 1) % kChunks].bytes.get();
+                next_.start = std::int64_t{done} + c.count;
+                next_.count = after <= chunk_ ? after : chunk_;
+            }
+            if (pieces_) pieces_->TakeBytesReadEarly();
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
             DWORD taken = 0;
@@ -624,9 +775,13 @@ private:
             if (c.last && !first) job_.PrepareNextSource();
             c.ok = first ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
                          : job_.ReadChunk(source_, c.bytes.get(), c.count);
-            // Bytes read ahead say nothing of the drive's pace.
-            if (c.ok && taken == 0) NoteReadPace(c.count, start);
+            // Bytes read ahead say nothing of the drive's pace, nor do those
+            // read at the end of the chunk before (a short last chunk would
+            // seem to come from the cache).
+            const DWORD early = pieces_ ? pieces_->TakeBytesReadEarly() : 0;
+            if (c.ok && taken == 0) NoteReadPace(c.count - early, start);
             done += static_cast<LONG>(c.count);
+            next_ = {};
             Post(filledCount_, filled_.get());
             if (c.last && c.ok) job_.ReadNextSourceAhead();
             if (c.last || !c.ok) return;
@@ -646,6 +801,10 @@ private:
     // (the usual case from a warm cache) is no call to the system.
     std::atomic<LONG> freeCount_{kChunks};
     std::atomic<LONG> filledCount_{0};
+    // The chunk after the one being read, and whether its buffer was taken
+    // for it already (reader thread only).
+    PieceReader::NextChunk next_;
+    bool nextTaken_ = false;
     unique_handle free_;
     unique_handle filled_;
     std::atomic<bool> quitting_{false};
