@@ -106,8 +106,7 @@ public:
             for (int i = 0; i < 2; ++i) {
                 std::unique_ptr<char[]> buffer(new (std::nothrow) char[bytes]);
                 if (!buffer) return;
-                volatile char* page = buffer.get();
-                for (std::size_t at = 0; at < bytes; at += kPageBytes) page[at] = 0;
+                TouchPages(buffer.get(), bytes);
                 ShelveBuffer(std::move(buffer), bytes);
             }
         }
@@ -116,9 +115,6 @@ public:
     DWORD chunks[2] = {};
     std::atomic<bool> started{false};
     unique_handle ready{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-
-private:
-    static constexpr std::size_t kPageBytes = 4096;
 };
 
 BufferWarmUp& WarmUp() {

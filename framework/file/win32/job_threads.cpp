@@ -13,7 +13,6 @@ namespace {
 // for one such call.
 constexpr DWORD kAheadPieceBytes = 256u * 1024;
 constexpr std::size_t kMaxAheadPath = 261;
-constexpr DWORD kPageBytes = 4096;
 
 // Whether two handles (or one handle at two moments) show the same file with
 // the same contents: volume, file index, size and last write time.
@@ -274,8 +273,7 @@ DWORD CJobThreads::TakeReadAhead(const char* path, HANDLE file, char* buffer, DW
         // A fresh buffer's first touch costs more than the copy itself (10
         // ms and more for 2 MiB under Wine): its pages are touched while the
         // bytes are still coming.
-        volatile char* page = buffer;
-        for (DWORD at = 0; at < count; at += kPageBytes) page[at] = 0;
+        TouchPages(buffer, count);
         ahead->WaitForBytes();
         taken = ahead->CopyTo(now, buffer, count);
     }
@@ -318,4 +316,10 @@ void CJobThreads::Retire(std::unique_ptr<SourceAhead> ahead) {
     CLockScope hold(aheadLock_);
     spare_ = std::move(buffer);
     spareBytes_ = ahead->Bytes();
+}
+
+void TouchPages(char* buffer, std::size_t bytes) {
+    constexpr std::size_t kPageBytes = 4096;
+    volatile char* page = buffer;
+    for (std::size_t at = 0; at < bytes; at += kPageBytes) page[at] = 0;
 }

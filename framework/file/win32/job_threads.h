@@ -116,3 +116,9 @@ private:
     std::unique_ptr<char[]> spare_;
     std::size_t spareBytes_ = 0;
 };
+
+// Touches every page of `bytes` bytes at `buffer`, so that the system has
+// them in place before a read: Wine checks each page of a read's buffer, and
+// a fresh buffer's first touch costs more than a few megabytes of copying.
+void TouchPages(char* buffer, std::size_t bytes);
+
