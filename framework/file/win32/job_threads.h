@@ -60,9 +60,10 @@ public:
     std::vector<DWORD> ThreadIds();
 
     // Gets a read ahead of the first `bytes` of `path` (all of it when it
-    // is smaller) ready on a thread of the pool, into a buffer the pool
-    // keeps: the thread opens the file and notes what it is, and reads once
-    // StartReadAhead says the drive is free. Drops a read ahead not taken.
+    // is smaller) ready on two threads of the pool (one when no second can
+    // be had), into a buffer the pool keeps: each opens the file and notes
+    // what it is, and they read alternate pieces once StartReadAhead says
+    // the drive is free. Drops a read ahead not taken.
     // Nothing is read when no thread or buffer can be had.
     void PrepareReadAhead(const char* path, DWORD bytes);
     // Lets the read ahead of `path`, if it is the one prepared, read.
