@@ -74,9 +74,13 @@ public:
     // The byte length of a source file; 0 when it cannot be opened.
     virtual std::uint64_t SourceSize(const char* path);
     // Gets the threads of the jobs ready while the wizard is shown (a
-    // worker, a reader, a piece reader and the read ahead of the next file),
+    // worker, a reader, a piece reader and the two of the read ahead of the
+    // next file),
     // and the chunk buffers of the first copy and the first join.
     virtual void PrepareJobs();
+    // Reads the first chunk of `path` ahead on the jobs' threads, for the
+    // next job that opens it.
+    virtual void ReadSourceAhead(const char* path);
 
 private:
     std::shared_ptr<CJobThreads> threads_ = std::make_shared<CJobThreads>();
@@ -116,6 +120,8 @@ private:
     // The source the run opens after FileTable[index] of `step`, for the job
     // to read ahead ("" when none can be named).
     const char* NextSource(const Step& step, int index);
+    // Reads the first file of `step` ahead unless the piece before named it.
+    void ReadFirstSourceAhead(const Step& step);
     void ReadSize(int index);
     void ReleaseJob() { job_.reset(); }
 
@@ -128,4 +134,6 @@ private:
     char sourcePath_[kFileNameField] = {};
     char destinationPath_[kFileNameField] = {};
     char nextSourcePath_[kFileNameField] = {};
+    // The source the last piece was told it opens next ("" for none).
+    char namedSource_[kFileNameField] = {};
 };
