@@ -1,8 +1,8 @@
 // The plainest top-level window: a class whose procedure only ends the
 // thread's message loop when the window is destroyed, and that loop. The
-// owner window of the dialog tests and the first-page yardstick (bench/
-// min_window.cpp) are such windows. Header only, so the yardstick stays a
-// program of its own.
+// owner window of the dialog tests and the windows of the first-page
+// yardsticks (bench/win32/min_window.cpp and min_page.cpp) are such windows.
+// Header only, so each yardstick stays a program of its own.
 #pragma once
 
 #include <windows.h>
