@@ -22,8 +22,8 @@ INT_PTR CALLBACK Page(HWND page, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    if (!plain_window::Register(instance, "MinPage", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
-        return 1;
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    if (!plain_window::Register(instance, "MinPage", white)) return 1;
     HWND hwnd = CreateWindowA("MinPage", "MinPage", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr) return 1;

@@ -183,7 +183,8 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
     // A hint the job cannot store costs only the read ahead.
     const char* next = NextSource(step, index);
-    if (!job_ || !job_->SetNextSource(next) || !CopyText(namedSource_, next)) namedSource_[0] = '\0';
+    if (!job_ || !job_->SetNextSource(next) || !CopyText(namedSource_, next))
+        namedSource_[0] = '\0';
     bool started = false;
     switch (step.operation) {
     case Operation::kCopy:

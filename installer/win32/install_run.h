@@ -75,8 +75,7 @@ public:
     virtual std::uint64_t SourceSize(const char* path);
     // Gets the threads of the jobs ready while the wizard is shown (a
     // worker, a reader, a piece reader and the two of the read ahead of the
-    // next file),
-    // and the chunk buffers of the first copy and the first join.
+    // next file), and the chunk buffers of the first copy and the first join.
     virtual void PrepareJobs();
     // Reads the first chunk of `path` ahead on the jobs' threads, for the
     // next job that opens it.

@@ -153,7 +153,9 @@ public:
         return allDiscsPresent || DiscOf(name) == discInDrive;
     }
     std::uint64_t SourceSize(const char*) override { return kInstallTotalBytes / 15; }
-    void ReadSourceAhead(const char* path) override { hints.push_back("ahead " + std::string(path)); }
+    void ReadSourceAhead(const char* path) override {
+        hints.push_back("ahead " + std::string(path));
+    }
 
     void Run() { CInstallRun(state, *this, *this, *this).Run(); }
 
@@ -398,7 +400,8 @@ TEST(InstallRun, EachPieceNamesTheNextFileUnlessItsDiscIsStillToBeAskedFor) {
     const auto hintsOf = [](std::vector<const char*> afterEach, std::set<std::string> ahead) {
         Log hints;
         for (int index = 0; index < static_cast<int>(kFileCount); ++index) {
-            if (ahead.count(FileTable[index])) hints.push_back(std::string("ahead d\\") + FileTable[index]);
+            if (ahead.count(FileTable[index]))
+                hints.push_back(std::string("ahead d\\") + FileTable[index]);
             const char* next = afterEach[index];
             hints.push_back(std::string(FileTable[index]) + " -> " +
                             (next == nullptr ? std::string("-") : std::string("d\\") + next));

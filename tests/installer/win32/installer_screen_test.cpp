@@ -174,8 +174,12 @@ TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
         EXPECT_EQ(s.tens, c.tens < 0 ? kFrameColour : DigitColour(c.tens));
         EXPECT_EQ(s.units, DigitColour(c.units));
         EXPECT_EQ(s.sign, DigitColour(10));
-        if (c.fullColumns > 0) EXPECT_EQ(s.lastFull, kFullBarColour);
-        if (c.fullColumns < kBarWidth) EXPECT_EQ(s.firstEmpty, kEmptyBarColour);
+        if (c.fullColumns > 0) {
+            EXPECT_EQ(s.lastFull, kFullBarColour);
+        }
+        if (c.fullColumns < kBarWidth) {
+            EXPECT_EQ(s.firstEmpty, kEmptyBarColour);
+        }
     }
     // The bar moves in tens: 19 shows what 10 shows, 20 shows more.
     EXPECT_EQ(samples[3].barRow, samples[2].barRow);
@@ -294,7 +298,12 @@ TEST_F(InstallerScreen, AnUnchangedDisplayInvalidatesNothing) {
 std::vector<std::uint32_t> PixelsOf(HDC dc, const RECT& area) {
     const int width = area.right - area.left, height = area.bottom - area.top;
     BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     unique_hgdiobj section(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     unique_hdc memory(CreateCompatibleDC(dc));
