@@ -173,8 +173,7 @@ CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
 CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     const char* name =
         step.operation == Operation::kBeginJoin ? step.joinedName : FileTable[index];
-    if (!FormatText(sourcePath_, sizeof sourcePath_, "%s\\%s", state_.DataPath,
-                    FileTable[index]) ||
+    if (!SourcePathOf(index, sourcePath_) ||
         !FormatText(destinationPath_, sizeof destinationPath_, "%s\\%s", state_.InstallFolder,
                     name)) {
         return StepResult::kFailed;
@@ -207,6 +206,10 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     return result;
 }
 
+bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {
+    return FormatText(out, sizeof out, "%s\\%s", state_.DataPath, FileTable[index]);
+}
+
 // The file after FileTable[index]: the next of the step, else the first of
 // the next step unless the disc for it has to be asked for (a disc is never
 // read ahead of the user's answer). Empty when there is none.
@@ -215,9 +218,7 @@ const char* CInstallRun::NextSource(const Step& step, int index) {
     const Step* following = sameStep ? &step : &step + 1;
     if (following == std::end(kSteps)) return "";
     const int next = sameStep ? index + 1 : following->first;
-    if (!FormatText(nextSourcePath_, sizeof nextSourcePath_, "%s\\%s", state_.DataPath,
-                    FileTable[next]))
-        return "";
+    if (!SourcePathOf(next, nextSourcePath_)) return "";
     if (!sameStep && following->disc > 0 && !system_.FileExists(nextSourcePath_)) return "";
     return nextSourcePath_;
 }
@@ -228,9 +229,7 @@ const char* CInstallRun::NextSource(const Step& step, int index) {
 // more under Wine).
 void CInstallRun::ReadFirstSourceAhead(const Step& step) {
     char path[kFileNameField];
-    if (!FormatText(path, sizeof path, "%s\\%s", state_.DataPath, FileTable[step.first]) ||
-        std::strcmp(path, namedSource_) == 0)
-        return;
+    if (!SourcePathOf(step.first, path) || std::strcmp(path, namedSource_) == 0) return;
     system_.ReadSourceAhead(path);
 }
 
@@ -255,16 +254,12 @@ CInstallRun::StepResult CInstallRun::PollJob(int index) {
 void CInstallRun::ReadSize(int index) {
     sizes_[index] = 0;
     char path[kFileNameField];
-    if (FormatText(path, sizeof path, "%s\\%s", state_.DataPath, FileTable[index])) {
-        sizes_[index] = system_.SourceSize(path);
-    }
+    if (SourcePathOf(index, path)) sizes_[index] = system_.SourceSize(path);
 }
 
 bool CInstallRun::RequestDisc(int index, const char* prompt) {
     if (!view_.IsRunning()) return false;
-    if (FormatText(sourcePath_, sizeof sourcePath_, "%s\\%s", state_.DataPath,
-                   FileTable[index]) &&
-        system_.FileExists(sourcePath_)) {
+    if (SourcePathOf(index, sourcePath_) && system_.FileExists(sourcePath_)) {
         return false;
     }
     for (;;) {

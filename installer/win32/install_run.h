@@ -116,6 +116,9 @@ private:
     // Starts the job operation of one FileTable file and polls it.
     StepResult RunFile(const Step& step, int index);
     StepResult PollJob(int index);
+    // FileTable[index] in the data folder of the disc in use; false when the
+    // path does not fit.
+    bool SourcePathOf(int index, char (&out)[kFileNameField]) const;
     // The source the run opens after FileTable[index] of `step`, for the job
     // to read ahead ("" when none can be named).
     const char* NextSource(const Step& step, int index);

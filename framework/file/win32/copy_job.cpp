@@ -443,20 +443,6 @@ private:
     }
     DWORD Ask(DWORD piece) const { return AskOf(count_, piece); }
 
-    // Reads `ask` bytes at `offset` of `file` into `buffer`: false when the
-    // system refuses; past the end it is a short read.
-    static bool ReadAt(HANDLE file, char* buffer, std::int64_t offset, DWORD ask, DWORD* got) {
-        OVERLAPPED at = {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        *got = 0;
-        // A synchronous handle reads at the given offset; past the end it
-        // reports ERROR_HANDLE_EOF.
-        if (ReadFile(file, buffer, ask, got, &at)) return true;
-        *got = 0;
-        return GetLastError() == ERROR_HANDLE_EOF;
-    }
-
     // Reads `piece` (0 by the reader, 1 by the thread) of the next chunk.
     void ReadAheadPiece(HANDLE file, const NextChunk& next, DWORD piece) {
         EarlyPiece& early = early_[piece];
@@ -465,7 +451,7 @@ private:
         early.buffer = next.buffer;
         early.start = next.start;
         early.ask = AskOf(next.count, piece);
-        early.ok = ReadAt(file, next.buffer + piece * kIoPieceBytes,
+        early.ok = ReadFileAt(file, next.buffer + piece * kIoPieceBytes,
                           next.start + std::int64_t{piece} * kIoPieceBytes, early.ask, &early.got);
         early.valid = true;
     }
@@ -487,7 +473,7 @@ private:
                 ok_[i] = early.ok;
                 got = early.got < Ask(i) ? early.got : Ask(i);
             } else {
-                ok_[i] = ReadAt(file, buffer_ + i * kIoPieceBytes,
+                ok_[i] = ReadFileAt(file, buffer_ + i * kIoPieceBytes,
                                 start_ + std::int64_t{i} * kIoPieceBytes, Ask(i), &got);
             }
             got_[i] = ok_[i] ? got : 0;
@@ -582,8 +568,9 @@ bool CCopyJob::WriteChunk(HANDLE file, const char* buffer, DWORD count) {
     return SystemWrite(file, buffer, count, &moved) && moved == count;
 }
 
-bool CCopyJob::ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken) {
-    *taken = threads_ ? threads_->TakeReadAhead(source_, file, buffer, count) : 0;
+bool CCopyJob::ReadSourceChunk(HANDLE file, char* buffer, DWORD count, bool first, bool last,
+                               DWORD* taken) {
+    *taken = first && threads_ ? threads_->TakeReadAhead(source_, file, buffer, count) : 0;
     if (last) PrepareNextSource();
     if (*taken == 0) return ReadChunk(file, buffer, count);
     LARGE_INTEGER after;
@@ -767,10 +754,7 @@ private:
             DWORD taken = 0;
             // A read-ahead started after chunks read by the worker does not
             // begin at the file's first chunk.
-            const bool first = done == 0;
-            if (c.last && !first) job_.PrepareNextSource();
-            c.ok = first ? job_.ReadFirstChunk(source_, c.bytes.get(), c.count, c.last, &taken)
-                         : job_.ReadChunk(source_, c.bytes.get(), c.count);
+            c.ok = job_.ReadSourceChunk(source_, c.bytes.get(), c.count, done == 0, c.last, &taken);
             // Bytes read ahead say nothing of the drive's pace, nor do those
             // read at the end of the chunk before (a short last chunk would
             // seem to come from the cache).
@@ -884,14 +868,8 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
             LARGE_INTEGER start = {};
             QueryPerformanceCounter(&start);
             DWORD taken = 0;
-            bool read = false;
-            if (copied == 0) {
-                read = ReadFirstChunk(source, own.get(), count, last, &taken);
-            } else {
-                if (last) PrepareNextSource();
-                read = ReadChunk(source, own.get(), count);
-            }
-            if (!read) return Outcome::kFailed;
+            if (!ReadSourceChunk(source, own.get(), count, copied == 0, last, &taken))
+                return Outcome::kFailed;
             // The next source is read while this one's last chunk is written.
             if (last) ReadNextSourceAhead();
             bytes = own.get();

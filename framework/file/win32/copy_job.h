@@ -139,11 +139,13 @@ protected:
 
     // True only when all `count` bytes moved.
     bool ReadChunk(HANDLE file, char* buffer, DWORD count);
-    // Reads the first chunk of `source_` (open as `file`, at its start) as
-    // ReadChunk does, taking the bytes read ahead of it when they are those
-    // of the same file; *taken says how many were. When it is also the
-    // last chunk, the next source is got ready meanwhile.
-    bool ReadFirstChunk(HANDLE file, char* buffer, DWORD count, bool last, DWORD* taken);
+    // Reads the next chunk of `source_` (open as `file`) as ReadChunk does.
+    // The `first` chunk (at the file's start) takes the bytes read ahead of
+    // it when they are those of the same file; *taken says how many were
+    // (0 for any other chunk). For the `last` chunk the next source is got
+    // ready meanwhile.
+    bool ReadSourceChunk(HANDLE file, char* buffer, DWORD count, bool first, bool last,
+                         DWORD* taken);
     // Gets the read ahead of the next source of this piece ready (if one was
     // named) while its last chunk is read, and lets it read once it was.
     void PrepareNextSource();

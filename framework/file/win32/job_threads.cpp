@@ -152,10 +152,8 @@ private:
         for (DWORD at = first * kAheadPieceBytes; at < want; at += step * kAheadPieceBytes) {
             if (stop_.load()) return false;
             const DWORD ask = want - at < kAheadPieceBytes ? want - at : kAheadPieceBytes;
-            OVERLAPPED where = {};
-            where.Offset = at;
             DWORD read = 0;
-            if (!ReadFile(file.get(), buffer_.get() + at, ask, &read, &where) || read != ask)
+            if (!ReadFileAt(file.get(), buffer_.get() + at, at, ask, &read) || read != ask)
                 return false;
         }
         return true;
@@ -373,6 +371,18 @@ void CJobThreads::Retire(std::unique_ptr<SourceAhead> ahead) {
     CLockScope hold(aheadLock_);
     spare_ = std::move(buffer);
     spareBytes_ = ahead->Bytes();
+}
+
+bool ReadFileAt(HANDLE file, char* buffer, std::int64_t offset, DWORD ask, DWORD* got) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    *got = 0;
+    // A synchronous handle reads at the given offset; past the end it
+    // reports ERROR_HANDLE_EOF.
+    if (ReadFile(file, buffer, ask, got, &at)) return true;
+    *got = 0;
+    return GetLastError() == ERROR_HANDLE_EOF;
 }
 
 void TouchPages(char* buffer, std::size_t bytes) {

@@ -22,6 +22,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -117,6 +118,11 @@ private:
     std::unique_ptr<char[]> spare_;
     std::size_t spareBytes_ = 0;
 };
+
+// Reads `ask` bytes at `offset` of the synchronous handle `file` into
+// `buffer`, as the readers that share out a file's pieces do: false when the
+// system refuses; past the end it is a short read (*got below `ask`).
+bool ReadFileAt(HANDLE file, char* buffer, std::int64_t offset, DWORD ask, DWORD* got);
 
 // Touches every page of `bytes` bytes at `buffer`, so that the system has
 // them in place before a read: Wine checks each page of a read's buffer, and
