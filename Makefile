@@ -55,7 +55,7 @@ test-win32: build-win32
 	@JOBS=$(JOBS) scripts/test-win32.sh build/win32
 
 # Authenticode signatures on the shipped programs of the 32-bit build
-# (scripts/sign.sh; README "Signing").
+# (scripts/sign.sh; docs/publishers.md, "Signing").
 sign: build-win32
 	@scripts/sign.sh build/win32
 

@@ -2,7 +2,7 @@
 
 option(SETUP_SANITIZE "Host build: AddressSanitizer and UndefinedBehaviorSanitizer" ON)
 
-# Where tools/make_fuzz_seeds writes the seed corpora of the fuzz targets.
+# Where tools/fuzz_seeds/make_fuzz_seeds writes the seed corpora of the fuzz targets.
 set(SETUP_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/fuzz-seeds)
 
 add_library(setup_options INTERFACE)

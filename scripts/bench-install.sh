@@ -2,7 +2,7 @@
 # bench-install.sh BENCH_INSTALL_EXE
 # Full-install benchmark: setup.exe installs the full-size demo discs
 # (3979031201 bytes over six discs changed in drive M:, the wizard answered
-# automatically by the demo driver) into its prefix, against `cp` of the
+# automatically by the demo player) into its prefix, against `cp` of the
 # same files from the same discs into one folder, in the same run. Both
 # times run to the end of the write-back (sync). Prints both and the ratio
 # (setup / cp; lower is better). The discs are sparse files in a temporary

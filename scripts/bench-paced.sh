@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # bench-paced.sh HOST-RELEASE-DIR WIN-DIR
 # What users wait for, with the disc in a drive that reads no faster than
-# its rate and does no read-ahead (tools/paced_fs, a FUSE passthrough
+# its rate and does no read-ahead (tools/paced_drive/paced_fs.c, a FUSE passthrough
 # mounted as the medium of drive M: of the benchmark's own prefix):
 #
 # 1. The copy job, the join job and their peers in the same Wine process
@@ -50,7 +50,7 @@ source "$here/demo-lib.sh"
 pacer=$host/tools/paced_fs
 tools=$host/tools
 skip() { echo "bench-paced: skipped: $*"; exit 0; }
-[ -x "$pacer" ] || skip "tools/paced_fs is not built (libfuse3-dev missing: make deps)"
+[ -x "$pacer" ] || skip "paced_fs (tools/paced_drive) is not built (libfuse3-dev missing: make deps)"
 for t in make_demo_release author_discs; do
   [ -x "$tools/$t" ] || skip "$t is not built in $host"
 done

@@ -1,7 +1,7 @@
 # source demo-lib.sh
 # What the demo (scripts/demo.sh) and the full-install benchmark
 # (scripts/bench-install.sh) share: the demo discs, a prefix with CD-ROM
-# drives, and a run of setup.exe driven by tools/demo_driver.
+# drives, and a run of setup.exe driven by tools/demo/win32/demo_player.
 
 demo_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -12,7 +12,7 @@ demo_winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 # demo_make_discs TOOLS WINDIR OUT [--full | --scale N] [author_discs options...]
-# Writes the demo's release folder (tools/make_demo_release: the game
+# Writes the demo's release folder (tools/demo/make_demo_release: the game
 # stand-in of WINDIR, the uninstaller WINDIR/uninstaller/UnInstall.exe,
 # setup.exe from $DEMO_SETUP, the demo's data and pictures)
 # into OUT.release, and lays out the discs disc1 ... disc6 in OUT with the

@@ -13,7 +13,7 @@
 # changes them: when setup asks for the next disc, press Enter here, then
 # Retry in the prompt; afterwards the installed UnInstall.exe is started so
 # the game can be removed again. Without a display the run happens under
-# Xvfb and tools/demo_driver answers the wizard, changes the discs at the
+# Xvfb and tools/demo/win32/demo_player answers the wizard, changes the discs at the
 # prompts, saves screenshots into build/demo/screenshots (PNG), prints what
 # was installed, then removes the game with UnInstall.exe (screenshots of
 # its question and final message) and says whether the machine is clean.
@@ -32,7 +32,7 @@ make -s deps
 [ -f build/host-release/build.ninja ] || cmake --preset host-release >/dev/null
 [ -f build/win64/build.ninja ] || cmake --preset win64 >/dev/null
 cmake --build build/host-release -j2 --target make_demo_release author_discs >/dev/null
-cmake --build build/win64 -j2 --target setup demo_game uninstaller demo_driver >/dev/null
+cmake --build build/win64 -j2 --target setup demo_game uninstaller demo_player >/dev/null
 
 # The shipped PE32 setup.exe where this machine can run it; else the 64-bit
 # build of the same sources.
@@ -89,8 +89,8 @@ if [ -n "${DISPLAY:-}" ]; then
   done
   wait "$setup" || true
   # What the installation left, as without a display.
-  "$(wine_loader_for "$root/build/win64/tools/demo_driver.exe")" \
-    "$root/build/win64/tools/demo_driver.exe" --report | tr -d '\r' | iconv -f CP932 -t UTF-8 || true
+  "$(wine_loader_for "$root/build/win64/tools/demo_player.exe")" \
+    "$root/build/win64/tools/demo_player.exe" --report | tr -d '\r' | iconv -f CP932 -t UTF-8 || true
   # The uninstaller the installation registered, as a user would start it
   # from the list of installed programs (a PE32 setup.exe wrote the 32-bit
   # view).
@@ -108,9 +108,9 @@ fi
 
 shots=$demo/screenshots
 rm -rf "$shots"; mkdir -p "$shots"
-loader=$(wine_loader_for "$root/build/win64/tools/demo_driver.exe")
+loader=$(wine_loader_for "$root/build/win64/tools/demo_player.exe")
 status=0
-xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$root/build/win64/tools/demo_driver.exe" \
+xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$root/build/win64/tools/demo_player.exe" \
   'M:\setup.exe' "$(demo_winpath "$demo/discs")" "$(demo_winpath "$medium")" \
   "$(demo_winpath "$shots")" | tr -d '\r' | iconv -f CP932 -t UTF-8 || status=1
 "$WINESERVER" -w || true

@@ -10,7 +10,7 @@ packages=(
   locales fonts-ipafont-gothic fonts-ipafont-mincho bc
   cmake ninja-build googletest ccache osslsigncode openssl
   clang libclang-rt-14-dev
-  # The paced drive of the benchmarks (tools/paced_fs.c). As root libfuse3
+  # The paced drive of the benchmarks (tools/paced_drive/paced_fs.c). As root libfuse3
   # mounts by itself; the fuse3 tools would replace the fuse package.
   libfuse3-dev
   # Disc images: the authoring tool writes them, the tests mount them.

@@ -22,8 +22,8 @@
 
 #include "framework/system/win32/unique_handle.h"
 #include "installer/setup_resources.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "installer/setup_resources.h"
-#include "tools/drivers/win32/plain_window.h"
+#include "tools/automation/win32/plain_window.h"
 
 namespace {
 

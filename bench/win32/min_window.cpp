@@ -3,7 +3,7 @@
 // the message loop). scripts/bench-paced.sh times it next to setup.exe.
 #include <windows.h>
 
-#include "tools/drivers/win32/plain_window.h"
+#include "tools/automation/win32/plain_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     if (!plain_window::Register(instance, "MinWindow", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))

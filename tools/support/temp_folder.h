@@ -1,6 +1,6 @@
 // A new, empty folder below the system's temporary folder, removed with all
 // it holds when the object goes: the scratch space of the pure tests (the
-// Windows tests use ScratchDir of tools/drivers/win32/scratch.h).
+// Windows tests use ScratchDir of tools/automation/win32/scratch.h).
 #pragma once
 
 #include <filesystem>

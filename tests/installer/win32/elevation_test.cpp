@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "framework/system/win32/unique_handle.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "installer/progress_math.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

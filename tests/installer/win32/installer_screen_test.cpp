@@ -15,8 +15,8 @@
 #include "framework/file/archive_writer.h"
 #include "framework/system/win32/unique_handle.h"
 #include "installer/installer_state.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

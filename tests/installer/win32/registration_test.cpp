@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "installer/installer_texts.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
-#include "tools/drivers/win32/shortcut.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
+#include "tools/automation/win32/shortcut.h"
 
 namespace {
 

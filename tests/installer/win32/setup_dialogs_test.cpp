@@ -12,8 +12,8 @@
 #include "framework/system/win32/unique_handle.h"
 #include "installer/setup_resources.h"
 #include "tests/installer/win32/wizard_session.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <map>
 #include <string>
 
-#include "tools/drivers/win32/disc_drives.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/disc_drives.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "framework/system/path_text.h"
 #include "installer/setup_resources.h"
 #include "tests/installer/win32/wizard_session.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/registry.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/registry.h"
 
 namespace {
 

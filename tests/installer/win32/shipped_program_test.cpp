@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "framework/system/win32/unique_handle.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 #include "installer/win32/setup_wizard.h"
-#include "tools/drivers/win32/dialog_driver.h"
+#include "tools/automation/win32/dialogs.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/process.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/process.h"
 
 DialogWatcher::DialogWatcher(Policy policy, DWORD processId)
     : policy_(std::move(policy)), processId_(processId), thread_([this] { Loop(); }) {}

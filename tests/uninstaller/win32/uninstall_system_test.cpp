@@ -15,9 +15,9 @@
 
 #include "framework/system/win32/unique_handle.h"
 #include "installer/installer_state.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include "framework/system/path_text.h"
 #include "framework/system/win32/unique_handle.h"
 #include "installer/installer_state.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/disc_drives.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/setup_driver.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/disc_drives.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/setup_run.h"
 #include "uninstaller/uninstall_texts.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include "framework/app/win32/app_instance.h"
 #include "framework/app/win32/thread_registry.h"
 #include "tests/framework/app/win32/app_test_util.h"
-#include "tools/drivers/win32/dialog_driver.h"
+#include "tools/automation/win32/dialogs.h"
 #include "tests/support/win32/dialog_watcher.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

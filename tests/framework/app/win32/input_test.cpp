@@ -6,7 +6,7 @@
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "tests/framework/app/win32/app_test_util.h"
-#include "tools/drivers/win32/process.h"
+#include "tools/automation/win32/process.h"
 
 // Keys and mouse buttons are driven through SendInput into the display's
 // input queue, which Wine turns into the asynchronous key state that

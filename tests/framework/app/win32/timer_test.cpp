@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "framework/app/win32/thread_registry.h"
 #include "framework/graphics/alpha_tables.h"
 #include "tests/framework/app/win32/app_test_util.h"
-#include "tools/drivers/win32/process.h"
+#include "tools/automation/win32/process.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "framework/file/win32/comp_once_file.h"
 #include "framework/file/plain_file.h"
 #include "tests/support/win32/dialog_watcher.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/scratch.h"
 #include "tools/support/file_bytes.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "framework/graphics/win32/surface_proxy.h"
 #include "framework/graphics/bmp_format.h"
 #include "tests/framework/graphics/bmp_bytes.h"
-#include "tools/drivers/win32/dialog_driver.h"
-#include "tools/drivers/win32/disc_drives.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/disc_drives.h"
+#include "tools/automation/win32/scratch.h"
 #include "tools/support/file_bytes.h"
 
 namespace {

@@ -17,8 +17,8 @@
 
 #include "framework/file/win32/copy_job.h"
 #include "framework/system/win32/unique_handle.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace jobtest {
 

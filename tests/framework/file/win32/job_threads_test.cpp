@@ -14,7 +14,7 @@
 
 #include "framework/file/win32/join_job.h"
 #include "tests/framework/file/win32/job_test_support.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "tests/framework/file/win32/job_test_support.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "tools/drivers/win32/process.h"
+#include "tools/automation/win32/process.h"
 
 namespace {
 

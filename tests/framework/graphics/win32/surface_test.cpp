@@ -12,7 +12,7 @@
 #include "framework/graphics/win32/dib_surface.h"
 #include "framework/graphics/win32/image_surface.h"
 #include "tests/framework/graphics/bmp_bytes.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "framework/system/win32/file_finder.h"
-#include "tools/drivers/win32/scratch.h"
+#include "tools/automation/win32/scratch.h"
 
 namespace {
 

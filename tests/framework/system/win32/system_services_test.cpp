@@ -15,12 +15,12 @@
 #include "framework/system/path_text.h"
 #include "framework/system/win32/single_instance_guard.h"
 #include "framework/system/win32/unique_handle.h"
-#include "tools/drivers/win32/dialog_driver.h"
+#include "tools/automation/win32/dialogs.h"
 #include "tests/support/win32/import_hook.h"
-#include "tools/drivers/win32/process.h"
-#include "tools/drivers/win32/registry.h"
-#include "tools/drivers/win32/scratch.h"
-#include "tools/drivers/win32/shortcut.h"
+#include "tools/automation/win32/process.h"
+#include "tools/automation/win32/registry.h"
+#include "tools/automation/win32/scratch.h"
+#include "tools/automation/win32/shortcut.h"
 
 namespace {
 
