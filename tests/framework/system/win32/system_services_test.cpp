@@ -429,4 +429,27 @@ TEST(SingleInstanceGuard, SecondAcquireWhileTheFirstHoldsIsNotFirst) {
     EXPECT_TRUE(third.IsFirstInstance());
 }
 
+// What a process without elevation meets when an elevated instance holds the
+// mutex: the name exists, but its access list admits it to nothing beyond
+// waiting.
+TEST(SingleInstanceGuard, AMutexThatMayNotBeOpenedIsAnotherInstance) {
+    char path[kMaxPath] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path - 1);
+    char name[kMaxPath];
+    CSingleInstanceGuard::MutexNameFor(name, sizeof name, path);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(A;;0x00100000;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    unique_handle other(CreateMutexA(&attributes, TRUE, name));
+    LocalFree(descriptor);
+    ASSERT_TRUE(other);
+    ASSERT_FALSE(unique_handle(CreateMutexA(nullptr, FALSE, name)));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    CSingleInstanceGuard guard;
+    guard.Acquire();
+    EXPECT_FALSE(guard.IsFirstInstance());
+}
+
 }  // namespace
