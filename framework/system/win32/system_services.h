@@ -21,10 +21,12 @@ public:
     virtual ~CSystemServices() = default;
 
     // Starts the program registered under App Paths\<programName> in its
-    // registered working folder, with the system's default error mode. True
-    // when it was started; false when a value is missing, the program file
-    // is gone or the system refused to start it (the installer then runs,
-    // so a damaged installation can be repaired).
+    // registered working folder, with the system's default error mode. An
+    // elevated process has the desktop shell start it as the signed-in user
+    // (StartAsShellUser), and starts it itself only where no shell runs.
+    // True when it was started; false when a value is missing, the program
+    // file is gone or the system or the shell refused to start it (the
+    // installer then runs, so a damaged installation can be repaired).
     bool LaunchInstalledApp(const char* programName);
 
     // App Paths\<programName>: default value = `programPath`, "Path" = its
