@@ -83,18 +83,23 @@ UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
 }
 
 // Every installed file must be removable before the first is removed, so a
-// running game never leaves a half-removed installation. False when the
-// user gave up.
-bool WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServices& s) {
+// running game never leaves a half-removed installation. kRemoved when all
+// are; kInUse when the user gave up; kNoRights at once for a file this user
+// may not remove, which no retry would change.
+UninstallResult WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServices& s) {
     for (;;) {
         std::size_t busy = kInstalledFileCount;
-        for (std::size_t i = 0; i < kInstalledFileCount && busy == kInstalledFileCount; ++i) {
-            if (!IsSelf(i) && s.files.Probe(paths.path[i]) == FileState::kInUse) busy = i;
+        for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
+            if (IsSelf(i)) continue;
+            const FileState state = s.files.Probe(paths.path[i]);
+            if (state == FileState::kNoAccess)
+                return Refuse(s, UninstallResult::kNoRights, uninstall_text::kNoRights);
+            if (state == FileState::kInUse && busy == kInstalledFileCount) busy = i;
         }
-        if (busy == kInstalledFileCount) return true;
+        if (busy == kInstalledFileCount) return UninstallResult::kRemoved;
         char text[512];
         FormatText(text, sizeof text, uninstall_text::kInUseFormat, InstalledFileTable[busy]);
-        if (!s.prompts.RetryInUse(text)) return false;
+        if (!s.prompts.RetryInUse(text)) return UninstallResult::kInUse;
     }
 }
 
@@ -161,7 +166,8 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
     UninstallResult elsewhere = UninstallResult::kRemoved;
     if (!s.elevation.RunsHere(&elsewhere)) return elsewhere;
     if (!s.prompts.ConfirmRemoval()) return UninstallResult::kCancelled;
-    if (!WaitUntilNothingInUse(paths, s)) return UninstallResult::kInUse;
+    const UninstallResult probed = WaitUntilNothingInUse(paths, s);
+    if (probed != UninstallResult::kRemoved) return probed;
 
     // Links first, so the game cannot be started half removed; the
     // registration last, so an interrupted run can be started again.

@@ -40,6 +40,15 @@ bool ModulePath(char* out) {
     return length > 0 && length < kMaxPath;
 }
 
+// What an open that failed with `error` says of the file: only a sharing
+// or lock violation is another process's use.
+FileState StateAfterFailedOpen(DWORD error) {
+    if (IsGone(error)) return FileState::kMissing;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return FileState::kInUse;
+    return FileState::kNoAccess;
+}
+
 }  // namespace
 
 AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, char* out) {
@@ -79,9 +88,7 @@ bool CUninstallFiles::FolderExists(const char* folder) {
 
 FileState CUninstallFiles::Probe(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return IsGone(GetLastError()) ? FileState::kMissing : FileState::kInUse;
-    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) return StateAfterFailedOpen(GetLastError());
     // Opened without any sharing: any other open handle (or a running
     // program's image, which refuses write access) makes this fail.
     DWORD access = GENERIC_READ | DELETE;
@@ -89,7 +96,7 @@ FileState CUninstallFiles::Probe(const char* path) {
     unique_hfile file(
         CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return FileState::kRemovable;
-    return IsGone(GetLastError()) ? FileState::kMissing : FileState::kInUse;
+    return StateAfterFailedOpen(GetLastError());
 }
 
 bool CUninstallFiles::RemoveFile(const char* path) {

@@ -73,7 +73,7 @@ TEST(UninstallRegistry, ReadsTheRegisteredProgramOnlyAsAStringThatFits) {
     EXPECT_TRUE(registry.DeleteAppPath("Sorvane.exe"));  // already gone
 }
 
-TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable) {
+TEST(UninstallFiles, OnlyASharingViolationIsInUseAReadOnlyFileIsRemovable) {
     ScratchDir dir;
     const std::string file = dir / "voice.dat";
     const std::string readOnly = dir / "bg.dat";
@@ -84,6 +84,11 @@ TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable
     EXPECT_EQ(files.Probe(file.c_str()), FileState::kRemovable);
     EXPECT_EQ(files.Probe(readOnly.c_str()), FileState::kRemovable);
     EXPECT_EQ(files.Probe((dir / "missing.dat").c_str()), FileState::kMissing);
+    // A folder where a file should be: the system refuses the open as access
+    // denied, which ending the game would not cure.
+    ASSERT_TRUE(CreateDirectoryA((dir / "se.dat").c_str(), nullptr));
+    EXPECT_EQ(files.Probe((dir / "se.dat").c_str()), FileState::kNoAccess);
+    ASSERT_TRUE(RemoveDirectoryA((dir / "se.dat").c_str()));
     {
         unique_hfile held(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
