@@ -56,6 +56,11 @@ std::map<std::string, std::string> BuildSetupDiscs(
 std::string DefaultSetupProgram();
 std::string DefaultUninstallProgram();
 
+// The program that an uninstall command ("UninstallString") starts: the
+// quoted first word, or (as older installations wrote it, unquoted) the
+// whole command.
+std::string UninstallProgramOf(const std::string& command);
+
 // The visible dialogs (class "#32770", message boxes included) of a process.
 std::vector<HWND> ProcessDialogs(DWORD processId);
 // The main window of setup.exe in that process; null when none.
