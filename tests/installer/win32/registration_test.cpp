@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "installer/installer_texts.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/process.h"
 #include "tools/automation/win32/registry.h"
@@ -119,16 +118,16 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
     PumpedWindow owner;
     TestThread thread([&] { RegisterInstallation(owner.hwnd(), game.state, services); });
     if (outcome == Outcome::Incomplete) {
-        HWND error = WaitForDialog(thread.Id(), installer_text::kErrorCaption, kWait);
+        HWND error = WaitForDialog(thread.Id(), setup_text::kErrorCaption, kWait);
         ASSERT_NE(error, nullptr);
-        EXPECT_EQ(MessageBoxTextOf(error), installer_text::kRegistrationIncompleteText);
+        EXPECT_EQ(MessageBoxTextOf(error), setup_text::kRegistrationIncompleteText);
         EXPECT_EQ(MessageBoxIconOf(error), static_cast<UINT>(MB_ICONEXCLAMATION));
         EXPECT_EQ(GetWindow(error, GW_OWNER), owner.hwnd());
         PressButton(error, IDOK);
     }
-    HWND box = WaitForDialog(thread.Id(), installer_text::kDoneCaption, kWait);
+    HWND box = WaitForDialog(thread.Id(), setup_text::kDoneCaption, kWait);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(box), installer_text::kDoneText);
+    EXPECT_EQ(MessageBoxTextOf(box), setup_text::kDoneText);
     EXPECT_EQ(MessageBoxIconOf(box), static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner.hwnd());
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
