@@ -4,22 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/registry_keys.h"
 #include "installer/install_folder.h"
+#include "installer/installation_names.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_texts.h"
 
 namespace {
 
-// What the installer registered and made, under the names it used.
-const char kDesktopLink[] = "Sorvane.lnk";
-const char kMenuFolder[] = "VINTAL";
-const char kGameMenuFolder[] = "VINTAL\\Sorvane";
-const char* const kMenuLinks[] = {"VINTAL\\Sorvane\\Sorvane.lnk",
-                                  "VINTAL\\Sorvane\\アンインストーラ.lnk"};
-const char kAppPathsKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
-                                "CurrentVersion\\App Paths\\Sorvane.exe";
-const char kUninstallKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
-                                 "CurrentVersion\\Uninstall\\Sorvane.exe";
+using namespace installation_name;
+
+// A registry key of the game as the user reads it in a message:
+// "HKEY_LOCAL_MACHINE\<key>".
+std::string MachineKeyName(const char* format) {
+    char key[kMaxPath];
+    FormatText(key, sizeof key, format, kGameProgramFile);
+    return std::string("HKEY_LOCAL_MACHINE\\") + key;
+}
 
 // The uninstaller's own file: left to the cleanup copy, never probed.
 const char* SelfName() { return FileTable[1]; }
@@ -107,14 +108,14 @@ void RemoveLinks(UninstallServices& s, std::vector<std::string>* left) {
     char desktop[kMaxPath] = {};
     char link[kMaxPath];
     if (s.shell.DesktopFolder(desktop) &&
-        FormatText(link, sizeof link, "%s\\%s", desktop, kDesktopLink) &&
+        FormatText(link, sizeof link, "%s\\%s%s", desktop, kDesktopLink, kLinkExtension) &&
         !s.files.RemoveFile(link))
         left->push_back(link);
 
     char programs[kMaxPath] = {};
     if (!s.shell.ProgramsFolder(programs)) return;
     for (const char* relative : kMenuLinks) {
-        if (FormatText(link, sizeof link, "%s\\%s", programs, relative) &&
+        if (FormatText(link, sizeof link, "%s\\%s%s", programs, relative, kLinkExtension) &&
             !s.files.RemoveFile(link))
             left->push_back(link);
     }
@@ -177,8 +178,10 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
         if (!IsSelf(i) && !s.files.RemoveFile(paths.path[i]))
             left.push_back(InstalledFileTable[i]);
     }
-    if (!s.registry.DeleteAppPath(kGameProgramFile)) left.push_back(kAppPathsKeyName);
-    if (!s.registry.DeleteUninstallEntry(kGameProgramFile)) left.push_back(kUninstallKeyName);
+    if (!s.registry.DeleteAppPath(kGameProgramFile))
+        left.push_back(MachineKeyName(kAppPathsKeyFormat));
+    if (!s.registry.DeleteUninstallEntry(kGameProgramFile))
+        left.push_back(MachineKeyName(kUninstallKeyFormat));
     const bool selfRemoval = s.files.PrepareSelfRemoval(folder);
     if (!selfRemoval) left.push_back(SelfName());
 

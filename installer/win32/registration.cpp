@@ -3,16 +3,14 @@
 #include "framework/system/path_text.h"
 #include "framework/system/win32/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installation_names.h"
 #include "installer/installer_texts.h"
 
 namespace {
 
-const char kDisplayName[] = "Sorvane";
-const char kPublisher[] = "Vintal";
+using namespace installation_name;
+
 const char kQuietSwitch[] = "/S";
-const char kDesktopLinkName[] = "Sorvane";
-const char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
-const char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
 
 // "EstimatedSize" is in KiB, rounded up, and a 32-bit value.
 std::uint32_t KiBytes(std::uint64_t bytes) {
@@ -93,7 +91,7 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
             failed += !WriteDetails(state, program, uninstaller, services);
         else
             ++failed;
-        failed += !services.CreateDesktopShortcut(program, kDesktopLinkName);
+        failed += !services.CreateDesktopShortcut(program, kDesktopLink);
         failed += !services.CreateProgramsShortcut(program, kGameMenuLink);
         failed += !services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
     }

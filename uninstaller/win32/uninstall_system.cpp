@@ -12,6 +12,7 @@
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/system_services.h"
 #include "framework/system/win32/unique_handle.h"
+#include "installer/installation_names.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_texts.h"
 
@@ -30,8 +31,6 @@ constexpr DWORD kMaxProgramBytes = 64u << 20;
 constexpr DWORD kOriginalEndWait = 60000;
 constexpr int kDeleteAttempts = 50;
 constexpr DWORD kDeleteRetryMs = 100;
-
-const char kInstallParentName[] = "Vintal";
 
 bool IsGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -105,19 +104,14 @@ AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, char* out) 
     unique_hkey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return AppPathRead::kMissing;
-    DWORD type = 0;
-    DWORD size = kMaxPath;
-    const LONG status =
-        RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
-    if (status == ERROR_MORE_DATA) return AppPathRead::kTooLong;
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return AppPathRead::kNotString;
-    // The registry does not promise a terminator: 259 characters fit only
-    // when the last byte is one.
-    if (size >= kMaxPath) return out[kMaxPath - 1] == '\0' ? AppPathRead::kFound
-                                                           : AppPathRead::kTooLong;
-    out[size] = '\0';
-    return AppPathRead::kFound;
+    switch (ReadRegistryString(key.get(), nullptr, out)) {
+    case RegistryString::kFound: return AppPathRead::kFound;
+    case RegistryString::kTooLong: return AppPathRead::kTooLong;
+    case RegistryString::kNoValue:
+    case RegistryString::kNotString: break;
+    }
+    // A key without its program, or a program that is no text.
+    return AppPathRead::kNotString;
 }
 
 bool CUninstallRegistry::DeleteAppPath(const char* programName) {
@@ -354,7 +348,7 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
     files.RemoveEmptyFolder(command.folder);
     char parent[kMaxPath];
     if (FolderOfPath(parent, sizeof parent, command.folder, AnsiLeadBytes()) &&
-        FolderNameIs(parent, kInstallParentName, AnsiLeadBytes())) {
+        FolderNameIs(parent, installation_name::kParentFolder, AnsiLeadBytes())) {
         RemoveDirectoryA(parent);
     }
     MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -21,9 +21,6 @@
 // IShellDispatch2 below; the function itself is not used here.
 #undef ShellExecute
 
-const char kAppPathsKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s";
-const char kUninstallKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
-
 namespace {
 
 const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
@@ -34,23 +31,8 @@ const CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0,
 const IID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-// Reads a string value into `out` (kMaxPath bytes) and terminates it: the
-// registry does not promise a terminating zero.
 bool ReadString(HKEY key, const char* name, char* out) {
-    DWORD type = 0;
-    DWORD size = kMaxPath;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size) !=
-        ERROR_SUCCESS)
-        return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    if (size >= kMaxPath) {
-        // A full buffer holds a value of 259 characters only when its last
-        // byte is the terminator.
-        if (out[kMaxPath - 1] != '\0') return false;
-    } else {
-        out[size] = '\0';
-    }
-    return true;
+    return ReadRegistryString(key, name, out) == RegistryString::kFound;
 }
 
 bool WriteString(HKEY key, const char* name, const char* value) {
@@ -147,6 +129,22 @@ com_ptr<IShellDispatch2> DesktopShell(bool* found) {
 }
 
 }  // namespace
+
+RegistryString ReadRegistryString(HKEY key, const char* name, char* out) {
+    DWORD type = 0;
+    DWORD size = kMaxPath;
+    const LONG status =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+    if (status == ERROR_MORE_DATA) return RegistryString::kTooLong;
+    if (status != ERROR_SUCCESS) return RegistryString::kNoValue;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return RegistryString::kNotString;
+    // A full buffer holds a value of 259 characters only when its last byte
+    // is the terminator.
+    if (size >= kMaxPath)
+        return out[kMaxPath - 1] == '\0' ? RegistryString::kFound : RegistryString::kTooLong;
+    out[size] = '\0';
+    return RegistryString::kFound;
+}
 
 ShellStart SystemStartAsShellUser(const char* program, const char* folder) {
     ComScope com;
