@@ -15,24 +15,13 @@
 #include <vector>
 
 #include "framework/system/path_text.h"
+#include "tools/support/fuzz_input.h"
 #include "uninstaller/uninstall_command.h"
 #include "uninstaller/uninstall_sequence.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-// Lead bytes of the other double-byte code pages (936, 949, 950).
-const LeadByteTable& WideLeadBytes() {
-    static const LeadByteTable table = [] {
-        LeadByteTable t{};
-        for (int c = 0x81; c <= 0xFE; ++c) t.lead[c] = true;
-        return t;
-    }();
-    return table;
-}
+using fuzz::Check;
 
 // True when the text's last byte is a lead byte without its second byte
 // (no path the system gives ends so; a quote after it would be taken in).
@@ -126,7 +115,7 @@ void CheckLocation(const std::string& registered, const std::string& module,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const LeadByteTable& lead = (data[0] & 1) ? WideLeadBytes() : Cp932LeadBytes();
+    const LeadByteTable& lead = fuzz::LeadBytesFor(data[0]);
     std::vector<std::string> texts(4);
     std::size_t field = 0;
     for (std::size_t i = 1; i < size && field < texts.size(); ++i) {
