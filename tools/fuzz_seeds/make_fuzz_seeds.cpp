@@ -1,7 +1,8 @@
 // make_fuzz_seeds OUT-DIR
 // Writes the seed corpora of the fuzz targets into OUT-DIR/<target>/: packed
 // files made with the encoder and the archive writer, BMP files of the demo
-// pictures, and target-folder texts.
+// pictures, target-folder texts, made-up release folders and the
+// uninstaller's command lines and paths.
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -158,6 +159,37 @@ std::vector<Bytes> ReleaseFolders() {
     return folders;
 }
 
+// The uninstaller's inputs: byte 0 picks the code page, then the arguments,
+// the registered program, the running program and the temporary folder,
+// separated by zero bytes.
+std::vector<Bytes> UninstallInputs() {
+    const std::string folder = "C:\\Program Files (x86)\\Vintal\\Sorvane";
+    const std::string sjis = "D:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C";
+    const std::string inputs[][4] = {
+        {"", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
+        {"/S", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
+        {"/cleanup 1234 \"" + folder + "\"", folder + "\\Sorvane.exe",
+         "C:\\Temp\\uni1A2B.tmp", "C:\\Temp\\"},
+        {"/cleanup 7 \"" + sjis + "\"", sjis + "\\Sorvane.exe", sjis + "\\UnInstall.exe",
+         sjis + "\\"},
+        {"/x \"/S\"", "c:/program files (x86)/vintal/sorvane/Sorvane.exe",
+         folder + "\\UnInstall.exe", ""},
+        {"/cleanup 18446744073709551615 C:\\x", "Sorvane.exe", "M:\\data\\data\\UnInstall.exe",
+         "C:\\x"},
+    };
+    std::vector<Bytes> seeds;
+    uint8_t options = 0;
+    for (const auto& input : inputs) {
+        Bytes seed{options++};
+        for (int i = 0; i < 4; ++i) {
+            if (i) seed.push_back(0);
+            seed.insert(seed.end(), input[i].begin(), input[i].end());
+        }
+        seeds.push_back(seed);
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,7 +231,8 @@ int main(int argc, char** argv) {
               WriteCorpus(out + "/fuzz_archive_index", archives) &&
               WriteCorpus(out + "/fuzz_bmp_format", BmpFiles()) &&
               WriteCorpus(out + "/fuzz_install_folder", FolderTexts()) &&
-              WriteCorpus(out + "/fuzz_release_check", ReleaseFolders());
+              WriteCorpus(out + "/fuzz_release_check", ReleaseFolders()) &&
+              WriteCorpus(out + "/fuzz_uninstall_command", UninstallInputs());
     if (!ok) std::fprintf(stderr, "make_fuzz_seeds: cannot write below %s\n", out.c_str());
     return ok ? 0 : 1;
 }
