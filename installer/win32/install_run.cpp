@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <iterator>
+#include <string>
 
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/file/win32/join_job.h"
 #include "framework/system/path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_texts.h"
 #include "installer/progress_math.h"
 #include "installer/win32/registration.h"
@@ -49,7 +51,7 @@ HWND MainWindow() { return TheThreadRegistry.GetHwnd(); }
 
 WizardResult CInstallPrompts::RunWizard() {
     CWizardServices services;
-    return RunSetupWizard(GetModuleHandleA(nullptr), MainWindow(), state_, services);
+    return RunSetupWizard(GetModuleHandleW(nullptr), MainWindow(), state_, services);
 }
 
 bool CInstallPrompts::AskForDisc(const char* prompt) {
@@ -107,14 +109,17 @@ void CInstallSystem::PrepareJobs() {
 // open, a read and a close through the file layer) costs several
 // milliseconds a file on a disc, with the drive standing idle meanwhile.
 bool CInstallSystem::FileExists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    std::wstring wide;
+    return WidenShiftJis(path, &wide) && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CInstallSystem::FindDiscHolding(const char* name) { return ::FindDiscHolding(name); }
 
 std::uint64_t CInstallSystem::SourceSize(const char* path) {
+    std::wstring wide;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    if (!WidenShiftJis(path, &wide) || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data))
+        return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     // A size the jobs cannot copy (2 GiB or more) counts as nothing.
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) return 0;
@@ -173,11 +178,8 @@ CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
 CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     const char* name =
         step.operation == Operation::kBeginJoin ? step.joinedName : FileTable[index];
-    if (!SourcePathOf(index, sourcePath_) ||
-        !FormatText(destinationPath_, sizeof destinationPath_, "%s\\%s", state_.InstallFolder,
-                    name)) {
+    if (!SourcePathOf(index, sourcePath_) || !DestinationPathOf(name, destinationPath_))
         return StepResult::kFailed;
-    }
     if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
     // A hint the job cannot store costs only the read ahead.
@@ -204,6 +206,12 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     const StepResult result = PollJob(index);
     if (result == StepResult::kDone && step.operation == Operation::kCopy) ReleaseJob();
     return result;
+}
+
+bool CInstallRun::DestinationPathOf(const char* name, char (&out)[kFileNameField]) const {
+    std::string folder;
+    return NarrowToShiftJis(AsWide(state_.InstallFolder), &folder) &&
+           FormatText(out, sizeof out, "%s\\%s", folder.c_str(), name);
 }
 
 bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {

@@ -119,6 +119,8 @@ private:
     // FileTable[index] in the data folder of the disc in use; false when the
     // path does not fit.
     bool SourcePathOf(int index, char (&out)[kFileNameField]) const;
+    // `name` in the install folder; false when it does not fit.
+    bool DestinationPathOf(const char* name, char (&out)[kFileNameField]) const;
     // The source the run opens after FileTable[index] of `step`, for the job
     // to read ahead ("" when none can be named).
     const char* NextSource(const Step& step, int index);

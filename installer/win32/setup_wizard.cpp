@@ -6,8 +6,8 @@
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/system/path_text.h"
-#include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/system_services.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/install_folder.h"
 #include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
@@ -16,7 +16,7 @@ namespace {
 
 using namespace installer_text;
 
-const char kDefaultBaseFolder[] = "C:\\";
+const wchar_t kDefaultBaseFolder[] = L"C:\\";
 
 // What the pages that need more than their own controls are given.
 struct PageContext {
@@ -25,10 +25,10 @@ struct PageContext {
 };
 
 PageContext* ContextOf(HWND page) {
-    return reinterpret_cast<PageContext*>(GetWindowLongPtrA(page, DWLP_USER));
+    return reinterpret_cast<PageContext*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
-void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrA(page, DWLP_USER, context); }
+void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrW(page, DWLP_USER, context); }
 
 bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
 
@@ -99,29 +99,38 @@ INT_PTR CALLBACK GroupsPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 // Every visit starts again from the program-files folder (or "C:\").
 void OfferBaseFolder(HWND page) {
     PageContext& context = *ContextOf(page);
-    char* folder = context.state->InstallFolder;
-    if (!context.services->ReadProgramFilesDir(folder))
-        CopyText(folder, kMaxPath, kDefaultBaseFolder);
-    SetDlgItemTextA(page, IDC_FOLDER_EDIT, folder);
+    wchar_t* folder = AsWide(context.state->InstallFolder);
+    if (!context.services->ReadProgramFilesDir(folder)) std::wcscpy(folder, kDefaultBaseFolder);
+    SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder);
 }
 
 void BrowseFolder(HWND page) {
-    char chosen[kMaxPath] = {};
+    wchar_t chosen[kMaxPath] = {};
     COpenDialogScope picker(IDCANCEL);
     if (ContextOf(page)->services->BrowseForFolder(kBrowseTitle, chosen))
-        SetDlgItemTextA(page, IDC_FOLDER_EDIT, chosen);
+        SetDlgItemTextW(page, IDC_FOLDER_EDIT, chosen);
+}
+
+// The game reads its files through code page 932: a folder that code page
+// cannot hold may keep it from starting, so the user is asked first. No
+// stays on the page.
+bool AcceptsFolderForTheGame(HWND page, const char16_t* folder) {
+    return FitsShiftJis(AsWide(folder)) ||
+           ApplicationMessageBox(page, kFolderOutsideCodePageText, kConfirmCaption,
+                                 MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
 void AcceptFolder(HWND page) {
     // Read more than a path can hold, so an over-long text is refused as a
     // whole instead of being cut to a different folder.
-    char text[kMaxPath * 4] = {};
+    wchar_t text[kMaxPath * 4] = {};
     HWND edit = GetDlgItem(page, IDC_FOLDER_EDIT);
-    bool fits = GetWindowTextLengthA(edit) < static_cast<int>(sizeof text);
-    if (fits) GetWindowTextA(edit, text, sizeof text);
+    const int length = GetWindowTextLengthW(edit);
+    const bool fits = length < static_cast<int>(kMaxPath * 4);
+    if (fits) GetWindowTextW(edit, text, kMaxPath * 4);
 
-    char folder[kMaxPath];
-    FolderText formed = fits ? FormInstallFolder(folder, sizeof folder, text, AnsiLeadBytes())
+    char16_t folder[kMaxPath];
+    FolderText formed = fits ? FormInstallFolder(folder, kMaxPath, AsUtf16(text))
                              : FolderText::TooLong;
     switch (formed) {
         case FolderText::Empty:
@@ -131,7 +140,8 @@ void AcceptFolder(HWND page) {
             ShowError(page, kBadFolderText);
             return;
         case FolderText::Formed:
-            CopyText(ContextOf(page)->state->InstallFolder, kMaxPath, folder);
+            if (!AcceptsFolderForTheGame(page, folder) || !IsRunning(page)) return;
+            CopyWide(ContextOf(page)->state->InstallFolder, folder);
             EndDialog(page, kPageForward);
             return;
     }
@@ -176,14 +186,15 @@ enum class Page { Welcome, Groups, Folder, Ready, Cancelled, Install };
 // After page 3: the folder needs a drive root ("X:\"), and its drive room for
 // the installation. Returns `next` when both hold, else the page to show again.
 Page CheckFolder(PageContext& context, HWND owner, Page next) {
-    const char* folder = context.state->InstallFolder;
-    char root[8];
-    if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+    const char16_t* folder = context.state->InstallFolder;
+    char16_t root[8];
+    if (!HasDriveRoot(folder) || !FormDriveRoot(root, 8, folder)) {
         ShowError(owner, kBadFolderText);
         return Page::Folder;
     }
     std::uint64_t bytesFree = 0;
-    const CWizardServices::FreeSpace space = context.services->QueryFreeSpace(root, &bytesFree);
+    const CWizardServices::FreeSpace space =
+        context.services->QueryFreeSpace(AsWide(root), &bytesFree);
     // Closed while the drive was asked: no message, no page again.
     if (!context.services->IsRunning()) return Page::Cancelled;
     switch (space) {
@@ -250,7 +261,7 @@ private:
         INT_PTR result = kPageCancelled;
         {
             COpenDialogScope open(IDCANCEL);
-            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(entry.resource), owner_,
+            result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(entry.resource), owner_,
                                      entry.procedure, reinterpret_cast<LPARAM>(&context_));
         }
         if (!context_.services->IsRunning()) return Page::Cancelled;
@@ -302,19 +313,19 @@ void CPageFontWarmUp::Run() {
     SelectObject(dc.get(), previous);
 }
 
-bool CWizardServices::ReadProgramFilesDir(char* out) {
+bool CWizardServices::ReadProgramFilesDir(wchar_t* out) {
     return CSystemServices().ReadProgramFilesDir(out);
 }
 
-bool CWizardServices::BrowseForFolder(const char* title, char* out) {
+bool CWizardServices::BrowseForFolder(const char* title, wchar_t* out) {
     return CSystemServices().BrowseForFolder(title, out);
 }
 
-CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const char* root,
+CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const wchar_t* root,
                                                            std::uint64_t* bytesFree) {
-    using Query = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto query = kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetDiskFreeSpaceExA"))
+    using Query = BOOL(WINAPI*)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto query = kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetDiskFreeSpaceExW"))
                         : nullptr;
     if (query == nullptr) return FreeSpace::Unavailable;
     ULARGE_INTEGER toCaller = {};

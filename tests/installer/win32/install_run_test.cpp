@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "framework/system/wide_path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/progress_math.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -21,6 +24,7 @@
 namespace {
 
 using Log = std::vector<std::string>;
+
 
 // How a fake job's piece for one source file ends.
 enum class PieceEnd { kDone, kStartFails, kFailsWhileRunning };
@@ -69,7 +73,7 @@ class FakeInstall : public CInstallView, public CInstallPrompts, public CInstall
 public:
     FakeInstall() : CInstallPrompts(state) {
         std::strcpy(state.DataPath, "d");
-        std::strcpy(state.InstallFolder, "t");
+        CopyWide(state.InstallFolder, u"t");
     }
 
     // ---- what the test sets
@@ -119,7 +123,7 @@ public:
     bool AskForDisc(const char* prompt) override {
         int disc = 0;
         for (int n = 1; n <= 6; ++n) {
-            if (setup_text::DiscPrompt(n) == prompt) disc = n;
+            if (setup_text::DiscPrompt(n) == Widen(prompt)) disc = n;
         }
         Add("prompt " + std::to_string(disc));
         prompted_ = disc;
@@ -476,25 +480,26 @@ public:
 TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
     ScratchDir scratch;
     for (int index = 0; index < 5; ++index)
-        ASSERT_TRUE(WriteFileBytes(scratch / ("data\\" + std::string(FileTable[index])),
+        ASSERT_TRUE(WriteFileBytes(scratch / (L"data\\" + Widen(FileTable[index])),
                                    PatternBytes(4096, index + 1)));
     InstallerStateData state = {};
-    std::strcpy(state.DataPath, (scratch / "data").c_str());
-    std::strcpy(state.InstallFolder, (scratch / "out").c_str());
+    std::strcpy(state.DataPath, ShiftJisPath(scratch / L"data").c_str());
+    std::wcscpy(AsWide(state.InstallFolder), (scratch / L"out").c_str());
     RealJobsClosingAfterFirstFile system;
     WizardSaysInstall prompts(state);
     CInstallRun(state, system, prompts, system).Run();
-    EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+    EXPECT_EQ(FolderEntries(scratch / L"out"), std::vector<std::wstring>{Widen(FileTable[0])});
 }
 
 // The real wait ends with the piece, not with the period.
 TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(64 * 1024)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(64 * 1024)));
     const DWORD period = 20000;
     CCopyJob job;
     CInstallSystem system;
-    ASSERT_TRUE(job.StartCopy((scratch / "source").c_str(), (scratch / "copy").c_str()));
+    ASSERT_TRUE(job.StartCopy(ShiftJisPath(scratch / L"source").c_str(),
+                              ShiftJisPath(scratch / L"copy").c_str()));
     const DWORD start = GetTickCount();
     system.WaitForJob(job, period);
     EXPECT_LT(GetTickCount() - start, period);
@@ -506,13 +511,14 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
 // keeps: the wait ends with the piece, for the second job as for the first.
 TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(3 * CCopyJob::kChunkBytes)));
     const DWORD period = 20000;
     CInstallSystem system;
-    for (const char* copy : {"first", "second"}) {
+    for (const wchar_t* copy : {L"first", L"second"}) {
         SCOPED_TRACE(copy);
         std::unique_ptr<CCopyJob> job = system.NewCopyJob();
-        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        ASSERT_TRUE(job->StartCopy(ShiftJisPath(scratch / L"source").c_str(),
+                                   ShiftJisPath(scratch / copy).c_str()));
         const DWORD start = GetTickCount();
         system.WaitForJob(*job, period);
         EXPECT_LT(GetTickCount() - start, period);
@@ -527,25 +533,25 @@ TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
 // lost).
 TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
-    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
-    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
-    ASSERT_TRUE(WriteSparseFile(scratch / "largest", 0x7FFFFFFFull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "2 GiB", 0x80000000ull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "4 GiB + 5", 0x100000005ull));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"empty", ""));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"folder").c_str(), nullptr));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"largest", 0x7FFFFFFFull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"2 GiB", 0x80000000ull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"4 GiB + 5", 0x100000005ull));
     const struct {
-        const char* name;
+        const wchar_t* name;
         std::uint64_t size;
         bool exists;
     } cases[] = {
-        {"full", 70000, true},        {"empty", 0, true},     {"folder", 0, true},
-        {"missing", 0, false},        {"largest", 0x7FFFFFFF, true},
-        {"2 GiB", 0, true},           {"4 GiB + 5", 0, true}};
+        {L"full", 70000, true},        {L"empty", 0, true},     {L"folder", 0, true},
+        {L"missing", 0, false},        {L"largest", 0x7FFFFFFF, true},
+        {L"2 GiB", 0, true},           {L"4 GiB + 5", 0, true}};
     CInstallSystem system;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(system.SourceSize((scratch / c.name).c_str()), c.size);
-        EXPECT_EQ(system.FileExists((scratch / c.name).c_str()), c.exists);
+        EXPECT_EQ(system.SourceSize(ShiftJisPath(scratch / c.name).c_str()), c.size);
+        EXPECT_EQ(system.FileExists(ShiftJisPath(scratch / c.name).c_str()), c.exists);
     }
 }
 

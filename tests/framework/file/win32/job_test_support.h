@@ -18,7 +18,24 @@
 #include "framework/file/win32/copy_job.h"
 #include "framework/system/win32/unique_handle.h"
 #include "tools/automation/win32/process.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/scratch.h"
+
+// The jobs take the paths of the data in Shift-JIS: the job tests name
+// their files so.
+inline std::string operator/(const ScratchDir& dir, const std::string& name) {
+    return ShiftJisPath(dir.path()) + "\\" + name;
+}
+inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    return WriteFileBytes(Widen(path), bytes);
+}
+inline bool WriteSparseFile(const std::string& path, std::uint64_t size) {
+    return WriteSparseFile(Widen(path), size);
+}
+inline bool ReadFileBytes(const std::string& path, std::string* bytes) {
+    return ReadFileBytes(Widen(path), bytes);
+}
+inline bool PathExists(const std::string& path) { return PathExists(Widen(path)); }
 
 namespace jobtest {
 
@@ -167,13 +184,13 @@ private:
 
 inline LONG FileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return kNoSize;
+    if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return kNoSize;
     return static_cast<LONG>(data.nFileSizeLow);
 }
 
 // True when no handle of this process (or any other) has the file open.
 inline bool NobodyHasOpen(const std::string& path) {
-    unique_hfile h(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    unique_hfile h(CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     return h.valid();
 }
