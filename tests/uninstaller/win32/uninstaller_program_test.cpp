@@ -16,6 +16,7 @@
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
+#include "tools/automation/win32/shortcut.h"
 #include "tools/automation/win32/shown_texts.h"
 
 namespace {
@@ -42,11 +43,14 @@ protected:
         ASSERT_TRUE(ReadFileBytes(DefaultUninstallProgram(), &uninstaller_));
         BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false),
                         {{"UnInstall.exe", uninstaller_}});
-        vintal_ = target_.path() + L"\\Vintal";
+        base_ = target_.path() + base_;
+        vintal_ = base_ + L"\\Vintal";
         folder_ = vintal_ + L"\\Sorvane";
-        ASSERT_TRUE(InstallWithSetup(drives_, 'm', "disc", target_.path(), kInstallWait));
+        ASSERT_TRUE(CreateFolder(base_));
+        ASSERT_TRUE(InstallWithSetup(drives_, 'm', "disc", base_, kInstallWait, &folderQuestion_));
         ASSERT_TRUE(Installed());
     }
+
 
     bool Installed() const {
         for (const char* name : InstalledFileTable) {
@@ -92,8 +96,10 @@ protected:
     DiscDrives drives_;
     ScratchDir target_;
     std::string uninstaller_;
+    std::wstring base_;  // below target_: the folder typed on page 3
     std::wstring vintal_;
     std::wstring folder_;
+    std::wstring folderQuestion_;  // asked on page 3, empty when none
 };
 
 // From the disc: nothing. Installed: removes all but a file the game wrote,
@@ -218,6 +224,62 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
     ExpectRemoved();
     // Nothing was kept: the folder and the "Vintal" folder above it go too.
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
+}
+
+// A user's own folder that no code page but UTF-16 holds: Japanese and "ü"
+// (neither code page 932 nor 1252 has both). Setup asks about it for the
+// game's sake, then installs there; every registered value and shortcut
+// names it exactly, and the installed UnInstall.exe removes it all.
+class UninstallerProgramOutsideCodePages : public UninstallerProgram {
+protected:
+    UninstallerProgramOutsideCodePages() { base_ = L"\\\x30B2\x30FC\x30E0\\J\xFCrgen"; }
+};
+
+TEST_F(UninstallerProgramOutsideCodePages, InstallsRegistersAndRemovesTheFolderAsNamed) {
+    EXPECT_EQ(folderQuestion_, setup_text::kFolderOutsideCodePageText);
+    const std::wstring program = folder_ + L"\\Sorvane.exe";
+    const std::wstring uninstaller = folder_ + L"\\UnInstall.exe";
+    const struct {
+        std::wstring key;
+        const wchar_t* value;
+        std::wstring text;
+    } values[] = {
+        {SetupRegistrationScope::AppPathsKey(), nullptr, program},
+        {SetupRegistrationScope::AppPathsKey(), L"Path", folder_},
+        {SetupRegistrationScope::UninstallKey(), L"UninstallString", L"\"" + uninstaller + L"\""},
+        {SetupRegistrationScope::UninstallKey(), L"QuietUninstallString",
+         L"\"" + uninstaller + L"\" /S"},
+        {SetupRegistrationScope::UninstallKey(), L"InstallLocation", folder_},
+        {SetupRegistrationScope::UninstallKey(), L"DisplayIcon", program},
+    };
+    for (const auto& v : values) {
+        EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, v.key, v.value)), v.text)
+            << (v.value ? v.value : L"(default)");
+    }
+    const std::wstring menu = SetupRegistrationScope::ProgramsFolder() + L"\\Sorvane\\";
+    const struct {
+        std::wstring link;
+        std::wstring target;
+    } links[] = {
+        {SetupRegistrationScope::DesktopLink(), program},
+        {menu + L"Sorvane.lnk", program},
+        {menu + L"\x30A2\x30F3\x30A4\x30F3\x30B9\x30C8\x30FC\x30E9.lnk", uninstaller},
+    };
+    for (const auto& l : links) {
+        const ShortcutInfo shortcut = ReadShortcut(l.link);
+        EXPECT_TRUE(shortcut.loaded) << l.link;
+        EXPECT_EQ(shortcut.target, l.target) << l.link;
+        EXPECT_EQ(shortcut.workingFolder, folder_) << l.link;
+    }
+
+    SetupRun run;
+    HWND done = StartAndConfirm(run, uninstaller);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(MessageBoxTextOf(done), uninstaller_text::kDone);
+    EXPECT_EQ(AnswerAndExit(run, done, IDOK), kRemoved);
+    ExpectRemoved();
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
+    EXPECT_TRUE(PathExists(base_));
 }
 
 TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindow) {

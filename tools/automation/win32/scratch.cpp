@@ -37,6 +37,12 @@ static void CreateParents(const std::wstring& path) {
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
 }
 
+bool CreateFolder(const std::wstring& folder) {
+    CreateParents(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return PathExists(folder);
+}
+
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     CreateParents(path);
     const unique_hfile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -44,6 +44,8 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // A file of `size` bytes whose end is set past no data, so that it takes no
 // room (sparse where the file system allows). False on any failure.
 bool WriteSparseFile(const std::wstring& path, std::uint64_t size);
+// Creates `folder` with its missing parents; true when it exists then.
+bool CreateFolder(const std::wstring& folder);
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool PathExists(const std::wstring& path);

@@ -145,12 +145,14 @@ bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::wstring>* cap
 }
 
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
-                      const std::wstring& baseFolder, DWORD timeoutMs) {
+                      const std::wstring& baseFolder, DWORD timeoutMs,
+                      std::wstring* folderQuestion) {
     SetupRun run;
     if (!drives.Insert(letter, discPrefix + "1") ||
         !run.Start(DefaultSetupProgram(), baseFolder) ||
         !run.CompleteWizard(baseFolder, timeoutMs))
         return false;
+    if (folderQuestion) *folderQuestion = run.FolderQuestion();
     HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives, std::string(1, letter),
                                     discPrefix, timeoutMs);
     DWORD code = 1;

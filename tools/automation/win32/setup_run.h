@@ -113,9 +113,11 @@ private:
 // A whole installation by setup.exe from the discs "<discPrefix>1" to "6",
 // all through drive `letter`, into "<baseFolder>\Vintal\Sorvane"; the
 // completion message is answered. True when it was shown and setup.exe then
-// ended with exit code 0.
+// ended with exit code 0. `folderQuestion`, when given, receives the
+// question page 3 asked about the folder (empty when none).
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
-                      const std::wstring& baseFolder, DWORD timeoutMs);
+                      const std::wstring& baseFolder, DWORD timeoutMs,
+                      std::wstring* folderQuestion = nullptr);
 
 // What an installation registers: the App Paths and Uninstall keys of
 // "Sorvane.exe", the desktop shortcut and the Start-menu folder. Removed
