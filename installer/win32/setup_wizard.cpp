@@ -18,17 +18,34 @@ using namespace installer_text;
 
 const wchar_t kDefaultBaseFolder[] = L"C:\\";
 
-// What the pages that need more than their own controls are given.
+// What the pages are given.
 struct PageContext {
     InstallerStateData* state;
     CWizardServices* services;
+    // The pages' font with its Shift-JIS character set (null when it could
+    // not be made).
+    HFONT font;
 };
 
 PageContext* ContextOf(HWND page) {
     return reinterpret_cast<PageContext*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
-void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrW(page, DWLP_USER, context); }
+BOOL CALLBACK SetControlFont(HWND control, LPARAM font) {
+    SendMessageW(control, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    return TRUE;
+}
+
+// WM_INITDIALOG of every page: keeps the context and gives the controls the
+// pages' font. The dialog manager makes the template's font without its
+// character set, so a system whose code page is not 932 and that lacks the
+// face draws the texts in a Latin font, as boxes; with the Shift-JIS
+// character set the system picks a Japanese face instead.
+void StartPage(HWND page, LPARAM context) {
+    SetWindowLongPtrW(page, DWLP_USER, context);
+    if (HFONT font = ContextOf(page)->font)
+        EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(font));
+}
 
 bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
 
@@ -50,7 +67,7 @@ void ShowError(HWND owner, const char* text) {
 // ---- Page 1: welcome --------------------------------------------------------
 
 INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message == WM_INITDIALOG) StartPage(page, lParam);
     if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_WELCOME_NEXT: EndDialog(page, kPageForward); return TRUE;
@@ -77,7 +94,7 @@ void TakeGroupSelection(HWND page) {
 INT_PTR CALLBACK GroupsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            KeepContext(page, lParam);
+            StartPage(page, lParam);
             CheckAllGroups(page, BST_CHECKED);
             return TRUE;
         case WM_COMMAND:
@@ -150,7 +167,7 @@ void AcceptFolder(HWND page) {
 INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            KeepContext(page, lParam);
+            StartPage(page, lParam);
             OfferBaseFolder(page);
             return TRUE;
         case WM_COMMAND:
@@ -169,7 +186,7 @@ INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 // ---- Page 4: ready ----------------------------------------------------------
 
 INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message == WM_INITDIALOG) StartPage(page, lParam);
     if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_READY_INSTALL: EndDialog(page, kPageForward); return TRUE;
@@ -237,7 +254,8 @@ class CWizardRun {
 public:
     CWizardRun(HINSTANCE instance, HWND owner, InstallerStateData& state,
                CWizardServices& services)
-        : instance_(instance), owner_(owner), context_{&state, &services} {}
+        : instance_(instance), owner_(owner), font_(MakePageFont(owner)),
+          context_{&state, &services, static_cast<HFONT>(font_.get())} {}
 
     WizardResult Run() {
         Page page = Page::Welcome;
@@ -270,8 +288,15 @@ private:
         return entry.checkForward ? entry.checkForward(context_, owner_, entry.next) : entry.next;
     }
 
+    static HGDIOBJ MakePageFont(HWND owner) {
+        const unique_window_dc dc(owner);
+        const LOGFONTW logical = WizardPageFont(dc.get());
+        return CreateFontIndirectW(&logical);
+    }
+
     HINSTANCE instance_;
     HWND owner_;
+    unique_hgdiobj font_;
     PageContext context_;
 };
 

@@ -116,6 +116,13 @@ void CheckControl(HWND dialog, HWND hwnd, const Control& expected) {
         << ClassNameOf(hwnd);
     EXPECT_EQ(WindowTextOf(hwnd), expected.text);
     EXPECT_EQ(IsWindowEnabled(hwnd) != FALSE, expected.enabled);
+    // The page's font with its Shift-JIS character set, which lets a system
+    // without the face pick a Japanese one rather than a Latin one.
+    LOGFONTW font = {};
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)),
+                           sizeof font, &font));
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
 
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
     DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
