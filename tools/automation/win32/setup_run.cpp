@@ -245,17 +245,20 @@ HWND SetupRun::ServeDiscsUntil(const std::wstring& caption, DiscChanger& drives,
         if (elapsed >= timeoutMs || !Running()) return nullptr;
         HWND found = nullptr;
         HWND prompt = nullptr;
+        bool error = false;
         WaitUntil(
             [&] {
                 for (HWND dialog : ProcessDialogs(Id())) {
                     const std::wstring text = WindowTextOf(dialog);
                     if (text == caption) found = dialog;
                     if (text == setup_text::kDiscCaption) prompt = dialog;
+                    error = error || text == setup_text::kErrorCaption;
                 }
-                return found || prompt || !Running();
+                return found || prompt || error || !Running();
             },
             timeoutMs - elapsed);
         if (found) return found;
+        // An error message not waited for: the installation failed.
         if (!prompt) return nullptr;
         prompts_.push_back(MessageBoxTextOf(prompt));
         const int disc = PromptedDisc(prompt);

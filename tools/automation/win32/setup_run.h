@@ -86,7 +86,8 @@ public:
     // Waits for a message box with `caption`; on the way, answers each disc
     // prompt by inserting the disc it asks for (disc N is the disc named
     // "<discPrefix>N") and pressing Retry. `letters` holds the drive of each
-    // disc ("mnopqr"), or one letter for all. Records the prompts.
+    // disc ("mnopqr"), or one letter for all. Records the prompts. Null
+    // when an error message comes instead.
     HWND ServeDiscsUntil(const std::wstring& caption, DiscChanger& drives,
                          const std::string& letters, const std::string& discPrefix,
                          DWORD timeoutMs);
