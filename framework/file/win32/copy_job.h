@@ -2,15 +2,15 @@
 // the owner polls their status and percent.
 //
 // A job runs each piece of work on the runner thread of a CJobEngine, whose
-// reader threads read the source into the engine's ring while the piece
-// writes it (job_engine.cpp says who owns which thread, buffer and handle).
+// request threads read the source's chunks and write them in order, a few
+// at once (job_engine.cpp says who owns which thread, buffer and handle).
 // The jobs made by one factory share one engine, so what the factory names
 // ahead (CJobEngine::ReadAhead) is read while the piece before it ends; a
 // job made without an engine makes one of its own at its first start.
 //
 // Poll protocol (the owner's side; the job never calls back):
 //   status  1  busy. Every start operation sets it (with percent 0) before
-//              the piece is handed to the runner, so a poller never takes
+//              the piece is handed to the engine, so a poller never takes
 //              the end of an earlier piece for the end of the new one.
 //   status  0  idle (never started) or finished. A finished piece reads
 //              status 0 with percent 100, and is published only after the
@@ -41,6 +41,8 @@
 class CCopyJob : public CThread {
 public:
     static constexpr DWORD kChunkBytes = 2u * 1024 * 1024;
+    // The most one WriteFile call of the job moves.
+    static constexpr DWORD kWritePieceBytes = 256u * 1024;
     // The chunk buffer is this much larger than the chunk.
     static constexpr DWORD kBufferSlack = CJobEngine::kChunkSlack;
     // Path fields: 260 bytes of path and the terminating zero.
@@ -84,16 +86,21 @@ public:
 
 protected:
     friend class CJobEngine;
-    enum class Outcome { kDone, kStopped, kFailed };
+    using Outcome = CJobEngine::Outcome;
 
     // The system calls that move bytes and the allocation of the engine's
-    // ring, as seams: tests replace them to fake short transfers and failed
-    // allocations. SystemRead answers as ReadJobSource, on a reader thread
-    // of the engine; SystemWrite as one WriteFile, on the runner.
+    // chunk buffers, as seams: tests replace them to fake short transfers
+    // and failed allocations. Both calls run on the engine's request
+    // threads, several at once: SystemRead answers as ReadJobSource,
+    // SystemWrite as WriteFile of `count` bytes (moving them in pieces of
+    // kWritePieceBytes).
     virtual BOOL SystemRead(HANDLE file, OVERLAPPED& at, char* buffer, DWORD count, DWORD* moved);
     virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
     // Null when the buffer cannot be had.
     virtual std::unique_ptr<char[]> NewBuffer(std::size_t bytes);
+    // `copied` bytes of `size` are written in whole chunks: the percent
+    // moves on.
+    void ChunkWritten(LONG copied, LONG size);
 
     // Copies the whole of the open `source` to the current position of
     // `destination` in chunks of `chunk` bytes, updating the percent after
@@ -127,8 +134,6 @@ private:
     private:
         CCopyJob& job_;
     };
-
-    Outcome WriteChunks(HANDLE destination, LONG size, DWORD chunk);
 
     std::shared_ptr<CJobEngine> engine_;
     Piece piece_{*this};
