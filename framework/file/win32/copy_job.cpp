@@ -141,10 +141,31 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
     LONG size = 0;
     if (!JobFileSize(source, &size)) return Outcome::kFailed;
     if (!IsRunning()) return Outcome::kStopped;
-    return engine_->Copy(*this, source, size, chunk, destination);
+    if (!engine_->BeginSource(*this, source, size, chunk)) return Outcome::kFailed;
+    const Outcome outcome = WriteChunks(destination, size, chunk);
+    // A piece that did not finish drops what was named after it too: its
+    // caller will not go on as it said.
+    engine_->EndSource(outcome == Outcome::kDone);
+    return outcome;
 }
 
-void CCopyJob::ChunkWritten(LONG copied, LONG size) { percent_ = ChunkPercent(copied, size); }
+CCopyJob::Outcome CCopyJob::WriteChunks(HANDLE destination, LONG size, DWORD chunk) {
+    for (LONG copied = 0;;) {
+        const CJobEngine::Chunk& next = engine_->NextChunk();
+        if (!next.ok) return Outcome::kFailed;
+        // A stop that came while this chunk was read ends the run before it
+        // is written: the destination keeps whole chunks either way.
+        if (!IsRunning()) return Outcome::kStopped;
+        DWORD moved = 0;
+        if (!SystemWrite(destination, next.bytes, next.count, &moved) || moved != next.count)
+            return Outcome::kFailed;
+        if (next.last) return Outcome::kDone;
+        engine_->ReleaseChunk();
+        copied += static_cast<LONG>(chunk);
+        percent_ = ChunkPercent(copied, size);
+        if (!IsRunning()) return Outcome::kStopped;
+    }
+}
 
 BOOL CCopyJob::SystemRead(HANDLE file, OVERLAPPED& at, char* buffer, DWORD count, DWORD* moved) {
     return ReadJobSource(file, at, buffer, count, moved);

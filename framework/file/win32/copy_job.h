@@ -2,15 +2,15 @@
 // the owner polls their status and percent.
 //
 // A job runs each piece of work on the runner thread of a CJobEngine, whose
-// request threads read the source's chunks and write them in order, a few
-// at once (job_engine.cpp says who owns which thread, buffer and handle).
+// reader threads read the source into the engine's ring while the piece
+// writes it (job_engine.cpp says who owns which thread, buffer and handle).
 // The jobs made by one factory share one engine, so what the factory names
 // ahead (CJobEngine::ReadAhead) is read while the piece before it ends; a
 // job made without an engine makes one of its own at its first start.
 //
 // Poll protocol (the owner's side; the job never calls back):
 //   status  1  busy. Every start operation sets it (with percent 0) before
-//              the piece is handed to the engine, so a poller never takes
+//              the piece is handed to the runner, so a poller never takes
 //              the end of an earlier piece for the end of the new one.
 //   status  0  idle (never started) or finished. A finished piece reads
 //              status 0 with percent 100, and is published only after the
@@ -86,21 +86,18 @@ public:
 
 protected:
     friend class CJobEngine;
-    using Outcome = CJobEngine::Outcome;
+    enum class Outcome { kDone, kStopped, kFailed };
 
     // The system calls that move bytes and the allocation of the engine's
-    // chunk buffers, as seams: tests replace them to fake short transfers
-    // and failed allocations. Both calls run on the engine's request
-    // threads, several at once: SystemRead answers as ReadJobSource,
-    // SystemWrite as WriteFile of `count` bytes (moving them in pieces of
-    // kWritePieceBytes).
+    // ring, as seams: tests replace them to fake short transfers and failed
+    // allocations. SystemRead answers as ReadJobSource, on a reader thread
+    // of the engine (two may read at once); SystemWrite as WriteFile of
+    // `count` bytes (moving them in pieces of kWritePieceBytes), on the
+    // runner.
     virtual BOOL SystemRead(HANDLE file, OVERLAPPED& at, char* buffer, DWORD count, DWORD* moved);
     virtual BOOL SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved);
     // Null when the buffer cannot be had.
     virtual std::unique_ptr<char[]> NewBuffer(std::size_t bytes);
-    // `copied` bytes of `size` are written in whole chunks: the percent
-    // moves on.
-    void ChunkWritten(LONG copied, LONG size);
 
     // Copies the whole of the open `source` to the current position of
     // `destination` in chunks of `chunk` bytes, updating the percent after
@@ -134,6 +131,8 @@ private:
     private:
         CCopyJob& job_;
     };
+
+    Outcome WriteChunks(HANDLE destination, LONG size, DWORD chunk);
 
     std::shared_ptr<CJobEngine> engine_;
     Piece piece_{*this};

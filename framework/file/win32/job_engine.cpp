@@ -1,50 +1,46 @@
 // The engine under the copy and join jobs of one installation. One
-// mechanism keeps the drive busy: a fixed number of requests in flight,
-// each on a thread of its own that reads one chunk at its offset and then,
-// in its turn, writes it.
+// mechanism keeps the drive busy: requests in flight on the engine's own
+// reader threads, completing into one ring of buffers, written in order.
 //
 // Who owns what:
 // - The runner thread (the engine's) runs the pieces of the jobs (a copy, or
 //   one part of a join) one after another, in the order they were started.
-//   A piece opens its destination and its source, hands both to Copy, which
-//   waits until the request threads are done with them, closes both and
-//   publishes its end (copy_job.h). Those two handles belong to the job.
-// - Three request threads (the engine's) each ask for the next chunk in
-//   order, read it into their own chunk buffer from a handle opened for
-//   overlapped reads at the chunk's offset, wait for its turn (every chunk
-//   asked for before it written or dropped) and write it themselves. So
-//   while one writes, two reads wait at the drive, and the drive never
-//   idles between requests; and a chunk is written by the thread (and the
-//   processor's cache) that read it: handing a chunk to another thread
-//   costs more than the copy itself from a warm cache. Under Wine an
-//   overlapped read of a file is done inside ReadFile (which reports
-//   ERROR_IO_PENDING once the bytes are in), so every request in flight
-//   needs a thread; each has its own completion event.
-// - The chunk buffers (the engine's): one block of kRequests buffers of
-//   kSlotBytes, one per request thread, had once (on the runner by Prepare,
-//   or for the first piece through its job's NewBuffer) and kept until the
-//   engine ends.
+//   A piece opens its destination and its source, writes the source's
+//   chunks in order from the ring, closes both and publishes its end (see
+//   copy_job.h). Those handles belong to the piece's job.
+// - Two reader threads (the engine's) each keep one read request at the
+//   drive, so that when one request ends the next is already waiting and
+//   the drive never idles between them. A request reads one chunk at its
+//   offset from a handle opened for overlapped reads, so both can read one
+//   file at once. Under Wine an overlapped read of a file is done inside
+//   ReadFile (it reports ERROR_IO_PENDING only once the bytes are in), so
+//   each request in flight needs a thread of its own; each reader has its
+//   own completion event.
+// - The ring (the engine's) holds kSlots chunks of up to kSlotBytes in one
+//   allocation, made once (on the runner by Prepare, or for the first piece
+//   through its job's NewBuffer) and kept until the engine ends.
 // - The sources (the engine's list, in reading order): the source of the
-//   piece under way, then the sources named ahead (ReadAhead). The chunks
-//   are asked for in list order, so the next source is read while the last
-//   chunks of the current one are written, and while its job ends and the
-//   next one starts; a chunk read ahead waits, with its thread, for the
-//   piece that copies its source. A named source is opened by a request
-//   thread, sharing everything (naming a file never keeps anyone from
-//   changing it); its handle belongs to the engine. A piece takes a named
-//   source only when its own handle shows the same file (what the file
-//   system reports, not the path); otherwise every named source is dropped
-//   and the piece's own handle is read.
+//   piece under way, then the sources named ahead (ReadAhead). The readers
+//   ask for the chunks of the first source that has chunks left, so the
+//   next source is read while the last chunks of the current one are
+//   written and while its job ends and the next job starts. A named source
+//   is opened by a reader, sharing everything (naming a file never keeps
+//   anyone from changing or replacing it); its handle belongs to the
+//   engine. A piece takes a named source only when its own handle shows the
+//   same file (what the file system reports, not the path), else every
+//   named source is dropped and the piece's own handle is read.
 //
-// Under the lock: turns are given in the order the chunks were asked for,
-// so the chunks are written in file order and the sources in list order. A
-// chunk is written only in its turn, only when all of it was read, only for
-// a piece whose copy goes on, and only while its job runs. A source leaves
-// the list only once none of its chunks is read or waits for its turn.
+// Under the lock: the used_ slots from take_ on hold requests in the order
+// they were asked for, so they belong to the sources in list order, and a
+// source's chunks are asked for in file order. A slot is ready once its read
+// ended; the piece writes a chunk only when it is ready and all of it was
+// read. A source leaves the list only once no open or read of it is under
+// way, and its slots are freed with it.
 #include "framework/file/win32/job_engine.h"
 
 #include <process.h>
 
+#include <cstdint>
 #include <new>
 #include <utility>
 
@@ -68,23 +64,32 @@ bool JobSize(const BY_HANDLE_FILE_INFORMATION& info, LONG* size) {
     return true;
 }
 
+// Every slot starts on a page: a paced drive (a direct-I/O FUSE mount) cuts
+// a read into a buffer off its page boundaries into a short request more,
+// and the drive waited for each.
+constexpr std::size_t kPageBytes = 4096;
+constexpr std::size_t kSlotStride = (CJobEngine::kSlotBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+constexpr std::size_t kRingBytes = CJobEngine::kSlots * kSlotStride + kPageBytes;
+
+char* SlotOf(char* ring, std::size_t index) {
+    const std::uintptr_t first = (reinterpret_cast<std::uintptr_t>(ring) + kPageBytes - 1) & ~(kPageBytes - 1);
+    return reinterpret_cast<char*>(first) + index * kSlotStride;
+}
+
 // A fresh buffer's first touch costs more than copying a few megabytes from
 // a warm cache, and Wine touches every page of a read's buffer before it
 // reads: the pages are had once, before anything is copied.
 void TouchPages(char* buffer, std::size_t bytes) {
-    constexpr std::size_t kPageBytes = 4096;
     volatile char* page = buffer;
     for (std::size_t at = 0; at < bytes; at += kPageBytes) page[at] = 0;
 }
-
-constexpr std::size_t kBufferBytes = CJobEngine::kRequests * std::size_t{CJobEngine::kSlotBytes};
 
 }  // namespace
 
 CJobEngine::CJobEngine() {
     InitializeConditionVariable(&changed_);
-    for (Thread& thread : threads_) thread.serve = &CJobEngine::ServeRequests;
     threads_[0].serve = &CJobEngine::RunTasks;
+    threads_[1].serve = threads_[2].serve = &CJobEngine::ReadChunks;
 }
 
 CJobEngine::~CJobEngine() {
@@ -111,7 +116,6 @@ bool CJobEngine::StartThreadsLocked() {
         if (handle == 0) return false;
         thread.handle.reset(reinterpret_cast<HANDLE>(handle));
         thread.id = id;
-        if (&thread != &threads_[0]) ++freeThreads_;
         // They only move bytes, and a drive waiting for them is time lost.
         SetThreadPriority(thread.handle.get(), THREAD_PRIORITY_TIME_CRITICAL);
     }
@@ -121,7 +125,7 @@ bool CJobEngine::StartThreadsLocked() {
 unsigned __stdcall CJobEngine::Entry(void* thread) {
     Thread& self = *static_cast<Thread*>(thread);
     try {
-        (self.engine->*self.serve)(self);
+        (self.engine->*self.serve)(self.event.get());
     } catch (...) {
         // Nothing the engine calls throws; the thread ends either way.
     }
@@ -131,7 +135,7 @@ unsigned __stdcall CJobEngine::Entry(void* thread) {
 bool CJobEngine::Prepare() {
     CLockScope hold(lock_);
     if (!StartThreadsLocked()) return false;
-    prepare_ = !buffers_;
+    prepare_ = !ring_;
     Changed();
     return true;
 }
@@ -170,10 +174,6 @@ bool CJobEngine::WaitUntilIdle(DWORD milliseconds) {
     return true;
 }
 
-bool CJobEngine::IdleLocked() {
-    return !prepare_ && inFlight_ == 0 && (freeThreads_ == 0 || NextToReadLocked() == nullptr);
-}
-
 std::vector<DWORD> CJobEngine::ThreadIds() {
     CLockScope hold(lock_);
     std::vector<DWORD> ids;
@@ -183,13 +183,13 @@ std::vector<DWORD> CJobEngine::ThreadIds() {
     return ids;
 }
 
-void CJobEngine::RunTasks(Thread&) {
+void CJobEngine::RunTasks(HANDLE) {
     CLockScope hold(lock_);
     for (;;) {
         while (!quit_ && firstTask_ == nullptr && !prepare_) lock_.Sleep(changed_);
         if (quit_) return;
         if (prepare_) {
-            PrepareBuffersLocked();
+            PrepareRingLocked();
             continue;
         }
         Task& task = *firstTask_;
@@ -206,43 +206,33 @@ void CJobEngine::RunTasks(Thread&) {
     }
 }
 
-void CJobEngine::PrepareBuffersLocked() {
-    if (!buffers_) {
-        std::unique_ptr<char[]> buffers;
+// Only the runner makes the ring (here, or for a piece in BeginSource), so
+// it never changes while the runner does not hold the lock.
+void CJobEngine::PrepareRingLocked() {
+    if (!ring_) {
+        std::unique_ptr<char[]> ring;
         {
             CUnlockScope touch(lock_);
-            buffers.reset(new (std::nothrow) char[kBufferBytes]);
-            if (buffers) TouchPages(buffers.get(), kBufferBytes);
+            ring.reset(new (std::nothrow) char[kRingBytes]);
+            if (ring) TouchPages(ring.get(), kRingBytes);
         }
-        HaveBuffersLocked(std::move(buffers));
+        ring_ = std::move(ring);
     }
     prepare_ = false;
     Changed();
 }
 
-// Only the runner makes the buffers (preparing them, or for a piece), so
-// they never change while the runner does not hold the lock.
-bool CJobEngine::HaveBuffersLocked(std::unique_ptr<char[]> buffers) {
-    if (buffers_) return true;
-    if (!buffers) return false;
-    buffers_ = std::move(buffers);
-    for (std::size_t i = 0; i < kRequests; ++i) threads_[1 + i].slot = buffers_.get() + i * std::size_t{kSlotBytes};
-    return true;
-}
-
-void CJobEngine::ServeRequests(Thread& self) {
+void CJobEngine::ReadChunks(HANDLE event) {
     CLockScope hold(lock_);
     for (;;) {
         Source* source = nullptr;
         while (!quit_ && (source = NextToReadLocked()) == nullptr) lock_.Sleep(changed_);
         if (quit_) return;
-        --freeThreads_;
         if (source->state == Source::kNamed) {
             OpenLocked(*source);
         } else {
-            CopyChunkLocked(*source, self);
+            ReadLocked(*source, event);
         }
-        ++freeThreads_;
     }
 }
 
@@ -251,14 +241,14 @@ CJobEngine::Source& CJobEngine::SourceAt(std::size_t index) {
 }
 
 // The first source in the list with chunks left to ask for, when it is to be
-// opened, or is open and the buffers are there; null when there is nothing
-// to do.
+// opened, or is open and a slot is free; null when there is nothing to do.
 CJobEngine::Source* CJobEngine::NextToReadLocked() {
     for (std::size_t i = 0; i < sourceCount_; ++i) {
         Source& source = SourceAt(i);
         if (source.stopped || source.finalAsked) continue;
         if (source.state == Source::kNamed) return &source;
-        return source.state == Source::kOpen && buffers_ ? &source : nullptr;
+        const bool canAsk = source.state == Source::kOpen && ring_ && used_ < kSlots;
+        return canAsk ? &source : nullptr;
     }
     return nullptr;
 }
@@ -266,7 +256,6 @@ CJobEngine::Source* CJobEngine::NextToReadLocked() {
 void CJobEngine::OpenLocked(Source& source) {
     source.state = Source::kOpening;
     ++source.busy;
-    ++inFlight_;
     unique_hfile file;
     BY_HANDLE_FILE_INFORMATION identity = {};
     LONG size = 0;
@@ -276,7 +265,6 @@ void CJobEngine::OpenLocked(Source& source) {
         file.reset(OpenJobSource(source.path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
         opened = file && GetFileInformationByHandle(file.get(), &identity) && JobSize(identity, &size);
     }
-    --inFlight_;
     --source.busy;
     source.state = opened ? Source::kOpen : Source::kFailed;
     if (opened) {
@@ -288,114 +276,119 @@ void CJobEngine::OpenLocked(Source& source) {
     Changed();
 }
 
-void CJobEngine::CopyChunkLocked(Source& source, Thread& self) {
+void CJobEngine::ReadLocked(Source& source, HANDLE event) {
+    const std::size_t index = (take_ + used_++) % kSlots;
     const DWORD left = static_cast<DWORD>(source.size - source.asked);
-    Chunk chunk = {&source, asked_++, self.slot, left, left <= source.chunk, false};
-    if (!chunk.last) chunk.count = source.chunk;
-    OVERLAPPED at = {};
+    const bool last = left <= source.chunk;
+    Slot& slot = slots_[index];
+    slot.source = &source;
+    slot.ready = false;
+    slot.chunk = {SlotOf(ring_.get(), index), last ? left : source.chunk, last, false};
     const std::int64_t offset = source.asked;
+    OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    at.hEvent = self.event.get();
-    source.asked += static_cast<LONG>(chunk.count);
-    source.finalAsked = chunk.last;
+    at.hEvent = event;
+    source.asked += static_cast<LONG>(slot.chunk.count);
+    source.finalAsked = last;
     ++source.busy;
-    ++inFlight_;
     CCopyJob* job = source.job;
+    char* bytes = slot.chunk.bytes;
+    const DWORD count = slot.chunk.count;
+    bool ok = false;
     {
         CUnlockScope read(lock_);
         DWORD moved = 0;
-        chunk.ok = (job != nullptr ? job->SystemRead(source.file, at, chunk.bytes, chunk.count, &moved)
-                                   : ReadJobSource(source.file, at, chunk.bytes, chunk.count, &moved)) &&
-                   moved == chunk.count;
+        ok = (job != nullptr ? job->SystemRead(source.file, at, bytes, count, &moved)
+                             : ReadJobSource(source.file, at, bytes, count, &moved)) &&
+             moved == count;
     }
-    --inFlight_;
-    // After a failed or short read nothing more of the source is asked for.
-    if (!chunk.ok) source.stopped = true;
-    Changed();
-    // A chunk read ahead of its piece waits for the piece (or for its drop).
-    while (!quit_ && (turn_ != chunk.turn || (source.job == nullptr && !source.dropped)))
-        lock_.Sleep(changed_);
-    if (quit_) return;
-    WriteInTurnLocked(chunk);
-    ++turn_;
     --source.busy;
+    slot.chunk.ok = ok;
+    slot.ready = true;
+    // After a failed or short read nothing more of the source is asked for.
+    if (!ok) source.stopped = true;
     Changed();
 }
 
-void CJobEngine::WriteInTurnLocked(const Chunk& chunk) {
-    Source& source = *chunk.source;
-    if (source.dropped || source.ended) return;
-    CCopyJob& job = *source.job;
-    const bool running = job.IsRunning();
-    bool written = false;
-    if (chunk.ok && running) {
-        CUnlockScope write(lock_);
-        DWORD moved = 0;
-        written = job.SystemWrite(source.destination, chunk.bytes, chunk.count, &moved) &&
-                  moved == chunk.count;
+bool CJobEngine::IdleLocked() {
+    if (prepare_ || NextToReadLocked() != nullptr) return false;
+    for (std::size_t i = 0; i < sourceCount_; ++i) {
+        if (SourceAt(i).busy > 0) return false;
     }
-    if (written && !chunk.last) {
-        source.written += static_cast<LONG>(chunk.count);
-        job.ChunkWritten(source.written, source.size);
-        return;
-    }
-    source.ended = true;
-    source.stopped = true;
-    source.outcome = written                ? Outcome::kDone
-                     : chunk.ok && !running ? Outcome::kStopped
-                                            : Outcome::kFailed;
+    return true;
 }
 
-CJobEngine::Outcome CJobEngine::Copy(CCopyJob& job, HANDLE file, LONG size, DWORD chunk,
-                                     HANDLE destination) {
-    std::unique_ptr<char[]> buffers;
-    if (!buffers_) buffers = job.NewBuffer(kBufferBytes);
+bool CJobEngine::BeginSource(CCopyJob& job, HANDLE file, LONG size, DWORD chunk) {
+    std::unique_ptr<char[]> ring;
+    if (!ring_) ring = job.NewBuffer(kRingBytes);
+    BY_HANDLE_FILE_INFORMATION identity;
+    const bool known = GetFileInformationByHandle(file, &identity) != FALSE;
     CLockScope hold(lock_);
-    if (!HaveBuffersLocked(std::move(buffers))) return Outcome::kFailed;
-    Source& source = TakeSourceLocked(job, file, size, chunk);
-    source.destination = destination;
-    source.job = &job;
-    Changed();
-    while (!source.ended || source.busy > 0) lock_.Sleep(changed_);
-    const Outcome outcome = source.outcome;
-    // A piece that did not finish drops what was named after it too: its
-    // caller will not go on as it said.
-    if (outcome == Outcome::kDone) {
-        PopSourceLocked();
-    } else {
-        DropSourcesLocked();
+    if (!ring_) {
+        if (!ring) return false;
+        ring_ = std::move(ring);
     }
-    Changed();
-    return outcome;
-}
-
-// The first source named when it shows the same file as `file` for the same
-// chunk size, else `file` itself after every named source was dropped.
-CJobEngine::Source& CJobEngine::TakeSourceLocked(CCopyJob& job, HANDLE file, LONG size,
-                                                 DWORD chunk) {
     if (sourceCount_ > 0) {
-        BY_HANDLE_FILE_INFORMATION identity;
-        bool same = false;
-        {
-            CUnlockScope ask(lock_);
-            same = GetFileInformationByHandle(file, &identity) != FALSE;
-        }
         Source& named = SourceAt(0);
         if (named.state == Source::kNamed) OpenLocked(named);
         while (named.state == Source::kOpening) lock_.Sleep(changed_);
-        same = same && named.state == Source::kOpen && named.chunk == chunk &&
-               SameFile(named.identity, identity);
-        if (same) return named;
-        DropSourcesLocked();
+        if (!known || named.state != Source::kOpen || named.chunk != chunk ||
+            !SameFile(named.identity, identity)) {
+            DropSourcesLocked();
+        }
     }
-    Source& own = SourceAt(0);
-    own.state = Source::kOpen;
-    own.file = file;
-    own.size = size;
-    own.chunk = chunk;
-    sourceCount_ = 1;
-    return own;
+    if (sourceCount_ == 0) {
+        Source& own = SourceAt(0);
+        own.state = Source::kOpen;
+        own.file = file;
+        own.size = size;
+        own.chunk = chunk;
+        sourceCount_ = 1;
+    }
+    SourceAt(0).job = &job;
+    Changed();
+    return true;
+}
+
+const CJobEngine::Chunk& CJobEngine::NextChunk() {
+    CLockScope hold(lock_);
+    while (used_ == 0 || !slots_[take_].ready) lock_.Sleep(changed_);
+    return slots_[take_].chunk;
+}
+
+void CJobEngine::ReleaseChunk() {
+    CLockScope hold(lock_);
+    take_ = (take_ + 1) % kSlots;
+    --used_;
+    Changed();
+}
+
+void CJobEngine::EndSource(bool keepNamed) {
+    CLockScope hold(lock_);
+    if (!keepNamed) {
+        DropSourcesLocked();
+    } else {
+        Source& source = SourceAt(0);
+        source.stopped = true;
+        WaitForSourcesLocked(1);
+        FreeSlotsOfLocked(source);
+        PopSourceLocked();
+    }
+    Changed();
+}
+
+void CJobEngine::WaitForSourcesLocked(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        while (SourceAt(i).busy > 0) lock_.Sleep(changed_);
+    }
+}
+
+void CJobEngine::FreeSlotsOfLocked(const Source& source) {
+    while (used_ > 0 && slots_[take_].source == &source) {
+        take_ = (take_ + 1) % kSlots;
+        --used_;
+    }
 }
 
 void CJobEngine::PopSourceLocked() {
@@ -404,15 +397,10 @@ void CJobEngine::PopSourceLocked() {
     --sourceCount_;
 }
 
-// Their chunks pass their turns unwritten; a source goes once none is left.
 void CJobEngine::DropSourcesLocked() {
-    for (std::size_t i = 0; i < sourceCount_; ++i) {
-        SourceAt(i).stopped = true;
-        SourceAt(i).dropped = true;
-    }
-    Changed();
-    for (std::size_t i = 0; i < sourceCount_; ++i) {
-        while (SourceAt(i).busy > 0) lock_.Sleep(changed_);
-    }
+    for (std::size_t i = 0; i < sourceCount_; ++i) SourceAt(i).stopped = true;
+    WaitForSourcesLocked(sourceCount_);
+    take_ = (take_ + used_) % kSlots;
+    used_ = 0;
     while (sourceCount_ > 0) PopSourceLocked();
 }

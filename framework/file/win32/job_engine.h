@@ -1,12 +1,11 @@
 // The engine under the copy and join jobs of one installation: its threads,
-// its one set of chunk buffers and the sources it reads. The prose at the
-// top of job_engine.cpp says who owns what.
+// its one ring of chunk buffers and the sources it reads into that ring.
+// The prose at the top of job_engine.cpp says who owns what.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -18,16 +17,13 @@ class CCopyJob;
 class CJobEngine {
 public:
     // The largest chunk a job asks for (a join's) and the slack every chunk
-    // buffer has past it.
+    // buffer has past it; a slot of the ring holds one chunk.
     static constexpr DWORD kLargestChunk = 3u * 1024 * 1024;
     static constexpr DWORD kChunkSlack = 512;
     static constexpr DWORD kSlotBytes = kLargestChunk + kChunkSlack;
-    // Requests in flight: one thread, and one chunk buffer, each.
-    static constexpr std::size_t kRequests = 3;
-    // Sources being copied or named to be, at most.
+    static constexpr std::size_t kSlots = 4;
+    // Sources being read or named to be read, at most.
     static constexpr std::size_t kMaxSources = 16;
-
-    enum class Outcome { kDone, kStopped, kFailed };
 
     // Work for the runner thread. RunTask must not throw; an exception that
     // escapes it all the same ends the task, not the thread.
@@ -44,16 +40,24 @@ public:
         HANDLE ended_ = nullptr;
     };
 
+    // One chunk of the source being copied, as it lies in the ring.
+    struct Chunk {
+        char* bytes = nullptr;
+        DWORD count = 0;
+        bool last = false;  // the source's final chunk
+        bool ok = false;    // every one of the `count` bytes was read
+    };
+
     CJobEngine();
-    // Ends the threads once the reads and writes under way have ended. The
-    // jobs hold the engine while they live, so no piece runs any more.
+    // Ends the threads once the reads in flight have ended. The jobs hold
+    // the engine while they live, so no piece runs any more.
     ~CJobEngine();
     CJobEngine(const CJobEngine&) = delete;
     CJobEngine& operator=(const CJobEngine&) = delete;
 
-    // Starts the threads and has the runner get the chunk buffers ready,
-    // every page touched, before it runs the first piece; returns at once.
-    // False when a thread cannot be started.
+    // Starts the threads and has the runner get the ring ready, every page
+    // touched, before it runs the first piece; returns at once. False when a
+    // thread cannot be started.
     bool Prepare();
     // Runs task.RunTask() on the runner once the tasks handed over before it
     // ended, then sets the event `ended`: the last the engine does with the
@@ -67,29 +71,32 @@ public:
     // nothing named, for a path longer than 260 bytes, a chunk of 0 or above
     // kLargestChunk, a full list, or threads that cannot be started.
     bool ReadAhead(const char* path, DWORD chunk);
-    // Waits up to `milliseconds` until no read or open is under way and none
-    // can begin (nothing to read, or every request thread holds a chunk
-    // waiting for its piece) and the buffers are ready; false when the time
-    // ran out first.
+    // Waits up to `milliseconds` until the readers have nothing left to do
+    // and the ring is ready; false when they are still busy.
     bool WaitUntilIdle(DWORD milliseconds);
     // The threads started so far.
     std::vector<DWORD> ThreadIds();
 
-    // On the runner, for the piece of `job`: copies the open source `file`
-    // (opened for overlapped reads) of `size` bytes in chunks of `chunk` to
-    // the current position of `destination`, through job.SystemRead and
-    // job.SystemWrite, noting each whole chunk written with job.ChunkWritten
-    // and writing none once job.IsRunning is false. Takes over the first
-    // source named when it is the same file. Returns once nothing of the
-    // source is read or written any more: kDone, kStopped (a chunk was
-    // about to be written while the job was not running) or kFailed (a read
-    // or write failed or moved fewer bytes, or no buffers: job.NewBuffer).
-    // Every source named is dropped unless the outcome is kDone.
-    Outcome Copy(CCopyJob& job, HANDLE file, LONG size, DWORD chunk, HANDLE destination);
+    // The piece on the runner reads its source through these.
+    //
+    // Starts reading the open source `file` (opened for overlapped reads) of
+    // `size` bytes in chunks of `chunk`, through job.SystemRead, unless the
+    // first source named is the same file: that one goes on. False when no
+    // ring can be had (job.NewBuffer).
+    bool BeginSource(CCopyJob& job, HANDLE file, LONG size, DWORD chunk);
+    // Waits for the source's next chunk, in order. Valid until ReleaseChunk
+    // or EndSource.
+    const Chunk& NextChunk();
+    // Gives the slot of the chunk from NextChunk back for reading.
+    void ReleaseChunk();
+    // Ends the source: asks for nothing more of it, waits for its reads in
+    // flight and frees its slots. With `keepNamed` false the sources named
+    // ahead are dropped too. The handle of a named source is closed here.
+    void EndSource(bool keepNamed);
 
 private:
-    // A file read in chunks of `chunk` bytes: whole chunks while more than
-    // a chunk is left, then the rest (possibly 0 bytes) in a final one.
+    // A file read into the ring, in chunks of `chunk` bytes: whole chunks
+    // while more than a chunk is left, then the rest (possibly 0 bytes).
     struct Source {
         enum State { kNamed, kOpening, kOpen, kFailed };
         State state = kNamed;
@@ -102,66 +109,52 @@ private:
         LONG asked = 0;           // bytes asked for so far
         bool finalAsked = false;  // its final chunk was asked for
         bool stopped = false;     // nothing more of it is asked for
-        bool dropped = false;     // its chunks are not written
-        int busy = 0;             // its open, or its chunks asked and not yet past their turn
-        // Once a piece copies it: the piece's job and destination, and how
-        // the copy went.
-        CCopyJob* job = nullptr;
-        HANDLE destination = INVALID_HANDLE_VALUE;
-        LONG written = 0;
-        bool ended = false;
-        Outcome outcome = Outcome::kDone;
+        int busy = 0;             // its open or reads under way
+        CCopyJob* job = nullptr;  // the piece that copies it, once one does
+    };
+    struct Slot {
+        Chunk chunk;
+        Source* source = nullptr;
+        bool ready = false;
     };
     struct Thread {
         CJobEngine* engine = nullptr;
-        void (CJobEngine::*serve)(Thread& self) = nullptr;
-        char* slot = nullptr;  // a request thread's chunk buffer
-        unique_handle event;   // its read's completion event
+        void (CJobEngine::*serve)(HANDLE event) = nullptr;
+        unique_handle event;  // a reader's completion event
         unique_handle handle;
         DWORD id = 0;
-    };
-    // One chunk as read by a request thread.
-    struct Chunk {
-        Source* source;
-        std::uint64_t turn;  // the order in which the chunks are written
-        char* bytes;
-        DWORD count;
-        bool last;
-        bool ok;  // all of it was read
     };
 
     static unsigned __stdcall Entry(void* thread);
     bool StartThreadsLocked();
-    void RunTasks(Thread& self);
-    void ServeRequests(Thread& self);
-    void PrepareBuffersLocked();
-    bool HaveBuffersLocked(std::unique_ptr<char[]> buffers);
+    void RunTasks(HANDLE unused);
+    void ReadChunks(HANDLE event);
+    void PrepareRingLocked();
     Source& SourceAt(std::size_t index);
     Source* NextToReadLocked();
     void OpenLocked(Source& source);
-    void CopyChunkLocked(Source& source, Thread& self);
-    void WriteInTurnLocked(const Chunk& chunk);
-    Source& TakeSourceLocked(CCopyJob& job, HANDLE file, LONG size, DWORD chunk);
+    void ReadLocked(Source& source, HANDLE event);
     bool IdleLocked();
+    // Waits until no read or open of the first `count` sources is under way.
+    void WaitForSourcesLocked(std::size_t count);
+    void FreeSlotsOfLocked(const Source& source);
     void PopSourceLocked();
     void DropSourcesLocked();
     void Changed();
 
     CLock lock_;
-    // Woken at every change of what follows: the one thing every thread of
-    // the engine waits on.
+    // Woken at every change of what follows: the one thing every thread
+    // of the engine waits on.
     CONDITION_VARIABLE changed_;
     bool quit_ = false;
-    Thread threads_[1 + kRequests];  // the runner, then the request threads
+    Thread threads_[3];  // the runner, then the two readers
     Task* firstTask_ = nullptr;
     Task* lastTask_ = nullptr;
     bool prepare_ = false;
-    // The request threads' chunk buffers, kSlotBytes each, in one block.
-    std::unique_ptr<char[]> buffers_;
-    std::uint64_t asked_ = 0;  // chunks asked for so far
-    std::uint64_t turn_ = 0;   // the next chunk to be written (or dropped)
-    std::size_t freeThreads_ = 0;  // request threads started and not at work
-    std::size_t inFlight_ = 0;     // reads and opens under way
+    std::unique_ptr<char[]> ring_;
+    Slot slots_[kSlots];
+    std::size_t take_ = 0;  // the slot of the next chunk to write
+    std::size_t used_ = 0;  // slots from take_ on asked for, in order
     Source sources_[kMaxSources];
     std::size_t firstSource_ = 0;
     std::size_t sourceCount_ = 0;

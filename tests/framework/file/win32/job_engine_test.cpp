@@ -1,8 +1,7 @@
 // Jobs over one engine: its threads serve one job after another whatever
-// way the previous one ended, its chunk buffers are had once, chunks are
-// written in file order however their reads end, what was named ahead is
-// taken only from the same file, and the threads end with the last owner of
-// the engine.
+// way the previous one ended, its ring is had once, chunks are written in
+// file order however their reads end, what was named ahead is taken only
+// from the same file, and the threads end with the last owner of the engine.
 #include "framework/file/win32/job_engine.h"
 
 #include <windows.h>
@@ -25,7 +24,6 @@ using JoinJob = jobtest::ScriptedJob<CJoinJob>;
 
 constexpr DWORD kChunk = CCopyJob::kChunkBytes;
 constexpr DWORD kJoinChunk = CJoinJob::kChunkBytes;
-constexpr std::size_t kThreads = 1 + CJobEngine::kRequests;  // the runner, the request threads
 
 bool Has(const std::vector<DWORD>& ids, DWORD id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
@@ -43,7 +41,7 @@ bool RewriteShared(const std::string& path, const std::string& bytes) {
 }
 
 // However the first job's piece ended, the next job of the same engine runs
-// on the same threads (the runner and the request threads) and joins
+// on the same three threads (the runner and two readers) and joins
 // correctly.
 TEST(JobEngine, TheNextJobRunsOnTheSameThreadsAfterEveryKindOfEnd) {
     enum class End { kDone, kFailedRead, kMissingSource, kStopped, kStoppedInRead, kDestroyedBusy };
@@ -100,7 +98,7 @@ TEST(JobEngine, TheNextJobRunsOnTheSameThreadsAfterEveryKindOfEnd) {
         std::string copied;
         ASSERT_TRUE(ReadFileBytes(joined, &copied));
         EXPECT_TRUE(copied == bytes + bytes) << copied.size() << " bytes";
-        EXPECT_EQ(engine->ThreadIds().size(), kThreads);
+        EXPECT_EQ(engine->ThreadIds().size(), 3u);
         EXPECT_TRUE(Has(engine->ThreadIds(), second.readerThread.load()));
     }
 }
@@ -125,7 +123,7 @@ TEST(JobEngine, ChunksReadOutOfOrderAreWrittenInFileOrder) {
         job.shortReadAt = c.shortReadAt;
         ASSERT_TRUE(job.StartCopy(source.c_str(), out.c_str()));
         ASSERT_TRUE(job.WaitUntilHeld());
-        // The other request threads read the second and the third chunk.
+        // The other reader reads the second chunk, then begins the third.
         ASSERT_TRUE(WaitUntil([&] { return job.ReadSizes().size() >= 3; }, jobtest::kWhileHeld));
         job.Release();
         if (c.written >= 0) {
@@ -165,10 +163,9 @@ protected:
     }
 };
 
-// One set of chunk buffers serves every piece of either kind: a prepared
-// engine asks no job for a buffer, an unprepared one asks the first piece
-// once.
-TEST(JobEngine, HasItsBuffersOnceForEveryPieceOfEitherKind) {
+// One ring serves every piece of either kind: a prepared engine asks no
+// job for a buffer, an unprepared one asks the first piece once.
+TEST(JobEngine, HasItsRingOnceForEveryPieceOfEitherKind) {
     ScratchDir dir;
     const std::string source = dir / "a.src";
     const std::string bytes = PatternBytes(kJoinChunk + 3);
@@ -213,7 +210,7 @@ TEST(JobEngine, EveryThreadEndsWithTheLastOwnerOfTheEngine) {
     EXPECT_EQ(job->WaitForRun(jobtest::kBound), static_cast<DWORD>(WAIT_OBJECT_0));
     const std::vector<DWORD> ids = engine->ThreadIds();
     ASSERT_EQ(ids, prepared);
-    ASSERT_EQ(ids.size(), kThreads);
+    ASSERT_EQ(ids.size(), 3u);
     engine.reset();
     for (DWORD id : ids) EXPECT_FALSE(jobtest::ThreadEnded(id)) << "kept for the next job";
     job.reset();
@@ -281,8 +278,7 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
         ASSERT_TRUE(join->WaitUntilHeld());
         const bool joinPart = c.then == Then::kJoinPart || c.then == Then::kOtherChunk;
         ASSERT_TRUE(engine->ReadAhead(next.c_str(), joinPart ? kJoinChunk : kChunk));
-        // What the request threads can hold is read (a held read never ends
-        // by itself).
+        // What fits in the ring is read (a held read never ends by itself).
         if (c.then != Then::kStoppedInRead) {
             ASSERT_TRUE(engine->WaitUntilIdle(jobtest::kBound));
         }

@@ -85,9 +85,9 @@ inline PollResult PollJob(CCopyJob& job, DWORD timeoutMs = kBound) {
 // start can be made to misbehave, and which can hold its piece after a
 // given write, or a read before it starts, until the test lets it go on.
 //
-// The engine's request threads read the chunks of a piece at the same time,
-// so the reads are counted in file order, not in the order they begin: read
-// n of the job's life is chunk n - (reads of its earlier pieces) of the
+// The engine's two readers read the chunks of a piece at the same time, so
+// the reads are counted in file order, not in the order they begin: read n
+// of the job's life is chunk n - (reads of its earlier pieces) of the
 // current piece.
 template <typename Base>
 class ScriptedJob : public Base {
@@ -300,8 +300,8 @@ void CheckStopDuringRead(DWORD chunk, StartPiece<Job> start, bool closesDestinat
     job.Stop();
     EXPECT_EQ(job.GetStatus(), 1);
     EXPECT_EQ(job.writes.load(), 2);
-    // No more was read ahead of the writes than requests are in flight.
-    EXPECT_LE(job.reads.load(), 2 + static_cast<int>(CJobEngine::kRequests));
+    // No more than the ring holds was read ahead of the writes.
+    EXPECT_LE(job.reads.load(), 2 + static_cast<int>(CJobEngine::kSlots));
     EXPECT_EQ(FileSize(files.destination), static_cast<LONG>(2 * chunk));
     EXPECT_TRUE(NobodyHasOpen(files.source));
     EXPECT_EQ(NobodyHasOpen(files.destination), closesDestination);
