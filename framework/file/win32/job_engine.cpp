@@ -24,8 +24,8 @@
 //   ask for the chunks of the first source that has chunks left, so the
 //   next source is read while the last chunks of the current one are
 //   written and while its job ends and the next job starts. A named source
-//   is opened by a reader, sharing everything (naming a file never keeps
-//   anyone from changing or replacing it); its handle belongs to the
+//   is opened by a reader, sharing everything (naming a file keeps nobody
+//   from reading, writing or renaming it); its handle belongs to the
 //   engine. A piece takes a named source only when its own handle shows the
 //   same file (what the file system reports, not the path), else every
 //   named source is dropped and the piece's own handle is read.
