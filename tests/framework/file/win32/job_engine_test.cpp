@@ -138,28 +138,17 @@ TEST(JobEngine, ChunksReadOutOfOrderAreWrittenInFileOrder) {
     }
 }
 
-// A job that counts the buffers it is asked for.
-class CountingJob : public CCopyJob {
+// A job of kind `Base` that counts the buffers it is asked for.
+template <typename Base>
+class Counting : public Base {
 public:
-    using CCopyJob::CCopyJob;
+    using Base::Base;
     int buffers = 0;
 
 protected:
     std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
         ++buffers;
-        return CCopyJob::NewBuffer(bytes);
-    }
-};
-
-class CountingJoin : public CJoinJob {
-public:
-    using CJoinJob::CJoinJob;
-    int buffers = 0;
-
-protected:
-    std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
-        ++buffers;
-        return CJoinJob::NewBuffer(bytes);
+        return Base::NewBuffer(bytes);
     }
 };
 
@@ -177,8 +166,8 @@ TEST(JobEngine, HasItsRingOnceForEveryPieceOfEitherKind) {
             ASSERT_TRUE(engine->Prepare());
             ASSERT_TRUE(engine->WaitUntilIdle(jobtest::kBound));
         }
-        CountingJob copy(engine);
-        CountingJoin join(engine);
+        Counting<CCopyJob> copy(engine);
+        Counting<CJoinJob> join(engine);
         const std::string joined = dir / "joined.out";
         for (int round = 0; round < 2; ++round) {
             ASSERT_TRUE(round == 0 ? join.BeginJoin(joined.c_str(), source.c_str())
