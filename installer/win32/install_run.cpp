@@ -1,6 +1,5 @@
 #include "installer/win32/install_run.h"
 
-#include <cstring>
 #include <iterator>
 
 #include "framework/app/win32/application.h"

@@ -43,7 +43,9 @@ HANDLE CreateJobDestination(const char* path) {
 
 // Windows may leave the read pending; Wine reads before ReadFile returns and
 // reports it pending all the same. Either way GetOverlappedResult has the
-// count once the event is set.
+// count once the event is set. Past the end of the file the read ends
+// short: ReadFile or GetOverlappedResult says ERROR_HANDLE_EOF (Wine, the
+// latter).
 BOOL ReadJobSource(HANDLE file, OVERLAPPED& at, char* buffer, DWORD count, DWORD* moved) {
     *moved = 0;
     if (!ReadFile(file, buffer, count, nullptr, &at)) {
