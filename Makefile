@@ -20,8 +20,8 @@ build/host/build.ninja:
 build/host-release/build.ninja:
 	cmake --preset host-release >/dev/null
 
-# The shipped programs only; the tree's tests are built where they can run
-# (scripts/test-win32.sh) or with build-win32-tests.
+# The shipped programs only; `make test` builds the tree's tests too
+# (scripts/test-win32.sh), as does build-win32-tests.
 build-win32: deps build/win32/build.ninja
 	cmake --build build/win32 -j $(JOBS) --target shipped
 build-win32-tests: build-win32
@@ -36,8 +36,8 @@ build: build-win32 build-win64 build-host
 # the shipped 32-bit programs checked (PE32, known system DLLs only,
 # manifest and version information), the host build's tests, the
 # Windows tests (64-bit build) under Wine with one Xvfb display and the
-# tree's own prefix; then, where the machine executes 32-bit code, the same
-# Windows tests as PE32 programs under 32-bit Wine and the host tests as
+# tree's own prefix; then the same Windows tests built as PE32 programs and
+# the host tree built as 32-bit code, both run where the machine executes
 # 32-bit code (one line each says so where it cannot).
 test: build
 	@scripts/check-layout.sh build/host

@@ -22,11 +22,22 @@ if(SETUP_WINDOWS)
   # A program on a disc cannot count on a compiler runtime DLL.
   target_link_options(setup_options INTERFACE
     -static -static-libgcc -static-libstdc++)
-elseif(SETUP_SANITIZE)
+else()
+  # 64-bit file offsets in every host build, the 32-bit one too: the
+  # publisher's release files pass 4 GiB.
+  target_compile_definitions(setup_options INTERFACE _FILE_OFFSET_BITS=64)
+endif()
+if(NOT SETUP_WINDOWS AND SETUP_SANITIZE)
   target_compile_options(setup_options INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined
     -fno-omit-frame-pointer)
   target_link_options(setup_options INTERFACE -fsanitize=address,undefined)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Coverage instrumentation in every library too, not only in the fuzz
+    # targets' own sources: libFuzzer is guided by the edges of the code it
+    # fuzzes, which lives in the libraries the targets link.
+    target_compile_options(setup_options INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 # setup_library(NAME [PURE src...] [WIN32 src...] [PURE_DEPS lib...] [DEPS lib...])

@@ -11,13 +11,21 @@ demo_winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 # True when this machine runs 32-bit Linux code, so Wine can run PE32.
 demo_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
+# True when the Windows program FILE is 64-bit (PE32+, machine 8664).
+demo_is_64bit() {
+  local offset
+  offset=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  [ "$(od -An -t x2 -j $((offset + 4)) -N 2 "$1" | tr -d ' ')" = 8664 ]
+}
+
 # demo_make_discs TOOLS WINDIR OUT [--full | --scale N] [author_discs options...]
 # Writes the demo's release folder (tools/demo/make_demo_release: the game
 # stand-in of WINDIR, the uninstaller WINDIR/uninstaller/UnInstall.exe,
 # setup.exe from $DEMO_SETUP, the demo's data and pictures)
 # into OUT.release, and lays out the discs disc1 ... disc6 in OUT with the
-# publisher's tool author_discs, as a publisher would. TOOLS is the host
-# build's tools folder. Both folders are emptied first.
+# publisher's tool author_discs, as a publisher would (told to take the
+# programs of a 64-bit build, which a real disc never carries). TOOLS is the
+# host build's tools folder. Both folders are emptied first.
 demo_make_discs() {
   local tools=$1 windir=$2 out=$3; shift 3
   local release=$out.release generate=() author=()
@@ -30,6 +38,7 @@ demo_make_discs() {
     shift
   done
   local uninstaller=$windir/uninstaller/UnInstall.exe
+  if demo_is_64bit "$DEMO_SETUP" || demo_is_64bit "$uninstaller"; then author+=(--allow-64-bit); fi
   rm -rf "$out" "$release"; mkdir -p "$(dirname "$out")"
   ASAN_OPTIONS=detect_leaks=0 "$tools/make_demo_release" "$release" \
     --game "$windir/tools/demo_game.exe" --uninstaller "$uninstaller" --setup "$DEMO_SETUP" \

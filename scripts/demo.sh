@@ -98,6 +98,10 @@ if [ -n "${DISPLAY:-}" ]; then
       "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sorvane.exe' \
         /v UninstallString /reg:$view 2>/dev/null
     done | tr -d '\r' | sed -n 's/.*REG_SZ[[:space:]]*//p' | head -1)
+  # Written quoted ("C:\...\UnInstall.exe"); older installations left the
+  # quotes out.
+  uninstaller=${uninstaller#\"}
+  uninstaller=${uninstaller%%\"*}
   if [ -n "$uninstaller" ]; then
     echo "demo: removing the game again with $uninstaller"
     "$(wine_loader_for "$DEMO_SETUP")" "$uninstaller" || true

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "installer/installer_state.h"
+#include "uninstaller/uninstall_sequence.h"
+
 namespace {
 
 const char kQuietSwitch[] = "/s";
@@ -71,6 +74,20 @@ UninstallCommand ParseUninstallCommand(const char* arguments, const LeadByteTabl
         if (IsSwitch(word, kQuietSwitch, lead)) command.mode = UninstallMode::kQuiet;
     }
     return command;
+}
+
+bool RunsAsCleanupCopy(const char* modulePath, const char* tempFolder,
+                       const char* installFolder, const LeadByteTable& lead) {
+    char folder[kMaxPath];
+    return FolderOfPath(folder, sizeof folder, modulePath, lead) &&
+           SameFolder(folder, tempFolder, lead) && !SameFolder(folder, installFolder, lead);
+}
+
+bool IsInstalledUninstaller(const char* imagePath, const char* installFolder,
+                            const LeadByteTable& lead) {
+    char folder[kMaxPath];
+    return FolderOfPath(folder, sizeof folder, imagePath, lead) &&
+           SameFolder(folder, installFolder, lead) && FolderNameIs(imagePath, FileTable[1], lead);
 }
 
 bool FormatCleanupArguments(char* out, std::size_t cap, std::uint64_t waitHandle,

@@ -26,6 +26,17 @@ struct UninstallCommand {
 // fits is kInvalid.
 UninstallCommand ParseUninstallCommand(const char* arguments, const LeadByteTable& lead);
 
+// Whether the program at `modulePath` may do the cleanup work for the
+// installation in `installFolder`: only the temporary copy may, which runs
+// from the temporary folder `tempFolder`, never from the installation.
+bool RunsAsCleanupCopy(const char* modulePath, const char* tempFolder,
+                       const char* installFolder, const LeadByteTable& lead);
+
+// Whether `imagePath` is the installed uninstaller of `installFolder`
+// ("<installFolder>\UnInstall.exe", ASCII letters in any case).
+bool IsInstalledUninstaller(const char* imagePath, const char* installFolder,
+                            const LeadByteTable& lead);
+
 // The arguments of the cleanup copy into `out`. False when they do not fit.
 bool FormatCleanupArguments(char* out, std::size_t cap, std::uint64_t waitHandle,
                             const char* folder);

@@ -4,22 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/registry_keys.h"
 #include "installer/install_folder.h"
+#include "installer/installation_names.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_texts.h"
 
 namespace {
 
-// What the installer registered and made, under the names it used.
-const char kDesktopLink[] = "Sorvane.lnk";
-const char kMenuFolder[] = "VINTAL";
-const char kGameMenuFolder[] = "VINTAL\\Sorvane";
-const char* const kMenuLinks[] = {"VINTAL\\Sorvane\\Sorvane.lnk",
-                                  "VINTAL\\Sorvane\\アンインストーラ.lnk"};
-const char kAppPathsKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
-                                "CurrentVersion\\App Paths\\Sorvane.exe";
-const char kUninstallKeyName[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\"
-                                 "CurrentVersion\\Uninstall\\Sorvane.exe";
+using namespace installation_name;
+
+// A registry key of the game as the user reads it in a message:
+// "HKEY_LOCAL_MACHINE\<key>".
+std::string MachineKeyName(const char* format) {
+    char key[kMaxPath];
+    FormatText(key, sizeof key, format, kGameProgramFile);
+    return std::string("HKEY_LOCAL_MACHINE\\") + key;
+}
 
 // The uninstaller's own file: left to the cleanup copy, never probed.
 const char* SelfName() { return FileTable[1]; }
@@ -83,18 +84,23 @@ UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
 }
 
 // Every installed file must be removable before the first is removed, so a
-// running game never leaves a half-removed installation. False when the
-// user gave up.
-bool WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServices& s) {
+// running game never leaves a half-removed installation. kRemoved when all
+// are; kInUse when the user gave up; kNoRights at once for a file this user
+// may not remove, which no retry would change.
+UninstallResult WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServices& s) {
     for (;;) {
         std::size_t busy = kInstalledFileCount;
-        for (std::size_t i = 0; i < kInstalledFileCount && busy == kInstalledFileCount; ++i) {
-            if (!IsSelf(i) && s.files.Probe(paths.path[i]) == FileState::kInUse) busy = i;
+        for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
+            if (IsSelf(i)) continue;
+            const FileState state = s.files.Probe(paths.path[i]);
+            if (state == FileState::kNoAccess)
+                return Refuse(s, UninstallResult::kNoRights, uninstall_text::kNoRights);
+            if (state == FileState::kInUse && busy == kInstalledFileCount) busy = i;
         }
-        if (busy == kInstalledFileCount) return true;
+        if (busy == kInstalledFileCount) return UninstallResult::kRemoved;
         char text[512];
         FormatText(text, sizeof text, uninstall_text::kInUseFormat, InstalledFileTable[busy]);
-        if (!s.prompts.RetryInUse(text)) return false;
+        if (!s.prompts.RetryInUse(text)) return UninstallResult::kInUse;
     }
 }
 
@@ -102,14 +108,14 @@ void RemoveLinks(UninstallServices& s, std::vector<std::string>* left) {
     char desktop[kMaxPath] = {};
     char link[kMaxPath];
     if (s.shell.DesktopFolder(desktop) &&
-        FormatText(link, sizeof link, "%s\\%s", desktop, kDesktopLink) &&
+        FormatText(link, sizeof link, "%s\\%s%s", desktop, kDesktopLink, kLinkExtension) &&
         !s.files.RemoveFile(link))
         left->push_back(link);
 
     char programs[kMaxPath] = {};
     if (!s.shell.ProgramsFolder(programs)) return;
     for (const char* relative : kMenuLinks) {
-        if (FormatText(link, sizeof link, "%s\\%s", programs, relative) &&
+        if (FormatText(link, sizeof link, "%s\\%s%s", programs, relative, kLinkExtension) &&
             !s.files.RemoveFile(link))
             left->push_back(link);
     }
@@ -161,7 +167,8 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
     UninstallResult elsewhere = UninstallResult::kRemoved;
     if (!s.elevation.RunsHere(&elsewhere)) return elsewhere;
     if (!s.prompts.ConfirmRemoval()) return UninstallResult::kCancelled;
-    if (!WaitUntilNothingInUse(paths, s)) return UninstallResult::kInUse;
+    const UninstallResult probed = WaitUntilNothingInUse(paths, s);
+    if (probed != UninstallResult::kRemoved) return probed;
 
     // Links first, so the game cannot be started half removed; the
     // registration last, so an interrupted run can be started again.
@@ -171,8 +178,10 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
         if (!IsSelf(i) && !s.files.RemoveFile(paths.path[i]))
             left.push_back(InstalledFileTable[i]);
     }
-    if (!s.registry.DeleteAppPath(kGameProgramFile)) left.push_back(kAppPathsKeyName);
-    if (!s.registry.DeleteUninstallEntry(kGameProgramFile)) left.push_back(kUninstallKeyName);
+    if (!s.registry.DeleteAppPath(kGameProgramFile))
+        left.push_back(MachineKeyName(kAppPathsKeyFormat));
+    if (!s.registry.DeleteUninstallEntry(kGameProgramFile))
+        left.push_back(MachineKeyName(kUninstallKeyFormat));
     const bool selfRemoval = s.files.PrepareSelfRemoval(folder);
     if (!selfRemoval) left.push_back(SelfName());
 

@@ -19,6 +19,7 @@ enum class UninstallResult : int {
     kIncomplete = 5,      // removed, but some items could not be removed
     kAlreadyRunning = 6,  // another uninstaller runs: nothing done
     kBadCommandLine = 7,  // the cleanup copy was started with unusable arguments
+    kNoRights = 8,        // an installed file this user may not remove: nothing removed
 };
 
 enum class AppPathRead { kFound, kMissing, kNotString, kTooLong };
@@ -35,7 +36,10 @@ public:
     virtual bool DeleteUninstallEntry(const char* keyName) = 0;
 };
 
-enum class FileState { kMissing, kRemovable, kInUse };
+// kInUse: open elsewhere (a sharing or lock violation), may be freed by
+// ending the game; kNoAccess: this user may not remove it (no
+// administrator rights, or any other refusal that a retry cannot cure).
+enum class FileState { kMissing, kRemovable, kInUse, kNoAccess };
 
 class IUninstallFiles {
 public:

@@ -27,6 +27,12 @@ constexpr char kInUseFormat[] =
     "ファイル「%s」が使用中のため、アンインストールできません。\n"
     "Sorvaneを終了してから［再試行］を押してください。";
 
+// An installed file this user may not remove: administrator rights are
+// needed.
+constexpr char kNoRights[] =
+    "Sorvaneをアンインストールするには管理者の権限が必要です。\n"
+    "何も削除しませんでした。";
+
 // The final messages.
 constexpr char kDone[] = "アンインストールが完了しました。";
 // "%s" is the installation folder, left because it holds other files.

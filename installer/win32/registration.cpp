@@ -3,16 +3,14 @@
 #include "framework/system/path_text.h"
 #include "framework/system/win32/system_services.h"
 #include "installer/install_folder.h"
+#include "installer/installation_names.h"
 #include "installer/installer_texts.h"
 
 namespace {
 
-const char kDisplayName[] = "Sorvane";
-const char kPublisher[] = "Vintal";
+using namespace installation_name;
+
 const char kQuietSwitch[] = "/S";
-const char kDesktopLinkName[] = "Sorvane";
-const char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
-const char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
 
 // "EstimatedSize" is in KiB, rounded up, and a 32-bit value.
 std::uint32_t KiBytes(std::uint64_t bytes) {
@@ -20,13 +18,15 @@ std::uint32_t KiBytes(std::uint64_t bytes) {
     return kib > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kib);
 }
 
-void WriteDetails(const InstallerStateData& state, const char* program, const char* uninstaller,
+// The values beside the name and command; false when one was not written
+// or its text could not be formed.
+bool WriteDetails(const InstallerStateData& state, const char* program, const char* uninstaller,
                   CRegistrationServices& services) {
     char quiet[kMaxPath + 8];
-    if (!FormatText(quiet, sizeof quiet, "\"%s\" %s", uninstaller, kQuietSwitch)) return;
+    if (!FormatText(quiet, sizeof quiet, "\"%s\" %s", uninstaller, kQuietSwitch)) return false;
     const UninstallDetails details = {program, kPublisher, state.InstallFolder, quiet,
                                       KiBytes(services.InstalledBytes(state.InstallFolder))};
-    services.WriteUninstallDetails(FileTable[0], details);
+    return services.WriteUninstallDetails(FileTable[0], details);
 }
 
 }  // namespace
@@ -72,22 +72,26 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
     const char* programName = FileTable[0];
     char program[kMaxPath];
     char uninstaller[kMaxPath];
+    // The command quoted: a path with spaces ("C:\Program Files (x86)\...")
+    // taken apart at the first space would name "C:\Program.exe".
+    char command[kMaxPath + 2];
     // The wizard keeps the folder short enough for both paths; should they
     // still not fit, nothing is registered rather than a cut-off path.
     int failed = 1;
     if (FormInstalledFilePath(program, sizeof program, state.InstallFolder, programName) &&
         FormInstalledFilePath(uninstaller, sizeof uninstaller, state.InstallFolder,
-                              FileTable[1])) {
+                              FileTable[1]) &&
+        FormatText(command, sizeof command, "\"%s\"", uninstaller)) {
         // Every step runs whatever the earlier ones did. The further values
         // go only into an entry that has its name and command, never into a
         // key of their own.
         failed = 0;
         failed += !services.WriteAppPath(programName, program);
-        if (services.WriteUninstallEntry(programName, uninstaller, kDisplayName))
-            WriteDetails(state, program, uninstaller, services);
+        if (services.WriteUninstallEntry(programName, command, kDisplayName))
+            failed += !WriteDetails(state, program, uninstaller, services);
         else
             ++failed;
-        failed += !services.CreateDesktopShortcut(program, kDesktopLinkName);
+        failed += !services.CreateDesktopShortcut(program, kDesktopLink);
         failed += !services.CreateProgramsShortcut(program, kGameMenuLink);
         failed += !services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
     }

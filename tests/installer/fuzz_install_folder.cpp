@@ -17,22 +17,11 @@
 #include "framework/system/path_text.h"
 #include "installer/install_folder.h"
 #include "installer/installer_state.h"
+#include "tools/support/fuzz_input.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-// Lead bytes of the other double-byte code pages (936, 949, 950).
-const LeadByteTable& WideLeadBytes() {
-    static const LeadByteTable table = [] {
-        LeadByteTable t{};
-        for (int c = 0x81; c <= 0xFE; ++c) t.lead[c] = true;
-        return t;
-    }();
-    return table;
-}
+using fuzz::Check;
 
 // The text cut into characters: a lead byte with a byte after it makes a
 // two-byte character, every other byte stands alone.
@@ -164,7 +153,7 @@ void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const LeadByteTable& lead = (data[0] & 1) ? WideLeadBytes() : Cp932LeadBytes();
+    const LeadByteTable& lead = fuzz::LeadBytesFor(data[0]);
     const std::size_t smallCap = data[0] >> 1;
     // The wizard reads at most four paths' worth of text from the edit.
     std::string text(reinterpret_cast<const char*>(data + 1), std::min<std::size_t>(size - 1, 4 * kMaxPath));

@@ -64,6 +64,39 @@ TEST(UninstallCommand, CleanupArgumentsReadBackAsWritten) {
     EXPECT_FALSE(FormatCleanupArguments(small, sizeof small, 1, folder));
 }
 
+// Only the temporary copy cleans up, and only after the installed
+// uninstaller of the folder it names.
+TEST(UninstallCommand, CleanupIsTheTemporaryCopysWorkForTheInstalledUninstaller) {
+    const char kTemp[] = "C:\\Users\\me\\Temp\\";
+    const char kInstall[] = "C:\\Games\\Vintal\\Sorvane";
+    struct Case {
+        const char* path;
+        bool copy;       // RunsAsCleanupCopy with the path as the module
+        bool installed;  // IsInstalledUninstaller with the path as the image
+    };
+    const Case cases[] = {
+        {"C:\\Users\\me\\Temp\\uni1A2B.tmp", true, false},
+        {"c:\\USERS\\me\\TEMP\\uni1A2B.tmp", true, false},
+        {"C:\\Games\\Vintal\\Sorvane\\UnInstall.exe", false, true},
+        {"C:\\GAMES\\Vintal\\Sorvane\\uninstall.EXE", false, true},
+        {"C:\\Games\\Vintal\\Sorvane\\Sorvane.exe", false, false},
+        {"C:\\Games\\Vintal\\UnInstall.exe", false, false},
+        {"C:\\Users\\me\\Temp\\Sub\\uni1A2B.tmp", false, false},
+        {"C:\\Users\\me\\Temp\\UnInstall.exe", true, false},
+        {"uni1A2B.tmp", false, false},
+        // "ソ" (83 5C): its second byte is no separator.
+        {"C:\\Games\\Vintal\\Sorvane\x83\x5CUnInstall.exe", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(RunsAsCleanupCopy(c.path, kTemp, kInstall, Cp932LeadBytes()), c.copy);
+        EXPECT_EQ(IsInstalledUninstaller(c.path, kInstall, Cp932LeadBytes()), c.installed);
+    }
+    // A temporary folder that is the installation folder is no proof.
+    EXPECT_FALSE(RunsAsCleanupCopy("C:\\Games\\Vintal\\Sorvane\\uni1.tmp", kInstall, kInstall,
+                                   Cp932LeadBytes()));
+}
+
 TEST(UninstallFolders, CompareWholeCharactersIgnoringAsciiCaseAndSeparators) {
     struct Case {
         const char* a;

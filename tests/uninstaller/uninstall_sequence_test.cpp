@@ -38,6 +38,7 @@ public:
     bool confirm = true;
     std::vector<bool> retryAnswers;          // answers to the in-use prompts, in turn
     std::set<std::string> inUse;             // freed by the Retry answers below
+    std::set<std::string> noAccess;          // files this user may not remove
     int retriesUntilFree = 1;
     std::set<std::string> cannotRemove;      // paths and key names whose removal fails
     std::vector<std::string> log;
@@ -56,6 +57,7 @@ public:
     bool FolderExists(const char*) override { return folderExists; }
     FileState Probe(const char* path) override {
         log.push_back(std::string("probe ") + path);
+        if (noAccess.count(path)) return FileState::kNoAccess;
         return inUse.count(path) ? FileState::kInUse : FileState::kRemovable;
     }
     bool RemoveFile(const char* path) override { return Removal("remove ", path); }
@@ -274,6 +276,23 @@ TEST(UninstallSequence, AFileInUseIsOfferedRetryBeforeAnythingIsRemoved) {
     }
 }
 
+// Without administrator rights no retry helps: one message, nothing removed,
+// an exit code of its own, whatever the other files' state.
+TEST(UninstallSequence, AFileThisUserMayNotRemoveEndsAtOnceWithoutRetry) {
+    for (bool alsoInUse : {false, true}) {
+        SCOPED_TRACE(alsoInUse ? "another file in use" : "alone");
+        FakeSystem fake;
+        fake.noAccess = {InFolder("voice.dat")};
+        if (alsoInUse) fake.inUse = {InFolder("Sorvane.exe")};
+        fake.retryAnswers = {true, true};
+        EXPECT_EQ(static_cast<int>(fake.Run()), 8);
+        EXPECT_EQ(std::count(fake.log.begin(), fake.log.end(), "retry?"), 0);
+        EXPECT_TRUE(fake.Changes().empty());
+        EXPECT_EQ(fake.messages, std::vector<std::string>{uninstall_text::kNoRights});
+        EXPECT_EQ(fake.icons, std::vector<MessageIcon>{MessageIcon::kError});
+    }
+}
+
 TEST(UninstallSequence, OtherFilesInTheFolderAreKeptAndNamedInTheFinalMessage) {
     FakeSystem fake;
     fake.holdsOthers = true;
@@ -306,23 +325,25 @@ TEST(UninstallSequence, AFailureMidWayGoesOnWithTheRestAndNamesWhatIsLeft) {
 
 TEST(UninstallSequence, QuietModeAsksNothingShowsNothingAndKeepsTheExitCodes) {
     struct Case {
-        bool fileInUse;
+        FileState game;
         AppPathRead read;
-        UninstallResult result;
+        int result;
         bool removes;
     };
     const Case cases[] = {
-        {false, AppPathRead::kFound, UninstallResult::kRemoved, true},
-        {true, AppPathRead::kFound, UninstallResult::kInUse, false},
-        {false, AppPathRead::kMissing, UninstallResult::kNotInstalled, false},
+        {FileState::kRemovable, AppPathRead::kFound, 0, true},
+        {FileState::kInUse, AppPathRead::kFound, 4, false},
+        {FileState::kNoAccess, AppPathRead::kFound, 8, false},
+        {FileState::kRemovable, AppPathRead::kMissing, 2, false},
     };
     for (const Case& c : cases) {
         FakeSystem fake;
         fake.read = c.read;
-        if (c.fileInUse) fake.inUse = {InFolder("Sorvane.exe")};
+        if (c.game == FileState::kInUse) fake.inUse = {InFolder("Sorvane.exe")};
+        if (c.game == FileState::kNoAccess) fake.noAccess = {InFolder("Sorvane.exe")};
         CQuietPrompts quiet;
         UninstallServices services{fake, fake, fake, quiet, fake};
-        EXPECT_EQ(RunUninstall(kModule, Cp932LeadBytes(), services), c.result);
+        EXPECT_EQ(static_cast<int>(RunUninstall(kModule, Cp932LeadBytes(), services)), c.result);
         EXPECT_EQ(fake.Changes().empty(), !c.removes);
         EXPECT_TRUE(fake.log.end() == std::find(fake.log.begin(), fake.log.end(), "confirm"));
         EXPECT_TRUE(fake.messages.empty());

@@ -1,7 +1,9 @@
 // author_discs: masters the installation discs of the game from a
 // publisher's release folder. See --help and docs/publishers.md.
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,19 +19,24 @@ constexpr int kExitMismatch = 3;
 
 const char kHelp[] =
     "usage: author_discs RELEASE OUT [--media cd|dvd|folder] [--archive] [--iso]\n"
-    "                    [--capacity BYTES] [--quiet]\n"
+    "                    [--capacity BYTES] [--allow-64-bit] [--quiet]\n"
     "       author_discs verify OUT RELEASE\n"
     "\n"
     "Writes the installation discs of the game from the release folder RELEASE\n"
     "into the new or empty folder OUT: disc1 ... discN as folders, with --iso\n"
-    "also disc1.iso ... discN.iso, and manifest.txt.\n"
+    "also disc1.iso ... discN.iso, and manifest.txt. Everything is checked\n"
+    "before the first byte is written; the discs are written beside OUT and\n"
+    "moved into it only when complete and verified, so a failed or interrupted\n"
+    "run leaves nothing.\n"
     "\n"
     "RELEASE holds exactly the eleven game files (Sorvane.exe, UnInstall.exe,\n"
     "bg.dat, extra.dat, obj.dat, cg.dat, bgm.dat, se.dat, voice.dat, scr.dat,\n"
     "sc.dat), setup.exe, and obj/ with the setup screen's pictures\n"
     "(t000_000.bmp ... t000_009.bmp, t001_000.bmp ... t001_010.bmp, each with\n"
-    "an optional .alp mask). 24-bit pictures with larger headers or top-down\n"
-    "rows are rewritten into the classic form setup.exe reads.\n"
+    "an optional .alp mask). setup.exe and UnInstall.exe must be PE32 programs,\n"
+    "the backgrounds t000_000.bmp ... t000_006.bmp 800 x 600. Pictures with\n"
+    "larger headers, top-down rows or 32 bits per pixel are rewritten into the\n"
+    "classic 24-bit form setup.exe reads; an alpha channel becomes the mask.\n"
     "\n"
     "  --media cd      six 700 MB CDs (737280000 bytes each); cg.dat and sc.dat\n"
     "                  are split where the discs are full (default)\n"
@@ -39,11 +46,14 @@ const char kHelp[] =
     "  --iso           one ISO 9660 image per disc (Joliet and Rock Ridge names,\n"
     "                  labels SORVANE_1 ..., written by xorriso)\n"
     "  --capacity N    bytes per disc instead of the media's own\n"
+    "  --allow-64-bit  take 64-bit (PE32+) programs, for test discs only: 32-bit\n"
+    "                  Windows cannot start them\n"
     "  --quiet         no progress display\n"
     "\n"
-    "verify checks the discs in OUT (the images where they exist, else the\n"
-    "folders) against OUT/manifest.txt and against RELEASE, and lists every\n"
-    "mismatch.\n"
+    "verify checks the discs in OUT (the images where they exist or were\n"
+    "written: every ISO 9660, Joliet and Rock Ridge name and the volume labels;\n"
+    "else the folders) against OUT/manifest.txt and against RELEASE, and lists\n"
+    "every mismatch.\n"
     "\n"
     "Exit codes: 0 done, 1 refused or failed (the message says why), 2 usage,\n"
     "3 verify found mismatches.\n";
@@ -53,22 +63,40 @@ int Usage(const std::string& why) {
     return kExitUsage;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// An interrupt ends the run at the next piece, which then removes what it wrote.
+void CatchInterrupts() {
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) sigaction(number, &action, nullptr);
+}
+
 AuthorReport MakeReport(bool quiet) {
     AuthorReport report;
     report.line = [](const std::string& text) { std::printf("%s\n", text.c_str()); std::fflush(stdout); };
+    report.stopped = [] { return interrupted != 0; };
     if (quiet) return report;
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    report.progress = [terminal](int disc, std::uint64_t done, std::uint64_t total) {
+    report.progress = [terminal](const std::string& item, std::uint64_t done, std::uint64_t total) {
         static std::uint64_t shown = 0;
         const bool end = done == total;
         if (!end && done - shown < (64u << 20) && done >= shown) return;
         shown = end ? 0 : done;
         if (!terminal && !end) return;
-        std::fprintf(stderr, "%sdisc %d: %llu of %llu bytes (%llu %%)%s", terminal ? "\r" : "", disc,
+        std::fprintf(stderr, "%s%s: %llu of %llu bytes (%llu %%)%s", terminal ? "\r\033[K" : "", item.c_str(),
                      static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),
                      static_cast<unsigned long long>(total ? done * 100 / total : 100), end ? "\n" : "");
     };
     return report;
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 int Verify(int argc, char** argv) {
@@ -80,7 +108,7 @@ int Verify(int argc, char** argv) {
         return kExitRefused;
     }
     if (!problems.empty()) {
-        std::printf("verify: %zu mismatches\n", problems.size());
+        std::printf("verify: %s\n", Count(problems.size(), "mismatch", "mismatches").c_str());
         return kExitMismatch;
     }
     std::printf("verify: the discs match the manifest and the release\n");
@@ -110,6 +138,8 @@ int main(int argc, char** argv) {
             options.archive = true;
         } else if (a == "--iso") {
             options.iso = true;
+        } else if (a == "--allow-64-bit") {
+            options.allow64BitPrograms = true;
         } else if (a == "--quiet") {
             quiet = true;
         } else if (!a.empty() && a[0] == '-') {
@@ -122,11 +152,15 @@ int main(int argc, char** argv) {
     options.release = paths[0];
     options.out = paths[1];
     std::string error;
+    CatchInterrupts();
     if (!AuthorDiscs(options, MakeReport(quiet), &error)) {
         std::fprintf(stderr, "author_discs: %s\n", error.c_str());
         return kExitRefused;
     }
-    std::printf("author_discs: %s discs written to %s (manifest %s/%s)\n", MediaName(options.media),
-                options.out.c_str(), options.out.c_str(), kManifestName);
+    const std::string written = options.media == DiscMedia::kCd    ? Count(kCdDiscCount, "CD", "CDs")
+                                : options.media == DiscMedia::kDvd ? "1 DVD"
+                                                                   : "1 folder";
+    std::printf("author_discs: %s written to %s (manifest %s/%s)\n", written.c_str(), options.out.c_str(),
+                options.out.c_str(), kManifestName);
     return 0;
 }

@@ -72,12 +72,18 @@ bool Planner::PlanCd() {
         if (!Part(disc, "cg.dat", disc - 1, offset, size)) return false;
         offset += size;
     }
-    if (!Part(5, "cg.dat", 4, offset, cg - offset)) return false;
+    // Too much for disc 5 is the disc's overflow, whatever a part's own limit.
+    std::uint64_t disc5 = SectorBytes(cg - offset);
+    for (const char* name : kDisc5Files) disc5 += SectorBytes(sizes[name]);
+    if (Overflow(5, disc5) || !Part(5, "cg.dat", 4, offset, cg - offset)) return false;
     for (const char* name : kDisc5Files) AddWhole(5, name);
     if (Overflow(5, 0)) return false;
     const std::uint64_t sc = sizes["sc.dat"];
     const std::uint64_t first = std::min({sc, Free(5), kMaxDiscFileBytes});
-    if (!Part(5, "sc.dat", 1, 0, first) || !Part(6, "sc.dat", 2, first, sc - first)) return false;
+    if (!Part(5, "sc.dat", 1, 0, first) || Overflow(6, SectorBytes(sc - first)) ||
+        !Part(6, "sc.dat", 2, first, sc - first)) {
+        return false;
+    }
     for (int disc = 2; disc <= kCdDiscCount; ++disc) {
         if (Overflow(disc, 0)) return false;
     }

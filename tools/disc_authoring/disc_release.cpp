@@ -1,128 +1,118 @@
 #include "tools/disc_authoring/disc_release.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <iterator>
-#include <cstdio>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <sstream>
 
 #include "framework/file/archive_writer.h"
-#include "framework/graphics/bmp_format.h"
-#include "tools/disc_authoring/bmp_rewrite.h"
 #include "tools/disc_authoring/disc_authoring.h"
 #include "tools/disc_authoring/disc_io.h"
 
 namespace {
 
 const char kManifestHeader[] = "sorvane-discs 1";
-// A picture file larger than this cannot be one setup.exe reads.
-constexpr std::uint64_t kMaxPictureFileBytes = kMaxBmpPixelBytes + 4096;
 
-// Names a disc's Joliet and Rock Ridge trees both keep byte for byte.
-bool ValidDiscName(const std::string& name) {
-    if (name.empty() || name.size() > 64 || name.back() == '.' || name.back() == ' ') return false;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c > 0x7e || std::string("*/:;?\\\"<>|").find(static_cast<char>(c)) != std::string::npos) {
-            return false;
-        }
-    }
-    return true;
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+
+EntryKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) return EntryKind::kFile;
+    if (S_ISDIR(mode)) return EntryKind::kFolder;
+    if (S_ISFIFO(mode)) return EntryKind::kFifo;
+    if (S_ISSOCK(mode)) return EntryKind::kSocket;
+    return EntryKind::kDevice;
 }
 
-std::vector<std::string> PictureStems() {
-    std::vector<std::string> stems;
-    char stem[16];
-    for (int i = 0; i <= 9; ++i) {
-        std::snprintf(stem, sizeof stem, "t000_%03d", i);
-        stems.push_back(stem);
+// The first `keep` bytes of a regular file (all of it when it is no larger),
+// or why it cannot be read.
+void ReadHead(const std::string& path, std::uint64_t keep, ReleaseEntry* e) {
+    UniqueFd in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        e->unreadable = SystemReason(errno);
+        return;
     }
-    for (int i = 0; i <= 10; ++i) {
-        std::snprintf(stem, sizeof stem, "t001_%03d", i);
-        stems.push_back(stem);
+    if (e->size > kMaxPictureFileBytes && keep > kProgramHeadBytes) return;  // refused by its size
+    e->bytes.resize(static_cast<std::size_t>(std::min(keep, e->size)));
+    errno = 0;
+    if (!ReadAt(in.get(), 0, e->bytes.data(), e->bytes.size())) {
+        e->unreadable = errno ? SystemReason(errno) : "it ends early";
+        e->bytes.clear();
     }
-    return stems;
 }
 
-bool CheckNames(const std::string& folder, const std::vector<std::string>& names,
-                const std::vector<std::string>& allowed, std::string* error) {
-    for (const std::string& name : names) {
-        if (!ValidDiscName(name)) {
-            *error = folder + name + ": not a valid file name on a disc";
-            return false;
-        }
-        if (std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
-            *error = folder + name + ": not a file of the release";
-            return false;
-        }
+// One name of `folder` as found; links resolved and compared with the
+// release folder `root` (its real path).
+ReleaseEntry ReadEntry(const std::string& folder, const std::string& name, const std::string& root,
+                       std::uint64_t keep) {
+    ReleaseEntry e;
+    e.name = name;
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        e.unreadable = SystemReason(errno);
+        return e;
     }
-    return true;
+    if (S_ISLNK(st.st_mode)) {
+        std::unique_ptr<char, FreeDeleter> real(realpath(path.c_str(), nullptr));
+        if (!real || stat(path.c_str(), &st) != 0) {
+            char target[4096] = "?";
+            const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+            e.kind = EntryKind::kDanglingLink;
+            e.link = n > 0 ? std::string(target, static_cast<std::size_t>(n)) : "?";
+            return e;
+        }
+        e.link = real.get();
+        e.linkLeaves = !IsInsideFolder(e.link, root);
+    }
+    e.kind = KindOf(st.st_mode);
+    if (e.kind != EntryKind::kFile || e.linkLeaves) return e;
+    e.size = static_cast<std::uint64_t>(st.st_size);
+    e.allocated = static_cast<std::uint64_t>(st.st_blocks) * 512;
+    ReadHead(path, keep, &e);
+    return e;
 }
 
-bool ReadPictures(const std::string& dir, Release* release, std::string* error) {
-    std::vector<std::string> names;
-    if (!ListFolder(dir, &names)) {
-        *error = "obj/: missing (the setup screen's pictures)";
-        return false;
-    }
-    std::vector<std::string> allowed;
-    for (const std::string& stem : PictureStems()) {
-        allowed.push_back(stem + ".bmp");
-        allowed.push_back(stem + ".alp");
-    }
-    if (!CheckNames("obj/", names, allowed, error)) return false;
-    for (const std::string& stem : PictureStems()) {
-        const std::string bmp = stem + ".bmp", alp = stem + ".alp";
-        Bytes file;
-        if (!ReadWholeFile(dir + "/" + bmp, kMaxPictureFileBytes, &file)) {
-            *error = "obj/" + bmp + ": missing or unreadable";
-            return false;
-        }
-        PreparedPicture picture;
-        std::string reason;
-        if (!PrepareBmp(file, &picture, &reason)) {
-            *error = "obj/" + bmp + ": " + reason;
-            return false;
-        }
-        if (picture.rewritten) release->rewritten.push_back(bmp);
-        release->pictures.emplace_back(bmp, std::move(picture.bytes));
-        if (std::find(names.begin(), names.end(), alp) == names.end()) continue;
-        Bytes mask;
-        if (!ReadWholeFile(dir + "/" + alp, kMaxPictureFileBytes, &mask)) {
-            *error = "obj/" + alp + ": unreadable or too large";
-            return false;
-        }
-        if (!CheckAlphaMask(mask.size(), picture, &reason)) {
-            *error = "obj/" + alp + ": " + reason;
-            return false;
-        }
-        release->pictures.emplace_back(alp, std::move(mask));
-    }
-    return true;
+// How much of a release file the checks read: a program's headers, one
+// byte of a game file (it can be read), a picture whole.
+std::uint64_t BytesToKeep(const std::string& name) {
+    if (name == "setup.exe" || name == "UnInstall.exe") return kProgramHeadBytes;
+    return 1;
 }
 
 }  // namespace
 
-bool ReadRelease(const std::string& dir, Release* release, std::string* error) {
-    *release = Release();
+bool ReadReleaseListing(const std::string& dir, ReleaseListing* listing, std::string* error) {
+    *listing = ReleaseListing();
+    std::unique_ptr<char, FreeDeleter> root(realpath(dir.c_str(), nullptr));
     std::vector<std::string> names;
-    if (!ListFolder(dir, &names)) {
-        *error = dir + ": cannot read the release folder";
+    if (!root || !ListFolder(dir, &names)) {
+        *error = dir + ": cannot read the release folder (" + SystemReason(errno) + ")";
         return false;
     }
-    std::vector<std::string> allowed(std::begin(kReleaseFiles), std::end(kReleaseFiles));
-    allowed.push_back("setup.exe");
-    allowed.push_back("obj");
-    if (!CheckNames("", names, allowed, error)) return false;
-    for (const std::string& name : allowed) {
-        if (name == "obj") continue;
-        std::uint64_t size = 0;
-        if (!RegularFileSize(dir + "/" + name, &size)) {
-            *error = name + ": missing from the release folder";
-            return false;
+    for (const std::string& name : names) listing->top.push_back(ReadEntry(dir, name, root.get(), BytesToKeep(name)));
+    for (const ReleaseEntry& e : listing->top) {
+        if (e.name != "obj" || e.kind != EntryKind::kFolder || e.linkLeaves) continue;
+        if (!ListFolder(dir + "/obj", &names)) {
+            listing->objUnreadable = SystemReason(errno);
+            break;
         }
-        if (name == "setup.exe") release->setupBytes = size;
-        else release->sizes.emplace_back(name, size);
+        for (const std::string& name : names) {
+            listing->obj.push_back(ReadEntry(dir + "/obj", name, root.get(), kMaxPictureFileBytes));
+        }
     }
-    return ReadPictures(dir + "/obj", release, error);
+    return true;
+}
+
+bool ReadRelease(const std::string& dir, const ReleaseRules& rules, Release* release, std::string* error) {
+    ReleaseListing listing;
+    return ReadReleaseListing(dir, &listing, error) && CheckRelease(listing, rules, release, error);
 }
 
 // The files whose bytes the tool makes: disc path -> bytes.
@@ -156,13 +146,14 @@ std::string DiscImage(const std::string& out, int disc) { return DiscFolder(out,
 
 std::string PartName(const DiscFile& f) { return f.path.substr(f.path.rfind('/') + 1); }
 
-bool WriteManifest(const std::string& path, const Manifest& m) {
+bool WriteManifest(const std::string& path, const Manifest& m, std::string* error) {
     std::ostringstream text;
     text << kManifestHeader << "\n"
          << "media " << MediaName(m.media) << "\n"
          << "capacity " << m.capacity << "\n"
          << "discs " << m.discs << "\n"
-         << "pictures " << (m.archive ? "archive" : "loose") << "\n";
+         << "pictures " << (m.archive ? "archive" : "loose") << "\n"
+         << "images " << (m.images == ManifestImages::kIso ? "iso" : "none") << "\n";
     text << "# split: part, release file, first byte, bytes\n";
     for (const ManifestFile& f : m.files) {
         if (f.file.source == "cg.dat" || f.file.source == "sc.dat") {
@@ -176,13 +167,17 @@ bool WriteManifest(const std::string& path, const Manifest& m) {
              << f.file.offset << " " << f.file.path << "\n";
     }
     const std::string s = text.str();
-    return WriteWholeFile(path, Bytes(s.begin(), s.end()));
+    return WriteFileBytes(path, Bytes(s.begin(), s.end()), error);
 }
 
 bool ReadManifest(const std::string& path, Manifest* m, std::string* error) {
     Bytes bytes;
+    if (!ReadWholeFile(path, 64u << 20, &bytes)) {
+        *error = path + (errno == ENOENT ? ": missing (not a folder author_discs wrote, or its run did not end)"
+                                         : ": cannot be read (" + SystemReason(errno) + ")");
+        return false;
+    }
     *error = path + ": not a manifest of this tool";
-    if (!ReadWholeFile(path, 64u << 20, &bytes)) return false;
     std::istringstream text(std::string(bytes.begin(), bytes.end()));
     std::string line;
     if (!std::getline(text, line) || line != kManifestHeader) return false;
@@ -199,6 +194,9 @@ bool ReadManifest(const std::string& path, Manifest* m, std::string* error) {
         } else if (key == "pictures") {
             in >> value;
             m->archive = value == "archive";
+        } else if (key == "images") {
+            if (!(in >> value) || (value != "iso" && value != "none")) return false;
+            m->images = value == "iso" ? ManifestImages::kIso : ManifestImages::kNone;
         } else if (key == "file") {
             ManifestFile f;
             if (!(in >> f.file.disc >> f.file.size >> f.sha256 >> f.file.source >> f.file.offset >> f.file.path) ||

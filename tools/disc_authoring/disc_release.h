@@ -9,20 +9,15 @@
 #include <vector>
 
 #include "tools/disc_authoring/disc_layout.h"
+#include "tools/disc_authoring/release_check.h"
 
-using Bytes = std::vector<std::uint8_t>;
-
-// The release folder, checked: the sizes of its files and the setup screen's
-// pictures as they go on the discs (name in data/obj -> bytes).
-struct Release {
-    std::vector<std::pair<std::string, std::uint64_t>> sizes;
-    std::uint64_t setupBytes = 0;
-    std::vector<std::pair<std::string, Bytes>> pictures;
-    std::vector<std::string> rewritten;  // pictures brought into the classic form
-};
+// Reads what the release folder holds (the kind of each name, where its
+// links lead, whether it can be read, programs' first bytes, the pictures)
+// without judging it. False with `error` when the folder cannot be listed.
+bool ReadReleaseListing(const std::string& dir, ReleaseListing* listing, std::string* error);
 
 // Reads and checks a release folder. False with `error` naming the file.
-bool ReadRelease(const std::string& dir, Release* release, std::string* error);
+bool ReadRelease(const std::string& dir, const ReleaseRules& rules, Release* release, std::string* error);
 
 // The files whose bytes the tool makes (autorun.inf, the pictures loose or
 // packed): disc path -> bytes.
@@ -34,15 +29,20 @@ struct ManifestFile {
     std::string sha256;
 };
 
+// Whether images were written with the discs; manifests from before the
+// field was kept do not say.
+enum class ManifestImages { kUnknown, kNone, kIso };
+
 struct Manifest {
     DiscMedia media = DiscMedia::kCd;
     std::uint64_t capacity = 0;
     int discs = 0;
     bool archive = false;
+    ManifestImages images = ManifestImages::kUnknown;
     std::vector<ManifestFile> files;
 };
 
-bool WriteManifest(const std::string& path, const Manifest& manifest);
+bool WriteManifest(const std::string& path, const Manifest& manifest, std::string* error);
 bool ReadManifest(const std::string& path, Manifest* manifest, std::string* error);
 
 std::string DiscFolder(const std::string& out, int disc);

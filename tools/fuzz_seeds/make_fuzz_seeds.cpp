@@ -1,9 +1,11 @@
 // make_fuzz_seeds OUT-DIR
 // Writes the seed corpora of the fuzz targets into OUT-DIR/<target>/: packed
 // files made with the encoder and the archive writer, BMP files of the demo
-// pictures, and target-folder texts.
+// pictures, target-folder texts, made-up release folders and the
+// uninstaller's command lines and paths.
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "framework/file/lzss_encoder.h"
 #include "tools/demo/demo_art.h"
 #include "tools/support/file_bytes.h"
+#include "tools/support/bmp_writer.h"
 #include "tools/support/sample_data.h"
 
 namespace {
@@ -74,6 +77,119 @@ std::vector<Bytes> FolderTexts() {
     return seeds;
 }
 
+// One record of a made-up release folder for fuzz_release_check (its
+// source says how records are laid out): flags, name, 16-bit length, bytes.
+void AddRecord(Bytes* input, uint8_t flags, const std::string& name, const Bytes& bytes) {
+    input->push_back(flags);
+    input->push_back(static_cast<uint8_t>(name.size()));
+    input->insert(input->end(), name.begin(), name.end());
+    input->push_back(static_cast<uint8_t>(bytes.size()));
+    input->push_back(static_cast<uint8_t>(bytes.size() >> 8));
+    input->insert(input->end(), bytes.begin(), bytes.end());
+}
+
+// A picture's recipe: width - 1 and height - 1 (16 bits each), a colour.
+Bytes Recipe(unsigned width, unsigned height, uint8_t colour) {
+    --width;
+    --height;
+    return Bytes{uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8), colour, 40, 200};
+}
+
+// The glyph as ImageMagick writes a picture with an alpha channel: a
+// 124-byte header, BI_BITFIELDS with byte masks, 32-bit pixels at 138.
+Bytes ImageMagick32(const DemoPicture& p) {
+    const uint32_t pixelBytes = static_cast<uint32_t>(p.width * p.height * 4);
+    Bytes file = BmpHeaders(p.width, p.height, 32, pixelBytes);
+    file.resize(138, 0);
+    const uint32_t fields[][2] = {{2, 138 + pixelBytes}, {10, 138}, {14, 124}, {30, 3}, {54, 0x00FF0000},
+                                  {58, 0x0000FF00},      {62, 0xFF}, {66, 0xFF000000}};
+    for (const auto& f : fields) {
+        for (int i = 0; i < 4; ++i) file[f[0] + i] = static_cast<uint8_t>(f[1] >> (8 * i));
+    }
+    for (int y = p.height - 1; y >= 0; --y) {
+        for (int x = 0; x < p.width; ++x) {
+            const std::size_t at = static_cast<std::size_t>(y * p.width + x);
+            file.insert(file.end(), p.rgb.begin() + at * 3, p.rgb.begin() + at * 3 + 3);
+            file.push_back(p.alpha.empty() ? 255 : p.alpha[at]);
+        }
+    }
+    return file;
+}
+
+// Made-up release folders: a whole release that passes (the pictures as
+// recipes but a glyph and its mask), and variants with a 32-bit picture, a
+// link, a folder in place of a file, a 64-bit program and single pictures.
+std::vector<Bytes> ReleaseFolders() {
+    struct File {
+        uint8_t flags;
+        Bytes bytes;
+    };
+    std::map<std::string, File> release;
+    for (const char* name : {"Sorvane.exe", "bg.dat", "extra.dat", "obj.dat", "cg.dat", "bgm.dat", "se.dat",
+                             "voice.dat", "scr.dat", "sc.dat"}) {
+        release[name] = {0, Text(20)};
+    }
+    release["UnInstall.exe"] = {0, SampleProgram(256, 1)};
+    release["setup.exe"] = {0, SampleProgram(256, 2)};
+    release["obj"] = {1, {}};  // a folder
+    char name[32];
+    for (int i = 0; i <= 20; ++i) {
+        std::snprintf(name, sizeof name, "obj/t00%d_%03d.bmp", i < 10 ? 0 : 1, i < 10 ? i : i - 10);
+        release[name] = {64, i < 7 ? Recipe(800, 600, uint8_t(i)) : Recipe(20 + i, 10, uint8_t(i))};
+    }
+    const DemoPicture glyph = DrawGlyph(3);
+    release["obj/t001_003.bmp"] = {0, EncodeBmp(glyph)};
+    release["obj/t001_003.alp"] = {0, glyph.alpha};
+    std::vector<std::map<std::string, File>> variants(5, release);
+    variants[1]["obj/t001_003.bmp"] = {0, ImageMagick32(glyph)};
+    variants[1].erase("obj/t001_003.alp");
+    variants[2]["voice.dat"] = {1, {}};
+    variants[3]["scr.dat"] = {16, Text(5)};
+    variants[3]["setup.exe"].flags = 8;
+    variants[4]["setup.exe"] = {0, SampleProgram(256, 3, true)};
+    std::vector<Bytes> folders;
+    for (const auto& variant : variants) {
+        folders.emplace_back();
+        for (const auto& [path, file] : variant) AddRecord(&folders.back(), file.flags, path, file.bytes);
+    }
+    for (const Bytes& bmp : BmpFiles()) {
+        folders.emplace_back();
+        AddRecord(&folders.back(), 0, "obj/t000_008.bmp", bmp);
+    }
+    return folders;
+}
+
+// The uninstaller's inputs: byte 0 picks the code page, then the arguments,
+// the registered program, the running program and the temporary folder,
+// separated by zero bytes.
+std::vector<Bytes> UninstallInputs() {
+    const std::string folder = "C:\\Program Files (x86)\\Vintal\\Sorvane";
+    const std::string sjis = "D:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C";
+    const std::string inputs[][4] = {
+        {"", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
+        {"/S", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
+        {"/cleanup 1234 \"" + folder + "\"", folder + "\\Sorvane.exe",
+         "C:\\Temp\\uni1A2B.tmp", "C:\\Temp\\"},
+        {"/cleanup 7 \"" + sjis + "\"", sjis + "\\Sorvane.exe", sjis + "\\UnInstall.exe",
+         sjis + "\\"},
+        {"/x \"/S\"", "c:/program files (x86)/vintal/sorvane/Sorvane.exe",
+         folder + "\\UnInstall.exe", ""},
+        {"/cleanup 18446744073709551615 C:\\x", "Sorvane.exe", "M:\\data\\data\\UnInstall.exe",
+         "C:\\x"},
+    };
+    std::vector<Bytes> seeds;
+    uint8_t options = 0;
+    for (const auto& input : inputs) {
+        Bytes seed{options++};
+        for (int i = 0; i < 4; ++i) {
+            if (i) seed.push_back(0);
+            seed.insert(seed.end(), input[i].begin(), input[i].end());
+        }
+        seeds.push_back(seed);
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +230,9 @@ int main(int argc, char** argv) {
               WriteCorpus(out + "/fuzz_single_packed_file", packed) &&
               WriteCorpus(out + "/fuzz_archive_index", archives) &&
               WriteCorpus(out + "/fuzz_bmp_format", BmpFiles()) &&
-              WriteCorpus(out + "/fuzz_install_folder", FolderTexts());
+              WriteCorpus(out + "/fuzz_install_folder", FolderTexts()) &&
+              WriteCorpus(out + "/fuzz_release_check", ReleaseFolders()) &&
+              WriteCorpus(out + "/fuzz_uninstall_command", UninstallInputs());
     if (!ok) std::fprintf(stderr, "make_fuzz_seeds: cannot write below %s\n", out.c_str());
     return ok ? 0 : 1;
 }

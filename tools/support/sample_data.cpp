@@ -1,5 +1,6 @@
 #include "tools/support/sample_data.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -36,5 +37,23 @@ SampleBytes SampleRuns(std::size_t n, unsigned seed, unsigned shortest, unsigned
         out.insert(out.end(), length == 0 ? 1 : length, value);
     }
     out.resize(n);
+    return out;
+}
+
+SampleBytes SampleProgram(std::size_t n, unsigned seed, bool pe32Plus) {
+    SampleBytes out = SampleRandom(n < 256 ? 256 : n, seed);
+    const auto put16 = [&out](std::size_t at, unsigned v) {
+        out[at] = static_cast<std::uint8_t>(v);
+        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    constexpr std::size_t kPe = 0x80;
+    out[0] = 'M';
+    out[1] = 'Z';
+    put16(0x3C, kPe);
+    put16(0x3E, 0);
+    const std::uint8_t signature[] = {'P', 'E', 0, 0};
+    std::copy(signature, signature + 4, out.begin() + kPe);
+    put16(kPe + 4, pe32Plus ? 0x8664 : 0x14C);   // machine
+    put16(kPe + 24, pe32Plus ? 0x20B : 0x10B);   // optional header's magic
     return out;
 }

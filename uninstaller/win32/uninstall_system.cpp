@@ -5,24 +5,32 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "framework/system/win32/elevation.h"
 #include "framework/system/elevation_rules.h"
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/system_services.h"
 #include "framework/system/win32/unique_handle.h"
+#include "installer/installation_names.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_texts.h"
 
+// Declared by the system's headers only for builds that require Vista; the
+// programs need Vista anyway (see docs/players.md).
+extern "C" WINBASEAPI BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags,
+                                                             LPSTR name, PDWORD size);
+
 namespace {
+
+// A program file is a few megabytes; anything larger is not ours.
+constexpr DWORD kMaxProgramBytes = 64u << 20;
 
 // The original has usually ended long before; the bounds only keep a copy
 // from waiting for ever on a process that hangs.
 constexpr DWORD kOriginalEndWait = 60000;
 constexpr int kDeleteAttempts = 50;
 constexpr DWORD kDeleteRetryMs = 100;
-
-const char kInstallParentName[] = "Vintal";
 
 bool IsGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -40,6 +48,53 @@ bool ModulePath(char* out) {
     return length > 0 && length < kMaxPath;
 }
 
+bool TempFolder(char* out) {
+    const DWORD length = GetTempPathA(kMaxPath, out);
+    return length > 0 && length < kMaxPath;
+}
+
+// The whole of an open file from its start; false on a short read.
+bool ReadAll(HANDLE file, std::vector<char>* bytes) {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > kMaxProgramBytes ||
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0)
+        return false;
+    bytes->resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes->empty() || (ReadFile(file, bytes->data(), static_cast<DWORD>(bytes->size()),
+                                       &read, nullptr) &&
+                              read == bytes->size());
+}
+
+bool WriteNew(const char* path, const std::vector<char>& bytes) {
+    unique_hfile file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                             nullptr) &&
+           written == bytes.size();
+}
+
+// Whether `handle` is a process of the installed uninstaller of `folder`,
+// other than this one.
+bool IsOriginalUninstaller(HANDLE handle, const char* folder) {
+    const DWORD id = GetProcessId(handle);
+    if (id == 0 || id == GetCurrentProcessId()) return false;
+    char image[kMaxPath];
+    DWORD size = sizeof image;
+    return QueryFullProcessImageNameA(handle, 0, image, &size) && size < sizeof image &&
+           IsInstalledUninstaller(image, folder, AnsiLeadBytes());
+}
+
+// What an open that failed with `error` says of the file: only a sharing
+// or lock violation is another process's use.
+FileState StateAfterFailedOpen(DWORD error) {
+    if (IsGone(error)) return FileState::kMissing;
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+        return FileState::kInUse;
+    return FileState::kNoAccess;
+}
+
 }  // namespace
 
 AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, char* out) {
@@ -49,19 +104,14 @@ AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, char* out) 
     unique_hkey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return AppPathRead::kMissing;
-    DWORD type = 0;
-    DWORD size = kMaxPath;
-    const LONG status =
-        RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
-    if (status == ERROR_MORE_DATA) return AppPathRead::kTooLong;
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return AppPathRead::kNotString;
-    // The registry does not promise a terminator: 259 characters fit only
-    // when the last byte is one.
-    if (size >= kMaxPath) return out[kMaxPath - 1] == '\0' ? AppPathRead::kFound
-                                                           : AppPathRead::kTooLong;
-    out[size] = '\0';
-    return AppPathRead::kFound;
+    switch (ReadRegistryString(key.get(), nullptr, out)) {
+    case RegistryString::kFound: return AppPathRead::kFound;
+    case RegistryString::kTooLong: return AppPathRead::kTooLong;
+    case RegistryString::kNoValue:
+    case RegistryString::kNotString: break;
+    }
+    // A key without its program, or a program that is no text.
+    return AppPathRead::kNotString;
 }
 
 bool CUninstallRegistry::DeleteAppPath(const char* programName) {
@@ -79,9 +129,7 @@ bool CUninstallFiles::FolderExists(const char* folder) {
 
 FileState CUninstallFiles::Probe(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return IsGone(GetLastError()) ? FileState::kMissing : FileState::kInUse;
-    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) return StateAfterFailedOpen(GetLastError());
     // Opened without any sharing: any other open handle (or a running
     // program's image, which refuses write access) makes this fail.
     DWORD access = GENERIC_READ | DELETE;
@@ -89,7 +137,7 @@ FileState CUninstallFiles::Probe(const char* path) {
     unique_hfile file(
         CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return FileState::kRemovable;
-    return IsGone(GetLastError()) ? FileState::kMissing : FileState::kInUse;
+    return StateAfterFailedOpen(GetLastError());
 }
 
 bool CUninstallFiles::RemoveFile(const char* path) {
@@ -118,18 +166,36 @@ bool CUninstallFiles::HoldsOtherThan(const char* folder, const char* except) {
 }
 
 CUninstallFiles::~CUninstallFiles() {
+    held_.reset();
     if (copy_[0] != '\0') DeleteFileA(copy_);
 }
 
+// The copy lies in the user's temporary folder, where any process of the
+// user may write, and runs with this process's token, elevated or not. So
+// its bytes are checked through a handle that shares reading only, and that
+// handle is held until the copy's process has started: what runs is this
+// program, never a file put in its place.
 bool CUninstallFiles::PrepareSelfRemoval(const char* folder) {
     char self[kMaxPath];
     char temp[kMaxPath];
     char copy[MAX_PATH];
-    if (!ModulePath(self) || !CopyText(folder_, folder)) return false;
-    const DWORD tempLength = GetTempPathA(sizeof temp, temp);
-    if (tempLength == 0 || tempLength >= sizeof temp) return false;
+    std::vector<char> bytes;
+    if (!(program_ ? CopyText(self, program_) : ModulePath(self)) || !CopyText(folder_, folder) ||
+        !TempFolder(temp))
+        return false;
+    {
+        unique_hfile source(CreateFileA(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!source || !ReadAll(source.get(), &bytes)) return false;
+    }
     if (!GetTempFileNameA(temp, "uni", 0, copy)) return false;
-    if (!CopyFileA(self, copy, FALSE) || !CopyText(copy_, copy)) {
+    std::vector<char> held;
+    if (WriteNew(copy, bytes)) {
+        held_.reset(CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (!held_ || !ReadAll(held_.get(), &held) || held != bytes || !CopyText(copy_, copy)) {
+        held_.reset();
         DeleteFileA(copy);
         return false;
     }
@@ -139,14 +205,14 @@ bool CUninstallFiles::PrepareSelfRemoval(const char* folder) {
 void CUninstallFiles::StartSelfRemoval() {
     if (copy_[0] == '\0') return;
     char temp[kMaxPath];
-    const DWORD tempLength = GetTempPathA(sizeof temp, temp);
     // The copy waits on this process through a handle it inherits: a
-    // process id could be reused once this process has ended.
+    // process id could be reused once this process has ended. It also
+    // checks that the handle is this program's process.
     HANDLE raw = nullptr;
     bool started = false;
-    if (tempLength > 0 && tempLength < sizeof temp &&
+    if (TempFolder(temp) &&
         DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &raw,
-                        SYNCHRONIZE, TRUE, 0)) {
+                        SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0)) {
         unique_handle inheritable(raw);
         char arguments[kMaxPath + 64];
         char commandLine[kMaxPath * 2 + 64];
@@ -167,6 +233,7 @@ void CUninstallFiles::StartSelfRemoval() {
             unique_handle thread(info.hThread);
         }
     }
+    held_.reset();
     if (started) {
         copy_[0] = '\0';  // the copy's own now
         return;
@@ -255,9 +322,20 @@ int RunUninstaller(const char* arguments) {
 }
 
 UninstallResult RunCleanup(const UninstallCommand& command) {
+    // Only the temporary copy does this, and only for the uninstaller that
+    // started it: a made-up handle value is never closed or waited on, and
+    // the installed program started with these arguments touches nothing.
+    char self[kMaxPath];
+    char temp[kMaxPath];
+    if (!ModulePath(self) || !TempFolder(temp) ||
+        !RunsAsCleanupCopy(self, temp, command.folder, AnsiLeadBytes()) ||
+        command.waitHandle > UINTPTR_MAX)
+        return UninstallResult::kBadCommandLine;
+    const HANDLE handle =
+        reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(command.waitHandle));
+    if (!IsOriginalUninstaller(handle, command.folder)) return UninstallResult::kBadCommandLine;
     {
-        unique_handle original(reinterpret_cast<HANDLE>(
-            static_cast<std::uintptr_t>(command.waitHandle)));
+        unique_handle original(handle);
         WaitForSingleObject(original.get(), kOriginalEndWait);
     }
     char target[kMaxPath];
@@ -270,10 +348,9 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
     files.RemoveEmptyFolder(command.folder);
     char parent[kMaxPath];
     if (FolderOfPath(parent, sizeof parent, command.folder, AnsiLeadBytes()) &&
-        FolderNameIs(parent, kInstallParentName, AnsiLeadBytes())) {
+        FolderNameIs(parent, installation_name::kParentFolder, AnsiLeadBytes())) {
         RemoveDirectoryA(parent);
     }
-    char self[kMaxPath];
-    if (ModulePath(self)) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return UninstallResult::kRemoved;
 }

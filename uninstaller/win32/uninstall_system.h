@@ -5,6 +5,7 @@
 #pragma once
 
 #include "framework/system/win32/single_instance_guard.h"
+#include "framework/system/win32/unique_handle.h"
 #include "uninstaller/uninstall_command.h"
 #include "uninstaller/uninstall_sequence.h"
 
@@ -25,14 +26,24 @@ public:
     bool PrepareSelfRemoval(const char* folder) override;
     void StartSelfRemoval() override;
 
-    CUninstallFiles() = default;
+    // `program`: the file the temporary copy is made of; null for the
+    // running program's own (tests give another).
+    explicit CUninstallFiles(const char* program = nullptr) : program_(program) {}
     ~CUninstallFiles() override;  // a copy prepared but not started is deleted
     CUninstallFiles(const CUninstallFiles&) = delete;
     CUninstallFiles& operator=(const CUninstallFiles&) = delete;
 
+    // The prepared temporary copy; empty when none.
+    const char* PreparedCopy() const { return copy_; }
+
 private:
+    const char* program_;
     char copy_[kMaxPath] = {};    // the temporary copy, empty when none
     char folder_[kMaxPath] = {};
+    // The copy, open for reading and shared for reading only, from the
+    // moment its bytes were checked until its process has started: no
+    // other process can change, replace or delete it in between.
+    unique_hfile held_;
 };
 
 class CUninstallShell : public IUninstallShell {
@@ -71,5 +82,7 @@ int RunUninstaller(const char* arguments);
 // The temporary copy's work (/cleanup): waits (bounded) for the process
 // behind the inherited handle to end, removes "<folder>\UnInstall.exe", the
 // folder and the "Vintal" folder above it when they are empty, and
-// schedules its own file for deletion.
+// schedules its own file for deletion. Refused (kBadCommandLine, nothing
+// touched, the handle left open) unless this program is the temporary copy
+// and the handle is a process of "<folder>\UnInstall.exe".
 UninstallResult RunCleanup(const UninstallCommand& command);

@@ -9,7 +9,8 @@
 
 namespace {
 
-const ElevationCalls kSystemCalls = {&SystemQueryElevation, &ShellExecuteExA};
+const ElevationCalls kSystemCalls = {&SystemQueryElevation, &ShellExecuteExA,
+                                     &SystemStartAsShellUser};
 const ElevationCalls* g_calls = &kSystemCalls;
 
 }  // namespace
@@ -17,6 +18,10 @@ const ElevationCalls* g_calls = &kSystemCalls;
 void SetElevationCalls(const ElevationCalls* calls) { g_calls = calls ? calls : &kSystemCalls; }
 
 ElevationState QueryElevation() { return g_calls->query(); }
+
+ShellStart StartAsShellUser(const char* program, const char* folder) {
+    return g_calls->shellStart(program, folder);
+}
 
 ElevationState SystemQueryElevation() {
     ElevationState state = {false, false};

@@ -31,15 +31,29 @@ enum class RelaunchResult {
 // process handle (empty when the system gave none).
 RelaunchResult RelaunchElevated(unique_handle* copy = nullptr);
 
+enum class ShellStart {
+    kStarted,  // the desktop shell was asked to start the program
+    kNoShell,  // no desktop shell runs in this session
+    kFailed,   // a shell runs but did not take the request
+};
+
+// Starts `program` in `folder` as the signed-in user without elevation, the
+// way a double click does: through the desktop shell, which runs with the
+// user's own token even when this process is elevated. A program started
+// directly by an elevated process would inherit its full token.
+ShellStart StartAsShellUser(const char* program, const char* folder);
+
 // The system calls behind the above, replaceable so that tests can play a
-// process without elevation, or a user who declines.
+// process without elevation, a user who declines, or a desktop shell.
 struct ElevationCalls {
     ElevationState (*query)();
     BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
+    ShellStart (*shellStart)(const char* program, const char* folder);
 };
 // Null restores the system's calls.
 void SetElevationCalls(const ElevationCalls* calls);
 ElevationState SystemQueryElevation();
+ShellStart SystemStartAsShellUser(const char* program, const char* folder);
 
 // How long each side of a hand-over waits for the other.
 constexpr DWORD kHandOverWaitMs = 30000;

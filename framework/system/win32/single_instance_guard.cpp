@@ -24,7 +24,17 @@ void CSingleInstanceGuard::Acquire() {
     MutexNameFor(name, sizeof name, path);
 
     mutex_.reset(CreateMutexA(nullptr, TRUE, name));
-    firstInstance_ = GetLastError() != ERROR_ALREADY_EXISTS || TakeOver(name);
+    const DWORD error = GetLastError();
+    if (!mutex_ && error == ERROR_ACCESS_DENIED) {
+        // The mutex exists, made by a process whose access list keeps this
+        // one out (an elevated instance, seen from one without elevation):
+        // another instance. Taking over a hand-over needs no more than
+        // waiting on the mutex and releasing it.
+        mutex_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
+        firstInstance_ = mutex_ && TakeOver(name);
+        return;
+    }
+    firstInstance_ = error != ERROR_ALREADY_EXISTS || TakeOver(name);
 }
 
 void CSingleInstanceGuard::Release() {

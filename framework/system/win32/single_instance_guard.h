@@ -24,7 +24,8 @@ public:
     // Creates (and owns) the mutex named after the running program file,
     // every '\' turned into '/'. Sets the first-instance flag unless the mutex
     // already existed and no hand-over to this (elevated) process was offered
-    // and completed. The handle is kept either way.
+    // and completed. A mutex that exists but may not be opened is another
+    // instance's too. The handle is kept whenever it could be had.
     void Acquire();
     // Gives up ownership of the mutex (so a waiting elevated copy gets it at
     // once) and closes the handle, if any.

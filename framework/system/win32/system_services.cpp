@@ -1,18 +1,25 @@
 #include "framework/system/win32/system_services.h"
 
 #include <windows.h>
+#include <exdisp.h>
 #include <objbase.h>
+#include <oleauto.h>
+#include <servprov.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
 #include <cstring>
 
+#include "framework/system/win32/elevation.h"
 #include "framework/system/win32/owner_window.h"
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/unique_handle.h"
 
-const char kAppPathsKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\%s";
-const char kUninstallKeyFormat[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s";
+// The shell API's macro for ShellExecuteA would rename the method of
+// IShellDispatch2 below; the function itself is not used here.
+#undef ShellExecute
 
 namespace {
 
@@ -24,23 +31,8 @@ const CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0,
 const IID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-// Reads a string value into `out` (kMaxPath bytes) and terminates it: the
-// registry does not promise a terminating zero.
 bool ReadString(HKEY key, const char* name, char* out) {
-    DWORD type = 0;
-    DWORD size = kMaxPath;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size) !=
-        ERROR_SUCCESS)
-        return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    if (size >= kMaxPath) {
-        // A full buffer holds a value of 259 characters only when its last
-        // byte is the terminator.
-        if (out[kMaxPath - 1] != '\0') return false;
-    } else {
-        out[size] = '\0';
-    }
-    return true;
+    return ReadRegistryString(key, name, out) == RegistryString::kFound;
 }
 
 bool WriteString(HKEY key, const char* name, const char* value) {
@@ -77,7 +69,107 @@ private:
     HRESULT hr_;
 };
 
+// A BSTR of a text in the ANSI code page, freed with the object; empty when
+// the text cannot be converted.
+class Bstr {
+public:
+    explicit Bstr(const char* text) {
+        WCHAR wide[kMaxPath];
+        if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kMaxPath) > 0)
+            value_ = SysAllocString(wide);
+    }
+    ~Bstr() { SysFreeString(value_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return value_; }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+// The desktop window's Shell.Application object, which lives in the shell's
+// own process. Empty when no desktop shell runs, or when it would not give
+// the object; `found` tells the two apart.
+com_ptr<IShellDispatch2> DesktopShell(bool* found) {
+    *found = false;
+    com_ptr<IShellWindows> windows;
+    if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER,
+                                IID_IShellWindows, windows.put_void())))
+        return {};
+    VARIANT location;
+    VariantInit(&location);
+    location.vt = VT_I4;
+    location.lVal = CSIDL_DESKTOP;
+    VARIANT none;
+    VariantInit(&none);
+    long window = 0;
+    com_ptr<IDispatch> desktop;
+    if (windows->FindWindowSW(&location, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                              desktop.put()) != S_OK ||
+        !desktop)
+        return {};
+    *found = true;
+    com_ptr<IServiceProvider> provider;
+    com_ptr<IShellBrowser> browser;
+    com_ptr<IShellView> view;
+    com_ptr<IDispatch> background;
+    com_ptr<IShellFolderViewDual> folderView;
+    com_ptr<IDispatch> application;
+    com_ptr<IShellDispatch2> shell;
+    if (FAILED(desktop->QueryInterface(IID_IServiceProvider, provider.put_void())) ||
+        FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                      browser.put_void())) ||
+        FAILED(browser->QueryActiveShellView(view.put())) ||
+        FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.put_void())) ||
+        FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.put_void())) ||
+        FAILED(folderView->get_Application(application.put())) ||
+        FAILED(application->QueryInterface(IID_IShellDispatch2, shell.put_void())))
+        return {};
+    return shell;
+}
+
 }  // namespace
+
+RegistryString ReadRegistryString(HKEY key, const char* name, char* out) {
+    DWORD type = 0;
+    DWORD size = kMaxPath;
+    const LONG status =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+    if (status == ERROR_MORE_DATA) return RegistryString::kTooLong;
+    if (status != ERROR_SUCCESS) return RegistryString::kNoValue;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return RegistryString::kNotString;
+    // A full buffer holds a value of 259 characters only when its last byte
+    // is the terminator.
+    if (size >= kMaxPath)
+        return out[kMaxPath - 1] == '\0' ? RegistryString::kFound : RegistryString::kTooLong;
+    out[size] = '\0';
+    return RegistryString::kFound;
+}
+
+ShellStart SystemStartAsShellUser(const char* program, const char* folder) {
+    ComScope com;
+    bool found = false;
+    const com_ptr<IShellDispatch2> shell = DesktopShell(&found);
+    if (!shell) return found ? ShellStart::kFailed : ShellStart::kNoShell;
+    const Bstr file(program);
+    const Bstr directory(folder);
+    if (!file.get() || !directory.get()) return ShellStart::kFailed;
+    VARIANT arguments;
+    VariantInit(&arguments);
+    VARIANT verb;
+    VariantInit(&verb);
+    VARIANT where;
+    VariantInit(&where);
+    where.vt = VT_BSTR;
+    where.bstrVal = directory.get();
+    VARIANT show;
+    VariantInit(&show);
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    return SUCCEEDED(shell->ShellExecute(file.get(), arguments, where, verb, show))
+               ? ShellStart::kStarted
+               : ShellStart::kFailed;
+}
 
 bool CSystemServices::LaunchInstalledApp(const char* programName) {
     char keyPath[kMaxPath * 2];
@@ -98,6 +190,21 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     file.reset();
+
+    // The game never runs elevated because setup did: an elevated setup
+    // leaves the start to the desktop shell, which runs as the signed-in
+    // user. Only where no shell runs is the game started directly.
+    if (QueryElevation().elevated) {
+        // The shell reports no failure of its own start: what the system
+        // would refuse to run is refused here.
+        DWORD binaryType = 0;
+        if (!GetBinaryTypeA(program, &binaryType)) return false;
+        switch (StartAsShellUser(program, folder)) {
+        case ShellStart::kStarted: return true;
+        case ShellStart::kFailed: return false;
+        case ShellStart::kNoShell: break;
+        }
+    }
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

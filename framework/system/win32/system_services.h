@@ -3,8 +3,21 @@
 // Nothing is kept between calls; failures are only reported, never shown.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
+
+#include "framework/system/registry_keys.h"
+
+// How a string value read from the registry came out.
+enum class RegistryString { kFound, kNoValue, kNotString, kTooLong };
+
+// Reads the string value `name` of `key` into `out` (kMaxPath bytes) and
+// terminates it: the registry does not promise a terminating zero. kFound
+// only for a REG_SZ or REG_EXPAND_SZ value of at most 259 characters; `out`
+// is undefined otherwise.
+RegistryString ReadRegistryString(HKEY key, const char* name, char* out);
 
 // The values of an uninstall entry that the system's list of programs shows
 // besides its name and command.
@@ -21,10 +34,12 @@ public:
     virtual ~CSystemServices() = default;
 
     // Starts the program registered under App Paths\<programName> in its
-    // registered working folder, with the system's default error mode. True
-    // when it was started; false when a value is missing, the program file
-    // is gone or the system refused to start it (the installer then runs,
-    // so a damaged installation can be repaired).
+    // registered working folder, with the system's default error mode. An
+    // elevated process has the desktop shell start it as the signed-in user
+    // (StartAsShellUser), and starts it itself only where no shell runs.
+    // True when it was started; false when a value is missing, the program
+    // file is gone or the system or the shell refused to start it (the
+    // installer then runs, so a damaged installation can be repaired).
     bool LaunchInstalledApp(const char* programName);
 
     // App Paths\<programName>: default value = `programPath`, "Path" = its
@@ -71,6 +86,3 @@ public:
     bool BrowseForFolder(const char* title, char* out);
 };
 
-// Registry key paths below the local machine (the "%s" is the caller's name).
-extern const char kAppPathsKeyFormat[];
-extern const char kUninstallKeyFormat[];

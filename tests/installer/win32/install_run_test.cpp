@@ -277,13 +277,12 @@ TEST(InstallRun, StepsFollowFileTableWithAPromptAtEachDiscNotInTheDrive) {
         // The next piece starts as soon as the previous one is seen done.
         EXPECT_EQ(run.waitsAfterDone, 0);
         // The display only moves forward and ends on the full share of
-        // every file.
+        // every file: 15 x 265,268,746 = 3,979,031,190 of the 3,979,031,201
+        // bytes, 99 %.
         ASSERT_FALSE(run.progress.empty());
         for (std::size_t i = 1; i < run.progress.size(); ++i)
             EXPECT_LE(run.progress[i - 1], run.progress[i]);
-        EXPECT_EQ(run.progress.back(),
-                  static_cast<std::int32_t>(kInstallTotalBytes / 15 * 15 * 100 /
-                                            kInstallTotalBytes));
+        EXPECT_EQ(run.progress.back(), 99);
     }
 }
 
@@ -512,18 +511,25 @@ TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
 }
 
 // The real answers about source files come from the file system's
-// attributes: the size of a file, 0 for a folder or a missing file.
+// attributes: the size of a file, 0 for a folder, a missing file or one the
+// jobs cannot copy (2 GiB or more; 2^32 + 5 would be 5 with its high word
+// lost).
 TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
     ScratchDir scratch;
     ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
     ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
     ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
+    ASSERT_TRUE(WriteSparseFile(scratch / "largest", 0x7FFFFFFFull));
+    ASSERT_TRUE(WriteSparseFile(scratch / "2 GiB", 0x80000000ull));
+    ASSERT_TRUE(WriteSparseFile(scratch / "4 GiB + 5", 0x100000005ull));
     const struct {
         const char* name;
         std::uint64_t size;
         bool exists;
     } cases[] = {
-        {"full", 70000, true}, {"empty", 0, true}, {"folder", 0, true}, {"missing", 0, false}};
+        {"full", 70000, true},        {"empty", 0, true},     {"folder", 0, true},
+        {"missing", 0, false},        {"largest", 0x7FFFFFFF, true},
+        {"2 GiB", 0, true},           {"4 GiB + 5", 0, true}};
     CInstallSystem system;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

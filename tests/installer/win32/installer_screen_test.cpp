@@ -232,21 +232,25 @@ TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {
 // The stage pictures are read while the wizard runs: the copy then shows
 // each of them with the disc's pictures gone.
 TEST_F(InstallerScreen, StagePicturesReadAheadShowWithoutTheDisc) {
-    const int percents[] = {11, 26, 41, 61, 81, 99};
+    // The first percent of each stage after the start's and its picture.
+    const struct {
+        int percent;
+        int stage;
+    } steps[] = {{11, 1}, {26, 2}, {41, 3}, {61, 4}, {81, 5}, {99, 6}};
     std::vector<COLORREF> shown;
     RunScreen([&](CInstallerScreen& screen) {
         screen.ShowStart();
         screen.FinishStagePictures();
         RemoveTree(disc_ / "data\\obj");
         if (PathExists(disc_ / "data\\obj")) return;
-        for (int percent : percents) {
-            screen.ShowProgress(percent);
+        for (const auto& step : steps) {
+            screen.ShowProgress(step.percent);
             shown.push_back(PixelAt(screen.BackBuffer(), 100, 100));
         }
     });
-    ASSERT_EQ(shown.size(), std::size(percents));
+    ASSERT_EQ(shown.size(), std::size(steps));
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(shown[i], StageColour(StageForPercent(percents[i]))) << percents[i];
+        EXPECT_EQ(shown[i], StageColour(steps[i].stage)) << steps[i].percent;
     }
 }
 

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "installer/installer_texts.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/process.h"
 #include "tools/automation/win32/registry.h"
@@ -69,8 +68,7 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
         EXPECT_EQ(StringValue(kAppPathsKey, "Path"), game.folder);
     }
     EXPECT_EQ(StringValue(kUninstallKey, "DisplayName"), "Sorvane");
-    EXPECT_EQ(StringValue(kUninstallKey, "UninstallString"),
-              game.uninstaller);
+    EXPECT_EQ(StringValue(kUninstallKey, "UninstallString"), "\"" + game.uninstaller + "\"");
     const struct {
         const char* name;
         DWORD type;
@@ -120,16 +118,16 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
     PumpedWindow owner;
     TestThread thread([&] { RegisterInstallation(owner.hwnd(), game.state, services); });
     if (outcome == Outcome::Incomplete) {
-        HWND error = WaitForDialog(thread.Id(), installer_text::kErrorCaption, kWait);
+        HWND error = WaitForDialog(thread.Id(), setup_text::kErrorCaption, kWait);
         ASSERT_NE(error, nullptr);
-        EXPECT_EQ(MessageBoxTextOf(error), installer_text::kRegistrationIncompleteText);
+        EXPECT_EQ(MessageBoxTextOf(error), setup_text::kRegistrationIncompleteText);
         EXPECT_EQ(MessageBoxIconOf(error), static_cast<UINT>(MB_ICONEXCLAMATION));
         EXPECT_EQ(GetWindow(error, GW_OWNER), owner.hwnd());
         PressButton(error, IDOK);
     }
-    HWND box = WaitForDialog(thread.Id(), installer_text::kDoneCaption, kWait);
+    HWND box = WaitForDialog(thread.Id(), setup_text::kDoneCaption, kWait);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(box), installer_text::kDoneText);
+    EXPECT_EQ(MessageBoxTextOf(box), setup_text::kDoneText);
     EXPECT_EQ(MessageBoxIconOf(box), static_cast<UINT>(MB_ICONINFORMATION));
     EXPECT_EQ(GetWindow(box, GW_OWNER), owner.hwnd());
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
@@ -164,6 +162,10 @@ public:
         return Step("uninstall " + std::string(key) + " " + command + " " + display) &&
                CRegistrationServices::WriteUninstallEntry(key, command, display);
     }
+    bool WriteUninstallDetails(const char* key, const UninstallDetails& details) override {
+        return Step("details " + std::string(key) + " " + details.quietUninstallString) &&
+               CRegistrationServices::WriteUninstallDetails(key, details);
+    }
     bool CreateDesktopShortcut(const char* target, const char* name) override {
         return Step("desktop " + std::string(target) + " " + name) &&
                CRegistrationServices::CreateDesktopShortcut(target, name);
@@ -182,22 +184,25 @@ private:
 };
 
 TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
-    // Step 1 is the App Paths write, 5 the uninstaller's Start-menu link; 0
-    // fails nothing.
-    for (int failing : {0, 1, 2, 3, 4, 5}) {
+    // Step 1 is the App Paths write, 3 the uninstall entry's further values,
+    // 6 the uninstaller's Start-menu link; 0 fails nothing.
+    for (int failing : {0, 1, 2, 3, 4, 5, 6}) {
         SCOPED_TRACE(failing);
         SetupRegistrationScope registration;
         ScratchDir scratch;
         InstalledGame game(scratch, "Games");
         RecordingServices services(failing);
         RegisterAndDismiss(game, services, failing == 0 ? Outcome::Registered : Outcome::Incomplete);
-        const std::vector<std::string> expected = {
+        std::vector<std::string> expected = {
             "app path Sorvane.exe " + game.program,
-            "uninstall Sorvane.exe " + game.uninstaller + " Sorvane",
+            "uninstall Sorvane.exe \"" + game.uninstaller + "\" Sorvane",
+            "details Sorvane.exe \"" + game.uninstaller + "\" /S",
             "desktop " + game.program + " Sorvane",
             "programs " + game.program + " VINTAL\\Sorvane\\Sorvane",
             "programs " + game.uninstaller + " VINTAL\\Sorvane\\" + kUninstallerLink,
         };
+        // Without the entry its further values are not written.
+        if (failing == 2) expected.erase(expected.begin() + 2);
         EXPECT_EQ(services.calls, expected);
         if (failing == 2) {
             EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -206,6 +211,22 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
             ExpectRegistered(game, failing != 1);
         }
     }
+}
+
+// Whoever starts the registered uninstaller takes the program from the
+// command, which older installations wrote without quotes.
+TEST(Registration, TheRegisteredUninstallCommandNamesTheProgramQuotedOrNot) {
+    const struct {
+        const char* command;
+        const char* program;
+    } cases[] = {
+        {"\"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe\"",
+         "C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
+        {"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe",
+         "C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
+        {"\"C:\\a b\\UnInstall.exe\" /S", "C:\\a b\\UnInstall.exe"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(UninstallProgramOf(c.command), c.program) << c.command;
 }
 
 TEST(Registration, InstallingTwiceLeavesTheSecondFolderRegistered) {

@@ -175,7 +175,7 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
               installFolder_);
     EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey(),
                                      "UninstallString")),
-              installFolder_ + "\\UnInstall.exe");
+              "\"" + installFolder_ + "\\UnInstall.exe\"");
     EXPECT_TRUE(PathExists(SetupRegistrationScope::DesktopLink()));
     const std::string programs = SetupRegistrationScope::ProgramsFolder() + "\\Sorvane";
     EXPECT_TRUE(PathExists(programs + "\\Sorvane.lnk"));

@@ -297,7 +297,7 @@ TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
         ASSERT_NE(page, nullptr);
         PressButton(page, IDC_FOLDER_BROWSE);
         ASSERT_TRUE(WaitUntil([&] { return services.BrowseTitles().size() == 1; }, kWait));
-        EXPECT_EQ(services.BrowseTitles()[0], installer_text::kBrowseTitle);
+        EXPECT_EQ(services.BrowseTitles()[0], setup_text::kBrowseTitle);
         const std::string expected = chooses ? "F:\\Picked" : kProgramFiles;
         EXPECT_TRUE(WaitUntil([&] { return EditText(page) == expected; }, kWait));
         ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);

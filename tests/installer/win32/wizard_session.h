@@ -16,25 +16,22 @@
 #include <vector>
 
 #include "installer/installer_state.h"
-#include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
 #include "installer/win32/setup_wizard.h"
 #include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/shown_texts.h"
 
 namespace {
 
 const DWORD kWait = 10000;
 const std::string kProgramFiles = "C:\\Program Files";
-const std::string kAbortText = installer_text::kAbortText;
-const std::string kNoFolderText = installer_text::kNoFolderText;
-const std::string kBadFolderText = installer_text::kBadFolderText;
-const std::string kNoSpaceText = installer_text::kNoSpaceText;
-const std::string kConfirmCaption = installer_text::kConfirmCaption;
-const std::string kErrorCaption = installer_text::kErrorCaption;
-
-std::string PageCaption(int page) {
-    return std::string(installer_text::kTitle) + " (" + std::to_string(page) + "/4)";
-}
+const std::string kAbortText = setup_text::kAbortText;
+const std::string kNoFolderText = setup_text::kNoFolderText;
+const std::string kBadFolderText = setup_text::kBadFolderText;
+const std::string kNoSpaceText = setup_text::kNoSpaceText;
+const std::string kConfirmCaption = setup_text::kConfirmCaption;
+const std::string kErrorCaption = setup_text::kErrorCaption;
+using setup_text::PageCaption;
 
 // Answers of the system the wizard asks, set by each test.
 class FakeServices : public CWizardServices {

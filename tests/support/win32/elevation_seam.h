@@ -39,7 +39,7 @@ inline BOOL WINAPI RunAs(SHELLEXECUTEINFOA* info) {
 
 // Makes the elevation step of this process use the calls above.
 inline void Install() {
-    static const ElevationCalls calls = {&Query, &RunAs};
+    static const ElevationCalls calls = {&Query, &RunAs, &SystemStartAsShellUser};
     SetElevationCalls(&calls);
 }
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/disc_authoring/disc_authoring.h"
+#include "tools/support/sample_data.h"
 #include "tools/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -34,8 +35,11 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(folder_.empty());
         root_ = folder_.path();
+        unsigned seed = 1;
         for (const char* name : {"game.exe", "uninstall.exe", "setup.exe"}) {
-            std::ofstream(root_ / name) << std::string(3000, name[0]);
+            const SampleBytes program = SampleProgram(3000, seed++);
+            std::ofstream(root_ / name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(program.data()), static_cast<std::streamsize>(program.size()));
         }
     }
     DemoReleaseOptions Options(const char* folder, bool full) const {
@@ -70,7 +74,7 @@ TEST_F(DemoRelease, ThinSetHoldsItsShareAndAuthorsIntoDiscsThatVerify) {
     options.release = release.out;
     options.media = DiscMedia::kFolder;
     options.out = (root_ / "discs").string();
-    AuthorReport quiet{[](const std::string&) {}, nullptr};
+    AuthorReport quiet{[](const std::string&) {}, nullptr, nullptr};
     ASSERT_TRUE(AuthorDiscs(options, quiet, &error)) << error;
     std::vector<std::string> problems;
     ASSERT_TRUE(VerifyDiscs(options.out, options.release, quiet, &problems, &error)) << error;

@@ -1,108 +1,28 @@
 // The disc-authoring tool on a small release: the discs it writes, the
-// refusals (nothing written), verify finding every mismatch, the pictures
-// brought into the classic BMP form, and ISO images.
+// refusals and failed runs (nothing left, the reason named), verify finding
+// every mismatch, the pictures brought into the classic BMP form, and files
+// past 4 GiB. Images and their names: disc_image_verify_test.cpp.
 #include "tools/disc_authoring/disc_authoring.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <fstream>
-#include <map>
-#include <string>
-#include <vector>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
 
 #include "framework/file/archive_index.h"
 #include "framework/file/plain_file.h"
+#include "tests/tools/disc_authoring/author_fixture.h"
 #include "tools/disc_authoring/bmp_rewrite.h"
-#include "tools/demo/demo_art.h"
 #include "tools/disc_authoring/disc_io.h"
-#include "tools/support/temp_folder.h"
-
-namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+#include "tools/support/sample_data.h"
 
 namespace {
-
-Bytes Read(const fs::path& path) {
-    Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(path.string(), 64u << 20, &bytes)) << path;
-    return bytes;
-}
-
-void Write(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    EXPECT_TRUE(WriteWholeFile(path.string(), bytes)) << path;
-}
-
-Bytes Pattern(std::size_t n, unsigned seed) {
-    Bytes b(n);
-    std::uint32_t x = seed * 2654435761u + 1;
-    for (auto& v : b) v = static_cast<std::uint8_t>((x = x * 1664525u + 1013904223u) >> 24);
-    return b;
-}
-
-DemoPicture Picture(int w, int h, unsigned seed) {
-    DemoPicture p;
-    p.width = w;
-    p.height = h;
-    p.rgb = Pattern(std::size_t(w) * h * 3, seed);
-    return p;
-}
-
-const char* const kStems[] = {"t000_000", "t000_001", "t000_002", "t000_003", "t000_004", "t000_005",
-                              "t000_006", "t000_007", "t000_008", "t000_009", "t001_000", "t001_001",
-                              "t001_002", "t001_003", "t001_004", "t001_005", "t001_006", "t001_007",
-                              "t001_008", "t001_009", "t001_010"};
-
-// Game file sizes of the small release: with kCapacity, every part of
-// cg.dat and sc.dat gets bytes of its own.
-const std::map<std::string, std::size_t> kSizes = {
-    {"Sorvane.exe", 3000}, {"UnInstall.exe", 2000}, {"bg.dat", 30000}, {"extra.dat", 20000},
-    {"obj.dat", 15000},    {"cg.dat", 520000},      {"bgm.dat", 14000}, {"se.dat", 6000},
-    {"voice.dat", 20000},  {"scr.dat", 1200},       {"sc.dat", 150000}};
-constexpr std::uint64_t kCapacity = kImageReserveBytes + 200 * 1024;
-
-class AuthorDiscsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(folder_.empty());
-        root_ = folder_.path();
-        release_ = root_ / "release";
-        unsigned seed = 1;
-        for (const auto& [name, size] : kSizes) Write(release_ / name, Pattern(size, seed++));
-        Write(release_ / "setup.exe", Pattern(5000, 99));
-        for (const char* stem : kStems) {
-            DemoPicture p = Picture(5, 3, seed++);
-            Write(release_ / "obj" / (std::string(stem) + ".bmp"), EncodeBmp(p));
-        }
-        Write(release_ / "obj/t000_007.alp", Bytes(15, 0x80));
-    }
-
-    bool Author(const std::string& out, DiscMedia media, bool archive = false, bool iso = false,
-                std::string* error = nullptr) {
-        AuthorOptions options;
-        options.release = release_.string();
-        options.out = (root_ / out).string();
-        options.media = media;
-        options.capacity = media == DiscMedia::kCd ? kCapacity : 0;
-        options.archive = archive;
-        options.iso = iso;
-        std::string ignored;
-        return AuthorDiscs(options, Quiet(), error ? error : &ignored);
-    }
-    std::vector<std::string> Verify(const std::string& out) {
-        std::vector<std::string> problems;
-        std::string error;
-        EXPECT_TRUE(VerifyDiscs((root_ / out).string(), release_.string(), Quiet(), &problems, &error)) << error;
-        return problems;
-    }
-    static AuthorReport Quiet() { return AuthorReport{[](const std::string&) {}, nullptr}; }
-
-    TempFolder folder_{"author_discs_test"};
-    fs::path root_, release_;
-};
 
 TEST_F(AuthorDiscsTest, CdPartsJoinIntoTheReleaseFilesAndVerifyPasses) {
     std::string error;
@@ -128,6 +48,7 @@ TEST_F(AuthorDiscsTest, CdPartsJoinIntoTheReleaseFilesAndVerifyPasses) {
         EXPECT_EQ(Read(obj / "t000_003.bmp"), Read(release_ / "obj/t000_003.bmp")) << disc;
         EXPECT_EQ(fs::exists(root_ / "cd" / ("disc" + std::to_string(disc)) / "setup.exe"), disc == 1);
     }
+    EXPECT_EQ(Left(), std::vector<std::string>{"cd"});  // no staging folder beside it
     EXPECT_EQ(Verify("cd"), std::vector<std::string>());
 }
 
@@ -142,25 +63,28 @@ TEST_F(AuthorDiscsTest, VerifyReportsEveryMismatch) {
     bg[7] ^= 0x40;
     Write(release_ / "bg.dat", bg);
 
-    const std::vector<std::string> problems = Verify("cd");
-    const char* const kExpected[] = {
-        "disc 3: data/data/cg.002: its bytes differ from the manifest",
-        "disc 6: data/data/sc.002: missing from the disc",
-        "disc 2: data/obj/extra.bmp: on the disc but not in the manifest",
-        "disc 1: data/data/bg.dat: the release's bg.dat differs from the manifest",
-    };
-    ASSERT_EQ(problems.size(), std::size(kExpected)) << ::testing::PrintToString(problems);
-    for (const char* expected : kExpected) {
-        bool found = false;
-        for (const std::string& p : problems) found |= p.find(expected) == 0;
-        EXPECT_TRUE(found) << expected;
-    }
+    ExpectProblems(Verify("cd"), {
+                                     "disc 3: data/data/cg.002: its bytes differ from the manifest",
+                                     "disc 6: data/data/sc.002: missing from the disc",
+                                     "disc 2: data/obj/extra.bmp: on the disc but not in the manifest",
+                                     "disc 1: data/data/bg.dat: the release's bg.dat differs from the manifest",
+                                 });
+    // A folder the tool did not write.
+    std::vector<std::string> problems;
+    std::string error;
+    EXPECT_FALSE(VerifyDiscs((root_ / "release").string(), release_.string(), Quiet(), &problems, &error));
+    EXPECT_NE(error.find("release/manifest.txt: missing"), std::string::npos) << error;
 }
 
 void Patch(const fs::path& path, std::size_t at, std::uint8_t value) {
     Bytes b = Read(path);
     b[at] = value;
     Write(path, b);
+}
+
+void Replace(const fs::path& path, const std::function<void(const fs::path&)>& make) {
+    fs::remove(path);
+    make(path);
 }
 
 TEST_F(AuthorDiscsTest, RefusesAFaultyReleaseNamingTheFileAndWritesNothing) {
@@ -173,12 +97,37 @@ TEST_F(AuthorDiscsTest, RefusesAFaultyReleaseNamingTheFileAndWritesNothing) {
         {[](const fs::path& r) { Write(r / "bad:name.dat", {}); }, "bad:name.dat: not a valid file name on a disc"},
         {[](const fs::path& r) { Write(r / "obj/t001_011.alp", {}); }, "obj/t001_011.alp: not a file of the release"},
         {[](const fs::path& r) { fs::remove(r / "obj/t001_010.bmp"); }, "obj/t001_010.bmp: missing"},
-        {[](const fs::path& r) { Patch(r / "obj/t001_004.bmp", 28, 8); }, "obj/t001_004.bmp: 8 bits per pixel"},
-        {[](const fs::path& r) { Patch(r / "obj/t000_005.bmp", 30, 1); }, "obj/t000_005.bmp: compressed pixels"},
-        {[](const fs::path& r) { fs::resize_file(r / "obj/t000_002.bmp", 60); },
-         "obj/t000_002.bmp: the pixels do not fit in the file"},
+        {[](const fs::path& r) { Replace(r / "se.dat", [](const fs::path& p) { fs::create_directory(p); }); },
+         "se.dat: a folder, not a file"},
+        {[](const fs::path& r) { Replace(r / "bgm.dat", [](const fs::path& p) { mkfifo(p.c_str(), 0644); }); },
+         "bgm.dat: a FIFO (named pipe), not a file"},
+        {[](const fs::path& r) { Replace(r / "voice.dat", [](const fs::path& p) { fs::create_symlink("gone.dat", p); }); },
+         "voice.dat: a link to nothing (gone.dat)"},
+        {[](const fs::path& r) { Replace(r / "scr.dat", [](const fs::path& p) { fs::create_symlink("/etc/passwd", p); }); },
+         "scr.dat: a link to /etc/passwd, outside the release folder"},
+        {[](const fs::path& r) { Write(r / "setup.exe", SampleProgram(5000, 99, true)); },
+         "setup.exe: a 64-bit program (PE32+)"},
+        {[](const fs::path& r) { Write(r / "UnInstall.exe", Pattern(2000, 3)); },
+         "UnInstall.exe: not a Windows program"},
+        {[](const fs::path& r) { Patch(r / "obj/t001_004.bmp", 28, 1); }, "obj/t001_004.bmp: 1 bit per pixel"},
+        {[](const fs::path& r) { Patch(r / "obj/t000_008.bmp", 30, 1); }, "obj/t000_008.bmp: compressed pixels"},
+        {[](const fs::path& r) { fs::resize_file(r / "obj/t000_009.bmp", 60); },
+         "obj/t000_009.bmp: the pixels do not fit in the file"},
+        {[](const fs::path& r) { fs::resize_file(r / "obj/t001_002.bmp", 30); },
+         "obj/t001_002.bmp: the file ends after 30 bytes, inside its 40-byte info header"},
+        {[](const fs::path& r) { Write(r / "obj/t000_003.bmp", EncodeBmp(Picture(640, 480, 5))); },
+         "obj/t000_003.bmp: 640 x 480; a background fills the 800 x 600 setup screen"},
         {[](const fs::path& r) { Write(r / "obj/t000_007.alp", Bytes(14, 1)); },
          "obj/t000_007.alp: the mask has 14 bytes, its 5 x 3 picture needs 15"},
+        // The mask beside it holds 0x80 everywhere; the picture's first
+        // pixel (top left) is transparent.
+        {[](const fs::path& r) {
+             Bytes alpha(15, 0x80);
+             alpha[0] = 0;
+             Write(r / "obj/t000_007.bmp", Bmp32(Picture(5, 3, 1), alpha, true));
+         },
+         "obj/t000_007.alp: disagrees with the alpha channel of obj/t000_007.bmp (at pixel (0, 0): 128 in the "
+         "mask, 0 in the picture)"},
     };
     const fs::path pristine = root_ / "pristine";
     fs::copy(release_, pristine, fs::copy_options::recursive);
@@ -189,14 +138,148 @@ TEST_F(AuthorDiscsTest, RefusesAFaultyReleaseNamingTheFileAndWritesNothing) {
         std::string error;
         EXPECT_FALSE(Author("out", DiscMedia::kCd, false, false, &error)) << c.message;
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
-        EXPECT_FALSE(fs::exists(root_ / "out")) << c.message;
+        EXPECT_EQ(Left(), std::vector<std::string>{"pristine"}) << c.message;
     }
     fs::remove_all(release_);
     fs::copy(pristine, release_, fs::copy_options::recursive);
     Write(root_ / "busy/old.txt", {});
     std::string error;
     EXPECT_FALSE(Author("busy", DiscMedia::kCd, false, false, &error));
-    EXPECT_NE(error.find("not empty"), std::string::npos) << error;
+    EXPECT_NE(error.find("busy: not empty"), std::string::npos) << error;
+    AuthorOptions inside = Options("", DiscMedia::kFolder);
+    inside.out = (release_ / "discs").string();
+    EXPECT_FALSE(Author(inside, &error));
+    EXPECT_NE(error.find("release/discs: inside the release folder"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(release_ / "discs"));
+    // A link that stays inside the release is followed and named.
+    Replace(release_ / "scr.dat", [](const fs::path& p) { fs::create_symlink("se.dat", p); });
+    ASSERT_TRUE(Author("linked", DiscMedia::kFolder, false, false, &error)) << error;
+    EXPECT_TRUE(Said("scr.dat: follows the link to " + fs::canonical(release_ / "se.dat").string()));
+}
+
+// A file system of `bytes` at `dir` where the machine allows mounting one.
+class SmallDisk {
+public:
+    SmallDisk(const fs::path& dir, std::uint64_t bytes) : dir_(dir) {
+        fs::create_directories(dir);
+        mounted_ = mount("tmpfs", dir.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) umount2(dir_.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    // Takes all the room that is left.
+    void Fill() const {
+        struct statvfs fs;
+        const int fd = open((dir_ / "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd >= 0 && statvfs(dir_.c_str(), &fs) == 0) {
+            posix_fallocate(fd, 0, static_cast<off_t>(fs.f_bavail * fs.f_frsize));
+        }
+        if (fd >= 0) close(fd);
+    }
+
+private:
+    fs::path dir_;
+    bool mounted_ = false;
+};
+
+// Where the machine refuses a tmpfs, writes past `bytes` fail instead (the
+// file size limit) while the object lives.
+class WriteLimit {
+public:
+    explicit WriteLimit(bool on) : on_(on) {
+        if (!on_) return;
+        getrlimit(RLIMIT_FSIZE, &old_);
+        old_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {1 << 20, old_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~WriteLimit() {
+        if (!on_) return;
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, old_signal_);
+    }
+
+private:
+    bool on_;
+    rlimit old_ = {};
+    void (*old_signal_)(int) = nullptr;
+};
+
+// Runs as an unprivileged user while it lives, with `open` writable for
+// it: root reads a file of mode 000 anyway.
+class AsNobody {
+public:
+    AsNobody(bool on, const fs::path& open) : on_(on && geteuid() == 0) {
+        if (!on_) return;
+        fs::permissions(open, fs::perms::all);
+        EXPECT_EQ(setegid(65534), 0);
+        EXPECT_EQ(seteuid(65534), 0);
+    }
+    ~AsNobody() {
+        if (on_ && seteuid(0) == 0) setegid(0);
+    }
+
+private:
+    bool on_;
+};
+
+TEST_F(AuthorDiscsTest, FailedRunsLeaveNothingAndNameTheSourceOrOutputAndTheReason) {
+    const fs::path bin = root_ / "fake-bin";
+    Write(bin / "xorriso", ToBytes("#!/bin/sh\n[ \"$1\" = -version ] && exit 0\n"
+                                   "echo 'xorriso : FAILURE : Cannot write to disc1.iso: No space left on device' >&2\n"
+                                   "exit 32\n"));
+    fs::permissions(bin / "xorriso", fs::perms::owner_all);
+    SmallDisk small(root_ / "small", 16u << 20);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    enum Fault { kUnreadable, kNoRoom, kFull, kXorriso, kInterrupt };
+    const struct {
+        Fault fault;
+        std::string out;
+        DiscMedia media;
+        std::vector<std::string> message;
+    } kCases[] = {
+        {kUnreadable, "out", DiscMedia::kFolder, {"bg.dat: cannot be read (Permission denied)"}},
+        {kNoRoom, "small/out", DiscMedia::kCd, {"small/out: ", " bytes free on its file system; the discs need "}},
+        {kFull, "small/out", DiscMedia::kDvd,
+         {"small/out/disc1/", small.mounted() ? ": cannot be written (No space left on device)"
+                                              : ": cannot be written (File too large)"}},
+        {kXorriso, "out", DiscMedia::kDvd,
+         {"out/disc1.iso: xorriso could not write the image: xorriso : FAILURE : Cannot write to disc1.iso: No "
+          "space left on device (xorriso: exit status 32)"}},
+        {kInterrupt, "out", DiscMedia::kCd, {"interrupted"}},
+    };
+    for (const auto& c : kCases) {
+        if (c.fault == kNoRoom && !small.mounted()) {
+            std::printf("[ SKIPPED  ] too little room: a tmpfs cannot be mounted here\n");
+            continue;
+        }
+        AuthorOptions options = Options(c.out, c.media);
+        options.iso = c.fault == kXorriso;
+        bool progressed = false;
+        AuthorReport report = Quiet();
+        report.progress = [&](const std::string&, std::uint64_t, std::uint64_t) {
+            if (!progressed && c.fault == kFull && small.mounted()) small.Fill();
+            progressed = true;
+        };
+        report.stopped = [&] { return progressed && c.fault == kInterrupt; };
+        if (c.fault == kUnreadable) fs::permissions(release_ / "bg.dat", fs::perms::none);
+        if (c.fault == kXorriso) setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+        std::string error;
+        bool authored = false;
+        {
+            AsNobody reader(c.fault == kUnreadable, root_);
+            WriteLimit limit(c.fault == kFull && !small.mounted());
+            authored = AuthorDiscs(options, report, &error);
+        }
+        setenv("PATH", path.c_str(), 1);
+        fs::permissions(release_ / "bg.dat", fs::perms::owner_read | fs::perms::owner_write);
+        fs::remove(root_ / "small/filler");
+        EXPECT_FALSE(authored) << c.out;
+        for (const std::string& part : c.message) EXPECT_NE(error.find(part), std::string::npos) << error;
+        EXPECT_EQ(Left(), std::vector<std::string>({"fake-bin", "small"})) << error;
+        EXPECT_TRUE(fs::is_empty(root_ / "small")) << error;
+    }
 }
 
 TEST_F(AuthorDiscsTest, ArchiveOnEveryDiscHoldsThePictures) {
@@ -216,18 +299,28 @@ TEST_F(AuthorDiscsTest, ArchiveOnEveryDiscHoldsThePictures) {
 }
 
 // A picture in the forms other programs write: ImageMagick's default
-// (124-byte header, pixels at 138) and BMP3 (the classic form), and the
-// classic file turned top-down.
+// (124-byte header, pixels at 138), BMP3 (the classic form), 32 bits with
+// an alpha channel (any drawing adds one) with and without transparency,
+// and by hand the classic file turned top-down and a 32-bit BI_RGB one.
 TEST_F(AuthorDiscsTest, PicturesAreBroughtIntoTheClassicFormWithTheirPixels) {
     if (std::system("convert -version >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "ImageMagick's convert is not installed (make deps)";
     }
     const DemoPicture picture = Picture(7, 5, 42);  // 21-byte rows padded to 24
     const Bytes classic = EncodeBmp(picture);
+    Bytes mask(35, 255);
+    std::fill(mask.begin(), mask.begin() + 14, 0);  // the two top rows transparent
+    mask[20] = 99;
     Write(root_ / "classic.bmp", classic);
-    const std::string in = (root_ / "classic.bmp").string();
-    ASSERT_EQ(std::system(("convert " + in + " " + (root_ / "im.bmp").string()).c_str()), 0);
-    ASSERT_EQ(std::system(("convert " + in + " BMP3:" + (root_ / "im3.bmp").string()).c_str()), 0);
+    Write(root_ / "mask.gray", mask);
+    // ImageMagick's rewriting of the classic file: `args`, then the output
+    // named `to` in the format `format` (its default when empty).
+    const auto convert = [&](const std::string& args, const std::string& format, const char* to) {
+        const std::string command = "convert " + (root_ / "classic.bmp").string() + " " + args + " " + format +
+                                    (root_ / to).string();
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return Read(root_ / to);
+    };
     Bytes topDown(classic.begin(), classic.begin() + 54);
     for (int row = 4; row >= 0; --row) {
         topDown.insert(topDown.end(), classic.begin() + 54 + row * 24, classic.begin() + 54 + (row + 1) * 24);
@@ -239,11 +332,23 @@ TEST_F(AuthorDiscsTest, PicturesAreBroughtIntoTheClassicFormWithTheirPixels) {
         const char* name;
         Bytes file;
         bool rewritten;
-    } kCases[] = {{"classic", classic, false},
-                  {"ImageMagick default", Read(root_ / "im.bmp"), true},
-                  {"ImageMagick BMP3", Read(root_ / "im3.bmp"), false},
-                  {"top-down", topDown, true}};
-    ASSERT_EQ(kCases[1].file.at(14), 124);  // the form this test is about
+        Bytes mask;
+    } kCases[] = {
+        {"classic", classic, false, {}},
+        {"ImageMagick default", convert("", "", "im.bmp"), true, {}},
+        {"ImageMagick BMP3", convert("", "BMP3:", "im3.bmp"), false, {}},
+        {"ImageMagick with transparency",
+         convert("-size 7x5 -depth 8 gray:" + (root_ / "mask.gray").string() +
+                     " -alpha off -compose CopyOpacity -composite",
+                 "", "im32.bmp"),
+         true, mask},
+        {"ImageMagick opaque alpha", convert("-alpha opaque", "", "im32o.bmp"), true, {}},
+        {"top-down", topDown, true, {}},
+        {"32-bit BI_RGB", Bmp32(picture, Bytes(35, 0), false), true, {}},
+    };
+    ASSERT_EQ(kCases[1].file.at(14), 124);  // the forms this test is about
+    ASSERT_EQ(kCases[3].file.at(28), 32);
+    ASSERT_EQ(kCases[4].file.at(28), 32);
     for (const auto& c : kCases) {
         PreparedPicture out;
         std::string reason;
@@ -253,50 +358,77 @@ TEST_F(AuthorDiscsTest, PicturesAreBroughtIntoTheClassicFormWithTheirPixels) {
         EXPECT_TRUE(std::equal(classic.begin() + 54, classic.end(), out.bytes.begin() + 54)) << c.name;
         EXPECT_EQ(out.bytes[10], 54) << c.name;
         EXPECT_EQ(out.bytes[14], 40) << c.name;
+        EXPECT_EQ(out.bytes[28], 24) << c.name;
+        EXPECT_EQ(out.mask, c.mask) << c.name;
     }
-    // Through the tool: the rewritten picture lands on every disc.
-    Write(release_ / "obj/t000_004.bmp", kCases[1].file);
-    ASSERT_TRUE(Author("cd", DiscMedia::kCd));
-    EXPECT_EQ(Read(root_ / "cd/disc6/data/obj/t000_004.bmp"), classic);
+    // Through the tool: the rewritten picture and its mask land on every
+    // disc; a piece of the progress display too large for where it is drawn
+    // is named.
+    Write(release_ / "obj/t000_008.bmp", kCases[1].file);
+    fs::remove(release_ / "obj/t000_007.alp");
+    Write(release_ / "obj/t000_007.bmp", kCases[3].file);
+    Write(release_ / "obj/t001_010.bmp", EncodeBmp(Picture(70, 10, 4)));
+    std::string error;
+    ASSERT_TRUE(Author("cd", DiscMedia::kCd, false, false, &error)) << error;
+    EXPECT_EQ(Read(root_ / "cd/disc6/data/obj/t000_008.bmp"), classic);
+    EXPECT_EQ(Read(root_ / "cd/disc6/data/obj/t000_007.bmp"), classic);
+    EXPECT_EQ(Read(root_ / "cd/disc6/data/obj/t000_007.alp"), mask);
+    EXPECT_TRUE(Said("rewrote obj/t000_007.bmp from 32 into 24 bits per pixel, its alpha channel into "
+                     "obj/t000_007.alp"));
+    EXPECT_TRUE(Said("warning: obj/t001_010.bmp (the percent sign, 70 x 10, drawn at (736, 546)) is cut off 6 "
+                     "pixels by the screen's right edge and 0 by its bottom edge"));
     EXPECT_EQ(Verify("cd"), std::vector<std::string>());
 }
 
-TEST_F(AuthorDiscsTest, IsoImagesCarryLabelsAndVerifyReadsThem) {
-    if (std::system("xorriso -version >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "xorriso is not installed (make deps)";
+// Offsets past 2 and 4 GiB, where a 32-bit offset or a lost high word
+// shows: the range copy and hash at such offsets of a sparse file, then the
+// file as cg.dat of a release written to a folder and verified.
+TEST_F(AuthorDiscsTest, FilesPastFourGibibytesAreCopiedHashedAndVerifiedAtTheirOffsets) {
+    constexpr std::uint64_t kCgBytes = (1ull << 32) + (1u << 20);
+    const struct {
+        std::uint64_t offset;
+        unsigned seed;
+        const char* sha256;  // of Pattern(64, seed), by sha256sum
+    } kRows[] = {
+        {0x7FFFFFE0, 7, "3f1704f7f7478185647d8c44ac51eafab512fb3e2d807320aefc3e4f832aed2a"},
+        {(1ull << 32) + 5, 8, "7bfdb862968a4077a71b7f0f6f9863b83b5f338fe46dc62e5db84ea8b1654d63"},
+    };
+    const fs::path cg = release_ / "cg.dat";
+    fs::resize_file(cg, 0);
+    {
+        const int fd = open(cg.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        for (const auto& row : kRows) {
+            const Bytes mark = Pattern(64, row.seed);
+            ASSERT_EQ(pwrite(fd, mark.data(), mark.size(), static_cast<off_t>(row.offset)), 64);
+        }
+        ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kCgBytes)), 0);
+        close(fd);
     }
+    std::uint64_t size = 0;
+    ASSERT_TRUE(RegularFileSize(cg.string(), &size));
+    EXPECT_EQ(size, kCgBytes);
+    for (const auto& row : kRows) {
+        std::string copied, hashed, error;
+        ASSERT_TRUE(CopyRange(cg.string(), row.offset, 64, (root_ / "part").string(), {}, &copied, &error)) << error;
+        ASSERT_TRUE(HashRange(cg.string(), row.offset, 64, &hashed, {}, &error)) << error;
+        EXPECT_EQ(Read(root_ / "part"), Pattern(64, row.seed)) << row.offset;
+        EXPECT_EQ(copied, row.sha256) << row.offset;
+        EXPECT_EQ(hashed, row.sha256) << row.offset;
+    }
+    fs::remove(root_ / "part");
     std::string error;
-    ASSERT_TRUE(Author("dvd", DiscMedia::kDvd, false, true, &error)) << error;
-    ASSERT_TRUE(Author("cd", DiscMedia::kCd, false, true, &error)) << error;
-    for (const auto& [image, label] : std::map<std::string, std::string>{
-             {"dvd/disc1.iso", "SORVANE"}, {"cd/disc1.iso", "SORVANE_1"}, {"cd/disc6.iso", "SORVANE_6"}}) {
-        std::string report;
-        ASSERT_TRUE(RunProgram({"xorriso", "-indev", (root_ / image).string(), "-pvd_info"}, &report));
-        EXPECT_NE(report.find("Volume Id    : " + label + "\n"), std::string::npos) << report;
-        EXPECT_LE(fs::file_size(root_ / image), image[0] == 'c' ? kCapacity : kDvdCapacityBytes);
+    ASSERT_TRUE(Author("big", DiscMedia::kFolder, false, false, &error)) << error;
+    EXPECT_TRUE(Said("disc 1: cg.004 = cg.dat bytes 3222011904 to 4296015872"));
+    Bytes last(64);
+    {
+        const int fd = open((root_ / "big/disc1/data/data/cg.004").c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(pread(fd, last.data(), last.size(), 1072955397), 64);  // 2^32 + 5 in cg.004
+        close(fd);
     }
-    // Mixed-case long names are kept; the folders go, so verify reads the images.
-    std::string files;
-    ASSERT_TRUE(RunProgram({"xorriso", "-indev", (root_ / "dvd/disc1.iso").string(), "-find", "/data/data",
-                            "-name", "UnInstall.exe"},
-                           &files));
-    EXPECT_NE(files.find("'/data/data/UnInstall.exe'"), std::string::npos) << files;
-    fs::remove_all(root_ / "dvd/disc1");
-    EXPECT_EQ(Verify("dvd"), std::vector<std::string>());
-    // One changed byte inside a file of the image.
-    std::fstream image(root_ / "dvd/disc1.iso", std::ios::binary | std::ios::in | std::ios::out);
-    std::string lba;
-    ASSERT_TRUE(RunProgram({"xorriso", "-indev", (root_ / "dvd/disc1.iso").string(), "-find",
-                            "/data/data/cg.003", "-exec", "report_lba", "--"},
-                           &lba));
-    const std::size_t comma = lba.find(',', lba.find("File data lba:"));
-    ASSERT_NE(comma, std::string::npos) << lba;
-    image.seekp(std::stoll(lba.substr(comma + 1)) * 2048 + 5);
-    image.put('\x5A');
-    image.close();
-    const std::vector<std::string> problems = Verify("dvd");
-    ASSERT_EQ(problems.size(), 1u) << ::testing::PrintToString(problems);
-    EXPECT_EQ(problems[0].find("disc 1: data/data/cg.003: its bytes differ"), 0u) << problems[0];
+    EXPECT_EQ(last, Pattern(64, 8));
+    EXPECT_EQ(Verify("big"), std::vector<std::string>());
 }
 
 }  // namespace

@@ -107,6 +107,9 @@ TEST(DiscLayout, RefusesWhatCannotFitSayingWhereAndByHowMuch) {
         {DiscMedia::kCd, {{"bg.dat", 400000000}}, "disc 1 is " + std::to_string(over1) + " bytes too full"},
         {DiscMedia::kCd, {{"cg.dat", 2800000000}}, "disc 5 is "},
         {DiscMedia::kCd, {{"sc.dat", 1400000000}}, "disc 6 is "},
+        // Too large for six CDs: the disc that overflows, not a part's own limit.
+        {DiscMedia::kCd, {{"cg.dat", 5000000000}}, "disc 5 is "},
+        {DiscMedia::kCd, {{"sc.dat", 3000000000}}, "disc 6 is "},
         {DiscMedia::kCd, {{"voice.dat", 2147483648}}, "voice.dat has 2147483648 bytes; setup.exe reads files up to 2147483647"},
         {DiscMedia::kFolder, {{"cg.dat", 9000000000}}, "cg.001 would be 2250000000 bytes"},
         {DiscMedia::kDvd, {{"cg.dat", 4000000000}}, "disc 1 is "},

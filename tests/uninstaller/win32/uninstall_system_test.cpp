@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -73,7 +74,7 @@ TEST(UninstallRegistry, ReadsTheRegisteredProgramOnlyAsAStringThatFits) {
     EXPECT_TRUE(registry.DeleteAppPath("Sorvane.exe"));  // already gone
 }
 
-TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable) {
+TEST(UninstallFiles, OnlyASharingViolationIsInUseAReadOnlyFileIsRemovable) {
     ScratchDir dir;
     const std::string file = dir / "voice.dat";
     const std::string readOnly = dir / "bg.dat";
@@ -84,6 +85,11 @@ TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable
     EXPECT_EQ(files.Probe(file.c_str()), FileState::kRemovable);
     EXPECT_EQ(files.Probe(readOnly.c_str()), FileState::kRemovable);
     EXPECT_EQ(files.Probe((dir / "missing.dat").c_str()), FileState::kMissing);
+    // A folder where a file should be: the system refuses the open as access
+    // denied, which ending the game would not cure.
+    ASSERT_TRUE(CreateDirectoryA((dir / "se.dat").c_str(), nullptr));
+    EXPECT_EQ(files.Probe((dir / "se.dat").c_str()), FileState::kNoAccess);
+    ASSERT_TRUE(RemoveDirectoryA((dir / "se.dat").c_str()));
     {
         unique_hfile held(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -101,6 +107,110 @@ TEST(UninstallFiles, AFileOpenWithoutDeleteSharingIsInUseAReadOnlyOneIsRemovable
     EXPECT_TRUE(files.HoldsOtherThan(dir.path().c_str(), "UnInstall.exe"));
     EXPECT_TRUE(files.RemoveEmptyFolder((dir / "Sub").c_str()));
     EXPECT_FALSE(files.RemoveEmptyFolder(dir.path().c_str()));  // holds UnInstall.exe
+}
+
+std::map<DWORD, std::string> ProbeReports(const std::string& folder);
+
+// The temporary copy runs with the uninstaller's token, elevated or not:
+// from its making until its start no other process of the user may change,
+// replace or delete it, and what runs is the uninstaller's own program.
+TEST(UninstallFiles, TheTemporaryCopyCannotBeSwappedBeforeItRuns) {
+    const std::string probe = TestProgramPath("uninstall_elevation_probe.exe");
+    std::string program;
+    ASSERT_TRUE(ReadFileBytes(probe, &program));
+    ScratchDir install;
+    ScratchDir reports;
+    const std::string other = install / "other.exe";
+    ASSERT_TRUE(WriteFileBytes(other, "MZ not the uninstaller"));
+    std::string copy;
+    SetEnvironmentVariableA("UNINSTALL_PROBE_REPORTS", reports.path().c_str());
+    {
+        CUninstallFiles files(probe.c_str());
+        ASSERT_TRUE(files.PrepareSelfRemoval(install.path().c_str()));
+        copy = files.PreparedCopy();
+        EXPECT_FALSE(WriteFileBytes(copy, "MZ not the uninstaller"));
+        EXPECT_FALSE(MoveFileExA(other.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_FALSE(DeleteFileA(copy.c_str()));
+        std::string now;
+        EXPECT_TRUE(ReadFileBytes(copy, &now));
+        EXPECT_TRUE(now == program);
+        files.StartSelfRemoval();
+    }
+    SetEnvironmentVariableA("UNINSTALL_PROBE_REPORTS", nullptr);
+    // The probe ran: it reports, refusing this test's process as its
+    // original (no installed uninstaller).
+    std::map<DWORD, std::string> found;
+    EXPECT_TRUE(WaitUntil([&] { return !(found = ProbeReports(reports.path())).empty(); }, 30000));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.begin()->second, "0|0|7|/cleanup");
+    EXPECT_TRUE(WaitUntil([&] { return DeleteFileA(copy.c_str()) != FALSE; }, 10000));
+}
+
+// "/cleanup" only from the temporary copy and only with a handle of the
+// installed uninstaller's process; otherwise exit code 7 and nothing
+// touched. `handle` is passed as inherited.
+DWORD RunProgramWithHandle(const std::string& program, const std::string& folder, HANDLE handle) {
+    char arguments[kMaxPath * 2];
+    FormatCleanupArguments(arguments, sizeof arguments,
+                           reinterpret_cast<std::uintptr_t>(handle), folder.c_str());
+    std::string commandLine = "\"" + program + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &info))
+        return 255;
+    unique_handle process(info.hProcess);
+    unique_handle thread(info.hThread);
+    DWORD code = 259;
+    if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 259);
+        WaitForSingleObject(process.get(), 10000);
+    }
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+TEST(UninstallCleanup, OnlyTheTemporaryCopyActsAndOnlyForTheInstalledUninstaller) {
+    std::string probe;
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath("uninstall_elevation_probe.exe"), &probe));
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(sizeof temp, temp), 0u);
+    const std::string copy = std::string(temp) + "uni-" + std::to_string(GetCurrentProcessId()) +
+                             ".tmp";
+    ASSERT_TRUE(WriteFileBytes(copy, probe));
+    HANDLE raw = nullptr;
+    // Not a process at all, and a process that is not the uninstaller.
+    unique_handle event(CreateEventA(nullptr, TRUE, TRUE, nullptr));
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
+                                &raw, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0));
+    unique_handle self(raw);
+    ASSERT_TRUE(SetHandleInformation(event.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT));
+    struct Case {
+        const char* name;
+        bool installedProgram;  // started as the installed UnInstall.exe, not the copy
+        HANDLE handle;
+    };
+    const Case cases[] = {
+        {"the installed program", true, self.get()},
+        {"the copy, an event's handle", false, event.get()},
+        {"the copy, another program's process", false, self.get()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir install;
+        const std::string installed = install / "UnInstall.exe";
+        ASSERT_TRUE(WriteFileBytes(installed, probe));
+        EXPECT_EQ(RunProgramWithHandle(c.installedProgram ? installed : copy, install.path(),
+                                       c.handle),
+                  7u);
+        EXPECT_TRUE(PathExists(installed));
+        const RegValue pending = ReadRegValue(
+            HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+            "PendingFileRenameOperations");
+        EXPECT_EQ(pending.bytes.find(install.path().substr(3)), std::string::npos);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return DeleteFileA(copy.c_str()) != FALSE; }, 10000));
 }
 
 // The probe's reports by process id, "<not elevated>|<runas calls>|<exit

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
-#include "uninstaller/uninstall_texts.h"
+#include "tools/automation/win32/shown_texts.h"
 
 namespace {
 
@@ -23,7 +24,14 @@ const DWORD kStepWait = 20000;
 const DWORD kInstallWait = 120000;
 const std::size_t kFileBytes = 64 * 1024;
 
-enum ExitCode : DWORD { kRemoved = 0, kNotInstalled = 2, kInUse = 4, kAlreadyRunning = 6 };
+enum ExitCode : DWORD {
+    kRemoved = 0,
+    kNotInstalled = 2,
+    kInvalidEntry = 3,
+    kInUse = 4,
+    kAlreadyRunning = 6,
+    kNoRights = 8,
+};
 
 std::string Text(const char* format, const std::string& argument) {
     char text[1024];
@@ -71,10 +79,10 @@ protected:
     // message box (null when none came).
     HWND StartAndConfirm(SetupRun& run, const std::string& program) {
         if (!run.Start(program, folder_)) return nullptr;
-        HWND question = run.WaitForDialog(uninstall_text::kCaption, kStepWait);
-        if (!question || MessageBoxTextOf(question) != uninstall_text::kConfirm) return nullptr;
+        HWND question = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
+        if (!question || MessageBoxTextOf(question) != uninstaller_text::kConfirm) return nullptr;
         if (!run.Answer(question, IDYES, kStepWait)) return nullptr;
-        return run.WaitForDialog(uninstall_text::kCaption, kStepWait);
+        return run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
     }
 
     // Answers `box` and returns the program's exit code (255 when it hangs).
@@ -99,10 +107,58 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
         ASSERT_TRUE(drives_.Insert('m', "disc1"));
         SetupRun fromDisc;
         ASSERT_TRUE(fromDisc.Start("M:\\data\\data\\UnInstall.exe", "M:\\"));
-        HWND box = fromDisc.WaitForDialog(uninstall_text::kCaption, kStepWait);
+        HWND box = fromDisc.WaitForDialog(uninstaller_text::kCaption, kStepWait);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(MessageBoxTextOf(box), uninstall_text::kNotInstalled);
+        EXPECT_EQ(MessageBoxTextOf(box), uninstaller_text::kNotInstalled);
         EXPECT_EQ(AnswerAndExit(fromDisc, box, IDOK), kNotInstalled);
+        EXPECT_TRUE(Installed());
+    }
+
+    // A registered path that is no full path, then a file this user may
+    // not remove (a folder in its place, which the system refuses to open
+    // as access denied): one message each, nothing removed.
+    const std::string game = folder_ + "\\Sorvane.exe";
+    const std::string voice = folder_ + "\\voice.dat";
+    const auto setRegistered = [](const std::string& path) {
+        unique_hkey key;
+        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey().c_str(), 0,
+                             KEY_SET_VALUE, key.put()) == ERROR_SUCCESS &&
+               RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
+                              reinterpret_cast<const BYTE*>(path.c_str()),
+                              static_cast<DWORD>(path.size() + 1)) == ERROR_SUCCESS;
+    };
+    const struct {
+        std::function<bool()> make;
+        std::function<bool()> undo;
+        const char* text;
+        DWORD code;
+    } refusals[] = {
+        {[&] { return setRegistered("Sorvane.exe"); }, [&] { return setRegistered(game); },
+         uninstaller_text::kInvalidEntry, kInvalidEntry},
+        {[&] {
+             return MoveFileA(voice.c_str(), (voice + ".kept").c_str()) &&
+                    CreateDirectoryA(voice.c_str(), nullptr);
+         },
+         [&] {
+             return RemoveDirectoryA(voice.c_str()) &&
+                    MoveFileA((voice + ".kept").c_str(), voice.c_str());
+         },
+         uninstaller_text::kNoRights, kNoRights},
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.code);
+        ASSERT_TRUE(refusal.make());
+        SetupRun run;
+        ASSERT_TRUE(run.Start(folder_ + "\\UnInstall.exe", folder_));
+        HWND box = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
+        if (box && MessageBoxTextOf(box) == uninstaller_text::kConfirm) {
+            ASSERT_TRUE(run.Answer(box, IDYES, kStepWait));
+            box = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
+        }
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(MessageBoxTextOf(box), refusal.text);
+        EXPECT_EQ(AnswerAndExit(run, box, IDOK), refusal.code);
+        ASSERT_TRUE(refusal.undo());
         EXPECT_TRUE(Installed());
     }
 
@@ -110,7 +166,7 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
     SetupRun run;
     HWND done = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
     ASSERT_NE(done, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(done), Text(uninstall_text::kKeptFormat, folder_));
+    EXPECT_EQ(MessageBoxTextOf(done), Text(uninstaller_text::kKeptFormat, folder_));
     EXPECT_EQ(AnswerAndExit(run, done, IDOK), kRemoved);
     ExpectRemoved();
     EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"save01.dat"});
@@ -118,9 +174,9 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
     ASSERT_TRUE(WriteFileBytes(folder_ + "\\UnInstall.exe", uninstaller_));
     SetupRun second;
     ASSERT_TRUE(second.Start(folder_ + "\\UnInstall.exe", folder_));
-    HWND box = second.WaitForDialog(uninstall_text::kCaption, kStepWait);
+    HWND box = second.WaitForDialog(uninstaller_text::kCaption, kStepWait);
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(box), uninstall_text::kNotInstalled);
+    EXPECT_EQ(MessageBoxTextOf(box), uninstaller_text::kNotInstalled);
     EXPECT_EQ(AnswerAndExit(second, box, IDOK), kNotInstalled);
     EXPECT_TRUE(PathExists(folder_ + "\\save01.dat"));
 }
@@ -131,7 +187,7 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
     unique_hfile held(CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
-    const std::string inUse = Text(uninstall_text::kInUseFormat, "Sorvane.exe");
+    const std::string inUse = Text(uninstaller_text::kInUseFormat, "Sorvane.exe");
     {
         SetupRun run;
         HWND box = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
@@ -158,9 +214,9 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
     held.reset();
     EXPECT_EQ(text, inUse);
     ASSERT_TRUE(run.Answer(box, IDRETRY, kStepWait));
-    HWND done = run.WaitForDialog(uninstall_text::kCaption, kStepWait);
+    HWND done = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
     ASSERT_NE(done, nullptr);
-    EXPECT_EQ(MessageBoxTextOf(done), uninstall_text::kDone);
+    EXPECT_EQ(MessageBoxTextOf(done), uninstaller_text::kDone);
     EXPECT_EQ(AnswerAndExit(run, done, IDOK), kRemoved);
     ExpectRemoved();
     // Nothing was kept: the folder and the "Vintal" folder above it go too.

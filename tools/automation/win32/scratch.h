@@ -1,6 +1,7 @@
 // Scratch folders and files for tests, removed again with everything in them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ private:
 
 // Writes `bytes` to `path`, creating its folders. False on any failure.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// A file of `size` bytes whose end is set past no data, so that it takes no
+// room (sparse where the file system allows). False on any failure.
+bool WriteSparseFile(const std::string& path, std::uint64_t size);
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool PathExists(const std::string& path);

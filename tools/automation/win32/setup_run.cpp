@@ -97,6 +97,12 @@ std::string DefaultUninstallProgram() {
     return TestProgramPath("..\\..\\uninstaller\\UnInstall.exe");
 }
 
+std::string UninstallProgramOf(const std::string& command) {
+    if (command.empty() || command[0] != '"') return command;
+    const std::size_t end = command.find('"', 1);
+    return command.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+}
+
 std::vector<HWND> ProcessDialogs(DWORD processId) { return VisibleWindows(processId, "#32770"); }
 
 HWND ProcessMainWindow(DWORD processId) {

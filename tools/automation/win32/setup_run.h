@@ -11,20 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "installer/installer_texts.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/process.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
-
-// The program's texts (setup_text::kTitle, kDiscCaption, kAbortText, ...).
-namespace setup_text {
-using namespace installer_text;
-// Prompt for disc `disc` (1 to 6); empty for another number.
-std::string DiscPrompt(int disc);
-// Caption of wizard page `page` (1 to 4).
-std::string PageCaption(int page);
-}  // namespace setup_text
+#include "tools/automation/win32/shown_texts.h"
 
 // The installable files in install order, the disc (1 to 6) each is on, and
 // the eleven files an installation leaves.
@@ -55,6 +46,11 @@ std::map<std::string, std::string> BuildSetupDiscs(
 // test program.
 std::string DefaultSetupProgram();
 std::string DefaultUninstallProgram();
+
+// The program that an uninstall command ("UninstallString") starts: the
+// quoted first word, or (as older installations wrote it, unquoted) the
+// whole command.
+std::string UninstallProgramOf(const std::string& command);
 
 // The visible dialogs (class "#32770", message boxes included) of a process.
 std::vector<HWND> ProcessDialogs(DWORD processId);

@@ -285,10 +285,31 @@ void PrintInstalled(const std::string& folder, REGSAM view) {
     PrintShortcut(Join(programs, "VINTAL\\Sorvane\\アンインストーラ.lnk"));
 }
 
-// Runs the installed UnInstall.exe like a user: Yes to its question, OK to
+// The uninstaller the installation registered, as the list of installed
+// programs starts it ("UninstallString" in the registry view `view`); empty
+// when none is registered.
+std::string RegisteredUninstaller(REGSAM view) {
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey().c_str(), 0,
+                      KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
+        return std::string();
+    char command[1024] = {};
+    DWORD size = sizeof command - 1, type = 0;
+    if (RegQueryValueExA(key.get(), "UninstallString", nullptr, &type,
+                         reinterpret_cast<BYTE*>(command), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::string();
+    return UninstallProgramOf(command);
+}
+
+// Runs the registered UnInstall.exe like a user: Yes to its question, OK to
 // its final message. True when it ended with exit code 0.
-bool Uninstall(const std::string& folder, const std::string& shots) {
-    const std::string program = Join(folder, "UnInstall.exe");
+bool Uninstall(const std::string& folder, REGSAM view, const std::string& shots) {
+    const std::string program = RegisteredUninstaller(view);
+    if (program.empty()) {
+        std::printf("\nNo uninstaller is registered.\n");
+        return false;
+    }
     std::printf("\nRemoving the game with %s\n", program.c_str());
     SetupRun run;
     if (!run.Start(program, folder)) {
@@ -385,7 +406,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     if (!completed || quiet) return completed ? 0 : 1;
 
-    const bool removed = Uninstall(player.InstallFolder(), argv[4]);
+    const bool removed = Uninstall(player.InstallFolder(), player.RegistryView(), argv[4]);
     const bool clean = MachineIsClean(player.InstallFolder(), player.RegistryView());
     std::printf("%s\n", removed && clean ? "The game is removed: the machine is clean again."
                                          : "The removal left something behind.");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/system/path_text.h"
+#include "framework/system/win32/elevation.h"
 #include "framework/system/win32/single_instance_guard.h"
 #include "framework/system/win32/unique_handle.h"
 #include "tools/automation/win32/dialogs.h"
@@ -163,6 +164,39 @@ TEST(Registry, ReadProgramFilesDirGivesAFullFolder) {
     EXPECT_EQ(std::string(out).substr(1, 2), ":\\");
 }
 
+// Elevation and the desktop shell as a test wants them (under Wine every
+// process is elevated and the shell always answers).
+struct ShellSeam {
+    ShellSeam() {
+        static const ElevationCalls seam = {&Query, &ShellExecuteExA, &Start};
+        SetElevationCalls(&seam);
+        Play(false, ShellStart::kStarted);
+    }
+    ~ShellSeam() { SetElevationCalls(nullptr); }
+    ShellSeam(const ShellSeam&) = delete;
+    ShellSeam& operator=(const ShellSeam&) = delete;
+
+    void Play(bool elevatedNow, ShellStart answerNow) {
+        elevated = elevatedNow;
+        answer = answerNow;
+        calls = 0;
+    }
+
+    static ElevationState Query() { return {true, elevated}; }
+    static ShellStart Start(const char* programPath, const char* folderPath) {
+        ++calls;
+        program = programPath;
+        folder = folderPath;
+        return answer;
+    }
+
+    static inline bool elevated = false;
+    static inline ShellStart answer = ShellStart::kStarted;
+    static inline int calls = 0;
+    static inline std::string program;
+    static inline std::string folder;
+};
+
 class LaunchInstalledApp : public testing::Test {
 protected:
     void SetUp() override {
@@ -189,6 +223,7 @@ protected:
     std::string key_ = KeyFor(kAppPathsKeyFormat, name_);
     RegistryKeyScope cleanup_{HKEY_LOCAL_MACHINE, key_};
     std::string program_;
+    ShellSeam seam_;
 };
 
 // The creation flags of the last CreateProcessA this program made while the
@@ -202,6 +237,7 @@ struct ProcessStartSpy {
                               BOOL inherit, DWORD flags, LPVOID environment, LPCSTR folder,
                               LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info) {
         lastFlags = flags;
+        ++calls;
         return active->Original<decltype(&CreateProcessA)>()(application, commandLine, process,
                                                               thread, inherit, flags,
                                                               environment, folder, startup, info);
@@ -209,6 +245,7 @@ struct ProcessStartSpy {
 
     static inline ImportHook* active = nullptr;
     static inline DWORD lastFlags = 0;
+    static inline int calls = 0;
     ImportHook hook{"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(&Create)};
 };
 
@@ -228,6 +265,42 @@ TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolderWithTheDefaultEr
     WaitUntil([&] { return DeleteFileA((scratch_ / "Game.exe").c_str()) != FALSE; }, 10000);
 }
 
+// The game never runs elevated because setup did: an elevated setup has
+// the desktop shell start it, and starts it itself only where no shell runs.
+TEST_F(LaunchInstalledApp, AnElevatedSetupLeavesTheStartToTheDesktopShell) {
+    Register(true);
+    ProcessStartSpy spy;
+    ASSERT_TRUE(spy.hook.Installed());
+    struct Case {
+        const char* name;
+        bool elevated;
+        ShellStart shell;
+        int shellCalls;
+        int directStarts;
+        bool launched;
+    };
+    const Case cases[] = {
+        {"not elevated", false, ShellStart::kStarted, 0, 1, true},
+        {"elevated, shell runs", true, ShellStart::kStarted, 1, 0, true},
+        {"elevated, no shell", true, ShellStart::kNoShell, 1, 1, true},
+        {"elevated, shell refuses", true, ShellStart::kFailed, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        seam_.Play(c.elevated, c.shell);
+        ProcessStartSpy::calls = 0;
+        CSystemServices services;
+        EXPECT_EQ(services.LaunchInstalledApp(name_.c_str()), c.launched);
+        EXPECT_EQ(ShellSeam::calls, c.shellCalls);
+        EXPECT_EQ(ProcessStartSpy::calls, c.directStarts);
+        if (c.shellCalls) {
+            EXPECT_EQ(ShellSeam::program, program_);
+            EXPECT_EQ(ShellSeam::folder, scratch_.path());
+        }
+    }
+    WaitUntil([&] { return DeleteFileA(program_.c_str()) != FALSE; }, 10000);
+}
+
 TEST_F(LaunchInstalledApp, NeedsOnlyQueryAccessToTheRegistry) {
     QueryOnlyMachineKey machine(key_, {{nullptr, program_}, {"Path", scratch_.path()}});
     ASSERT_TRUE(machine.Ready());
@@ -239,11 +312,19 @@ TEST_F(LaunchInstalledApp, NeedsOnlyQueryAccessToTheRegistry) {
 
 TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramCannotStartOrIsGone) {
     Register(true);
-    CSystemServices services;
     // A damaged program file: present, but the system refuses to start it.
+    // The shell would only find out after the hand-over, so an elevated
+    // setup must see it before.
     ASSERT_TRUE(WriteFileBytes(program_, "not a program"));
-    EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+    for (bool elevated : {false, true}) {
+        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+        seam_.Play(elevated, ShellStart::kStarted);
+        CSystemServices services;
+        EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
+        EXPECT_EQ(ShellSeam::calls, 0);
+    }
     ASSERT_TRUE(DeleteFileA(program_.c_str()));
+    CSystemServices services;
     EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
 }
 
@@ -427,6 +508,29 @@ TEST(SingleInstanceGuard, SecondAcquireWhileTheFirstHoldsIsNotFirst) {
     CSingleInstanceGuard third;
     third.Acquire();
     EXPECT_TRUE(third.IsFirstInstance());
+}
+
+// What a process without elevation meets when an elevated instance holds the
+// mutex: the name exists, but its access list admits it to nothing beyond
+// waiting.
+TEST(SingleInstanceGuard, AMutexThatMayNotBeOpenedIsAnotherInstance) {
+    char path[kMaxPath] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path - 1);
+    char name[kMaxPath];
+    CSingleInstanceGuard::MutexNameFor(name, sizeof name, path);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(A;;0x00100000;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    unique_handle other(CreateMutexA(&attributes, TRUE, name));
+    LocalFree(descriptor);
+    ASSERT_TRUE(other);
+    ASSERT_FALSE(unique_handle(CreateMutexA(nullptr, FALSE, name)));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    CSingleInstanceGuard guard;
+    guard.Acquire();
+    EXPECT_FALSE(guard.IsFirstInstance());
 }
 
 }  // namespace

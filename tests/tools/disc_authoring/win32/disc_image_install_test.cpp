@@ -2,7 +2,10 @@
 // images of a small release, fuseiso mounts them as the media of the test
 // prefix's CD-ROM drives, and setup.exe installs from them: six CD images
 // changed in one drive at its prompts, then the one DVD image without any
-// prompt. The installed files must equal the release byte for byte.
+// prompt. The installed files must equal the release byte for byte. Two of
+// the release's pictures are 32-bit ImageMagick files as editors save them
+// (the frame with transparency, the full bar without); setup.exe must show
+// what author_discs rewrote them into.
 //
 // Wine starts Unix programs but hands back no process to wait on, so each
 // host command writes its exit code into a file that the test waits for.
@@ -10,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,12 +26,20 @@
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
 #include "tools/disc_authoring/disc_layout.h"
+#include "tools/support/sample_data.h"
 
 namespace {
 
 const DWORD kStepWait = 20000;
 const DWORD kInstallWait = 180000;
 const DWORD kHostWait = 120000;
+
+// The colours of the pictures the screen check reads back: every stage's
+// background, the frame (transparent in its top half) and the full bar.
+const COLORREF kBackgroundColour = RGB(200, 50, 106);
+const COLORREF kFrameColour = RGB(40, 40, 40);
+const COLORREF kFullBarColour = RGB(10, 200, 60);
+const int kFrameWidth = 280, kFrameHeight = 60;
 
 std::string UnixToWin(const std::string& unixPath) {
     std::string path = "Z:";
@@ -105,7 +118,8 @@ private:
 // One release and its images for every test of the program.
 struct Authored {
     bool ready = false;
-    std::string skip;  // why the tests cannot run here
+    std::string skip;     // why the tests cannot run here
+    std::string failure;  // what went wrong in the authoring
     std::string work;  // Unix path
     std::map<std::string, std::string> release;
 };
@@ -128,6 +142,35 @@ std::map<std::string, std::size_t> GameFileSizes(std::uint64_t free) {
     return sizes;
 }
 
+// The setup screen's pictures in the release: 800 x 600 backgrounds, and
+// the frame and the full bar as ImageMagick's 32-bit pictures, made from
+// classic ones by `shell`. Gives the bytes they take on a disc, after
+// author_discs has rewritten them (the frame with its mask).
+bool WritePictures(HostShell& shell, const std::string& work, std::uint64_t* discBytes) {
+    std::map<std::string, std::string> pictures = SetupPictures(true);
+    for (char stage = '0'; stage <= '6'; ++stage) {
+        pictures[std::string("t000_00") + stage + ".bmp"] = SolidBmp(800, 600, kBackgroundColour);
+    }
+    pictures["t000_007.bmp"] = SolidBmp(kFrameWidth, kFrameHeight, kFrameColour);
+    pictures["t000_009.bmp"] = SolidBmp(130, 16, kFullBarColour);
+    const std::string obj = UnixToWin(work + "/release/obj");
+    *discBytes = Sectors(kFrameWidth * kFrameHeight);  // the frame's mask
+    for (const auto& [name, bytes] : pictures) {
+        const bool editor = name == "t000_007.bmp" || name == "t000_009.bmp";
+        WriteFileBytes(editor ? UnixToWin(work + "/" + name) : obj + "\\" + name, bytes);
+        *discBytes += Sectors(bytes.size());
+    }
+    // The frame's mask: its top half transparent.
+    std::string mask(kFrameWidth * kFrameHeight, '\xFF');
+    std::fill(mask.begin(), mask.begin() + mask.size() / 2, '\0');
+    WriteFileBytes(UnixToWin(work + "/frame.gray"), mask);
+    return shell.Run("cd " + work + " && convert t000_007.bmp -size " + std::to_string(kFrameWidth) + "x" +
+                         std::to_string(kFrameHeight) +
+                         " -depth 8 gray:frame.gray -alpha off -compose CopyOpacity -composite"
+                         " release/obj/t000_007.bmp && convert t000_009.bmp -alpha opaque release/obj/t000_009.bmp",
+                     kHostWait);
+}
+
 void Author(Authored* a) {
     const char* drives = std::getenv("SETUP_DRIVES_DIR");
     const std::string tools = SETUP_HOST_TOOLS;
@@ -147,24 +190,34 @@ void Author(Authored* a) {
         a->skip = "cannot copy setup.exe into the release";
         return;
     }
+    HostShell shell(a->work);
     std::uint64_t pictures = 0;
-    for (const auto& [name, bytes] : SetupPictures(false)) {
-        WriteFileBytes(release + "\\obj\\" + name, bytes);
-        pictures += Sectors(bytes.size());
+    if (!WritePictures(shell, a->work, &pictures)) {
+        a->skip = "ImageMagick's convert failed (make deps installs it): " + shell.LastOutput();
+        return;
     }
     // Disc 1: the reserve, the pictures, setup.exe, autorun.inf, five files of 64 KiB.
     const std::uint64_t free = Sectors(setup.size()) + kSectorBytes + 5 * 64 * 1024;
     const std::uint64_t capacity = kImageReserveBytes + pictures + free;
     unsigned seed = 1;
     for (const auto& [name, size] : GameFileSizes(free)) {
-        a->release[name] = PatternBytes(size, seed++);
+        const SampleBytes program = SampleProgram(size, seed);
+        a->release[name] = name == "UnInstall.exe" ? std::string(program.begin(), program.end())
+                                                   : PatternBytes(size, seed);
+        ++seed;
         WriteFileBytes(release + "\\" + name, a->release[name]);
     }
-    HostShell shell(a->work);
-    const std::string author = "ASAN_OPTIONS=detect_leaks=0 " + tools + "/author_discs --quiet " + a->work + "/release ";
+    // setup.exe is the build of this tree, 64-bit in the 64-bit one.
+    const std::string author = "ASAN_OPTIONS=detect_leaks=0 " + tools + "/author_discs --quiet --allow-64-bit " +
+                               a->work + "/release ";
     if (!shell.Run(author + a->work + "/cd --iso --capacity " + std::to_string(capacity), kHostWait) ||
         !shell.Run(author + a->work + "/dvd --iso --media dvd", kHostWait)) {
-        a->skip = "author_discs failed: " + shell.LastOutput();
+        a->failure = "author_discs failed: " + shell.LastOutput();
+        return;
+    }
+    if (shell.LastOutput().find("rewrote obj/t000_007.bmp from 32 into 24 bits per pixel, its alpha channel "
+                                "into obj/t000_007.alp") == std::string::npos) {
+        a->failure = "author_discs did not rewrite the frame: " + shell.LastOutput();
         return;
     }
     // FUSE may be refused (no /dev/fuse, no permission): then skip.
@@ -175,6 +228,24 @@ void Author(Authored* a) {
     }
     probe.Eject('m');
     a->ready = true;
+}
+
+// The colour setup.exe's window shows for pixel (x, y) of its 800 x 600
+// screen, as the display has it.
+COLORREF ShownColour(HWND window, int x, int y) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    POINT at = {x * client.right / 800, y * client.bottom / 600};
+    ClientToScreen(window, &at);
+    const unique_window_dc screen(nullptr);
+    return GetPixel(screen.get(), at.x, at.y);
+}
+
+bool Near(COLORREF a, COLORREF b) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) return false;
+    }
+    return true;
 }
 
 class DiscImageInstall : public testing::Test {
@@ -189,14 +260,17 @@ protected:
             tried = true;
             Author(&discs);
         }
+        ASSERT_TRUE(discs.failure.empty()) << discs.failure;
         if (!discs.ready) GTEST_SKIP() << discs.skip;
         shell_.reset(new HostShell(discs.work));
         installFolder_ = target_.path() + "\\Vintal\\Sorvane";
     }
 
     // setup.exe from disc 1 in M:, as autorun starts it; the prompts are
-    // answered by changing the image in M:.
-    void InstallFrom(const std::string& images, std::vector<std::string>* prompts) {
+    // answered by changing the image in M:. `atEnd` sees the main window
+    // while the completion message shows.
+    void InstallFrom(const std::string& images, std::vector<std::string>* prompts,
+                     const std::function<void(HWND)>& atEnd = {}) {
         ImageDrives drives(*shell_, Discs().work + "/" + images);
         ASSERT_TRUE(drives.Insert('m', "disc1")) << shell_->LastOutput();
         SetupRun run;
@@ -215,6 +289,7 @@ protected:
         HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives, "m", "disc", kInstallWait);
         ASSERT_NE(done, nullptr) << "prompts so far: " << run.Prompts().size();
         *prompts = run.Prompts();
+        if (atEnd) atEnd(ProcessMainWindow(run.Id()));
         ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
         DWORD code = 1234;
         ASSERT_TRUE(run.Wait(kStepWait, &code));
@@ -244,9 +319,32 @@ TEST_F(DiscImageInstall, SixCdImagesInOneDriveWithAPromptForEachNextDisc) {
     ExpectReleaseInstalled();
 }
 
-TEST_F(DiscImageInstall, OneDvdImageWithoutAnyPrompt) {
+// At the end the screen shows the background, the full bar and the frame:
+// through the frame's transparent top half the background, below it the
+// frame (blended at full opacity, so within a step of its colour).
+TEST_F(DiscImageInstall, OneDvdImageWithoutAnyPromptShowsTheRewrittenPictures) {
     std::vector<std::string> prompts;
-    InstallFrom("dvd", &prompts);
+    const struct {
+        const char* what;
+        int x, y;
+        COLORREF colour;
+    } kPoints[] = {{"the background through the frame", 506, 522, kBackgroundColour},
+                   {"the frame", 506, 520 + kFrameHeight - 2, kFrameColour},
+                   {"the full bar", 565, 555, kFullBarColour}};
+    InstallFrom("dvd", &prompts, [&](HWND window) {
+        ASSERT_NE(window, nullptr);
+        const auto shown = [&] {
+            for (const auto& p : kPoints) {
+                if (!Near(ShownColour(window, p.x, p.y), p.colour)) return false;
+            }
+            return true;
+        };
+        if (WaitUntil(shown, kStepWait)) return;
+        for (const auto& p : kPoints) {
+            EXPECT_TRUE(Near(ShownColour(window, p.x, p.y), p.colour))
+                << p.what << ": 0x" << std::hex << ShownColour(window, p.x, p.y) << ", not 0x" << p.colour;
+        }
+    });
     EXPECT_TRUE(prompts.empty()) << prompts.size() << " prompts";
     ExpectReleaseInstalled();
 }
