@@ -5,8 +5,9 @@
 //
 //   bench_copy copy DEST-FOLDER SOURCE...   one CCopyJob per source
 //   bench_copy join DEST-FILE PART...       BeginJoin, AppendPart..., AppendLastPart
-// The jobs run on the threads of one CJobThreads, as those of the install
-// sequence do, and are waited for as it waits: on the end of each run.
+// The jobs share one CJobEngine, as those of the install sequence do, which
+// is told every source ahead as the install sequence tells it; they are
+// waited for as it waits: on the end of each piece.
 //   bench_copy raw DEST-FOLDER SOURCE...    a plain ReadFile/WriteFile loop in
 //                                           2 MiB chunks on the main thread: what
 //                                           the system calls cost under Wine
@@ -38,18 +39,17 @@ long long SizeOf(const char* path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The threads every job of the run shares and the chunk buffers of the
-// first copy, ready before the timing starts as the install sequence has
-// them ready before the wizard ends.
-std::shared_ptr<CJobThreads> Threads() {
-    static std::shared_ptr<CJobThreads> threads = [] {
-        auto made = std::make_shared<CJobThreads>();
-        made->Reserve(4);
-        CCopyJob::PrepareBuffers(*made, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
-        CCopyJob::WaitForPreparedBuffers(10000);
+// The engine every job of the run shares, its threads and ring ready before
+// the timing starts as the install sequence has them ready before the
+// wizard ends.
+std::shared_ptr<CJobEngine> Engine() {
+    static std::shared_ptr<CJobEngine> engine = [] {
+        auto made = std::make_shared<CJobEngine>();
+        made->Prepare();
+        made->WaitUntilIdle(10000);
         return made;
     }();
-    return threads;
+    return engine;
 }
 
 // Polls like the install sequence, which looks again as soon as a piece's
@@ -70,13 +70,15 @@ bool DestinationIn(char (&destination)[kMaxPath], const char* folder, const char
 }
 
 bool CopyWithJob(const char* source, const char* destination) {
-    CCopyJob job(Threads());
+    CCopyJob job(Engine());
     return job.StartCopy(source, destination) && WaitForPiece(job);
 }
 
 bool CopyRaw(const char* source, const char* destination) {
     static char buffer[CCopyJob::kChunkBytes];
-    unique_hfile in(OpenJobSource(source));
+    // Not OpenJobSource: the jobs' sources are opened for overlapped reads.
+    unique_hfile in(CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     unique_hfile out(CreateJobDestination(destination));
     if (!in || !out) return false;
     for (;;) {
@@ -99,6 +101,10 @@ int Copy(const char* label, bool (*copy)(const char*, const char*), const char* 
          char** sources, int count) {
     long long bytes = 0;
     double start = Now();
+    // As the install sequence: every source is named to the engine ahead.
+    if (copy == CopyWithJob) {
+        for (int i = 0; i < count; ++i) Engine()->ReadAhead(sources[i], CCopyJob::kChunkBytes);
+    }
     for (int i = 0; i < count; ++i) {
         char destination[kMaxPath];
         if (!DestinationIn(destination, folder, sources[i])) {
@@ -118,10 +124,9 @@ int Copy(const char* label, bool (*copy)(const char*, const char*), const char* 
 int Join(const char* destination, char** parts, int count) {
     long long bytes = 0;
     double start = Now();
-    CJoinJob job(Threads());
+    CJoinJob job(Engine());
+    for (int i = 0; i < count; ++i) Engine()->ReadAhead(parts[i], CJoinJob::kChunkBytes);
     for (int i = 0; i < count; ++i) {
-        // As the install sequence: the next part is read ahead at each end.
-        job.SetNextSource(i + 1 < count ? parts[i + 1] : nullptr);
         bool started = i == 0 ? job.BeginJoin(destination, parts[i])
                        : i + 1 < count ? job.AppendPart(parts[i])
                                        : job.AppendLastPart(parts[i]);
@@ -142,7 +147,7 @@ int main(int argc, char** argv) {
         std::printf("bench_copy: run through scripts/bench-copy.sh (make bench)\n");
         return 0;
     }
-    if (std::strcmp(argv[1], "copy") == 0 || std::strcmp(argv[1], "join") == 0) Threads();
+    if (std::strcmp(argv[1], "copy") == 0 || std::strcmp(argv[1], "join") == 0) Engine();
     if (std::strcmp(argv[1], "copy") == 0) return Copy("copy", CopyWithJob, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "raw") == 0) return Copy("raw", CopyRaw, argv[2], argv + 3, argc - 3);
     if (std::strcmp(argv[1], "copyfile") == 0)

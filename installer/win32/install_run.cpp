@@ -1,6 +1,5 @@
 #include "installer/win32/install_run.h"
 
-#include <cstring>
 #include <iterator>
 
 #include "framework/app/win32/application.h"
@@ -74,11 +73,11 @@ void CInstallPrompts::Complete() {
 }
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() {
-    return std::make_unique<CCopyJob>(threads_);
+    return std::make_unique<CCopyJob>(engine_);
 }
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() {
-    return std::make_unique<CJoinJob>(threads_);
+    return std::make_unique<CJoinJob>(engine_);
 }
 
 void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
@@ -93,15 +92,11 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
-void CInstallSystem::ReadSourceAhead(const char* path) {
-    threads_->PrepareReadAhead(path, CCopyJob::kChunkBytes);
-    threads_->StartReadAhead(path);
+void CInstallSystem::ReadSourceAhead(const char* path, DWORD chunk) {
+    engine_->ReadAhead(path, chunk);
 }
 
-void CInstallSystem::PrepareJobs() {
-    threads_->Reserve(5);
-    CCopyJob::PrepareBuffers(*threads_, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
-}
+void CInstallSystem::PrepareJobs() { engine_->Prepare(); }
 
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
@@ -143,7 +138,7 @@ void CInstallRun::RunSteps() {
     for (const Step& step : kSteps) {
         if (!view_.IsRunning()) break;
         if (step.disc > 0 && RequestDisc(step.first, kDiscPrompts[step.disc - 1])) return;
-        ReadFirstSourceAhead(step);
+        ReadAheadFrom(step);
         const StepResult result = RunStep(step);
         if (result == StepResult::kFailed) {
             ReleaseJob();
@@ -180,10 +175,6 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     }
     if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
-    // A hint the job cannot store costs only the read ahead.
-    const char* next = NextSource(step, index);
-    if (!job_ || !job_->SetNextSource(next) || !CopyText(namedSource_, next))
-        namedSource_[0] = '\0';
     bool started = false;
     switch (step.operation) {
     case Operation::kCopy:
@@ -210,27 +201,24 @@ bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {
     return FormatText(out, sizeof out, "%s\\%s", state_.DataPath, FileTable[index]);
 }
 
-// The file after FileTable[index]: the next of the step, else the first of
-// the next step unless the disc for it has to be asked for (a disc is never
-// read ahead of the user's answer). Empty when there is none.
-const char* CInstallRun::NextSource(const Step& step, int index) {
-    const bool sameStep = index < step.last;
-    const Step* following = sameStep ? &step : &step + 1;
-    if (following == std::end(kSteps)) return "";
-    const int next = sameStep ? index + 1 : following->first;
-    if (!SourcePathOf(next, nextSourcePath_)) return "";
-    if (!sameStep && following->disc > 0 && !system_.FileExists(nextSourcePath_)) return "";
-    return nextSourcePath_;
-}
-
-// The first file of the run, and the first after a disc request, were
-// named by no piece: read ahead here, the drive reads while the sizes are
-// looked up and the job makes its folders and opens its files (20 ms and
-// more under Wine).
-void CInstallRun::ReadFirstSourceAhead(const Step& step) {
+// A step with a disc to ask for is named only once it was asked for: a disc
+// is never read ahead of the user's answer. Where every file is reachable
+// (one disc holding them all), the first step names them all, and the drive
+// reads on from one file into the next without a pause.
+void CInstallRun::ReadAheadFrom(const Step& step) {
+    if (unnamed_ != nullptr && &step < unnamed_) return;
     char path[kFileNameField];
-    if (!SourcePathOf(step.first, path) || std::strcmp(path, namedSource_) == 0) return;
-    system_.ReadSourceAhead(path);
+    for (const Step* next = &step; next != std::end(kSteps); ++next) {
+        if (next != &step && next->disc > 0 &&
+            !(SourcePathOf(next->first, path) && system_.FileExists(path)))
+            return;
+        const DWORD chunk =
+            next->operation == Operation::kCopy ? CCopyJob::kChunkBytes : CJoinJob::kChunkBytes;
+        for (int index = next->first; index <= next->last; ++index) {
+            if (SourcePathOf(index, path)) system_.ReadSourceAhead(path, chunk);
+        }
+        unnamed_ = next + 1;
+    }
 }
 
 CInstallRun::StepResult CInstallRun::PollJob(int index) {

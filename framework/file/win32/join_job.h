@@ -24,8 +24,10 @@ public:
     static constexpr DWORD kChunkBytes = 3u * 1024 * 1024;
     enum JoinMode : LONG { kFirstPart = 0, kMiddlePart = 1, kLastPart = 2 };
 
+    static_assert(kChunkBytes <= CJobEngine::kLargestChunk, "a chunk fits a slot of the ring");
+
     CJoinJob() = default;
-    explicit CJoinJob(std::shared_ptr<CJobThreads> threads) : CCopyJob(std::move(threads)) {}
+    explicit CJoinJob(std::shared_ptr<CJobEngine> engine) : CCopyJob(std::move(engine)) {}
     // Stops the worker before the destination it writes is closed.
     ~CJoinJob() override;
 

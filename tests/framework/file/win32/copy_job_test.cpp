@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/framework/file/win32/job_test_support.h"
@@ -49,8 +48,7 @@ TEST(CopyJob, CopiesEverySizeByteForByteInWholeChunks) {
         EXPECT_EQ(job.GetPercent(), 0);
         ASSERT_TRUE(job.StartCopy(source.c_str(), destination.c_str()));
         EXPECT_PIECE_DONE(job);
-        job.Stop();
-        EXPECT_EQ(job.readSizes, c.reads);
+        EXPECT_EQ(job.ReadSizes(), c.reads);
         std::string copied;
         ASSERT_TRUE(ReadFileBytes(destination, &copied));
         EXPECT_TRUE(copied == bytes) << "copy differs, " << copied.size() << " bytes";
@@ -241,7 +239,7 @@ bool StartCopyPiece(CopyJob& job, const std::string& source, const std::string& 
     return job.StartCopy(source.c_str(), destination.c_str());
 }
 
-TEST(CopyJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+TEST(CopyJob, ReadsTheNextChunksWhileOneIsWrittenAtEveryChunkEdge) {
     jobtest::CheckReadAheadAtChunkEdges<CopyJob>(kChunk, StartCopyPiece);
 }
 
@@ -249,37 +247,43 @@ TEST(CopyJob, AFailedReadAheadShowsAfterTheChunkInFlightIsWritten) {
     jobtest::CheckFailedReadAhead<CopyJob>(kChunk, StartCopyPiece, static_cast<LONG>(kChunk));
 }
 
-TEST(CopyJob, StopWhileAReadIsInFlightEndsBothThreads) {
+TEST(CopyJob, StopWhileAReadIsInFlightEndsTheReadsAndKeepsWholeChunks) {
     jobtest::CheckStopDuringRead<CopyJob>(kChunk, StartCopyPiece, true);
 }
 
-// The system calls move a chunk in pieces: a source that ends inside a
-// later piece reads short (the job then fails the chunk), and a piece the
-// system refuses fails the whole call.
-TEST(CopyJob, MovesAChunkInPiecesAndStopsAtAShortOne) {
+// A source's chunk is read at its offset, whatever the handle's file
+// pointer; past the end of the file the read comes short (the job then fails
+// the chunk) without an error. A write the system refuses is a failure.
+TEST(CopyJob, ReadsASourceAtAnOffsetAndShortPastItsEnd) {
     struct PieceJob : CCopyJob {
         using CCopyJob::SystemRead;
         using CCopyJob::SystemWrite;
     };
-    constexpr DWORD kPiece = CCopyJob::kIoPieceBytes;
-    const DWORD sizes[] = {kPiece - 1, kPiece, 2 * kPiece + 5, kChunk};
+    const DWORD size = kChunk + 5;
+    const struct {
+        DWORD offset, count, moved;
+    } cases[] = {{0, kChunk, kChunk}, {kChunk, kChunk, 5}, {kChunk + 5, kChunk, 0}, {size + 9, 1, 0}};
     ScratchDir dir;
+    const std::string path = dir / "source.bin", bytes = PatternBytes(size, 3);
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    unique_hfile file(OpenJobSource(path.c_str()));
+    unique_handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(file && done);
     std::unique_ptr<char[]> buffer(new char[kChunk]);
-    for (DWORD size : sizes) {
-        SCOPED_TRACE(size);
-        std::string path = dir / "source.bin";
-        std::string bytes = PatternBytes(size, size);
-        ASSERT_TRUE(WriteFileBytes(path, bytes));
-        PieceJob job;
-        unique_hfile file(OpenJobSource(path.c_str()));
-        ASSERT_TRUE(file);
+    PieceJob job;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        OVERLAPPED at = {};
+        at.Offset = c.offset;
+        at.hEvent = done.get();
         DWORD moved = 7;
-        EXPECT_TRUE(job.SystemRead(file.get(), buffer.get(), kChunk, &moved));
-        EXPECT_EQ(moved, size);
-        EXPECT_TRUE(std::string(buffer.get(), moved) == bytes);
-        // The handle is open for reading only: the first piece is refused.
-        EXPECT_FALSE(job.SystemWrite(file.get(), buffer.get(), kChunk, &moved));
+        EXPECT_TRUE(job.SystemRead(file.get(), at, buffer.get(), c.count, &moved));
+        EXPECT_EQ(moved, c.moved);
+        EXPECT_TRUE(std::string(buffer.get(), moved) == bytes.substr(c.offset < size ? c.offset : size, c.moved));
     }
+    // The handle is open for reading only.
+    DWORD moved = 0;
+    EXPECT_FALSE(job.SystemWrite(file.get(), buffer.get(), kChunk, &moved));
 }
 
 }  // namespace

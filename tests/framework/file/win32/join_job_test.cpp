@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/framework/file/win32/job_test_support.h"
@@ -71,7 +70,7 @@ TEST(JoinJob, JoinsPartsOfDifferentSizesInCallOrder) {
     JoinAll(job, destination, parts.paths);
     EXPECT_TRUE(Contents(destination) == parts.Joined({0, 1, 2, 3}));
     std::vector<DWORD> reads = {kChunk, 1, kChunk, 17, kChunk, kChunk, 33};
-    EXPECT_EQ(job.readSizes, reads);
+    EXPECT_EQ(job.ReadSizes(), reads);
     std::vector<std::pair<LONG, LONG>> busy(4, {1, 0});
     EXPECT_EQ(job.atStart, busy);
     for (const std::string& part : parts.paths) EXPECT_TRUE(NobodyHasOpen(part));
@@ -84,57 +83,6 @@ TEST(JoinJob, TwoJoinsInARowWithOneObject) {
     JoinAll(job, parts.dir / "second.dat", {parts.paths[2], parts.paths[3], parts.paths[0]});
     EXPECT_TRUE(Contents(parts.dir / "first.dat") == parts.Joined({0, 1}));
     EXPECT_TRUE(Contents(parts.dir / "second.dat") == parts.Joined({2, 3, 0}));
-}
-
-// Marks the last byte of every chunk buffer it is given (the slack past the
-// chunk, which no transfer touches) and notes whether the mark was there.
-template <typename Base>
-class MarkingJob : public Base {
-public:
-    std::vector<bool> markedWhenGiven;
-
-protected:
-    // Every run reads ahead (two buffers a run), whatever pace earlier
-    // copies of the process left.
-    bool NextChunkAtDrivePace() override { return true; }
-    std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
-        std::unique_ptr<char[]> buffer = Base::NewBuffer(bytes);
-        if (buffer) {
-            markedWhenGiven.push_back(buffer[bytes - 1] == kMark);
-            buffer[bytes - 1] = kMark;
-        }
-        return buffer;
-    }
-
-private:
-    static constexpr char kMark = 0x5A;
-};
-
-TEST(JoinJob, ChunkBuffersServeTheNextRunOfEitherKindOfJob) {
-    // As an installation goes: join parts with copies in between. A fresh
-    // buffer's every page is supplied again by the system on its first read.
-    Parts parts({kChunk + 1, kChunk + 2, CCopyJob::kChunkBytes + 3});
-    MarkingJob<CJoinJob> join;
-    MarkingJob<CCopyJob> copy;
-    std::string joined = parts.dir / "cg.dat";
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        ASSERT_TRUE(round == 0 ? join.BeginJoin(joined.c_str(), parts.paths[0].c_str())
-                               : join.AppendLastPart(parts.paths[1].c_str()));
-        EXPECT_PIECE_DONE(join);
-        std::string copied = parts.dir / ("copy" + std::to_string(round));
-        ASSERT_TRUE(copy.StartCopy(parts.paths[2].c_str(), copied.c_str()));
-        EXPECT_PIECE_DONE(copy);
-        EXPECT_TRUE(Contents(copied) == parts.bytes[2]);
-    }
-    EXPECT_TRUE(Contents(joined) == parts.Joined({0, 1}));
-    // Two buffers a run; the second round's were all given back by the first.
-    ASSERT_EQ(join.markedWhenGiven.size(), 4u);
-    ASSERT_EQ(copy.markedWhenGiven.size(), 4u);
-    for (int i = 2; i < 4; ++i) {
-        EXPECT_TRUE(join.markedWhenGiven[i]) << "join buffer " << i;
-        EXPECT_TRUE(copy.markedWhenGiven[i]) << "copy buffer " << i;
-    }
 }
 
 TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
@@ -159,7 +107,7 @@ TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
 }
 
 TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
-    enum Fault { kMissing, kShortRead, kShortWrite, kNoBuffer };
+    enum Fault { kMissing, kShortRead, kShortWrite };
     struct Case {
         const char* name;
         Fault fault;
@@ -174,7 +122,6 @@ TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
         {"short read in the middle part's second chunk", kShortRead, 3, false},
         {"short write of the middle part's tail", kShortWrite, 4, false},
         {"short write of the last part's first chunk", kShortWrite, 2, true},
-        {"no buffer for the middle part", kNoBuffer, 0, false},
     };
     Parts parts({kChunk + 1, 2 * kChunk + 9, 70});
     for (const Case& c : cases) {
@@ -186,14 +133,12 @@ TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
         EXPECT_PIECE_DONE(job);
         if (c.fault == kShortRead) job.shortReadAt = c.at;
         if (c.fault == kShortWrite) job.shortWriteAt = c.at;
-        job.noBuffer = c.fault == kNoBuffer;
         ASSERT_TRUE(c.last ? job.AppendLastPart(second.c_str()) : job.AppendPart(second.c_str()));
         EXPECT_PIECE_FAILED(job);
         EXPECT_EQ(FileSize(destination), static_cast<LONG>(kChunk + 1));
         EXPECT_FALSE(NobodyHasOpen(destination));
 
         job.shortReadAt = job.shortWriteAt = -1;
-        job.noBuffer = false;
         if (c.last) {
             ASSERT_TRUE(job.AppendLastPart(parts.paths[1].c_str()));
             EXPECT_PIECE_DONE(job);
@@ -278,7 +223,7 @@ bool BeginJoinPiece(JoinJob& job, const std::string& part, const std::string& de
     return job.BeginJoin(destination.c_str(), part.c_str());
 }
 
-TEST(JoinJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+TEST(JoinJob, ReadsTheNextChunksWhileOneIsWrittenAtEveryChunkEdge) {
     jobtest::CheckReadAheadAtChunkEdges<JoinJob>(kChunk, BeginJoinPiece);
 }
 
@@ -287,7 +232,7 @@ TEST(JoinJob, AFailedReadAheadShowsAfterTheChunkInFlightAndIsCutOff) {
     jobtest::CheckFailedReadAhead<JoinJob>(kChunk, BeginJoinPiece, 0);
 }
 
-TEST(JoinJob, StopWhileAReadIsInFlightEndsBothThreads) {
+TEST(JoinJob, StopWhileAReadIsInFlightEndsTheReadsAndKeepsWholeChunks) {
     // The destination stays open for the part to come.
     jobtest::CheckStopDuringRead<JoinJob>(kChunk, BeginJoinPiece, false);
 }
