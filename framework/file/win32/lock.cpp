@@ -16,3 +16,7 @@ void CLock::Enter() { EnterCriticalSection(&section_); }
 bool CLock::TryEnter() { return TryEnterCriticalSection(&section_) != FALSE; }
 
 void CLock::Leave() { LeaveCriticalSection(&section_); }
+
+bool CLock::Sleep(CONDITION_VARIABLE& changed, DWORD milliseconds) {
+    return SleepConditionVariableCS(&changed, &section_, milliseconds) != FALSE;
+}
