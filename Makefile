@@ -91,9 +91,11 @@ fuzz: build-host
 	@scripts/host32.sh fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # setup.exe installing six demo discs under Wine (scripts/demo.sh).
-# DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat.
+# DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat;
+# DEMO_LOCALE=en_US.UTF-8: an English system (ANSI code page 1252) instead
+# of the Japanese one.
 demo:
-	@DEMO_FULL=$(DEMO_FULL) DEMO_ARCHIVE=$(DEMO_ARCHIVE) scripts/demo.sh
+	@DEMO_FULL=$(DEMO_FULL) DEMO_ARCHIVE=$(DEMO_ARCHIVE) DEMO_LOCALE=$(DEMO_LOCALE) scripts/demo.sh
 
 clean:
 	rm -rf build

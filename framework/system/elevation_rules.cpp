@@ -10,18 +10,17 @@ StartAction ChooseStartAction(bool installed, bool elevated, bool elevationAvail
                                                                       : StartAction::RunHere;
 }
 
-const char* CommandLineArguments(const char* commandLine) {
+const char16_t* CommandLineArguments(const char16_t* commandLine) {
     // The system splits off the program name this way: up to the closing
-    // quote when it starts with one, else up to the first blank. Quote and
-    // blank are never the second byte of a double-byte character.
-    const char* p = commandLine;
-    if (*p == '"') {
+    // quote when it starts with one, else up to the first blank.
+    const char16_t* p = commandLine;
+    if (*p == u'"') {
         ++p;
-        while (*p != '\0' && *p != '"') ++p;
-        if (*p == '"') ++p;
+        while (*p != u'\0' && *p != u'"') ++p;
+        if (*p == u'"') ++p;
     } else {
-        while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
+        while (*p != u'\0' && *p != u' ' && *p != u'\t') ++p;
     }
-    while (*p == ' ' || *p == '\t') ++p;
+    while (*p == u' ' || *p == u'\t') ++p;
     return p;
 }

@@ -19,6 +19,7 @@ bool NeedsElevatedRelaunch(bool needsAdministrator, bool elevated, bool elevatio
 // rights (machine-wide registry keys).
 StartAction ChooseStartAction(bool installed, bool elevated, bool elevationAvailable);
 
-// The arguments part of a full command line: what follows the program name
-// (quoted or not) and the blanks after it. Never null.
-const char* CommandLineArguments(const char* commandLine);
+// The arguments part of a full command line (UTF-16, as the system gives
+// it): what follows the program name (quoted or not) and the blanks after
+// it. Never null.
+const char16_t* CommandLineArguments(const char16_t* commandLine);

@@ -1,11 +1,13 @@
 #include "installer/win32/install_run.h"
 
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/file/win32/join_job.h"
-#include "framework/system/path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_texts.h"
 #include "installer/progress_math.h"
 #include "installer/win32/registration.h"
@@ -48,7 +50,7 @@ HWND MainWindow() { return TheThreadRegistry.GetHwnd(); }
 
 WizardResult CInstallPrompts::RunWizard() {
     CWizardServices services;
-    return RunSetupWizard(GetModuleHandleA(nullptr), MainWindow(), state_, services);
+    return RunSetupWizard(GetModuleHandleW(nullptr), MainWindow(), state_, services);
 }
 
 bool CInstallPrompts::AskForDisc(const char* prompt) {
@@ -92,7 +94,7 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
-void CInstallSystem::ReadSourceAhead(const char* path, DWORD chunk) {
+void CInstallSystem::ReadSourceAhead(const wchar_t* path, DWORD chunk) {
     engine_->ReadAhead(path, chunk);
 }
 
@@ -101,15 +103,15 @@ void CInstallSystem::PrepareJobs() { engine_->Prepare(); }
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
 // milliseconds a file on a disc, with the drive standing idle meanwhile.
-bool CInstallSystem::FileExists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+bool CInstallSystem::FileExists(const wchar_t* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CInstallSystem::FindDiscHolding(const char* name) { return ::FindDiscHolding(name); }
 
-std::uint64_t CInstallSystem::SourceSize(const char* path) {
+std::uint64_t CInstallSystem::SourceSize(const wchar_t* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     // A size the jobs cannot copy (2 GiB or more) counts as nothing.
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) return 0;
@@ -168,11 +170,8 @@ CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
 CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     const char* name =
         step.operation == Operation::kBeginJoin ? step.joinedName : FileTable[index];
-    if (!SourcePathOf(index, sourcePath_) ||
-        !FormatText(destinationPath_, sizeof destinationPath_, "%s\\%s", state_.InstallFolder,
-                    name)) {
+    if (!SourcePathOf(index, sourcePath_) || !DestinationPathOf(name, destinationPath_))
         return StepResult::kFailed;
-    }
     if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
     bool started = false;
@@ -197,8 +196,32 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     return result;
 }
 
-bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {
-    return FormatText(out, sizeof out, "%s\\%s", state_.DataPath, FileTable[index]);
+namespace {
+
+// `folder`, a backslash and the data name `name` (Shift-JIS) in `out`; false
+// when the name is not Shift-JIS or the whole passes 260 characters.
+bool JoinDataName(std::wstring_view folder, const char* name, wchar_t (&out)[kFileNameField]) {
+    std::wstring path(folder);
+    std::wstring wideName;
+    if (!WidenShiftJis(name, &wideName)) return false;
+    path += L'\\';
+    path += wideName;
+    if (path.size() >= kFileNameField) return false;
+    path.copy(out, path.size());
+    out[path.size()] = L'\0';
+    return true;
+}
+
+}  // namespace
+
+bool CInstallRun::DestinationPathOf(const char* name, wchar_t (&out)[kFileNameField]) const {
+    return JoinDataName(AsWide(state_.InstallFolder), name, out);
+}
+
+// DataPath is the Shift-JIS path of the disc's data folder (a drive root).
+bool CInstallRun::SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const {
+    std::wstring dataPath;
+    return WidenShiftJis(state_.DataPath, &dataPath) && JoinDataName(dataPath, FileTable[index], out);
 }
 
 // A step with a disc to ask for is named only once it was asked for: a disc
@@ -207,7 +230,7 @@ bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {
 // reads on from one file into the next without a pause.
 void CInstallRun::ReadAheadFrom(const Step& step) {
     if (unnamed_ != nullptr && &step < unnamed_) return;
-    char path[kFileNameField];
+    wchar_t path[kFileNameField];
     for (const Step* next = &step; next != std::end(kSteps); ++next) {
         if (next != &step && next->disc > 0 &&
             !(SourcePathOf(next->first, path) && system_.FileExists(path)))
@@ -241,7 +264,7 @@ CInstallRun::StepResult CInstallRun::PollJob(int index) {
 
 void CInstallRun::ReadSize(int index) {
     sizes_[index] = 0;
-    char path[kFileNameField];
+    wchar_t path[kFileNameField];
     if (SourcePathOf(index, path)) sizes_[index] = system_.SourceSize(path);
 }
 

@@ -67,20 +67,20 @@ public:
     // Waits up to one poll period of `milliseconds` for `job`, returning as
     // soon as the job's current piece has ended.
     virtual void WaitForJob(CCopyJob& job, DWORD milliseconds);
-    virtual bool FileExists(const char* path);
+    virtual bool FileExists(const wchar_t* path);
     // Makes the first drive (C: to Z:) whose "data\data" holds `name` the
     // source: SourceRoot, DataPath and the current directory. False when no
     // drive has it.
     virtual bool FindDiscHolding(const char* name);
     // The byte length of a source file; 0 when it cannot be opened.
-    virtual std::uint64_t SourceSize(const char* path);
+    virtual std::uint64_t SourceSize(const wchar_t* path);
     // Gets the jobs' threads and ring of buffers ready while the wizard is
     // shown.
     virtual void PrepareJobs();
     // Names `path` to the jobs' engine as the source the jobs open after
     // those named before, copied in chunks of `chunk` bytes: it is read
     // while the jobs before it still write.
-    virtual void ReadSourceAhead(const char* path, DWORD chunk);
+    virtual void ReadSourceAhead(const wchar_t* path, DWORD chunk);
 
 private:
     std::shared_ptr<CJobEngine> engine_ = std::make_shared<CJobEngine>();
@@ -118,8 +118,10 @@ private:
     StepResult RunFile(const Step& step, int index);
     StepResult PollJob(int index);
     // FileTable[index] in the data folder of the disc in use; false when the
-    // path does not fit.
-    bool SourcePathOf(int index, char (&out)[kFileNameField]) const;
+    // path does not fit the jobs' 260 characters.
+    bool SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const;
+    // The data name `name` in the install folder; false when it does not fit.
+    bool DestinationPathOf(const char* name, wchar_t (&out)[kFileNameField]) const;
     // Names the files from `step` on to the jobs' engine, in install order,
     // up to a step whose disc is still to be asked for; each file once.
     void ReadAheadFrom(const Step& step);
@@ -132,8 +134,8 @@ private:
     CInstallSystem& system_;
     std::unique_ptr<CCopyJob> job_;
     std::uint64_t sizes_[kFileCount] = {};
-    char sourcePath_[kFileNameField] = {};
-    char destinationPath_[kFileNameField] = {};
+    wchar_t sourcePath_[kFileNameField] = {};
+    wchar_t destinationPath_[kFileNameField] = {};
     // The first step none of whose files was named to the engine yet.
     const Step* unnamed_ = nullptr;
 };

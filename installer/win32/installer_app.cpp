@@ -4,6 +4,7 @@
 
 #include "framework/app/win32/thread_registry.h"
 #include "framework/system/path_text.h"
+#include "framework/system/win32/message_box.h"
 #include "installer/win32/installer_screen.h"
 #include "installer/installer_texts.h"
 
@@ -18,8 +19,8 @@ void CInstallerApp::ConfigureWindow(WindowParams* params) {
 }
 
 bool CInstallerApp::ConfirmClose(HWND hwnd) {
-    return MessageBoxA(hwnd, installer_text::kAbortText, installer_text::kConfirmCaption,
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return ShowMessageBox(hwnd, installer_text::kAbortText, installer_text::kConfirmCaption,
+                          MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {
@@ -29,7 +30,7 @@ bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {
         if (CDisplayController* display = TheThreadRegistry.FindDisplay(this)) {
             display->RestoreWindowed();
         }
-        SendMessageA(hwnd, WM_DESTROY, 0, 0);
+        SendMessageW(hwnd, WM_DESTROY, 0, 0);
         return false;
     case WM_DESTROY:
         // The wizard, the disc request and the other prompts of the setup

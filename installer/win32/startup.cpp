@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "framework/system/win32/file_finder.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/single_instance_guard.h"
@@ -15,10 +17,13 @@ CSingleInstanceGuard& InstanceGuard() {
     return guard;
 }
 
-bool DriveHasVolume(const char* root) {
-    char volume[kMaxPath];
-    return GetVolumeInformationA(root, volume, sizeof volume, nullptr, nullptr, nullptr,
-                                 nullptr, 0) != FALSE;
+// "X:\" of a drive letter.
+std::wstring DriveRoot(char letter) { return {static_cast<wchar_t>(letter), L':', L'\\'}; }
+
+bool DriveHasVolume(char letter) {
+    wchar_t volume[kMaxPath];
+    return GetVolumeInformationW(DriveRoot(letter).c_str(), volume, kMaxPath, nullptr, nullptr,
+                                 nullptr, nullptr, 0) != FALSE;
 }
 
 }  // namespace
@@ -27,9 +32,7 @@ bool FindInstallDisc() { return FindDiscHolding(kDiscMarkerFile); }
 
 bool FindDiscHolding(const char* fileName) {
     for (char letter = 'c'; letter <= 'z'; ++letter) {
-        char root[8];
-        FormatText(root, sizeof root, "%c:\\", letter);
-        if (!DriveHasVolume(root)) continue;
+        if (!DriveHasVolume(letter)) continue;
 
         char marker[kMaxPath];
         if (!FormatText(marker, sizeof marker, "%c:\\data\\data\\%s", letter, fileName)) {
@@ -39,8 +42,8 @@ bool FindDiscHolding(const char* fileName) {
         if (!finder.Find(marker)) continue;
         finder.Close();
 
-        SetCurrentDirectoryA(root);
-        CopyText(InstallerState.SourceRoot, root);
+        SetCurrentDirectoryW(DriveRoot(letter).c_str());
+        FormatText(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%c:\\", letter);
         FormatText(InstallerState.DataPath, sizeof InstallerState.DataPath, "%c:\\data\\data",
                    letter);
         return true;

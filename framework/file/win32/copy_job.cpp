@@ -1,10 +1,10 @@
 #include "framework/file/win32/copy_job.h"
 
-#include <cstring>
+#include <cwchar>
+#include <string>
 #include <new>
 #include <utility>
 
-#include "framework/system/path_text.h"
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/unique_handle.h"
 
@@ -31,13 +31,13 @@ bool JobFileSize(HANDLE file, LONG* size) {
 
 }  // namespace
 
-HANDLE OpenJobSource(const char* path, DWORD share) {
-    return CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
+HANDLE OpenJobSource(const wchar_t* path, DWORD share) {
+    return CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
 }
 
-HANDLE CreateJobDestination(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+HANDLE CreateJobDestination(const wchar_t* path) {
+    return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -105,13 +105,13 @@ LONG CCopyJob::GetStatus() { return status_.load(); }
 
 LONG CCopyJob::GetPercent() { return percent_.load(); }
 
-bool CCopyJob::BeginJoin(const char*, const char*) { return false; }
+bool CCopyJob::BeginJoin(const wchar_t*, const wchar_t*) { return false; }
 
-bool CCopyJob::AppendPart(const char*) { return false; }
+bool CCopyJob::AppendPart(const wchar_t*) { return false; }
 
-bool CCopyJob::AppendLastPart(const char*) { return false; }
+bool CCopyJob::AppendLastPart(const wchar_t*) { return false; }
 
-bool CCopyJob::StartCopy(const char* source, const char* destination) {
+bool CCopyJob::StartCopy(const wchar_t* source, const wchar_t* destination) {
     if (status_.load() == kBusy) return false;
     if (source == nullptr || destination == nullptr) return false;
     if (!StorePaths(destination, source)) return false;
@@ -194,18 +194,20 @@ std::unique_ptr<char[]> CCopyJob::NewBuffer(std::size_t bytes) {
     return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 
-bool CCopyJob::StorePaths(const char* destination, const char* source) {
-    if (destination != nullptr && std::strlen(destination) >= kMaxPathField) return false;
-    if (source != nullptr && std::strlen(source) >= kMaxPathField) return false;
-    if (destination != nullptr) CopyText(destination_, destination);
-    if (source != nullptr) CopyText(source_, source);
+bool CCopyJob::StorePaths(const wchar_t* destination, const wchar_t* source) {
+    const auto fits = [](const wchar_t* path) {
+        return path == nullptr || std::wcslen(path) < kMaxPathField;
+    };
+    if (!fits(destination) || !fits(source)) return false;
+    if (destination != nullptr) std::wcscpy(destination_, destination);
+    if (source != nullptr) std::wcscpy(source_, source);
     return true;
 }
 
 void CCopyJob::CreateDestinationFolder() {
-    char folder[kMaxPathField];
-    char name[kMaxPathField];
-    if (SplitPath(folder, name, destination_)) CreateDirectoryTree(folder);
+    std::wstring folder;
+    std::wstring name;
+    if (SplitPath(&folder, &name, destination_)) CreateDirectoryTree(folder.c_str());
 }
 
 bool CCopyJob::Launch() {

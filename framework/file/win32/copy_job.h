@@ -45,7 +45,7 @@ public:
     static constexpr DWORD kWritePieceBytes = 256u * 1024;
     // The chunk buffer is this much larger than the chunk.
     static constexpr DWORD kBufferSlack = CJobEngine::kChunkSlack;
-    // Path fields: 260 bytes of path and the terminating zero.
+    // Path fields: 260 UTF-16 code units of path and the terminating zero.
     static constexpr std::size_t kMaxPathField = 261;
     static constexpr LONG kIdle = 0;
     static constexpr LONG kBusy = 1;
@@ -73,14 +73,14 @@ public:
     virtual LONG GetStatus();
     virtual LONG GetPercent();
     // Join operations; a plain copy job refuses them (false).
-    virtual bool BeginJoin(const char* destination, const char* firstPart);
-    virtual bool AppendPart(const char* part);
-    virtual bool AppendLastPart(const char* part);
+    virtual bool BeginJoin(const wchar_t* destination, const wchar_t* firstPart);
+    virtual bool AppendPart(const wchar_t* part);
+    virtual bool AppendLastPart(const wchar_t* part);
     // Copies `source` to `destination`, creating the destination's folder
     // chain. False, with nothing changed, when the job is busy or a path is
-    // missing or longer than 260 bytes; false with status -1 when the piece
+    // missing or longer than 260 characters; false with status -1 when the piece
     // could not be handed to the engine.
-    virtual bool StartCopy(const char* source, const char* destination);
+    virtual bool StartCopy(const wchar_t* source, const wchar_t* destination);
     // Clears the running flag and waits for the piece to end.
     virtual void Abort();
 
@@ -105,7 +105,7 @@ protected:
     Outcome Transfer(HANDLE source, HANDLE destination, DWORD chunk);
     // Stores the paths into `destination_` and `source_` (a null pointer
     // keeps the field). False, with nothing stored, when one does not fit.
-    bool StorePaths(const char* destination, const char* source);
+    bool StorePaths(const wchar_t* destination, const wchar_t* source);
     // Creates the folder chain of `destination_`.
     void CreateDestinationFolder();
     // Starts the piece; on failure status -1.
@@ -116,8 +116,8 @@ protected:
     // stopped run leaves the status busy. Must be the run's last action.
     void Publish(Outcome outcome);
 
-    char destination_[kMaxPathField] = {};
-    char source_[kMaxPathField] = {};
+    wchar_t destination_[kMaxPathField] = {};
+    wchar_t source_[kMaxPathField] = {};
     std::atomic<LONG> status_{kIdle};
     std::atomic<LONG> percent_{0};
 
@@ -146,9 +146,9 @@ private:
 // The one place where the jobs' paths become files. A source is opened for
 // overlapped reads at an offset (ReadJobSource), shared for reading only
 // unless `share` says more; INVALID_HANDLE_VALUE on failure.
-HANDLE OpenJobSource(const char* path, DWORD share = FILE_SHARE_READ);
+HANDLE OpenJobSource(const wchar_t* path, DWORD share = FILE_SHARE_READ);
 // Creates (or truncates) `path` for writing; INVALID_HANDLE_VALUE on failure.
-HANDLE CreateJobDestination(const char* path);
+HANDLE CreateJobDestination(const wchar_t* path);
 // Reads `count` bytes at the offset of `at` from a source opened by
 // OpenJobSource into `buffer`, waiting for the read with the event of `at`.
 // FALSE when the system refuses; past the end of the file a short read.

@@ -41,11 +41,12 @@
 #include <process.h>
 
 #include <cstdint>
+#include <cwchar>
+#include <iterator>
 #include <new>
 #include <utility>
 
 #include "framework/file/win32/copy_job.h"
-#include "framework/system/path_text.h"
 
 namespace {
 
@@ -151,12 +152,13 @@ bool CJobEngine::Run(Task& task, HANDLE ended) {
     return true;
 }
 
-bool CJobEngine::ReadAhead(const char* path, DWORD chunk) {
+bool CJobEngine::ReadAhead(const wchar_t* path, DWORD chunk) {
     if (path == nullptr || chunk == 0 || chunk > kLargestChunk) return false;
     CLockScope hold(lock_);
     if (sourceCount_ == kMaxSources || !StartThreadsLocked()) return false;
     Source& source = SourceAt(sourceCount_);
-    if (!CopyText(source.path, path)) return false;
+    if (std::wcslen(path) >= std::size(source.path)) return false;
+    std::wcscpy(source.path, path);
     source.chunk = chunk;
     ++sourceCount_;
     Changed();

@@ -68,9 +68,9 @@ public:
     // next piece takes what was read only when it opens the same file
     // (volume, file index, size and time of the last write) for the same
     // chunk size; otherwise every source named is dropped. False, with
-    // nothing named, for a path longer than 260 bytes, a chunk of 0 or above
+    // nothing named, for a path longer than 260 characters, a chunk of 0 or above
     // kLargestChunk, a full list, or threads that cannot be started.
-    bool ReadAhead(const char* path, DWORD chunk);
+    bool ReadAhead(const wchar_t* path, DWORD chunk);
     // Waits up to `milliseconds` until the readers have nothing left to do
     // and the ring is ready; false when they are still busy.
     bool WaitUntilIdle(DWORD milliseconds);
@@ -100,7 +100,7 @@ private:
     struct Source {
         enum State { kNamed, kOpening, kOpen, kFailed };
         State state = kNamed;
-        char path[261] = {};  // of a named source
+        wchar_t path[261] = {};  // of a named source
         DWORD chunk = 0;
         unique_hfile owned;  // a named source's handle, opened here
         HANDLE file = INVALID_HANDLE_VALUE;

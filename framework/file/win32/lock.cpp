@@ -2,7 +2,7 @@
 
 CLock::CLock() {
     InitializeCriticalSection(&section_);
-    guard_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    guard_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (guard_) SetEvent(guard_.get());
 }
 

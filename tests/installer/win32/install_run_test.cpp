@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "framework/file/win32/join_job.h"
+#include "framework/system/wide_path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/progress_math.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -21,6 +24,15 @@
 namespace {
 
 using Log = std::vector<std::string>;
+
+// A path the run hands over, in Shift-JIS for the log (the test's names all
+// have their form there).
+std::string Sj(const wchar_t* path) {
+    std::string narrow;
+    NarrowToShiftJis(path, &narrow);
+    return narrow;
+}
+
 
 // How a fake job's piece for one source file ends.
 enum class PieceEnd { kDone, kStartFails, kFailsWhileRunning };
@@ -34,17 +46,15 @@ public:
     FakeJob(FakeInstall& owner, const char* kind);
     ~FakeJob() override;
 
-    bool StartCopy(const char* source, const char* destination) override {
-        return Begin("copy " + std::string(source) + " " + destination, source);
+    bool StartCopy(const wchar_t* source, const wchar_t* destination) override {
+        return Begin("copy " + Sj(source) + " " + Sj(destination), Sj(source));
     }
-    bool BeginJoin(const char* destination, const char* firstPart) override {
-        return Begin("join " + std::string(destination) + " " + firstPart, firstPart);
+    bool BeginJoin(const wchar_t* destination, const wchar_t* firstPart) override {
+        return Begin("join " + Sj(destination) + " " + Sj(firstPart), Sj(firstPart));
     }
-    bool AppendPart(const char* part) override {
-        return Begin("append " + std::string(part), part);
-    }
-    bool AppendLastPart(const char* part) override {
-        return Begin("last " + std::string(part), part);
+    bool AppendPart(const wchar_t* part) override { return Begin("append " + Sj(part), Sj(part)); }
+    bool AppendLastPart(const wchar_t* part) override {
+        return Begin("last " + Sj(part), Sj(part));
     }
     LONG GetStatus() override { return status_; }
     // The close comes as the poll sees the end of the piece of
@@ -68,7 +78,7 @@ class FakeInstall : public CInstallView, public CInstallPrompts, public CInstall
 public:
     FakeInstall() : CInstallPrompts(state) {
         std::strcpy(state.DataPath, "d");
-        std::strcpy(state.InstallFolder, "t");
+        CopyWide(state.InstallFolder, u"t");
     }
 
     // ---- what the test sets
@@ -119,7 +129,7 @@ public:
     bool AskForDisc(const char* prompt) override {
         int disc = 0;
         for (int n = 1; n <= 6; ++n) {
-            if (setup_text::DiscPrompt(n) == prompt) disc = n;
+            if (setup_text::DiscPrompt(n) == Widen(prompt)) disc = n;
         }
         Add("prompt " + std::to_string(disc));
         prompted_ = disc;
@@ -145,16 +155,16 @@ public:
         if (job.GetStatus() == CCopyJob::kIdle && job.GetPercent() == 100) ++waitsAfterDone;
         static_cast<FakeJob&>(job).Advance();
     }
-    bool FileExists(const char* path) override {
-        return allDiscsPresent || DiscOf(NameOf(path)) == discInDrive;
+    bool FileExists(const wchar_t* path) override {
+        return allDiscsPresent || DiscOf(NameOf(Sj(path))) == discInDrive;
     }
     bool FindDiscHolding(const char* name) override {
         Add("scan");
         return allDiscsPresent || DiscOf(name) == discInDrive;
     }
-    std::uint64_t SourceSize(const char*) override { return kInstallTotalBytes / 15; }
-    void ReadSourceAhead(const char* path, DWORD chunk) override {
-        ahead.push_back("ahead " + NameOf(path) + (chunk == CJoinJob::kChunkBytes ? " part" : ""));
+    std::uint64_t SourceSize(const wchar_t*) override { return kInstallTotalBytes / 15; }
+    void ReadSourceAhead(const wchar_t* path, DWORD chunk) override {
+        ahead.push_back("ahead " + NameOf(Sj(path)) + (chunk == CJoinJob::kChunkBytes ? " part" : ""));
     }
 
     void Run() { CInstallRun(state, *this, *this, *this).Run(); }
@@ -465,25 +475,25 @@ public:
 TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
     ScratchDir scratch;
     for (int index = 0; index < 5; ++index)
-        ASSERT_TRUE(WriteFileBytes(scratch / ("data\\" + std::string(FileTable[index])),
+        ASSERT_TRUE(WriteFileBytes(scratch / (L"data\\" + Widen(FileTable[index])),
                                    PatternBytes(4096, index + 1)));
     InstallerStateData state = {};
-    std::strcpy(state.DataPath, (scratch / "data").c_str());
-    std::strcpy(state.InstallFolder, (scratch / "out").c_str());
+    std::strcpy(state.DataPath, ShiftJisPath(scratch / L"data").c_str());
+    std::wcscpy(AsWide(state.InstallFolder), (scratch / L"out").c_str());
     RealJobsClosingAfterFirstFile system;
     WizardSaysInstall prompts(state);
     CInstallRun(state, system, prompts, system).Run();
-    EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+    EXPECT_EQ(FolderEntries(scratch / L"out"), std::vector<std::wstring>{Widen(FileTable[0])});
 }
 
 // The real wait ends with the piece, not with the period.
 TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(64 * 1024)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(64 * 1024)));
     const DWORD period = 20000;
     CCopyJob job;
     CInstallSystem system;
-    ASSERT_TRUE(job.StartCopy((scratch / "source").c_str(), (scratch / "copy").c_str()));
+    ASSERT_TRUE(job.StartCopy((scratch / L"source").c_str(), (scratch / L"copy").c_str()));
     const DWORD start = GetTickCount();
     system.WaitForJob(job, period);
     EXPECT_LT(GetTickCount() - start, period);
@@ -495,13 +505,13 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
 // keeps: the wait ends with the piece, for the second job as for the first.
 TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(3 * CCopyJob::kChunkBytes)));
     const DWORD period = 20000;
     CInstallSystem system;
-    for (const char* copy : {"first", "second"}) {
+    for (const wchar_t* copy : {L"first", L"second"}) {
         SCOPED_TRACE(copy);
         std::unique_ptr<CCopyJob> job = system.NewCopyJob();
-        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        ASSERT_TRUE(job->StartCopy((scratch / L"source").c_str(), (scratch / copy).c_str()));
         const DWORD start = GetTickCount();
         system.WaitForJob(*job, period);
         EXPECT_LT(GetTickCount() - start, period);
@@ -516,20 +526,20 @@ TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
 // lost).
 TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
-    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
-    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
-    ASSERT_TRUE(WriteSparseFile(scratch / "largest", 0x7FFFFFFFull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "2 GiB", 0x80000000ull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "4 GiB + 5", 0x100000005ull));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"empty", ""));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"folder").c_str(), nullptr));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"largest", 0x7FFFFFFFull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"2 GiB", 0x80000000ull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"4 GiB + 5", 0x100000005ull));
     const struct {
-        const char* name;
+        const wchar_t* name;
         std::uint64_t size;
         bool exists;
     } cases[] = {
-        {"full", 70000, true},        {"empty", 0, true},     {"folder", 0, true},
-        {"missing", 0, false},        {"largest", 0x7FFFFFFF, true},
-        {"2 GiB", 0, true},           {"4 GiB + 5", 0, true}};
+        {L"full", 70000, true},        {L"empty", 0, true},     {L"folder", 0, true},
+        {L"missing", 0, false},        {L"largest", 0x7FFFFFFF, true},
+        {L"2 GiB", 0, true},           {L"4 GiB + 5", 0, true}};
     CInstallSystem system;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

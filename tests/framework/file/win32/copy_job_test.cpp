@@ -37,9 +37,9 @@ TEST(CopyJob, CopiesEverySizeByteForByteInWholeChunks) {
     ScratchDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string source = dir / (std::string(c.name) + ".src");
+        std::wstring source = dir / (std::string(c.name) + ".src");
         // A folder chain that does not exist yet.
-        std::string destination = dir / ("out\\" + std::string(c.name) + "\\deeper\\file.dat");
+        std::wstring destination = dir / ("out\\" + std::string(c.name) + "\\deeper\\file.dat");
         std::string bytes = PatternBytes(c.size, c.size + 7);
         ASSERT_TRUE(WriteFileBytes(source, bytes));
 
@@ -78,14 +78,14 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
         {"destination is a folder", kDestinationIsAFolder, 0, 0, jobtest::kNoSize},
     };
     ScratchDir dir;
-    std::string source = dir / "source.bin";
+    std::wstring source = dir / "source.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(size)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string destination = dir / (std::string(c.name) + ".out");
-        std::string from = c.fault == kMissingSource ? dir / "missing.bin" : source;
+        std::wstring destination = dir / (std::string(c.name) + ".out");
+        std::wstring from = c.fault == kMissingSource ? dir / "missing.bin" : source;
         if (c.fault == kDestinationIsAFolder) {
-            ASSERT_TRUE(CreateDirectoryA(destination.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
         }
         CopyJob job;
         if (c.fault == kShortRead) job.shortReadAt = c.at;
@@ -101,7 +101,7 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
         EXPECT_TRUE(NobodyHasOpen(source));
 
         // A failed job takes new work.
-        std::string again = destination + ".again";
+        std::wstring again = destination + L".again";
         job.shortReadAt = job.shortWriteAt = -1;
         job.noBuffer = false;
         ASSERT_TRUE(job.StartCopy(source.c_str(), again.c_str()));
@@ -112,7 +112,7 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
 
 TEST(CopyJob, StartCopyOnABusyJobReturnsFalseAndChangesNothing) {
     ScratchDir dir;
-    std::string source = dir / "a.bin", other = dir / "b.bin";
+    std::wstring source = dir / "a.bin", other = dir / "b.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 3)));
     ASSERT_TRUE(WriteFileBytes(other, "other"));
     CopyJob job;
@@ -130,9 +130,9 @@ TEST(CopyJob, StartCopyOnABusyJobReturnsFalseAndChangesNothing) {
 
 TEST(CopyJob, RefusesPathsThatDoNotFitAndJoins) {
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, "abc"));
-    std::string longest = "C:\\" + std::string(258, 'x');  // 261 bytes: one too many
+    std::wstring longest = L"C:\\" + std::wstring(258, L'x');  // 261 characters: one too many
     CopyJob job;
     EXPECT_FALSE(job.StartCopy(source.c_str(), longest.c_str()));
     EXPECT_FALSE(job.StartCopy(longest.c_str(), (dir / "a.out").c_str()));
@@ -147,7 +147,7 @@ TEST(CopyJob, RefusesPathsThatDoNotFitAndJoins) {
 
 TEST(CopyJob, AThreadThatCannotStartIsAFailure) {
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, "abc"));
     CopyJob job;
     job.failStart = true;
@@ -162,7 +162,7 @@ TEST(CopyJob, StatusIsBusyBeforeTheThreadExistsOnEveryStart) {
     // After a finished piece (0, 100) and after a failure (-1) alike, the
     // poller must never see the old end while the new thread is created.
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(kChunk + 9)));
     CopyJob job;
     ASSERT_TRUE(job.StartCopy(source.c_str(), (dir / "1.out").c_str()));
@@ -182,14 +182,14 @@ TEST(CopyJob, SourcesOfTwoGibibytesOrMoreFail) {
     for (std::uint64_t size : {0x80000000ull, 0x100000005ull}) {
         SCOPED_TRACE(size);
         ScratchDir dir;
-        const std::string source = dir / "huge.bin";
+        const std::wstring source = dir / "huge.bin";
         ASSERT_TRUE(WriteSparseFile(source, size));
         CopyJob job;
         ASSERT_TRUE(job.StartCopy(source.c_str(), (dir / "huge.out").c_str()));
         EXPECT_PIECE_FAILED(job);
         EXPECT_EQ(job.reads.load(), 0);
         EXPECT_EQ(FileSize(dir / "huge.out"), 0);
-        DeleteFileA(source.c_str());
+        DeleteFileW(source.c_str());
     }
 }
 
@@ -198,7 +198,7 @@ TEST(CopyJob, SourcesOfTwoGibibytesOrMoreFail) {
 template <typename Job, typename StartFn>
 void CheckDestroyMidCopy(DWORD chunk, StartFn start) {
     ScratchDir dir;
-    std::string source = dir / "big.bin", destination = dir / "big.out";
+    std::wstring source = dir / "big.bin", destination = dir / "big.out";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(6 * chunk + 1)));
     auto* job = new Job;
     job->holdAfterWrite = 1;  // the second chunk is in progress
@@ -211,14 +211,14 @@ void CheckDestroyMidCopy(DWORD chunk, StartFn start) {
 }
 
 TEST(CopyJob, DestroyingMidCopyStopsAfterTheCurrentChunk) {
-    CheckDestroyMidCopy<CopyJob>(kChunk, [](CopyJob& job, const std::string& from, const std::string& to) {
+    CheckDestroyMidCopy<CopyJob>(kChunk, [](CopyJob& job, const std::wstring& from, const std::wstring& to) {
         return job.StartCopy(from.c_str(), to.c_str());
     });
 }
 
 TEST(CopyJob, AbortStopsTheWorkerAndKeepsTheJobBusy) {
     ScratchDir dir;
-    std::string source = dir / "big.bin";
+    std::wstring source = dir / "big.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(4 * kChunk)));
     CopyJob job;
     job.holdAfterWrite = 0;
@@ -235,7 +235,7 @@ TEST(CopyJob, AbortStopsTheWorkerAndKeepsTheJobBusy) {
 
 namespace {
 
-bool StartCopyPiece(CopyJob& job, const std::string& source, const std::string& destination) {
+bool StartCopyPiece(CopyJob& job, const std::wstring& source, const std::wstring& destination) {
     return job.StartCopy(source.c_str(), destination.c_str());
 }
 
@@ -264,7 +264,8 @@ TEST(CopyJob, ReadsASourceAtAnOffsetAndShortPastItsEnd) {
         DWORD offset, count, moved;
     } cases[] = {{0, kChunk, kChunk}, {kChunk, kChunk, 5}, {kChunk + 5, kChunk, 0}, {size + 9, 1, 0}};
     ScratchDir dir;
-    const std::string path = dir / "source.bin", bytes = PatternBytes(size, 3);
+    const std::wstring path = dir / "source.bin";
+    const std::string bytes = PatternBytes(size, 3);
     ASSERT_TRUE(WriteFileBytes(path, bytes));
     unique_hfile file(OpenJobSource(path.c_str()));
     unique_handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));

@@ -31,8 +31,8 @@ bool Has(const std::vector<DWORD>& ids, DWORD id) {
 
 // Rewrites `path` sharing it, as the engine shares a file named to it while
 // it keeps it open.
-bool RewriteShared(const std::string& path, const std::string& bytes) {
-    unique_hfile h(CreateFileA(path.c_str(), GENERIC_WRITE,
+bool RewriteShared(const std::wstring& path, const std::string& bytes) {
+    unique_hfile h(CreateFileW(path.c_str(), GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
@@ -55,7 +55,7 @@ TEST(JobEngine, TheNextJobRunsOnTheSameThreadsAfterEveryKindOfEnd) {
     };
     ScratchDir dir;
     const std::string bytes = PatternBytes(3 * kChunk + 7);
-    const std::string source = dir / "a.src";
+    const std::wstring source = dir / "a.src";
     ASSERT_TRUE(WriteFileBytes(source, bytes));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
@@ -64,7 +64,7 @@ TEST(JobEngine, TheNextJobRunsOnTheSameThreadsAfterEveryKindOfEnd) {
         if (c.second == End::kFailedRead) first->shortReadAt = 1;
         if (c.second == End::kStopped || c.second == End::kDestroyedBusy) first->holdAfterWrite = 0;
         if (c.second == End::kStoppedInRead) first->holdBeforeRead = 2;
-        const std::string from = c.second == End::kMissingSource ? dir / "none.src" : source;
+        const std::wstring from = c.second == End::kMissingSource ? dir / "none.src" : source;
         ASSERT_TRUE(first->StartCopy(from.c_str(), (dir / "first.out").c_str()));
         switch (c.second) {
         case End::kDone:
@@ -90,7 +90,7 @@ TEST(JobEngine, TheNextJobRunsOnTheSameThreadsAfterEveryKindOfEnd) {
         delete first;
 
         JoinJob second(engine);
-        const std::string joined = dir / "joined.out";
+        const std::wstring joined = dir / "joined.out";
         ASSERT_TRUE(second.BeginJoin(joined.c_str(), source.c_str()));
         EXPECT_PIECE_DONE(second);
         ASSERT_TRUE(second.AppendLastPart(source.c_str()));
@@ -113,7 +113,7 @@ TEST(JobEngine, ChunksReadOutOfOrderAreWrittenInFileOrder) {
         LONG written;  // -1: all of it
     } cases[] = {{"every chunk whole", -1, -1}, {"the third chunk short", 2, 2 * kChunk}};
     ScratchDir dir;
-    const std::string source = dir / "a.src", out = dir / "a.out";
+    const std::wstring source = dir / "a.src", out = dir / "a.out";
     const std::string bytes = PatternBytes(4 * kChunk + 7);
     ASSERT_TRUE(WriteFileBytes(source, bytes));
     for (const auto& c : cases) {
@@ -156,7 +156,7 @@ protected:
 // job for a buffer, an unprepared one asks the first piece once.
 TEST(JobEngine, HasItsRingOnceForEveryPieceOfEitherKind) {
     ScratchDir dir;
-    const std::string source = dir / "a.src";
+    const std::wstring source = dir / "a.src";
     const std::string bytes = PatternBytes(kJoinChunk + 3);
     ASSERT_TRUE(WriteFileBytes(source, bytes));
     for (const bool prepared : {true, false}) {
@@ -168,7 +168,7 @@ TEST(JobEngine, HasItsRingOnceForEveryPieceOfEitherKind) {
         }
         Counting<CCopyJob> copy(engine);
         Counting<CJoinJob> join(engine);
-        const std::string joined = dir / "joined.out";
+        const std::wstring joined = dir / "joined.out";
         for (int round = 0; round < 2; ++round) {
             ASSERT_TRUE(round == 0 ? join.BeginJoin(joined.c_str(), source.c_str())
                                    : join.AppendLastPart(source.c_str()));
@@ -188,7 +188,7 @@ TEST(JobEngine, HasItsRingOnceForEveryPieceOfEitherKind) {
 // last. The threads started by Prepare serve the first job.
 TEST(JobEngine, EveryThreadEndsWithTheLastOwnerOfTheEngine) {
     ScratchDir dir;
-    const std::string source = dir / "a.src";
+    const std::wstring source = dir / "a.src";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 1)));
     auto engine = std::make_shared<CJobEngine>();
     ASSERT_TRUE(engine->Prepare());
@@ -232,7 +232,7 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
         {"the job before destroyed busy", Then::kDestroyed, all},
     };
     ScratchDir dir;
-    const std::string first = dir / "first.src", next = dir / "next.src", other = dir / "other.src";
+    const std::wstring first = dir / "first.src", next = dir / "next.src", other = dir / "other.src";
     const std::string firstBytes = PatternBytes(kJoinChunk + 1, 1);
     ASSERT_TRUE(WriteFileBytes(first, firstBytes));
     for (const auto& c : cases) {
@@ -245,21 +245,21 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
         {
             // The replacement differs from the file read ahead only in its
             // index on the volume.
-            unique_hfile a(CreateFileA(next.c_str(), FILE_WRITE_ATTRIBUTES | GENERIC_READ, 0, nullptr,
+            unique_hfile a(CreateFileW(next.c_str(), FILE_WRITE_ATTRIBUTES | GENERIC_READ, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
-            unique_hfile b(CreateFileA(other.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+            unique_hfile b(CreateFileW(other.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(a && b && GetFileTime(a.get(), nullptr, nullptr, &written));
             ASSERT_TRUE(SetFileTime(b.get(), nullptr, nullptr, &written));
         }
         unique_hfile lock;
         if (c.then == Then::kCannotOpen) {
-            lock.reset(CreateFileA(next.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            lock.reset(CreateFileW(next.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(lock);
         }
         auto engine = std::make_shared<CJobEngine>();
         auto join = std::make_unique<JoinJob>(engine);
-        const std::string joined = dir / "joined.out";
+        const std::wstring joined = dir / "joined.out";
         (c.then == Then::kStoppedInRead ? join->holdBeforeRead : join->holdAfterWrite) = 0;
         ASSERT_TRUE(join->BeginJoin(joined.c_str(), first.c_str()));
         // Named once the first part is under way, as the install sequence
@@ -285,8 +285,8 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
         if (c.then == Then::kReplaced) {
             // Moved aside first: a file named to the engine is open, so it
             // cannot be replaced in one move.
-            ASSERT_TRUE(MoveFileExA(next.c_str(), (next + ".old").c_str(), MOVEFILE_REPLACE_EXISTING));
-            ASSERT_TRUE(MoveFileExA(other.c_str(), next.c_str(), 0));
+            ASSERT_TRUE(MoveFileExW(next.c_str(), (next + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
+            ASSERT_TRUE(MoveFileExW(other.c_str(), next.c_str(), 0));
         } else if (c.then == Then::kRewritten) {
             expected = otherBytes;
             ASSERT_TRUE(RewriteShared(next, otherBytes));
@@ -295,7 +295,7 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
             ULARGE_INTEGER later = {{written.dwLowDateTime, written.dwHighDateTime}};
             later.QuadPart += 10000000;
             const FILETIME time = {later.LowPart, later.HighPart};
-            unique_hfile a(CreateFileA(next.c_str(), FILE_WRITE_ATTRIBUTES,
+            unique_hfile a(CreateFileW(next.c_str(), FILE_WRITE_ATTRIBUTES,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(a && SetFileTime(a.get(), nullptr, nullptr, &time));
@@ -312,7 +312,7 @@ TEST(JobEngine, APieceTakesWhatWasReadAheadOnlyOfTheSameFileAndChunk) {
             expected = firstBytes + nextBytes;
         } else {
             CopyJob copy(engine);
-            const std::string from = c.then == Then::kOther ? other : next;
+            const std::wstring from = c.then == Then::kOther ? other : next;
             ASSERT_TRUE(copy.StartCopy(from.c_str(), (dir / "next.out").c_str()));
             EXPECT_PIECE_DONE(copy);
             EXPECT_EQ(copy.ReadSizes(), c.reads);

@@ -19,7 +19,14 @@
 #include "framework/file/win32/copy_job.h"
 #include "framework/system/win32/unique_handle.h"
 #include "tools/automation/win32/process.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/scratch.h"
+
+// The jobs take paths in UTF-16; the job tests name their files in
+// Shift-JIS, as the data's names are.
+inline std::wstring operator/(const ScratchDir& dir, const std::string& name) {
+    return dir.path() + L"\\" + Widen(name);
+}
 
 namespace jobtest {
 
@@ -178,15 +185,15 @@ private:
     std::atomic<int> pieceFirstRead_{0};
 };
 
-inline LONG FileSize(const std::string& path) {
+inline LONG FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return kNoSize;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return kNoSize;
     return static_cast<LONG>(data.nFileSizeLow);
 }
 
 // True when no handle of this process (or any other) has the file open.
-inline bool NobodyHasOpen(const std::string& path) {
-    unique_hfile h(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+inline bool NobodyHasOpen(const std::wstring& path) {
+    unique_hfile h(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     return h.valid();
 }
@@ -211,13 +218,13 @@ inline bool ThreadEnded(DWORD id) {
 // most, so a job that only reads after the write cannot pass.
 constexpr DWORD kWhileHeld = kBound / 3;
 template <typename Job>
-using StartPiece = bool (*)(Job& job, const std::string& source, const std::string& destination);
+using StartPiece = bool (*)(Job& job, const std::wstring& source, const std::wstring& destination);
 
 // A piece's source and destination in a scratch folder of their own.
 struct PieceFiles {
     explicit PieceFiles(const std::string& name) : source(dir / (name + ".src")), destination(dir / (name + ".out")) {}
     ScratchDir dir;
-    std::string source, destination;
+    std::wstring source, destination;
 };
 
 // Writes `bytes` to the source, starts the piece on `job` (whose hold is

@@ -23,7 +23,7 @@ constexpr DWORD kChunk = CJoinJob::kChunkBytes;
 // Part files in a scratch folder, each with bytes of its own.
 struct Parts {
     ScratchDir dir;
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     std::vector<std::string> bytes;
 
     explicit Parts(const std::vector<DWORD>& sizes) {
@@ -40,14 +40,14 @@ struct Parts {
     }
 };
 
-std::string Contents(const std::string& path) {
+std::string Contents(const std::wstring& path) {
     std::string bytes;
-    EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+    EXPECT_TRUE(ReadFileBytes(path, &bytes));
     return bytes;
 }
 
 // Joins `parts` in order into `destination` with one job, polling each part.
-void JoinAll(CJoinJob& job, const std::string& destination, const std::vector<std::string>& parts) {
+void JoinAll(CJoinJob& job, const std::wstring& destination, const std::vector<std::wstring>& parts) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         SCOPED_TRACE("part " + std::to_string(i + 1));
         bool started = i == 0 ? job.BeginJoin(destination.c_str(), parts[i].c_str())
@@ -65,7 +65,7 @@ TEST(JoinJob, JoinsPartsOfDifferentSizesInCallOrder) {
     // More than a chunk, exactly a chunk, a few bytes, several chunks and a
     // tail that is not a multiple of 100.
     Parts parts({kChunk + 1, kChunk, 17, 2 * kChunk + 33});
-    std::string destination = parts.dir / "joined\\into\\cg.dat";
+    std::wstring destination = parts.dir / "joined\\into\\cg.dat";
     JoinJob job;
     JoinAll(job, destination, parts.paths);
     EXPECT_TRUE(Contents(destination) == parts.Joined({0, 1, 2, 3}));
@@ -73,7 +73,7 @@ TEST(JoinJob, JoinsPartsOfDifferentSizesInCallOrder) {
     EXPECT_EQ(job.ReadSizes(), reads);
     std::vector<std::pair<LONG, LONG>> busy(4, {1, 0});
     EXPECT_EQ(job.atStart, busy);
-    for (const std::string& part : parts.paths) EXPECT_TRUE(NobodyHasOpen(part));
+    for (const std::wstring& part : parts.paths) EXPECT_TRUE(NobodyHasOpen(part));
 }
 
 TEST(JoinJob, TwoJoinsInARowWithOneObject) {
@@ -87,8 +87,8 @@ TEST(JoinJob, TwoJoinsInARowWithOneObject) {
 
 TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
     Parts parts({kChunk + 5, 40, 60});
-    std::string destination = parts.dir / "cg.dat";
-    std::string missing = parts.dir / "part.missing";
+    std::wstring destination = parts.dir / "cg.dat";
+    std::wstring missing = parts.dir / "part.missing";
     JoinJob job;
     ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(job);
@@ -126,8 +126,8 @@ TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
     Parts parts({kChunk + 1, 2 * kChunk + 9, 70});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string destination = parts.dir / (std::string(c.name) + ".dat");
-        std::string second = c.fault == kMissing ? parts.dir / "none" : parts.paths[1];
+        std::wstring destination = parts.dir / (std::string(c.name) + ".dat");
+        std::wstring second = c.fault == kMissing ? parts.dir / "none" : parts.paths[1];
         JoinJob job;
         ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
         EXPECT_PIECE_DONE(job);
@@ -169,7 +169,7 @@ TEST(JoinJob, AppendingWithoutAnOpenJoinFails) {
 
 TEST(JoinJob, StartOperationsOnABusyJobReturnFalse) {
     Parts parts({2 * kChunk + 1, 3});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     JoinJob job;
     job.holdAfterWrite = 0;
     ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
@@ -190,7 +190,7 @@ TEST(JoinJob, StartOperationsOnABusyJobReturnFalse) {
 
 TEST(JoinJob, DestroyedBetweenPartsClosesTheDestination) {
     Parts parts({kChunk + 3});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     auto job = std::make_unique<JoinJob>();
     ASSERT_TRUE(job->BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(*job);
@@ -202,7 +202,7 @@ TEST(JoinJob, DestroyedBetweenPartsClosesTheDestination) {
 
 TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
     Parts parts({kChunk + 2, 5 * kChunk + 1});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     auto* job = new JoinJob;
     ASSERT_TRUE(job->BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(*job);
@@ -219,7 +219,7 @@ TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
 
 namespace {
 
-bool BeginJoinPiece(JoinJob& job, const std::string& part, const std::string& destination) {
+bool BeginJoinPiece(JoinJob& job, const std::wstring& part, const std::wstring& destination) {
     return job.BeginJoin(destination.c_str(), part.c_str());
 }
 
