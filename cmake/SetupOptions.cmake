@@ -31,6 +31,12 @@ if(NOT SETUP_WINDOWS AND SETUP_SANITIZE)
     -fsanitize=address,undefined -fno-sanitize-recover=undefined
     -fno-omit-frame-pointer)
   target_link_options(setup_options INTERFACE -fsanitize=address,undefined)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    # Coverage instrumentation in every library too, not only in the fuzz
+    # targets' own sources: libFuzzer is guided by the edges of the code it
+    # fuzzes, which lives in the libraries the targets link.
+    target_compile_options(setup_options INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 # setup_library(NAME [PURE src...] [WIN32 src...] [PURE_DEPS lib...] [DEPS lib...])
