@@ -272,23 +272,18 @@ void CMessageBoxPrompts::ShowMessage(const char* text, MessageIcon icon) {
 bool CUninstallElevation::RunsHere(UninstallResult* result) {
     const ElevationState state = QueryElevation();
     if (!NeedsElevatedRelaunch(true, state.elevated, state.available)) return true;
-    unique_handle copy;
-    switch (RelaunchElevated(&copy)) {
+    // Without a process handle the copy's outcome cannot be learnt: this
+    // process did nothing while another uninstaller runs.
+    DWORD code = 0;
+    switch (RunInElevatedCopy(guard_, static_cast<DWORD>(UninstallResult::kAlreadyRunning),
+                              &code)) {
     case RelaunchResult::Failed: return true;
     case RelaunchResult::Declined:
         *result = UninstallResult::kCancelled;
         return false;
     case RelaunchResult::HandedOver: break;
     }
-    guard_.Release();  // the copy is waiting for the instance
-    // Without a process handle the copy's outcome cannot be learnt: this
-    // process did nothing while another uninstaller runs.
-    *result = UninstallResult::kAlreadyRunning;
-    DWORD code = 0;
-    // As long as the copy runs: it may wait for the user's answers.
-    if (copy && WaitForSingleObject(copy.get(), INFINITE) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(copy.get(), &code))
-        *result = static_cast<UninstallResult>(code);
+    *result = static_cast<UninstallResult>(code);
     return false;
 }
 

@@ -18,6 +18,7 @@ void CSingleInstanceGuard::MutexNameFor(char* name, std::size_t cap, const char*
 
 void CSingleInstanceGuard::Acquire() {
     mutex_.reset();
+    tookOver_ = false;
     char path[kMaxPath] = {};
     GetModuleFileNameA(nullptr, path, sizeof path - 1);
     char name[kMaxPath] = {};
@@ -31,10 +32,12 @@ void CSingleInstanceGuard::Acquire() {
         // another instance. Taking over a hand-over needs no more than
         // waiting on the mutex and releasing it.
         mutex_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name));
-        firstInstance_ = mutex_ && TakeOver(name);
+        tookOver_ = mutex_ && TakeOver(name);
+        firstInstance_ = tookOver_;
         return;
     }
-    firstInstance_ = error != ERROR_ALREADY_EXISTS || TakeOver(name);
+    tookOver_ = error == ERROR_ALREADY_EXISTS && TakeOver(name);
+    firstInstance_ = error != ERROR_ALREADY_EXISTS || tookOver_;
 }
 
 void CSingleInstanceGuard::Release() {
