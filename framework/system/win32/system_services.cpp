@@ -35,15 +35,27 @@ bool ReadString(HKEY key, const char* name, char* out) {
     return ReadRegistryString(key, name, out) == RegistryString::kFound;
 }
 
+// The registry and COM answer with their error instead of setting the
+// thread's last error; a failure is left there for the caller's log.
+bool RegistryDone(LONG status) {
+    if (status != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+bool ComDone(HRESULT hr) {
+    if (FAILED(hr)) SetLastError(static_cast<DWORD>(hr));
+    return SUCCEEDED(hr);
+}
+
 bool WriteString(HKEY key, const char* name, const char* value) {
     DWORD bytes = static_cast<DWORD>(std::strlen(value) + 1);
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) ==
-           ERROR_SUCCESS;
+    return RegistryDone(
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes));
 }
 
 bool WriteDword(HKEY key, const char* name, DWORD value) {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof value) == ERROR_SUCCESS;
+    return RegistryDone(RegSetValueExA(key, name, 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
 bool CreateKey(const char* format, const char* name, unique_hkey& key) {
@@ -51,8 +63,9 @@ bool CreateKey(const char* format, const char* name, unique_hkey& key) {
     if (!FormatText(path, sizeof path, format, name)) return false;
     DWORD disposition = 0;
     char regClass[] = "REG_SZ";
-    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, regClass, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, key.put(), &disposition) == ERROR_SUCCESS;
+    return RegistryDone(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, regClass,
+                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                        key.put(), &disposition));
 }
 
 // A single-threaded COM apartment for the calling thread, for the lifetime
@@ -275,17 +288,17 @@ bool CSystemServices::CreateShortcut(const char* targetPath, const char* linkPat
 
     ComScope com;
     com_ptr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
-                                link.put_void())))
+    if (!ComDone(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+                                  link.put_void())))
         return false;
-    if (FAILED(link->SetPath(targetPath)) || FAILED(link->SetWorkingDirectory(workDir)))
+    if (!ComDone(link->SetPath(targetPath)) || !ComDone(link->SetWorkingDirectory(workDir)))
         return false;
 
     com_ptr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
+    if (!ComDone(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
     WCHAR wide[kMaxPath];
     return MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, kMaxPath) > 0 &&
-           SUCCEEDED(file->Save(wide, TRUE));
+           ComDone(file->Save(wide, TRUE));
 }
 
 bool CSystemServices::ReadDesktopFolder(char* out) {
