@@ -1,5 +1,6 @@
 #include "installer/win32/registration.h"
 
+#include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/system_services.h"
 #include "installer/install_folder.h"
@@ -27,6 +28,19 @@ bool WriteDetails(const InstallerStateData& state, const char* program, const ch
     const UninstallDetails details = {program, kPublisher, state.InstallFolder, quiet,
                                       KiBytes(services.InstalledBytes(state.InstallFolder))};
     return services.WriteUninstallDetails(FileTable[0], details);
+}
+
+// Logs a step that has just ended; passes its result on.
+bool Logged(bool done, const char* step, const char* what) {
+    const SystemError error{GetLastError()};
+    CLogLine line;
+    line << "registration: " << step << " " << what << ": ";
+    if (done) {
+        line << "done";
+    } else {
+        line << "failed, " << error;
+    }
+    return done;
 }
 
 }  // namespace
@@ -67,8 +81,7 @@ bool CRegistrationServices::CreateProgramsShortcut(const char* targetPath,
     return CSystemServices().CreateProgramsShortcut(targetPath, relativeLink);
 }
 
-void RegisterInstallation(HWND owner, const InstallerStateData& state,
-                          CRegistrationServices& services) {
+bool RegisterGame(const InstallerStateData& state, CRegistrationServices& services) {
     const char* programName = FileTable[0];
     char program[kMaxPath];
     char uninstaller[kMaxPath];
@@ -77,31 +90,44 @@ void RegisterInstallation(HWND owner, const InstallerStateData& state,
     char command[kMaxPath + 2];
     // The wizard keeps the folder short enough for both paths; should they
     // still not fit, nothing is registered rather than a cut-off path.
-    int failed = 1;
-    if (FormInstalledFilePath(program, sizeof program, state.InstallFolder, programName) &&
-        FormInstalledFilePath(uninstaller, sizeof uninstaller, state.InstallFolder,
-                              FileTable[1]) &&
-        FormatText(command, sizeof command, "\"%s\"", uninstaller)) {
-        // Every step runs whatever the earlier ones did. The further values
-        // go only into an entry that has its name and command, never into a
-        // key of their own.
-        failed = 0;
-        failed += !services.WriteAppPath(programName, program);
-        if (services.WriteUninstallEntry(programName, command, kDisplayName))
-            failed += !WriteDetails(state, program, uninstaller, services);
-        else
-            ++failed;
-        failed += !services.CreateDesktopShortcut(program, kDesktopLink);
-        failed += !services.CreateProgramsShortcut(program, kGameMenuLink);
-        failed += !services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink);
+    if (!FormInstalledFilePath(program, sizeof program, state.InstallFolder, programName) ||
+        !FormInstalledFilePath(uninstaller, sizeof uninstaller, state.InstallFolder,
+                               FileTable[1]) ||
+        !FormatText(command, sizeof command, "\"%s\"", uninstaller)) {
+        CLogLine() << "registration: the paths of " << state.InstallFolder << " do not fit";
+        return false;
     }
+    // Every step runs whatever the earlier ones did. The further values go
+    // only into an entry that has its name and command, never into a key of
+    // their own.
+    int failed = 0;
+    failed += !Logged(services.WriteAppPath(programName, program), "App Paths entry", program);
+    if (Logged(services.WriteUninstallEntry(programName, command, kDisplayName),
+               "uninstall entry", command))
+        failed += !Logged(WriteDetails(state, program, uninstaller, services),
+                          "uninstall entry's details of", programName);
+    else
+        ++failed;
+    failed += !Logged(services.CreateDesktopShortcut(program, kDesktopLink), "desktop shortcut",
+                      kDesktopLink);
+    failed += !Logged(services.CreateProgramsShortcut(program, kGameMenuLink),
+                      "Start-menu shortcut", kGameMenuLink);
+    failed += !Logged(services.CreateProgramsShortcut(uninstaller, kUninstallerMenuLink),
+                      "Start-menu shortcut", kUninstallerMenuLink);
+    return failed == 0;
+}
+
+bool RegisterInstallation(HWND owner, const InstallerStateData& state,
+                          CRegistrationServices& services) {
+    const bool complete = RegisterGame(state, services);
     // The files are in place either way, so the end is still announced; but
     // without its entries the next start would not find the game (and offer
     // to install it again), so the user is told first.
-    if (failed > 0) {
+    if (!complete) {
         MessageBoxA(owner, installer_text::kRegistrationIncompleteText, installer_text::kErrorCaption,
                     MB_OK | MB_ICONEXCLAMATION);
     }
     MessageBoxA(owner, installer_text::kDoneText, installer_text::kDoneCaption,
                 MB_OK | MB_ICONINFORMATION);
+    return complete;
 }

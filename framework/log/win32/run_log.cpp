@@ -184,8 +184,12 @@ CLogLine& CLogLine::operator<<(const wchar_t* utf16) {
 
 CLogLine& CLogLine::operator<<(SystemError error) {
     if (!open_) return *this;
+    // An HRESULT (a COM failure) reads best in hexadecimal.
+    char number[16];
+    std::snprintf(number, sizeof number, error.code & 0x80000000u ? "0x%08lX" : "%lu",
+                  static_cast<unsigned long>(error.code));
     text_ += "error ";
-    Unsigned(error.code);
+    text_ += number;
     wchar_t message[kMessageChars] = {};
     // Language 0: the system's own order (thread, user, system language).
     const DWORD length =
@@ -200,6 +204,11 @@ CLogLine& CLogLine::operator<<(SystemError error) {
                               text_.back() == ' '))
         text_.pop_back();
     text_ += ")";
+    return *this;
+}
+
+CLogLine& CLogLine::operator<<(LogTransfer transfer) {
+    if (open_) AppendTransfer(text_, transfer.bytes, transfer.milliseconds);
     return *this;
 }
 

@@ -67,6 +67,12 @@ struct SystemError {
     DWORD code;
 };
 
+// Bytes moved in a time, logged as "<bytes> bytes in <ms> ms (<rate> MiB/s)".
+struct LogTransfer {
+    unsigned long long bytes;
+    DWORD milliseconds;
+};
+
 // One line of the process's log, written when the object ends. Pieces are
 // added with <<: a char text is Shift-JIS (the programs' texts and the
 // data's names; converted with code page 932, whatever the system's code
@@ -82,6 +88,7 @@ public:
     CLogLine& operator<<(const char* shiftJis);
     CLogLine& operator<<(const wchar_t* utf16);
     CLogLine& operator<<(SystemError error);
+    CLogLine& operator<<(LogTransfer transfer);
     template <typename T, typename = std::enable_if_t<std::is_integral_v<T> &&
                                                       !std::is_same_v<T, bool> &&
                                                       !std::is_same_v<T, char> &&

@@ -95,3 +95,13 @@ void CreateDirectoryTree(const char* path) {
 }
 
 void LowercaseLetters(char* s) { LowercaseAscii(s, AnsiLeadBytes()); }
+
+bool ShiftJisFromUtf16(char* out, std::size_t cap, const wchar_t* text) {
+    if (cap == 0) return false;
+    BOOL lossy = FALSE;
+    const int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, out,
+                                          static_cast<int>(cap), nullptr, &lossy);
+    if (bytes > 0 && !lossy) return true;
+    out[0] = '\0';
+    return false;
+}

@@ -37,6 +37,12 @@ void CreateDirectoryTree(const char* path);
 // Lower-cases the ASCII letters of `s` in place.
 void LowercaseLetters(char* s);
 
+// The UTF-16 `text` in code page 932 (Shift-JIS), whatever the system's code
+// page, into `out` (capacity `cap`). False, `out` empty, when a character
+// has no form there (no look-alike is taken for it) or the result does not
+// fit.
+bool ShiftJisFromUtf16(char* out, std::size_t cap, const wchar_t* text);
+
 template <std::size_t N>
 bool GetFullPath(char (&out)[N], const char* path) { return GetFullPath(out, N, path); }
 template <std::size_t N, std::size_t M>

@@ -132,7 +132,10 @@ public:
         return abortAnswers[prompted_];
     }
     void ReportError() override { Add("error"); }
-    void Complete() override { Add("complete"); }
+    bool Complete() override {
+        Add("complete");
+        return true;
+    }
 
     // CInstallSystem
     std::unique_ptr<CCopyJob> NewCopyJob() override {
@@ -470,7 +473,10 @@ public:
     bool AskForDisc(const char*) override { return false; }
     bool ConfirmAbort() override { return true; }
     void ReportError() override { ADD_FAILURE() << "error message"; }
-    void Complete() override { ADD_FAILURE() << "completion"; }
+    bool Complete() override {
+        ADD_FAILURE() << "completion";
+        return false;
+    }
 };
 
 TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {

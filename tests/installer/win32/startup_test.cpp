@@ -85,7 +85,7 @@ TEST_F(StartupScan, NoMarkerAnywhereLeavesTheStateAndCurrentDirectoryAlone) {
     EXPECT_EQ(CurrentDirectory(), before);
 
     // The whole check runs the installer in that case.
-    EXPECT_TRUE(RunStartupChecks());
+    EXPECT_EQ(RunStartupChecks(false), StartupResult::kRunInstaller);
     EndStartup();
     EXPECT_STREQ(InstallerState.SourceRoot, "");
 }
@@ -140,14 +140,19 @@ TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
     EXPECT_EQ(code, 11u);
 }
 
-TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstaller) {
+TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstallerUnlessUnattended) {
     RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, GameKey());
     std::string game = scratch_ / "Sorvane.exe";
     ASSERT_TRUE(CopyFileA(TestProgramPath("launch_probe.exe").c_str(), game.c_str(), FALSE));
     CSystemServices services;
     ASSERT_TRUE(services.WriteAppPath(kGameProgramFile, game.c_str()));
 
+    // An unattended installation installs again over it.
     DWORD code = 0;
+    ASSERT_TRUE(RunProcess(Probe("unattended"), 30000, &code));
+    EXPECT_EQ(code, 11u);
+    EXPECT_FALSE(PathExists(scratch_ / "started.txt"));
+
     ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
     EXPECT_EQ(code, 10u);
     EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));

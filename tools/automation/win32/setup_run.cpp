@@ -34,6 +34,23 @@ std::vector<std::string> InstalledFileNames() {
             "bgm.dat",     "se.dat",        "voice.dat", "scr.dat",   "sc.dat"};
 }
 
+std::string FirstWrongInstalledFile(const std::string& folder,
+                                    const std::map<std::string, std::string>& sources) {
+    const auto source = [&](const char* name) {
+        const auto found = sources.find(name);
+        return found == sources.end() ? std::string() : found->second;
+    };
+    std::map<std::string, std::string> expected;
+    for (const SetupSourceFile& file : kSetupSourceFiles) expected[file.name] = source(file.name);
+    expected["cg.dat"] = source("cg.001") + source("cg.002") + source("cg.003") + source("cg.004");
+    expected["sc.dat"] = source("sc.001") + source("sc.002");
+    for (const std::string& name : InstalledFileNames()) {
+        std::string bytes;
+        if (!ReadFileBytes(folder + "\\" + name, &bytes) || bytes != expected[name]) return name;
+    }
+    return std::string();
+}
+
 std::string SolidBmp(int width, int height, COLORREF colour) {
     const std::uint32_t stride = BmpRowStride(width, 24);
     const std::vector<std::uint8_t> headers = BmpHeaders(width, height, 24, stride * static_cast<std::uint32_t>(height));

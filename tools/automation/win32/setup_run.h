@@ -42,6 +42,12 @@ std::map<std::string, std::string> BuildSetupDiscs(
     const std::map<std::string, std::string>& pictures,
     const std::map<std::string, std::string>& replacements = {});
 
+// The first installed file in `folder` whose bytes differ from what the
+// discs of `sources` (BuildSetupDiscs) give it, the joined files included;
+// empty when every one is right.
+std::string FirstWrongInstalledFile(const std::string& folder,
+                                    const std::map<std::string, std::string>& sources);
+
 // Where the default build keeps setup.exe and UnInstall.exe, seen from a
 // test program.
 std::string DefaultSetupProgram();
