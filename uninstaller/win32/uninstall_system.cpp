@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/log/win32/run_log.h"
 #include "framework/system/win32/elevation.h"
 #include "framework/system/elevation_rules.h"
 #include "framework/system/win32/path_utils.h"
@@ -36,12 +37,68 @@ bool IsGone(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// Logs what became of `what` (a file, a folder or a key) that was to go,
+// with the system's error when it was kept; passes on whether it is gone.
+bool LoggedRemoval(const char* what, const char* path, DWORD error) {
+    CLogLine line;
+    if (error == ERROR_SUCCESS) {
+        line << "removed " << what << " " << path;
+    } else if (IsGone(error)) {
+        line << "no " << what << " " << path << " to remove";
+    } else {
+        line << "kept " << what << " " << path << ": " << SystemError{error};
+    }
+    return error == ERROR_SUCCESS || IsGone(error);
+}
+
+DWORD ErrorUnless(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
+
 bool DeleteKey(const char* format, const char* name) {
     char path[kMaxPath * 2];
     if (!FormatText(path, sizeof path, format, name)) return false;
     const LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-    return status == ERROR_SUCCESS || IsGone(static_cast<DWORD>(status));
+    return LoggedRemoval("key HKEY_LOCAL_MACHINE\\", path, static_cast<DWORD>(status));
 }
+
+const char* ResultText(UninstallResult result) {
+    switch (result) {
+    case UninstallResult::kRemoved: return "removed";
+    case UninstallResult::kCancelled: return "cancelled";
+    case UninstallResult::kNotInstalled: return "not installed in this folder";
+    case UninstallResult::kInvalidEntry: return "a registration that cannot be trusted";
+    case UninstallResult::kInUse: return "a file in use";
+    case UninstallResult::kIncomplete: return "removed, but something could not be";
+    case UninstallResult::kAlreadyRunning: return "another uninstaller is running";
+    case UninstallResult::kBadCommandLine: return "arguments refused";
+    case UninstallResult::kNoRights: return "administrator rights are needed";
+    }
+    return "unknown";
+}
+
+// The prompts of the run (message boxes, or the quiet answers of /S) with
+// every question, answer and message logged: the messages say why
+// something was kept.
+class CLoggedPrompts : public IUninstallPrompts {
+public:
+    explicit CLoggedPrompts(IUninstallPrompts& prompts) : prompts_(prompts) {}
+    bool ConfirmRemoval() override {
+        const bool yes = prompts_.ConfirmRemoval();
+        CLogLine() << "the question whether to remove the game was answered " << (yes ? "Yes" : "No");
+        return yes;
+    }
+    bool RetryInUse(const char* text) override {
+        const bool retry = prompts_.RetryInUse(text);
+        CLogLine() << "in use: " << text << " (answered " << (retry ? "Retry" : "Cancel") << ")";
+        return retry;
+    }
+    void ShowMessage(const char* text, MessageIcon icon) override {
+        CLogLine() << "message: " << text;
+        prompts_.ShowMessage(text, icon);
+    }
+
+private:
+    IUninstallPrompts& prompts_;
+};
 
 bool ModulePath(char* out) {
     const DWORD length = GetModuleFileNameA(nullptr, out, kMaxPath);
@@ -102,15 +159,24 @@ AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, char* out) 
     if (!FormatText(path, sizeof path, kAppPathsKeyFormat, programName))
         return AppPathRead::kMissing;
     unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    const LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) {
+        CLogLine() << "no registered program: HKEY_LOCAL_MACHINE\\" << path << ", "
+                   << SystemError{static_cast<DWORD>(status)};
         return AppPathRead::kMissing;
+    }
     switch (ReadRegistryString(key.get(), nullptr, out)) {
-    case RegistryString::kFound: return AppPathRead::kFound;
-    case RegistryString::kTooLong: return AppPathRead::kTooLong;
+    case RegistryString::kFound:
+        CLogLine() << "registered program " << out;
+        return AppPathRead::kFound;
+    case RegistryString::kTooLong:
+        CLogLine() << "the registered program is longer than a path";
+        return AppPathRead::kTooLong;
     case RegistryString::kNoValue:
     case RegistryString::kNotString: break;
     }
     // A key without its program, or a program that is no text.
+    CLogLine() << "the registered program is missing or no text";
     return AppPathRead::kNotString;
 }
 
@@ -137,18 +203,20 @@ FileState CUninstallFiles::Probe(const char* path) {
     unique_hfile file(
         CreateFileA(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return FileState::kRemovable;
-    return StateAfterFailedOpen(GetLastError());
+    const DWORD error = GetLastError();
+    CLogLine() << "cannot be removed now: " << path << ", " << SystemError{error};
+    return StateAfterFailedOpen(error);
 }
 
 bool CUninstallFiles::RemoveFile(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return IsGone(GetLastError());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LoggedRemoval("file", path, GetLastError());
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileA(path) || IsGone(GetLastError());
+    return LoggedRemoval("file", path, ErrorUnless(DeleteFileA(path)));
 }
 
 bool CUninstallFiles::RemoveEmptyFolder(const char* folder) {
-    return RemoveDirectoryA(folder) || IsGone(GetLastError());
+    return LoggedRemoval("folder", folder, ErrorUnless(RemoveDirectoryA(folder)));
 }
 
 bool CUninstallFiles::HoldsOtherThan(const char* folder, const char* except) {
@@ -157,12 +225,17 @@ bool CUninstallFiles::HoldsOtherThan(const char* folder, const char* except) {
     WIN32_FIND_DATAA entry;
     unique_hfind search(FindFirstFileA(pattern, &entry));
     if (!search) return false;
+    bool others = false;
+    // Every one is logged, so the log tells what the folder was kept for.
     do {
-        if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0)
+        if (std::strcmp(entry.cFileName, ".") == 0 || std::strcmp(entry.cFileName, "..") == 0 ||
+            lstrcmpiA(entry.cFileName, except) == 0)
             continue;
-        if (lstrcmpiA(entry.cFileName, except) != 0) return true;
+        CLogLine() << "kept " << folder << "\\" << entry.cFileName
+                   << ": not a file of the installation";
+        others = true;
     } while (FindNextFileA(search.get(), &entry));
-    return false;
+    return others;
 }
 
 CUninstallFiles::~CUninstallFiles() {
@@ -195,10 +268,13 @@ bool CUninstallFiles::PrepareSelfRemoval(const char* folder) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     if (!held_ || !ReadAll(held_.get(), &held) || held != bytes || !CopyText(copy_, copy)) {
+        const SystemError error{GetLastError()};
+        CLogLine() << "no temporary copy to remove the uninstaller could be made: " << error;
         held_.reset();
         DeleteFileA(copy);
         return false;
     }
+    CLogLine() << "the uninstaller's own file is left to the temporary copy " << copy_;
     return true;
 }
 
@@ -233,12 +309,16 @@ void CUninstallFiles::StartSelfRemoval() {
             unique_handle thread(info.hThread);
         }
     }
+    const SystemError error{GetLastError()};
     held_.reset();
     if (started) {
+        CLogLine() << "the temporary copy was started";
         copy_[0] = '\0';  // the copy's own now
         return;
     }
     // No copy runs: at least the program file goes at the next restart.
+    CLogLine() << "the temporary copy could not be started: " << error
+               << "; the uninstaller goes at the next restart";
     char self[kMaxPath];
     if (ModulePath(self)) MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
@@ -272,17 +352,26 @@ void CMessageBoxPrompts::ShowMessage(const char* text, MessageIcon icon) {
 bool CUninstallElevation::RunsHere(UninstallResult* result) {
     const ElevationState state = QueryElevation();
     if (!NeedsElevatedRelaunch(true, state.elevated, state.available)) return true;
+    CLogLine() << "removing needs administrator rights: the uninstaller starts itself again "
+                  "elevated";
     // Without a process handle the copy's outcome cannot be learnt: this
     // process did nothing while another uninstaller runs.
     DWORD code = 0;
-    switch (RunInElevatedCopy(guard_, static_cast<DWORD>(UninstallResult::kAlreadyRunning),
-                              &code)) {
-    case RelaunchResult::Failed: return true;
+    const RelaunchResult relaunch = RunInElevatedCopy(
+        guard_, static_cast<DWORD>(UninstallResult::kAlreadyRunning), &code);
+    const SystemError error{GetLastError()};
+    switch (relaunch) {
+    case RelaunchResult::Failed:
+        CLogLine() << "no elevated copy could be started, " << error
+                   << "; the removal runs as this user";
+        return true;
     case RelaunchResult::Declined:
+        CLogLine() << "the user declined elevation";
         *result = UninstallResult::kCancelled;
         return false;
     case RelaunchResult::HandedOver: break;
     }
+    CLogLine() << "the elevated copy ended with exit code " << code;
     *result = static_cast<UninstallResult>(code);
     return false;
 }
@@ -298,22 +387,27 @@ int RunUninstaller(const char* arguments) {
     CSingleInstanceGuard guard;
     guard.Acquire();
     if (!guard.IsFirstInstance()) return static_cast<int>(UninstallResult::kAlreadyRunning);
+    BeginRunLog(installation_name::kUninstallLog, "Sorvane uninstaller",
+                guard.TookOver() ? CRunLog::Start::kContinue : CRunLog::Start::kNew);
 
+    UninstallResult result = UninstallResult::kNotInstalled;
     char self[kMaxPath] = {};
-    if (!ModulePath(self)) return static_cast<int>(UninstallResult::kNotInstalled);
-
-    CUninstallRegistry registry;
-    CUninstallFiles files;
-    CUninstallShell shell;
-    CMessageBoxPrompts boxes;
-    CQuietPrompts quiet;
-    CUninstallElevation elevation(guard);
-    UninstallServices services{registry, files, shell,
-                               command.mode == UninstallMode::kQuiet
+    if (ModulePath(self)) {
+        CUninstallRegistry registry;
+        CUninstallFiles files;
+        CUninstallShell shell;
+        CMessageBoxPrompts boxes;
+        CQuietPrompts quiet;
+        CLoggedPrompts prompts(command.mode == UninstallMode::kQuiet
                                    ? static_cast<IUninstallPrompts&>(quiet)
-                                   : static_cast<IUninstallPrompts&>(boxes),
-                               elevation};
-    return static_cast<int>(RunUninstall(self, AnsiLeadBytes(), services));
+                                   : static_cast<IUninstallPrompts&>(boxes));
+        CUninstallElevation elevation(guard);
+        UninstallServices services{registry, files, shell, prompts, elevation};
+        result = RunUninstall(self, AnsiLeadBytes(), services);
+    }
+    CLogLine() << "the uninstaller ends with exit code " << static_cast<int>(result) << " ("
+               << ResultText(result) << ")";
+    return static_cast<int>(result);
 }
 
 UninstallResult RunCleanup(const UninstallCommand& command) {
@@ -333,6 +427,9 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
         unique_handle original(handle);
         WaitForSingleObject(original.get(), kOriginalEndWait);
     }
+    // The log of the uninstaller that started this copy goes on.
+    BeginRunLog(installation_name::kUninstallLog, "Sorvane uninstaller's temporary copy",
+                CRunLog::Start::kContinue);
     char target[kMaxPath];
     if (!FormatText(target, sizeof target, "%s\\%s", command.folder, FileTable[1]))
         return UninstallResult::kBadCommandLine;
@@ -344,8 +441,9 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
     char parent[kMaxPath];
     if (FolderOfPath(parent, sizeof parent, command.folder, AnsiLeadBytes()) &&
         FolderNameIs(parent, installation_name::kParentFolder, AnsiLeadBytes())) {
-        RemoveDirectoryA(parent);
+        files.RemoveEmptyFolder(parent);
     }
     MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CLogLine() << "the temporary copy " << self << " goes at the next restart; it ends";
     return UninstallResult::kRemoved;
 }
