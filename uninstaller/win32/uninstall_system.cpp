@@ -83,7 +83,8 @@ public:
     explicit CLoggedPrompts(IUninstallPrompts& prompts) : prompts_(prompts) {}
     bool ConfirmRemoval() override {
         const bool yes = prompts_.ConfirmRemoval();
-        CLogLine() << "the question whether to remove the game was answered " << (yes ? "Yes" : "No");
+        CLogLine() << "the question whether to remove the game was answered "
+                   << (yes ? "Yes" : "No");
         return yes;
     }
     bool RetryInUse(const char* text) override {

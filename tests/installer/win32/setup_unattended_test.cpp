@@ -209,7 +209,8 @@ TEST_F(SetupUnattendedLargeFirstDisc, AnotherSetupRunningGivesSixAndACloseCancel
 // A log that cannot be written changes nothing the program does.
 TEST_F(SetupUnattended, ALogFolderThatCannotBeWrittenLeavesTheInstallationAsItIs) {
     if (!PathExists("T:\\readonly"))
-        GTEST_SKIP() << "no read-only folder T:\\readonly (scripts/small-drive.sh did not mount it)";
+        GTEST_SKIP() << "no read-only folder T:\\readonly (scripts/small-drive.sh did not "
+                        "mount it)";
     InsertDiscs({1, 2, 3, 4, 5, 6});
     EXPECT_EQ(Run(Folder(target_.path()), "T:\\readonly"), 0u);
     EXPECT_EQ(FirstWrongInstalledFile(installFolder_, sources_), "");
