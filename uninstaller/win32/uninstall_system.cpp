@@ -55,9 +55,12 @@ DWORD ErrorUnless(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
 
 bool DeleteKey(const char* format, const char* name) {
     char path[kMaxPath * 2];
-    if (!FormatText(path, sizeof path, format, name)) return false;
+    char shown[kMaxPath * 2 + 24];
+    if (!FormatText(path, sizeof path, format, name) ||
+        !FormatText(shown, sizeof shown, "HKEY_LOCAL_MACHINE\\%s", path))
+        return false;
     const LONG status = RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-    return LoggedRemoval("key HKEY_LOCAL_MACHINE\\", path, static_cast<DWORD>(status));
+    return LoggedRemoval("key", shown, static_cast<DWORD>(status));
 }
 
 const char* ResultText(UninstallResult result) {

@@ -246,7 +246,8 @@ TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindowAndLogsIt) {
     ASSERT_TRUE(ReadLogEvents(temp / "Sorvane-uninstall.log", &events));
     for (const char* name : InstalledFileTable)
         EXPECT_NE(FindEvent(events, {"removed file " + folder_ + "\\" + name}), "") << name;
-    EXPECT_NE(FindEvent(events, {"removed key HKEY_LOCAL_MACHINE\\", "App Paths\\Sorvane.exe"}),
+    EXPECT_NE(FindEvent(events, {"removed key HKEY_LOCAL_MACHINE\\Software\\",
+                                 "\\App Paths\\Sorvane.exe"}),
               "");
     EXPECT_NE(FindEvent(events, {"the uninstaller ends with exit code 0"}), "");
     EXPECT_NE(FindEvent(events, {"temporary copy", "continuing this log"}), "");
