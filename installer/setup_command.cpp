@@ -5,31 +5,31 @@
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
-wchar_t LowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; }
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
 
 // The arguments after the program's name, which the system splits off so:
 // up to the closing quote when it starts with one, else up to a blank.
-const wchar_t* Arguments(const wchar_t* p) {
-    if (*p == L'"') {
+const char16_t* Arguments(const char16_t* p) {
+    if (*p == u'"') {
         ++p;
-        while (*p != L'\0' && *p != L'"') ++p;
-        if (*p == L'"') ++p;
+        while (*p != u'\0' && *p != u'"') ++p;
+        if (*p == u'"') ++p;
     } else {
-        while (*p != L'\0' && !IsBlank(*p)) ++p;
+        while (*p != u'\0' && !IsBlank(*p)) ++p;
     }
     return p;
 }
 
 // Splits at blanks outside double quotes and drops the quotes.
-std::vector<std::wstring> Words(const wchar_t* p) {
-    std::vector<std::wstring> words;
-    std::wstring word;
+std::vector<std::u16string> Words(const char16_t* p) {
+    std::vector<std::u16string> words;
+    std::u16string word;
     bool inWord = false;
     bool quoted = false;
-    for (; *p != L'\0'; ++p) {
-        if (*p == L'"') {
+    for (; *p != u'\0'; ++p) {
+        if (*p == u'"') {
             quoted = !quoted;
             inWord = true;
         } else if (IsBlank(*p) && !quoted) {
@@ -46,9 +46,9 @@ std::vector<std::wstring> Words(const wchar_t* p) {
 }
 
 // Whether `word` starts with `prefix` (lower-case ASCII) in any case.
-bool StartsWith(const std::wstring& word, const wchar_t* prefix) {
+bool StartsWith(const std::u16string& word, const char16_t* prefix) {
     std::size_t i = 0;
-    for (; prefix[i] != L'\0'; ++i) {
+    for (; prefix[i] != u'\0'; ++i) {
         if (i >= word.size() || LowerAscii(word[i]) != prefix[i]) return false;
     }
     return true;
@@ -56,19 +56,19 @@ bool StartsWith(const std::wstring& word, const wchar_t* prefix) {
 
 }  // namespace
 
-SetupCommand ParseSetupCommand(const wchar_t* commandLine) {
+SetupCommand ParseSetupCommand(const char16_t* commandLine) {
     SetupCommand command;
     bool quiet = false;
     bool folderGiven = false;
     const SetupCommand invalid{SetupMode::kInvalid, {}};
-    for (const std::wstring& word : Words(Arguments(commandLine ? commandLine : L""))) {
-        if (word.size() == 2 && StartsWith(word, L"/s")) {
+    for (const std::u16string& word : Words(Arguments(commandLine ? commandLine : u""))) {
+        if (word.size() == 2 && StartsWith(word, u"/s")) {
             quiet = true;
-        } else if (StartsWith(word, L"/d=")) {
-            const std::wstring folder = word.substr(3);
+        } else if (StartsWith(word, u"/d=")) {
+            const std::u16string folder = word.substr(3);
             if (folderGiven || folder.empty() || folder.size() >= kMaxPath) return invalid;
             folder.copy(command.folder, folder.size());
-            command.folder[folder.size()] = L'\0';
+            command.folder[folder.size()] = u'\0';
             folderGiven = true;
         } else {
             return invalid;

@@ -21,13 +21,14 @@ enum class SetupMode { kInteractive, kUnattended, kInvalid };
 
 struct SetupCommand {
     SetupMode mode = SetupMode::kInteractive;
-    // kUnattended: the base folder of /D=, as given; empty for the default.
-    wchar_t folder[kMaxPath] = {};
+    // kUnattended: the base folder of /D= (UTF-16, as given); empty for the
+    // default.
+    char16_t folder[kMaxPath] = {};
 };
 
 // Reads a whole command line as the system gives it (GetCommandLineW): the
 // program's name first, then the arguments.
-SetupCommand ParseSetupCommand(const wchar_t* commandLine);
+SetupCommand ParseSetupCommand(const char16_t* commandLine);
 
 // How a run of setup.exe ends. An unattended run ends with the exit code;
 // the wizard's run ends with 0 whatever happened.

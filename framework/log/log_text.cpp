@@ -34,10 +34,11 @@ bool IsControl(char c) {
 
 }  // namespace
 
-void AppendUtf8(std::string& out, const wchar_t* text, std::size_t count) {
+void AppendUtf8(std::string& out, std::u16string_view text) {
+    const std::size_t count = text.size();
     for (std::size_t i = 0; i < count; ++i) {
         const auto unit = static_cast<std::uint32_t>(text[i]);
-        if (unit > 0xFFFF || IsLowSurrogate(unit)) {
+        if (IsLowSurrogate(unit)) {
             AppendCodePoint(out, kReplacement);
         } else if (!IsHighSurrogate(unit)) {
             AppendCodePoint(out, unit);

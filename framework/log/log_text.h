@@ -21,10 +21,9 @@
 // The first bytes of every log file.
 inline constexpr char kLogByteOrderMark[] = "\xEF\xBB\xBF";
 
-// Appends the `count` UTF-16 units of `text` as UTF-8. A unit that is not
-// part of a well-formed pair (a lone surrogate) becomes U+FFFD, as does a
-// unit above 0xFFFF, which only a 32-bit wchar_t can hold.
-void AppendUtf8(std::string& out, const wchar_t* text, std::size_t count);
+// Appends the UTF-16 `text` as UTF-8. A unit that is not part of a
+// well-formed pair (a lone surrogate) becomes U+FFFD.
+void AppendUtf8(std::string& out, std::u16string_view text);
 
 // Appends one line: `milliseconds` and the UTF-8 `text` as described above.
 void AppendLogLine(std::string& out, std::uint32_t milliseconds, std::string_view text);

@@ -194,7 +194,7 @@ SetupOutcome CInstallerScreen::RunInstall() {
     CWizardServices wizardServices;
     CRegistrationServices registration;
     const bool unattended = command_ && command_->mode == SetupMode::kUnattended;
-    CUnattendedPrompts answers(InstallerState, unattended ? command_->folder : L"",
+    CUnattendedPrompts answers(InstallerState, unattended ? command_->folder : u"",
                                wizardServices, registration);
     CScreenPrompts prompts(InstallerState, unattended ? static_cast<CInstallPrompts&>(answers)
                                                       : wizard,

@@ -59,7 +59,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 
     // A malformed argument ends setup before it writes anything, its log
     // included.
-    const SetupCommand command = ParseSetupCommand(GetCommandLineW());
+    const SetupCommand command =
+        ParseSetupCommand(reinterpret_cast<const char16_t*>(GetCommandLineW()));
     if (command.mode == SetupMode::kInvalid) return UnattendedExitCode(SetupOutcome::kBadArguments);
     const bool unattended = command.mode == SetupMode::kUnattended;
 

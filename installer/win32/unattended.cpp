@@ -27,7 +27,7 @@ bool CanWriteInto(const char* folder) {
 }  // namespace
 
 bool CUnattendedPrompts::BaseFolder(char* out, const LeadByteTable** lead) {
-    if (baseFolder_[0] == L'\0') {
+    if (baseFolder_[0] == u'\0') {
         // As page 3 offers it, in the system's code page.
         if (!wizard_.ReadProgramFilesDir(out)) CopyText(out, kMaxPath, kDefaultBaseFolder);
         *lead = &AnsiLeadBytes();
@@ -36,7 +36,8 @@ bool CUnattendedPrompts::BaseFolder(char* out, const LeadByteTable** lead) {
     }
     CLogLine() << "unattended: the base folder " << baseFolder_;
     *lead = &Cp932LeadBytes();
-    if (ShiftJisFromUtf16(out, kMaxPath, baseFolder_)) return true;
+    if (ShiftJisFromUtf16(out, kMaxPath, reinterpret_cast<const wchar_t*>(baseFolder_)))
+        return true;
     CLogLine() << "refused: the folder has characters that code page 932 cannot hold, or it "
                   "is too long for it";
     return false;

@@ -14,7 +14,7 @@ public:
     // `baseFolder`: the folder of /D= (UTF-16), empty for the wizard's
     // default (the program-files folder, or "C:\"). The services must
     // outlive the prompts.
-    CUnattendedPrompts(InstallerStateData& state, const wchar_t* baseFolder,
+    CUnattendedPrompts(InstallerStateData& state, const char16_t* baseFolder,
                        CWizardServices& wizard, CRegistrationServices& registration)
         : CInstallPrompts(state), baseFolder_(baseFolder), wizard_(wizard),
           registration_(registration) {}
@@ -33,7 +33,7 @@ private:
     // lead bytes of its code page; false when it cannot be had.
     bool BaseFolder(char* out, const LeadByteTable** lead);
 
-    const wchar_t* baseFolder_;
+    const char16_t* baseFolder_;
     CWizardServices& wizard_;
     CRegistrationServices& registration_;
 };

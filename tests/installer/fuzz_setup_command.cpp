@@ -8,7 +8,6 @@
 // is dropped); units stop at the first zero.
 #include <cstdint>
 #include <cstring>
-#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -22,12 +21,11 @@ using fuzz::Check;
 
 constexpr std::uint32_t kBad = 0xFFFD;
 
-std::vector<std::uint32_t> ReferenceUtf16(const std::wstring& units) {
+std::vector<std::uint32_t> ReferenceUtf16(const std::u16string& units) {
     std::vector<std::uint32_t> out;
     for (std::size_t i = 0; i < units.size(); ++i) {
-        const std::uint32_t u = static_cast<std::uint32_t>(units[i]) & 0xFFFF;
-        const std::uint32_t next =
-            i + 1 < units.size() ? static_cast<std::uint32_t>(units[i + 1]) & 0xFFFF : 0;
+        const std::uint32_t u = units[i];
+        const std::uint32_t next = i + 1 < units.size() ? units[i + 1] : 0;
         if (u >= 0xD800 && u < 0xDC00 && next >= 0xDC00 && next < 0xE000) {
             out.push_back(0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
             ++i;
@@ -60,20 +58,20 @@ std::vector<std::uint32_t> StrictUtf8(const std::string& bytes) {
     return out;
 }
 
-void CheckCommand(const std::wstring& line) {
+void CheckCommand(const std::u16string& line) {
     const SetupCommand command = ParseSetupCommand(line.c_str());
     if (command.mode != SetupMode::kUnattended) return;
-    const std::wstring folder = command.folder;
-    Check(folder.size() < kMaxPath && folder.find(L'"') == std::wstring::npos);
-    const std::wstring again =
-        folder.empty() ? L"setup.exe /S" : L"setup.exe \"/D=" + folder + L"\" /S";
+    const std::u16string folder = command.folder;
+    Check(folder.size() < kMaxPath && folder.find(u'"') == std::u16string::npos);
+    const std::u16string again =
+        folder.empty() ? u"setup.exe /S" : u"setup.exe \"/D=" + folder + u"\" /S";
     const SetupCommand reread = ParseSetupCommand(again.c_str());
     Check(reread.mode == SetupMode::kUnattended && folder == reread.folder);
 }
 
-void CheckLogLine(const std::wstring& line) {
+void CheckLogLine(const std::u16string& line) {
     std::string utf8;
-    AppendUtf8(utf8, line.data(), line.size());
+    AppendUtf8(utf8, line);
     Check(StrictUtf8(utf8) == ReferenceUtf16(line));
     std::string logged;
     AppendLogLine(logged, 1234, utf8);
@@ -88,9 +86,9 @@ void CheckLogLine(const std::wstring& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::wstring line;
+    std::u16string line;
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        const auto unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+        const auto unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
         if (unit == 0) break;
         line.push_back(unit);
     }

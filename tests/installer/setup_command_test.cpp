@@ -10,46 +10,46 @@ namespace {
 
 TEST(SetupCommand, ReadsTheModeAndTheFolderAndRefusesEverythingElse) {
     struct Case {
-        std::wstring line;
+        std::u16string line;
         SetupMode mode;
-        std::wstring folder;
+        std::u16string folder;
     };
-    const std::wstring longest(kMaxPath - 1, L'x');
+    const std::u16string longest(kMaxPath - 1, u'x');
     const Case cases[] = {
-        {L"", SetupMode::kInteractive, L""},
-        {L"setup.exe", SetupMode::kInteractive, L""},
-        {L"\"M:\\setup.exe\"  ", SetupMode::kInteractive, L""},
-        {L"\"M:\\a b\\setup.exe\" /S", SetupMode::kUnattended, L""},
-        {L"setup.exe\t/s", SetupMode::kUnattended, L""},
-        {L"setup.exe /S /S", SetupMode::kUnattended, L""},
-        {L"setup.exe /S /D=C:\\Games", SetupMode::kUnattended, L"C:\\Games"},
-        {L"setup.exe /d=C:\\Games /s", SetupMode::kUnattended, L"C:\\Games"},
-        {L"setup.exe /S \"/D=C:\\Program Files\"", SetupMode::kUnattended, L"C:\\Program Files"},
-        {L"setup.exe /S /D=\"C:\\Program Files\"", SetupMode::kUnattended, L"C:\\Program Files"},
+        {u"", SetupMode::kInteractive, u""},
+        {u"setup.exe", SetupMode::kInteractive, u""},
+        {u"\"M:\\setup.exe\"  ", SetupMode::kInteractive, u""},
+        {u"\"M:\\a b\\setup.exe\" /S", SetupMode::kUnattended, u""},
+        {u"setup.exe\t/s", SetupMode::kUnattended, u""},
+        {u"setup.exe /S /S", SetupMode::kUnattended, u""},
+        {u"setup.exe /S /D=C:\\Games", SetupMode::kUnattended, u"C:\\Games"},
+        {u"setup.exe /d=C:\\Games /s", SetupMode::kUnattended, u"C:\\Games"},
+        {u"setup.exe /S \"/D=C:\\Program Files\"", SetupMode::kUnattended, u"C:\\Program Files"},
+        {u"setup.exe /S /D=\"C:\\Program Files\"", SetupMode::kUnattended, u"C:\\Program Files"},
         // "C:\ゲーム\Jürgen": no code page holds it all; it stays UTF-16.
-        {L"setup.exe /S /D=C:\\\x30B2\x30FC\x30E0\\J\x00FCrgen", SetupMode::kUnattended,
-         L"C:\\\x30B2\x30FC\x30E0\\J\x00FCrgen"},
-        {L"setup.exe /S /D=" + longest, SetupMode::kUnattended, longest},
+        {u"setup.exe /S /D=C:\\\x30B2\x30FC\x30E0\\J\x00FCrgen", SetupMode::kUnattended,
+         u"C:\\\x30B2\x30FC\x30E0\\J\x00FCrgen"},
+        {u"setup.exe /S /D=" + longest, SetupMode::kUnattended, longest},
         // The program's own name is never read as an argument.
-        {L"/X.exe /S", SetupMode::kUnattended, L""},
-        {L"setup.exe /X", SetupMode::kInvalid, L""},
-        {L"setup.exe /Silent", SetupMode::kInvalid, L""},
-        {L"setup.exe S", SetupMode::kInvalid, L""},
-        {L"setup.exe /S /D=", SetupMode::kInvalid, L""},
-        {L"setup.exe /S /D=\"\"", SetupMode::kInvalid, L""},
-        {L"setup.exe /S /D", SetupMode::kInvalid, L""},
-        {L"setup.exe /D=C:\\Games", SetupMode::kInvalid, L""},
-        {L"setup.exe /S /D=C:\\a /D=C:\\b", SetupMode::kInvalid, L""},
+        {u"/X.exe /S", SetupMode::kUnattended, u""},
+        {u"setup.exe /X", SetupMode::kInvalid, u""},
+        {u"setup.exe /Silent", SetupMode::kInvalid, u""},
+        {u"setup.exe S", SetupMode::kInvalid, u""},
+        {u"setup.exe /S /D=", SetupMode::kInvalid, u""},
+        {u"setup.exe /S /D=\"\"", SetupMode::kInvalid, u""},
+        {u"setup.exe /S /D", SetupMode::kInvalid, u""},
+        {u"setup.exe /D=C:\\Games", SetupMode::kInvalid, u""},
+        {u"setup.exe /S /D=C:\\a /D=C:\\b", SetupMode::kInvalid, u""},
         // Unquoted, the blank ends the folder and "Files" is an argument
         // of its own.
-        {L"setup.exe /S /D=C:\\Program Files", SetupMode::kInvalid, L""},
-        {L"setup.exe /S /D=" + longest + L"x", SetupMode::kInvalid, L""},
+        {u"setup.exe /S /D=C:\\Program Files", SetupMode::kInvalid, u""},
+        {u"setup.exe /S /D=" + longest + u"x", SetupMode::kInvalid, u""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
         const SetupCommand command = ParseSetupCommand(c.line.c_str());
         EXPECT_EQ(command.mode, c.mode);
-        EXPECT_EQ(std::wstring(command.folder), c.folder);
+        EXPECT_TRUE(std::u16string(command.folder) == c.folder);
     }
     EXPECT_EQ(ParseSetupCommand(nullptr).mode, SetupMode::kInteractive);
 }

@@ -37,8 +37,10 @@ DWORD SinceProcessStart() {
     return static_cast<DWORD>((ticks(now) - ticks(creation)) / 10000);
 }
 
-void AppendWide(std::string& out, const wchar_t* text) {
-    if (text != nullptr) AppendUtf8(out, text, std::wcslen(text));
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16");
+
+void AppendWide(std::string& out, const char16_t* text) {
+    if (text != nullptr) AppendUtf8(out, text);
 }
 
 // Shift-JIS into UTF-8 through code page 932. Should the system lack the
@@ -49,7 +51,8 @@ void AppendShiftJis(std::string& out, const char* text) {
     if (units > 0) {
         std::wstring wide(static_cast<std::size_t>(units), L'\0');
         if (MultiByteToWideChar(kShiftJis, 0, text, -1, &wide[0], units) == units) {
-            AppendUtf8(out, wide.c_str(), static_cast<std::size_t>(units - 1));
+            AppendUtf8(out, std::u16string_view(reinterpret_cast<const char16_t*>(wide.c_str()),
+                                                static_cast<std::size_t>(units - 1)));
             return;
         }
     }
@@ -178,6 +181,10 @@ CLogLine& CLogLine::operator<<(const char* shiftJis) {
 }
 
 CLogLine& CLogLine::operator<<(const wchar_t* utf16) {
+    return *this << reinterpret_cast<const char16_t*>(utf16);
+}
+
+CLogLine& CLogLine::operator<<(const char16_t* utf16) {
     if (open_) AppendWide(text_, utf16);
     return *this;
 }
@@ -197,7 +204,7 @@ CLogLine& CLogLine::operator<<(SystemError error) {
                        error.code, 0, message, kMessageChars, nullptr);
     if (length == 0) return *this;
     text_ += " (";
-    AppendUtf8(text_, message, length);
+    AppendUtf8(text_, std::u16string_view(reinterpret_cast<const char16_t*>(message), length));
     // The system's texts end in a line break, which the line turns into
     // blanks; they go before the closing parenthesis.
     while (!text_.empty() && (text_.back() == '\n' || text_.back() == '\r' ||

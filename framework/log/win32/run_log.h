@@ -76,8 +76,8 @@ struct LogTransfer {
 // One line of the process's log, written when the object ends. Pieces are
 // added with <<: a char text is Shift-JIS (the programs' texts and the
 // data's names; converted with code page 932, whatever the system's code
-// page), a wchar_t text UTF-16 as the system gives it (paths), an integer in
-// decimal. Costs nothing while the log is closed.
+// page), a wchar_t or char16_t text UTF-16 as the system gives it (paths),
+// an integer in decimal. Costs nothing while the log is closed.
 class CLogLine {
 public:
     CLogLine();
@@ -87,12 +87,14 @@ public:
 
     CLogLine& operator<<(const char* shiftJis);
     CLogLine& operator<<(const wchar_t* utf16);
+    CLogLine& operator<<(const char16_t* utf16);
     CLogLine& operator<<(SystemError error);
     CLogLine& operator<<(LogTransfer transfer);
     template <typename T, typename = std::enable_if_t<std::is_integral_v<T> &&
                                                       !std::is_same_v<T, bool> &&
                                                       !std::is_same_v<T, char> &&
-                                                      !std::is_same_v<T, wchar_t>>>
+                                                      !std::is_same_v<T, wchar_t> &&
+                                                      !std::is_same_v<T, char16_t>>>
     CLogLine& operator<<(T value) {
         if constexpr (std::is_signed_v<T>) return Signed(static_cast<long long>(value));
         return Unsigned(static_cast<unsigned long long>(value));

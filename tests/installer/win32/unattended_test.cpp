@@ -29,7 +29,7 @@ public:
     }
 };
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 TEST(Unattended, TheFolderPassesTheWizardsTestsAndMustTakeAFile) {
     ScratchDir scratch;
@@ -37,26 +37,26 @@ TEST(Unattended, TheFolderPassesTheWizardsTestsAndMustTakeAFile) {
     ASSERT_TRUE(WriteFileBytes(scratch / "blocked\\Vintal", "a file where a folder goes"));
     const struct {
         const char* name;
-        std::wstring folder;          // of /D=; empty: the default
+        std::u16string folder;          // of /D=; empty: the default
         const char* programFiles;     // what the system names
         CWizardServices::FreeSpace space;
         std::uint64_t bytesFree;
         WizardResult result;
         std::string installFolder;    // in Shift-JIS
     } cases[] = {
-        {"the default", L"", base.c_str(), CWizardServices::FreeSpace::Known,
+        {"the default", u"", base.c_str(), CWizardServices::FreeSpace::Known,
          kRequiredFreeBytes, WizardResult::Install, base + "\\Vintal\\Sorvane"},
-        {"no default: C:\\", L"", nullptr, CWizardServices::FreeSpace::Known,
+        {"no default: C:\\", u"", nullptr, CWizardServices::FreeSpace::Known,
          kRequiredFreeBytes - 1, WizardResult::FolderRefused, "C:\\Vintal\\Sorvane"},
-        {"a Japanese folder", Wide(base) + L"\\\x30B2\x30FC\x30E0", nullptr,
+        {"a Japanese folder", Utf16(base) + u"\\\x30B2\x30FC\x30E0", nullptr,
          CWizardServices::FreeSpace::Unavailable, 0, WizardResult::Install,
          base + "\\ゲーム\\Vintal\\Sorvane"},
-        {"no drive", Wide(base), nullptr, CWizardServices::FreeSpace::Failed, 0,
+        {"no drive", Utf16(base), nullptr, CWizardServices::FreeSpace::Failed, 0,
          WizardResult::FolderRefused, base + "\\Vintal\\Sorvane"},
-        {"not writable", Wide(base) + L"\\blocked", nullptr, CWizardServices::FreeSpace::Known,
+        {"not writable", Utf16(base) + u"\\blocked", nullptr, CWizardServices::FreeSpace::Known,
          kRequiredFreeBytes, WizardResult::FolderRefused, base + "\\blocked\\Vintal\\Sorvane"},
         // "ü" has no form in code page 932.
-        {"beyond code page 932", L"C:\\J\x00FCrgen", nullptr, CWizardServices::FreeSpace::Known,
+        {"beyond code page 932", u"C:\\J\x00FCrgen", nullptr, CWizardServices::FreeSpace::Known,
          kRequiredFreeBytes, WizardResult::FolderRefused, ""},
     };
     for (const auto& c : cases) {
