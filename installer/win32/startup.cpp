@@ -16,12 +16,6 @@ namespace {
 const char* const kDriveTypes[] = {"unknown type", "no drive",  "removable", "fixed disk",
                                    "network",      "CD-ROM",    "RAM disk"};
 
-const char* DriveTypeText(const char* root) {
-    const UINT type = GetDriveTypeA(root);
-    return type < sizeof kDriveTypes / sizeof kDriveTypes[0] ? kDriveTypes[type]
-                                                             : kDriveTypes[0];
-}
-
 bool DriveHasVolume(const char* root) {
     char volume[kMaxPath];
     return GetVolumeInformationA(root, volume, sizeof volume, nullptr, nullptr, nullptr,
@@ -29,15 +23,17 @@ bool DriveHasVolume(const char* root) {
 }
 
 // Whether drive `letter` has "data\data\<fileName>"; a drive that is there
-// at all is logged with what was found.
+// at all is logged with its type and what was found.
 bool DriveHolds(char letter, const char* fileName, bool* pathFits) {
     char root[8];
     FormatText(root, sizeof root, "%c:\\", letter);
-    const bool exists = GetDriveTypeA(root) != DRIVE_NO_ROOT_DIR;
+    const UINT type = GetDriveTypeA(root);
+    const char* typeText = type < sizeof kDriveTypes / sizeof kDriveTypes[0] ? kDriveTypes[type]
+                                                                           : kDriveTypes[0];
     if (!DriveHasVolume(root)) {
         const SystemError error{GetLastError()};
-        if (exists)
-            CLogLine() << "  " << root << " " << DriveTypeText(root) << ": no volume, " << error;
+        if (type != DRIVE_NO_ROOT_DIR)
+            CLogLine() << "  " << root << " " << typeText << ": no volume, " << error;
         return false;
     }
     char marker[kMaxPath];
@@ -46,10 +42,10 @@ bool DriveHolds(char letter, const char* fileName, bool* pathFits) {
     CFileFinder finder;
     if (!finder.Find(marker)) {
         const SystemError error{GetLastError()};
-        CLogLine() << "  " << root << " " << DriveTypeText(root) << ": not there, " << error;
+        CLogLine() << "  " << root << " " << typeText << ": not there, " << error;
         return false;
     }
-    CLogLine() << "  " << root << " " << DriveTypeText(root) << ": found";
+    CLogLine() << "  " << root << " " << typeText << ": found";
     return true;
 }
 
