@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 XVFB  := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps build build-win32 build-win32-tests build-win64 build-host test test-win32 test-win64 test-host sign bench fuzz demo clean
+.PHONY: all deps build build-win32 build-win32-tests build-win64 build-host test test-win32 test-win64 test-host sign bench bench-compare fuzz demo clean
 
 all: build
 
@@ -64,6 +64,23 @@ bench: deps build/win64/build.ninja build/host-release/build.ninja
 	cmake --build build/host-release -j $(JOBS) --target benchmarks
 	@scripts/run-bench.sh build/host-release build/win64
 
+# The copy figures of this build beside another's (BENCH_BASELINE=DIR holding
+# its setup.exe and bench_copy.exe): the warm-cache copy against CopyFileExW,
+# then on the paced drive the jobs and the installation at each scale of
+# BENCH_PACED_SCALES, DVD and CD, onto the cache and the slow target, the
+# builds taking turns (docs/developers.md, "Comparing two builds").
+BENCH_PACED_SCALES ?= 16 1
+BENCH_PACED_MIB ?= 256
+bench-compare: deps build/win64/build.ninja build/host-release/build.ninja
+	@[ -n "$(BENCH_BASELINE)" ] || { echo "bench-compare: BENCH_BASELINE=DIR names the other build (its setup.exe and bench_copy.exe)"; exit 2; }
+	cmake --build build/win64 -j $(JOBS) --target benchmarks
+	cmake --build build/host-release -j $(JOBS) --target benchmarks
+	@export BENCH_BASELINE="$(BENCH_BASELINE)"; status=0; \
+	  scripts/bench-copy.sh build/win64/bench/bench_copy.exe || status=1; \
+	  BENCH_PACED_PARTS="copy install" BENCH_PACED_MIB="$(BENCH_PACED_MIB)" \
+	    BENCH_PACED_SCALES="$(BENCH_PACED_SCALES)" scripts/bench-paced.sh build/host-release build/win64 || status=1; \
+	  exit $$status
+
 # Every fuzz target CMake registered, FUZZ_SECONDS each, one after the other
 # (FUZZ_TARGETS="fuzz_a fuzz_b" for some only), in both widths where the
 # machine runs 32-bit code.
@@ -74,9 +91,11 @@ fuzz: build-host
 	@scripts/host32.sh fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # setup.exe installing six demo discs under Wine (scripts/demo.sh).
-# DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat.
+# DEMO_FULL=1: real sizes; DEMO_ARCHIVE=1: pictures packed as data\obj.dat;
+# DEMO_LOCALE=en_US.UTF-8: an English system (ANSI code page 1252) instead
+# of the Japanese one.
 demo:
-	@DEMO_FULL=$(DEMO_FULL) DEMO_ARCHIVE=$(DEMO_ARCHIVE) scripts/demo.sh
+	@DEMO_FULL=$(DEMO_FULL) DEMO_ARCHIVE=$(DEMO_ARCHIVE) DEMO_LOCALE=$(DEMO_LOCALE) scripts/demo.sh
 
 clean:
 	rm -rf build

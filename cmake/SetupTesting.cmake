@@ -37,6 +37,35 @@ function(setup_add_test name)
   endif()
 endfunction()
 
+# The host locale of the second run of the end-to-end tests: English, whose
+# ANSI code page is 1252. scripts/wine-env.sh gives it a prefix and test
+# drives of its own (a wineserver keeps the locale it started with).
+set(SETUP_OTHER_LOCALE en_US.UTF-8)
+string(REGEX REPLACE "\\..*" "" SETUP_OTHER_LOCALE_NAME ${SETUP_OTHER_LOCALE})
+
+# setup_add_locale_run(NAME)
+#   Registers the Windows test NAME a second time, as NAME_<locale name>,
+#   run under SETUP_OTHER_LOCALE: the same program in that locale's prefix,
+#   with NAME's timeout and NAME's resource locks taken for that prefix.
+#   The locales the tests run under are listed in wine-locales.txt of the
+#   tree, for scripts/run-tests.sh to prepare their prefixes.
+function(setup_add_locale_run name)
+  if(NOT SETUP_WINDOWS)
+    return()
+  endif()
+  set(run ${name}_${SETUP_OTHER_LOCALE_NAME})
+  add_test(NAME ${run} COMMAND ${name})
+  get_test_property(${name} TIMEOUT timeout)
+  get_test_property(${name} RESOURCE_LOCK locks)
+  set_tests_properties(${run} PROPERTIES TIMEOUT ${timeout}
+    ENVIRONMENT SETUP_WINE_LOCALE=${SETUP_OTHER_LOCALE})
+  if(locks)
+    list(TRANSFORM locks APPEND "-${SETUP_OTHER_LOCALE_NAME}")
+    set_tests_properties(${run} PROPERTIES RESOURCE_LOCK "${locks}")
+  endif()
+  set_property(GLOBAL PROPERTY SETUP_WINE_LOCALES ${SETUP_OTHER_LOCALE})
+endfunction()
+
 # setup_fuzz_target(NAME SOURCES ... [LIBS ...] [SEEDS dir ...] [SECONDS n])
 #   A libFuzzer target of a host build (clang only). Its corpus starts from
 #   the SEEDS folders (written at build time or kept in the tree) and from
@@ -68,8 +97,12 @@ function(setup_fuzz_target name)
   set_property(GLOBAL APPEND_STRING PROPERTY SETUP_FUZZ_TARGETS "${line}\n")
 endfunction()
 
-# Writes fuzz-targets.txt once every setup_fuzz_target has run.
-function(setup_write_fuzz_targets)
+# Writes fuzz-targets.txt once every setup_fuzz_target has run, and
+# wine-locales.txt (one locale a line) once every setup_add_locale_run has.
+function(setup_write_test_lists)
   get_property(lines GLOBAL PROPERTY SETUP_FUZZ_TARGETS)
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/fuzz-targets.txt CONTENT "${lines}")
+  get_property(locales GLOBAL PROPERTY SETUP_WINE_LOCALES)
+  list(JOIN locales "\n" lines)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/wine-locales.txt CONTENT "${lines}\n")
 endfunction()

@@ -1,12 +1,13 @@
 #include "installer/install_folder.h"
 
 #include <cstring>
+#include <string>
 
 #include "installer/installer_state.h"
 
 namespace {
 
-const char kFolderSuffix[] = "%s\\Vintal\\Sorvane";
+const char16_t kFolderSuffix[] = u"\\Vintal\\Sorvane";
 
 }  // namespace
 
@@ -19,43 +20,41 @@ std::size_t LongestInstalledFileName() {
     return longest;
 }
 
-FolderText FormInstallFolder(char* out, std::size_t cap, const char* editText,
-                             const LeadByteTable& lead) {
-    if (cap > 0) out[0] = '\0';
-    if (editText[0] == '\0') return FolderText::Empty;
+FolderText FormInstallFolder(char16_t* out, std::size_t cap, std::u16string_view editText) {
+    if (cap > 0) out[0] = u'\0';
+    if (editText.empty()) return FolderText::Empty;
 
-    char base[kMaxPath];
-    std::size_t length = std::strlen(editText);
-    if (EndsWithSeparator(editText, lead)) --length;
-    if (!CopyText(base, sizeof base, editText, length)) return FolderText::TooLong;
-
+    std::u16string folder(editText);
+    if (EndsWithSeparator(folder)) folder.pop_back();
+    folder += kFolderSuffix;
     // Room is kept for "\<file name>" of every installed file, so no path the
     // install or the registration forms later can be cut short.
-    std::size_t room = 1 + LongestInstalledFileName();
-    char folder[kMaxPath];
-    if (!FormatText(folder, sizeof folder, kFolderSuffix, base) ||
-        std::strlen(folder) + room > kMaxPath - 1 || !CopyText(out, cap, folder)) {
+    const std::size_t room = 1 + LongestInstalledFileName();
+    if (folder.size() + room > kMaxPath - 1 || !CopyWide(out, cap, folder))
         return FolderText::TooLong;
-    }
     return FolderText::Formed;
 }
 
-bool HasDriveRoot(const char* folder) {
-    // An ASCII letter is never a lead byte, so the colon and the backslash
-    // after it are characters of their own.
-    char c = folder[0];
-    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letter && folder[1] == ':' && folder[2] == '\\';
+bool HasDriveRoot(std::u16string_view folder) {
+    if (folder.size() < 3) return false;
+    const char16_t c = folder[0];
+    const bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    return letter && folder[1] == u':' && folder[2] == u'\\';
 }
 
-bool FormDriveRoot(char* out, std::size_t cap, const char* folder) {
-    return FormatText(out, cap, "%c:\\", folder[0]);
+bool FormDriveRoot(char16_t* out, std::size_t cap, std::u16string_view folder) {
+    const char16_t root[] = {folder.empty() ? u'\0' : folder[0], u':', u'\\', u'\0'};
+    return !folder.empty() && CopyWide(out, cap, root);
 }
 
 bool IsEnoughFreeSpace(std::uint64_t bytesFreeToCaller) {
     return bytesFreeToCaller >= kRequiredFreeBytes;
 }
 
-bool FormInstalledFilePath(char* out, std::size_t cap, const char* folder, const char* name) {
-    return FormatText(out, cap, "%s\\%s", folder, name);
+bool FormInstalledFilePath(char16_t* out, std::size_t cap, std::u16string_view folder,
+                           std::u16string_view name) {
+    std::u16string path(folder);
+    path += u'\\';
+    path += name;
+    return CopyWide(out, cap, path);
 }

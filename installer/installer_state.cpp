@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-InstallerStateData InstallerState = {"", "data\\data", "C:\\Vintal", {}};
+#include "framework/system/wide_path_text.h"
+
+InstallerStateData InstallerState = {"", "data\\data", u"C:\\Vintal", {}};
 
 const char FileTable[kFileCount][kFileNameField] = {
     "Sorvane.exe", "UnInstall.exe", "bg.dat",  "extra.dat", "obj.dat",
@@ -21,5 +23,5 @@ const char kGameProgramFile[] = "Sorvane.exe";
 void ResetInstallerState() {
     std::memset(&InstallerState, 0, sizeof InstallerState);
     std::strcpy(InstallerState.DataPath, "data\\data");
-    std::strcpy(InstallerState.InstallFolder, "C:\\Vintal");
+    CopyWide(InstallerState.InstallFolder, u"C:\\Vintal");
 }

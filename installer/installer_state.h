@@ -11,11 +11,15 @@ constexpr std::size_t kFileNameField = 261;
 
 struct InstallerStateData {
     // Root of the drive holding the disc in use ("X:\"), empty when unknown.
+    // Formed by the program from a drive letter: ASCII, like DataPath.
     char SourceRoot[260];
-    // Folder of the data files on the disc ("X:\data\data" once found).
+    // Folder of the data files on the disc ("X:\data\data" once found, else
+    // the relative "data\data"). Joined with the Shift-JIS names of
+    // FileTable, it names the disc's files.
     char DataPath[260];
-    // Target folder, "<base>\Vintal\Sorvane" once the wizard has run.
-    char InstallFolder[260];
+    // Target folder, "<base>\Vintal\Sorvane" once the wizard has run, in
+    // UTF-16 as the user chose it: 259 characters at most.
+    char16_t InstallFolder[260];
     // One flag per data-group check box of the wizard.
     bool GroupSelection[kGroupCount];
 };

@@ -22,6 +22,13 @@ inline constexpr char kAbortText[] = "セットアップを中断し、\n終了�
 inline constexpr char kNoFolderText[] = "フォルダ名が入力されていません。";
 inline constexpr char kBadFolderText[] = "フォルダ名の指定が正しくありません。";
 inline constexpr char kNoSpaceText[] = "ハードディスク領域が不足しています。";
+// Yes/No (caption kConfirmCaption) on page 3 for a folder with a character
+// that code page 932 has none for: the game reaches its files through that
+// code page. No stays on page 3.
+inline constexpr char kFolderOutsideCodePageText[] =
+    "フォルダ名に、ゲームが扱えない文字が含まれています。\n"
+    "このフォルダではゲームが起動しない場合があります。\n"
+    "このままインストールしてもよろしいですか？";
 inline constexpr char kBrowseTitle[] = "フォルダを選択してください";
 
 // The install run.

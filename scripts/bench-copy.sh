@@ -7,7 +7,8 @@
 # I/O. `dd bs=2M` of the same bytes is shown for reference only (native I/O
 # is not what a Windows program gets). Prints the MB/s of each and the
 # ratios of the times (lower is better). BENCH_COPY_SCALE=N divides every
-# size by N for a quicker run.
+# size by N for a quicker run. BENCH_BASELINE=DIR adds the jobs of another
+# build (DIR/bench_copy.exe) to every round, beside this build's.
 # The files live in a temporary folder of the build tree and are removed at
 # the end.
 set -euo pipefail
@@ -61,8 +62,9 @@ winparts=(); for f in "${parts[@]}"; do winparts+=("$(winpath "$f")"); done
 # Each timed phase starts with an empty output folder and nothing left to
 # write back (sync), so no phase pays for the writes of the one before.
 fresh() { rm -f "$tmp/out"/*; sync; }
-# Runs the Windows program; sets `bytes` and `seconds`.
-run_win() { read -r _ bytes seconds < <("$here/wine-run.sh" "$exe" "$@" | tr -d '\r'); }
+# Runs the Windows program ($job_exe, else this build's); sets `bytes` and
+# `seconds`.
+run_win() { read -r _ bytes seconds < <(SETUP_BUILD_DIR=$build "$here/wine-run.sh" "${job_exe:-$exe}" "$@" | tr -d '\r'); }
 
 phase_dd_copy() {   # dd, one file at a time, as the jobs do
   fresh; local t0=$(now)
@@ -76,6 +78,12 @@ phase_job_copy() {  # the same bytes with one CCopyJob per file
   for f in "${sources[@]}"; do
     cmp -s "$f" "$tmp/out/$(basename "$f")" || { echo "bench-copy: copy of $f differs" >&2; exit 1; }
   done
+}
+phase_base_copy() {  # the baseline's jobs over the same files
+  job_exe=$BENCH_BASELINE/bench_copy.exe; local job_copy=$base_copy; phase_job_copy; base_copy=$job_copy; job_exe=
+}
+phase_base_join() {
+  job_exe=$BENCH_BASELINE/bench_copy.exe; local job_join=$base_join; phase_job_join; base_join=$job_join; job_exe=
 }
 phase_raw_copy() {  # the same bytes with a plain ReadFile/WriteFile loop
   fresh; run_win raw "$(winpath "$tmp/out")" "${winsrc[@]}"
@@ -104,8 +112,9 @@ phase_job_join() {  # one CJoinJob over the same four parts
 # always follows the same neighbour, and the best time of each counts.
 cat "${sources[@]}" > /dev/null
 rounds=${BENCH_COPY_ROUNDS:-5}
-dd_copy= job_copy= raw_copy= copyfile_copy= dd_join= job_join=
+dd_copy= job_copy= raw_copy= copyfile_copy= dd_join= job_join= base_copy= base_join=
 order=(phase_dd_copy phase_job_copy phase_raw_copy phase_copyfile_copy phase_dd_join phase_job_join)
+[ -z "${BENCH_BASELINE:-}" ] || order+=(phase_base_copy phase_base_join)
 for round in $(seq "$rounds"); do
   if [ $((round % 2)) = 1 ]; then
     for p in "${order[@]}"; do "$p"; done
@@ -124,6 +133,10 @@ printf '%-40s %8s %8.3f\n' "CopyFileExW (Wine), 8 files" "$(mbs "$total" "$copyf
 printf '%-40s %8s %8.3f\n' "ReadFile/WriteFile loop (Wine), 8 files" "$(mbs "$total" "$raw_copy")" "$raw_copy"
 printf '%-40s %8s %8.3f\n' "dd bs=2M, 8 files (native, reference)" "$(mbs "$total" "$dd_copy")" "$dd_copy"
 printf '%-40s %8s %8.3f\n' "CJoinJob, 4 parts, $((join_total / 1000000)) MB" "$(mbs "$join_total" "$job_join")" "$job_join"
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  printf '%-40s %8s %8.3f\n' "CCopyJob of the baseline, 8 files" "$(mbs "$total" "$base_copy")" "$base_copy" \
+    "CJoinJob of the baseline, 4 parts" "$(mbs "$join_total" "$base_join")" "$base_join"
+fi
 printf '%-40s %8s %8.3f\n' "dd bs=2M, 4 parts (native, reference)" "$(mbs "$join_total" "$dd_join")" "$dd_join"
 r=$(ratio "$job_copy" "$copyfile_copy")
 verdict=met; [ "$(echo "$r <= 1.05" | bc -l)" = 1 ] || verdict="NOT met"
@@ -131,3 +144,7 @@ echo "ratio copy (CCopyJob time / CopyFileExW time): $r (goal <= 1.05): $verdict
 echo "ratio copy (CCopyJob time / plain loop under Wine): $(ratio "$job_copy" "$raw_copy")"
 echo "ratio copy (CCopyJob time / dd time, reference): $(ratio "$job_copy" "$dd_copy")"
 echo "ratio join (CJoinJob time / dd time, reference): $(ratio "$job_join" "$dd_join")"
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  echo "ratio copy of the baseline (its CCopyJob time / CopyFileExW time): $(ratio "$base_copy" "$copyfile_copy")"
+  echo "ratio this build / the baseline: copy $(ratio "$job_copy" "$base_copy"), join $(ratio "$job_join" "$base_join")"
+fi

@@ -25,19 +25,25 @@
 #    it, from the same template: setup's structure without its own work).
 #
 # Prints one line per goal. Skips with one line when FUSE is refused.
-# Sizes: BENCH_PACED_MIB (copy, 40), the demo discs at 1/BENCH_PACED_SCALE
-# of the real sizes for the installation (64; 1 to 64: the fixed costs of an
-# installation, such as its registration, weigh 64 times more in the ratio
-# at 1/64 than at the real sizes).
+# Sizes: BENCH_PACED_MIB (copy, 40), the demo discs at 1/N of the real sizes
+# for each N of BENCH_PACED_SCALES (BENCH_PACED_SCALE, else 64; 1 is the
+# real 4 GB, as sparse files; the fixed costs of an installation, such as
+# its registration, weigh 64 times more in the ratio at 1/64 than at the
+# real sizes).
 # Parts: BENCH_PACED_PARTS picks among "firstpage copy install" (all three
 # by default), BENCH_PACED_RATES among "DVD CD" and BENCH_PACED_TARGETS
 # among "cache slow" for the copy and the installation;
 # BENCH_PACED_FIRSTPAGE_RUNS how often each program is started for the first
 # page (3). BENCH_PACED_THREADS=1 adds, after each installation, every
 # thread's share of the CPU and its wakeups (threads in the order made;
-# the samples are kept as $WIN/bench/paced-threads.RATE.TARGET).
-# BENCH_PACED_SETUP puts another setup.exe on the disc (to compare
-# two builds; $WIN/installer/setup.exe by default).
+# the samples are kept as $WIN/bench/paced-threads.RATE.TARGET.BUILD).
+# Another build side by side: BENCH_BASELINE=DIR holding that build's
+# setup.exe and bench_copy.exe (see docs/developers.md). Every copy, join
+# and installation then runs for both builds, in turn and the other way
+# round every other round, BENCH_PACED_ROUNDS times (3; 1 without a
+# baseline), and each figure is reported as the median with the lowest and
+# highest run, so the run-to-run noise shows beside the difference. The
+# native reference rows run once.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 if [ -z "${DISPLAY:-}" ] && [ -z "${BENCH_PACED_XVFB:-}" ]; then
@@ -55,7 +61,9 @@ for t in make_demo_release author_discs; do
   [ -x "$tools/$t" ] || skip "$t is not built in $host"
 done
 [ -c /dev/fuse ] || skip "no /dev/fuse on this machine"
-[ -z "${BENCH_PACED_SETUP:-}" ] || [ -f "$BENCH_PACED_SETUP" ] || skip "$BENCH_PACED_SETUP does not exist"
+for f in setup.exe bench_copy.exe; do
+  [ -z "${BENCH_BASELINE:-}" ] || [ -f "$BENCH_BASELINE/$f" ] || skip "$BENCH_BASELINE/$f does not exist"
+done
 for exe in installer/setup.exe bench/bench_copy.exe bench/bench_setup.exe bench/min_window.exe bench/min_page.exe; do
   [ -f "$win/$exe" ] || skip "$win/$exe is not built"
 done
@@ -69,6 +77,16 @@ parts_run=" ${BENCH_PACED_PARTS:-firstpage copy install} "
 rates=${BENCH_PACED_RATES:-DVD CD}
 targets=${BENCH_PACED_TARGETS:-cache slow}
 runs() { [[ $parts_run == *" $1 "* ]]; }
+# The builds compared: this tree's ("new") and the baseline's ("base").
+builds=(new) rounds=1
+[ -z "${BENCH_BASELINE:-}" ] || builds+=(base) rounds=3
+rounds=${BENCH_PACED_ROUNDS:-$rounds}
+# The builds in the order of round $1: the other way round every other one.
+in_turn() { if [ $(($1 % 2)) = 1 ]; then echo "${builds[@]}"; else printf '%s\n' "${builds[@]}" | tac | tr '\n' ' '; fi; }
+bench_copy_of() { if [ "$1" = base ]; then echo "$BENCH_BASELINE/bench_copy.exe"; else echo "$win/bench/bench_copy.exe"; fi; }
+setup_of() { if [ "$1" = base ]; then echo 'M:\baseline\setup.exe'; else echo 'M:\setup.exe'; fi; }
+# "median min max" of the numbers on stdin.
+spread() { sort -g | awk '{ a[NR] = $1 } END { if (NR) print a[int((NR + 1) / 2)], a[1], a[NR]; else print "n/a n/a n/a" }'; }
 
 work=$win/bench/paced-run     # the prefix, kept for the next run
 mkdir -p "$work"
@@ -136,14 +154,23 @@ for i in "${!part_sizes[@]}"; do
   parts+=("M:\\bench\\part.00$((i + 1))")
   join_bytes=$((join_bytes + part_sizes[$i]))
 done
-export DEMO_SETUP=${BENCH_PACED_SETUP:-$win/installer/setup.exe}
-install_scale=${BENCH_PACED_SCALE:-64}
-demo_make_discs "$tools" "$win" "$tmp/discs" --scale "$install_scale" --media dvd --quiet >/dev/null ||
-  { echo "bench-paced: cannot write the demo discs" >&2; exit 1; }
-cp -r "$tmp/discs/disc1/." "$disc/"
-rm -rf "$tmp/discs" "$tmp/discs.release"
+export DEMO_SETUP=$win/installer/setup.exe
+scales=${BENCH_PACED_SCALES:-${BENCH_PACED_SCALE:-64}}
+# The demo discs at 1/$1 of the real sizes on the disc, with the baseline's
+# setup.exe in baseline\; sets install_bytes.
+disc_at_scale() {
+  local size=(--scale "$1")
+  [ "$1" != 1 ] || size=(--full)
+  rm -rf "$disc/data"
+  demo_make_discs "$tools" "$win" "$tmp/discs" "${size[@]}" --media dvd --quiet >/dev/null ||
+    { echo "bench-paced: cannot write the demo discs" >&2; exit 1; }
+  cp -r "$tmp/discs/disc1/." "$disc/"
+  rm -rf "$tmp/discs" "$tmp/discs.release"
+  if [ -n "${BENCH_BASELINE:-}" ]; then mkdir -p "$disc/baseline"; cp "$BENCH_BASELINE/setup.exe" "$disc/baseline/"; fi
+  install_bytes=$(find "$disc/data/data" -type f -printf '%s\n' | paste -sd+ - | bc)
+}
+disc_at_scale "${scales%% *}"
 cp "$win/bench/min_window.exe" "$win/bench/min_page.exe" "$disc/"
-install_bytes=$(find "$disc/data/data" -type f -printf '%s\n' | paste -sd+ - | bc)
 
 # Puts the disc in the drive, read at RATE, on a fresh mount.
 insert() {
@@ -236,8 +263,9 @@ same_bytes() {
   cp "$got" "$win/bench/paced-differs.$kind" 2>/dev/null
   return 1
 }
-copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
-  local kind=$1 t0 out
+copy_run() {  # KIND RATE TARGET [BUILD]: sets `secs` (empty on failure)
+  local kind=$1 t0 out exe
+  exe=$(bench_copy_of "${4:-new}")
   insert "$2"; target "$3"
   secs=
   case $kind in
@@ -257,43 +285,68 @@ copy_run() {  # KIND RATE TARGET: sets `secs` (empty on failure)
       cat "$medium"/bench/part.00? >"$dest/joined.dat"
       secs=$(echo "$(now) - $t0" | bc -l) ;;
     join)
-      out=$(run_win "$win/bench/bench_copy.exe" join "$(winpath "$dest")\\joined.dat" "${parts[@]}") ||
+      out=$(run_win "$exe" join "$(winpath "$dest")\\joined.dat" "${parts[@]}") ||
         { echo "bench-paced: bench_copy join failed (exit $?)" >&2; return; }
       same_bytes join "$dest/joined.dat" 3145728 "$disc"/bench/part.00? || return
       secs=$(echo "$out" | awk '{ print $3 }') ;;
     *)
-      out=$(run_win "$win/bench/bench_copy.exe" "$kind" "$(winpath "$dest")" 'M:\bench\copy.bin') ||
+      out=$(run_win "$exe" "$kind" "$(winpath "$dest")" 'M:\bench\copy.bin') ||
         { echo "bench-paced: bench_copy $kind failed (exit $?)" >&2; return; }
       same_bytes "$kind" "$dest/copy.bin" 2097152 "$disc/bench/copy.bin" || return
       secs=$(echo "$out" | awk '{ print $3 }') ;;
   esac
 }
 
+label_of() {  # KIND [BUILD]
+  local l
+  case $1 in
+    floor) l="read only, native (the floor)" ;;
+    copy) l="CCopyJob" ;; copyfile) l="CopyFileExW (Wine)" ;;
+    raw) l="ReadFile/WriteFile loop (Wine)" ;; cp) l="cp (native, reference)" ;;
+    dd) l="dd bs=2M (native, reference)" ;; join) l="CJoinJob, 4 parts" ;;
+    cat) l="cat of the parts (native, ref.)" ;;
+  esac
+  [ "${#builds[@]}" = 1 ] || [ -z "${2:-}" ] || l="$l [$2]"
+  echo "$l"
+}
+bytes_of() { if [ "$1" = join ] || [ "$1" = cat ]; then echo "$join_bytes"; else echo "$copy_bytes"; fi; }
 if runs copy; then
 printf '\npaced drive without read-ahead; copy %d bytes, join 4 parts of %d bytes; slow target writes %s B/s\n' \
   "$copy_bytes" "$join_bytes" "$SLOW"
-printf '%-34s %-6s %-6s %8s %8s\n' "" rate target seconds "t/ideal"
+printf '%-38s %-6s %-6s %8s %8s' "" rate target seconds "t/ideal"
+[ "$rounds" = 1 ] && echo || echo " (lowest..highest t/ideal of the $rounds runs)"
 for rate in $rates; do
   bps=${!rate}
   for tgt in $targets; do
-    for kind in floor copy copyfile raw cp dd join cat; do
-      bytes=$copy_bytes; [ "$kind" = join ] || [ "$kind" = cat ] && bytes=$join_bytes
+    # The references, once.
+    for kind in floor copyfile raw cp dd cat; do
       copy_run "$kind" "$bps" "$tgt"
-      s=$secs
-      [ -n "$s" ] || { echo "bench-paced: the $kind run failed" >&2; exit 1; }
-      r=$(ratio "$s" "$(echo "$bytes / $bps" | bc -l)")
-      result[$kind,$rate,$tgt]=$r
-      case $kind in
-        floor) label="read only, native (the floor)" ;;
-        copy) label="CCopyJob" ;; copyfile) label="CopyFileExW (Wine)" ;;
-        raw) label="ReadFile/WriteFile loop (Wine)" ;; cp) label="cp (native, reference)" ;;
-        dd) label="dd bs=2M (native, reference)" ;; join) label="CJoinJob, 4 parts" ;;
-        cat) label="cat of the parts (native, ref.)" ;;
-      esac
-      printf '%-34s %-6s %-6s %8.3f %8.3f\n' "$label" "$rate" "$tgt" "$s" "$r"
+      [ -n "$secs" ] || { echo "bench-paced: the $kind run failed" >&2; exit 1; }
+      printf '%-38s %-6s %-6s %8.3f %8.3f\n' "$(label_of "$kind")" "$rate" "$tgt" "$secs" \
+        "$(ratio "$secs" "$(echo "$(bytes_of "$kind") / $bps" | bc -l)")"
     done
-    goal "copy job time / ideal, $rate, $tgt" "${result[copy,$rate,$tgt]}" 1.02
-    goal "join job time / ideal, $rate, $tgt" "${result[join,$rate,$tgt]}" 1.02
+    # The jobs, of every build in every round.
+    declare -A runs_of=()
+    for round in $(seq "$rounds"); do
+      for build in $(in_turn "$round"); do
+        for kind in copy join; do
+          copy_run "$kind" "$bps" "$tgt" "$build"
+          [ -n "$secs" ] || { echo "bench-paced: the $kind run of $build failed" >&2; exit 1; }
+          runs_of[$kind,$build]+="$secs "
+        done
+      done
+    done
+    for kind in copy join; do
+      for build in "${builds[@]}"; do
+        ideal=$(echo "$(bytes_of "$kind") / $bps" | bc -l)
+        read -r med lo hi < <(printf '%s\n' ${runs_of[$kind,$build]} | spread)
+        result[$kind,$build,$rate,$tgt]=$(ratio "$med" "$ideal")
+        printf '%-38s %-6s %-6s %8.3f %8.3f' "$(label_of "$kind" "$build")" "$rate" "$tgt" "$med" "${result[$kind,$build,$rate,$tgt]}"
+        [ "$rounds" = 1 ] && echo || printf ' (%.3f..%.3f)\n' "$(ratio "$lo" "$ideal")" "$(ratio "$hi" "$ideal")"
+      done
+    done
+    goal "copy job time / ideal, $rate, $tgt" "${result[copy,new,$rate,$tgt]}" 1.02
+    goal "join job time / ideal, $rate, $tgt" "${result[join,new,$rate,$tgt]}" 1.02
   done
 done
 unmount "$tmp/slow"
@@ -364,64 +417,88 @@ thread_breakdown() {
     }' origin="$(awk '$1 == "T" { print $4; exit }' "$tmp/threads")" "$tmp/threads" | sort -n -k1,1 -k3,3 | cut -d' ' -f2-
 }
 ticks=$(getconf CLK_TCK)
+declare -A figure_name=([s]=seconds [r]=t/ideal [cpu]="CPU %" [between]="idle between reads")
+# install_once BUILD RATE TARGET: one installation by BUILD's setup.exe;
+# prints its line and adds its figures to `inst`.
+install_once() {
+  local build=$1 rate=$2 tgt=$3 bps=${!2} line start end got s r cpu peak busy idle
+  unmount "$install_root"
+  rm -rf "$install_root" "$tmp/slow-back"/*
+  mkdir -p "$install_root"
+  [ "$tgt" = cache ] || mount_paced "$tmp/slow-back" "$install_root" 0 "$SLOW" ||
+    { echo "bench-paced: cannot mount the slow target" >&2; exit 1; }
+  insert_traced "$bps"
+  sync
+  rm -f "$tmp/ended" "$tmp/threads"
+  sample >"$tmp/samples" &
+  local sampler=$!
+  line=$(run_win "$win/bench/bench_setup.exe" install "$(setup_of "$build")" | awk '$1 == "install"')
+  touch "$tmp/ended"
+  wait "$sampler"
+  [ -n "$line" ] || { echo "bench-paced: the installation by $build at $rate onto $tgt failed" >&2; exit 1; }
+  read -r _ start end <<<"$line"
+  got=$(find "$install_root" -type f -printf '%s\n' | paste -sd+ - | bc)
+  # The installed files hold the bytes of the disc's data files.
+  [ "$got" = "$install_bytes" ] || echo "bench-paced: installed $got bytes, expected $install_bytes" >&2
+  s=$(echo "$end - $start" | bc -l)
+  r=$(ratio "$s" "$(echo "$install_bytes / $bps" | bc -l)")
+  # CPU share between the samples nearest to the two moments.
+  cpu=$(awk -v a="$start" -v b="$end" -v hz="$ticks" '
+    $1 >= a && t0 == "" { t0 = $1; c0 = $2 }
+    $1 <= b { t1 = $1; c1 = $2 }
+    END { if (t0 == "" || t1 <= t0) print "n/a"; else printf "%.2f", 100 * (c1 - c0) / hz / (t1 - t0) }' "$tmp/samples")
+  peak=$(awk '{ if ($3 > p) p = $3 } END { printf "%.1f", p / 1024 }' "$tmp/samples")
+  # How long the drive moved bytes between the two moments.
+  busy=$(awk -v a="$start" -v b="$end" '
+    { s = $1 > a ? $1 : a; e = $2 < b ? $2 : b; if (e > s) t += e - s }
+    END { printf "%.3f", t }' "$tmp/trace")
+  # Where the drive stood idle: before its first read, in the pauses
+  # between reads (the longer ones are the ends of files), after its last.
+  idle=$(awk -v a="$start" -v b="$end" '
+    $2 <= a || $1 >= b { next }
+    { if (first == "") first = $1; else { g = $1 - last; if (g > 0) gaps += g; if (g > 0.01) { n++; long += g } } last = $2 }
+    END { if (first != "") printf "%.3f %.3f %.3f %d %.3f", first - a, gaps, long, n, b - last }' "$tmp/trace")
+  local before between long pauses after
+  read -r before between long pauses after <<<"$idle"
+  printf '%-6s %-6s %-5s %8.3f %8.3f %8s %10s %8s s %8s s\n' "$rate" "$tgt" "$build" "$s" "$r" "$cpu" "$peak" "$busy" "$between"
+  printf '       idle: %s s before the first read, %s s between reads (%s s in %s pauses over 10 ms), %s s after the last\n' \
+    "$before" "$between" "$long" "$pauses" "$after"
+  if [ -n "${BENCH_PACED_THREADS:-}" ]; then
+    thread_breakdown "$start" "$end"
+    cp "$tmp/threads" "$win/bench/paced-threads.$rate.$tgt.$build"
+  fi
+  inst[s,$build]+="$s " inst[r,$build]+="$r " inst[cpu,$build]+="$cpu " inst[between,$build]+="$between "
+  unmount "$install_root"
+  rm -rf "$install_root"
+}
 if runs install; then
-printf '\nDVD-layout installation by setup.exe, %d bytes (1/%d of the real sizes), from pressing Install to the completion message\n' "$install_bytes" "$install_scale"
-printf '(the install sequence as it is on this branch)\n'
-printf '%-6s %-6s %8s %8s %8s %10s %10s\n' rate target seconds "t/ideal" "CPU %" "peak MiB" "drive busy"
-for rate in $rates; do
-  bps=${!rate}
-  for tgt in $targets; do
-    unmount "$install_root"
-    rm -rf "$install_root" "$tmp/slow-back"/*
-    mkdir -p "$install_root"
-    [ "$tgt" = cache ] || mount_paced "$tmp/slow-back" "$install_root" 0 "$SLOW" ||
-      { echo "bench-paced: cannot mount the slow target" >&2; exit 1; }
-    insert_traced "$bps"
-    sync
-    rm -f "$tmp/ended" "$tmp/threads"
-    sample >"$tmp/samples" &
-    sampler=$!
-    line=$(run_win "$win/bench/bench_setup.exe" install 'M:\setup.exe' | awk '$1 == "install"')
-    touch "$tmp/ended"
-    wait "$sampler"
-    [ -n "$line" ] || { echo "bench-paced: the installation at $rate onto $tgt failed" >&2; exit 1; }
-    read -r _ start end <<<"$line"
-    got=$(find "$install_root" -type f -printf '%s\n' | paste -sd+ - | bc)
-    # The installed files hold the bytes of the disc's data files.
-    [ "$got" = "$install_bytes" ] || echo "bench-paced: installed $got bytes, expected $install_bytes" >&2
-    s=$(echo "$end - $start" | bc -l)
-    r=$(ratio "$s" "$(echo "$install_bytes / $bps" | bc -l)")
-    # CPU share between the samples nearest to the two moments.
-    cpu=$(awk -v a="$start" -v b="$end" -v hz="$ticks" '
-      $1 >= a && t0 == "" { t0 = $1; c0 = $2 }
-      $1 <= b { t1 = $1; c1 = $2 }
-      { if ($3 > peak) peak = $3 }
-      END { if (t0 == "" || t1 <= t0) print "n/a"; else printf "%.2f", 100 * (c1 - c0) / hz / (t1 - t0) }' "$tmp/samples")
-    peak=$(awk '{ if ($3 > p) p = $3 } END { printf "%.1f", p / 1024 }' "$tmp/samples")
-    # How long the drive moved bytes between the two moments.
-    busy=$(awk -v a="$start" -v b="$end" '
-      { s = $1 > a ? $1 : a; e = $2 < b ? $2 : b; if (e > s) t += e - s }
-      END { printf "%.3f", t }' "$tmp/trace")
-    printf '%-6s %-6s %8.3f %8.3f %8s %10s %8s s\n' "$rate" "$tgt" "$s" "$r" "$cpu" "$peak" "$busy"
-    # Where the drive stood idle: before its first read, in the pauses
-    # between reads (the longer ones are the ends of files), after its last.
-    awk -v a="$start" -v b="$end" '
-      $2 <= a || $1 >= b { next }
-      { if (first == "") first = $1; else { g = $1 - last; if (g > 0) gaps += g; if (g > 0.01) { n++; long += g } } last = $2 }
-      END { if (first == "") exit
-            printf "       idle: %.3f s before the first read, %.3f s between reads (%.3f s in %d pauses over 10 ms), %.3f s after the last\n",
-                   first - a, gaps, long, n, b - last }' "$tmp/trace"
-    if [ -n "${BENCH_PACED_THREADS:-}" ]; then
-      thread_breakdown "$start" "$end"
-      cp "$tmp/threads" "$win/bench/paced-threads.$rate.$tgt"
-    fi
-    goal "installation time / ideal, $rate, $tgt" "$r" 1.02
-    [ "$cpu" = n/a ] || goal "setup CPU % of one core during the install, $rate, $tgt" "$cpu" 5
-    unmount "$install_root"
-    rm -rf "$install_root"
+for scale in $scales; do
+  [ "$scale" = "${scales%% *}" ] || disc_at_scale "$scale"
+  printf '\nDVD-layout installation by setup.exe, %d bytes (1/%d of the real sizes), from pressing Install to the completion message\n' "$install_bytes" "$scale"
+  printf '%-6s %-6s %-5s %8s %8s %8s %10s %10s %10s\n' rate target build seconds "t/ideal" "CPU %" "peak MiB" "drive busy" "idle between reads"
+  for rate in $rates; do
+    for tgt in $targets; do
+      declare -A inst=()
+      for round in $(seq "$rounds"); do
+        for build in $(in_turn "$round"); do install_once "$build" "$rate" "$tgt"; done
+      done
+      # Medians of the runs, with the lowest and highest run.
+      for build in "${builds[@]}"; do
+        [ "$rounds" -gt 1 ] || break
+        line=$(printf 'median of %d, %s:' "$rounds" "$build")
+        for f in s r cpu between; do
+          read -r med lo hi < <(printf '%s\n' ${inst[$f,$build]} | grep -v n/a | spread)
+          line+=$(printf ' %s %s (%s..%s);' "${figure_name[$f]}" "$med" "$lo" "$hi")
+        done
+        echo "       ${line%;}"
+      done
+      read -r r _ < <(printf '%s\n' ${inst[r,new]} | spread)
+      read -r cpu _ < <(printf '%s\n' ${inst[cpu,new]} | grep -v n/a | spread)
+      goal "installation time / ideal, 1/$scale, $rate, $tgt" "$r" 1.02
+      [ "$cpu" = n/a ] || goal "setup CPU % of one core during the install, 1/$scale, $rate, $tgt" "$cpu" 5
+    done
   done
 done
-
 fi
 
 if runs firstpage; then

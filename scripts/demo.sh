@@ -24,11 +24,14 @@
 # disk has room for the installation (about 4 GB), else the small set (1/64)
 # with a line saying why. DEMO_FULL=1 insists on the real sizes, DEMO_SMALL=1
 # asks for the small set. DEMO_ARCHIVE=1: the setup screen's pictures packed
-# as data\obj.dat.
+# as data\obj.dat. DEMO_LOCALE names the system's locale (Wine's host
+# locale): ja_JP.UTF-8 (code page 932) by default, en_US.UTF-8 for an
+# English system (code page 1252), in a prefix of its own.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 source scripts/demo-lib.sh
+export SETUP_WINE_LOCALE=${DEMO_LOCALE:-ja_JP.UTF-8}
 
 make -s deps
 [ -f build/host-release/build.ninja ] || cmake --preset host-release >/dev/null
@@ -45,7 +48,7 @@ if demo_runs_32bit; then
   windir=build/win32
 fi
 export DEMO_SETUP=$root/$windir/installer/setup.exe
-echo "demo: setup.exe from $windir"
+echo "demo: setup.exe from $windir, the system's locale $SETUP_WINE_LOCALE"
 
 demo=$root/build/demo
 flags=()
@@ -92,7 +95,7 @@ if [ -n "${DISPLAY:-}" ]; then
   wait "$setup" || true
   # What the installation left, as without a display.
   "$(wine_loader_for "$root/build/win64/tools/demo_player.exe")" \
-    "$root/build/win64/tools/demo_player.exe" --report | tr -d '\r' | iconv -f CP932 -t UTF-8 || true
+    "$root/build/win64/tools/demo_player.exe" --report | tr -d '\r' || true
   # The uninstaller the installation registered, as a user would start it
   # from the list of installed programs (a PE32 setup.exe wrote the 32-bit
   # view).
@@ -119,7 +122,7 @@ loader=$(wine_loader_for "$root/build/win64/tools/demo_player.exe")
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$root/build/win64/tools/demo_player.exe" \
   'M:\setup.exe' "$(demo_winpath "$demo/discs")" "$(demo_winpath "$medium")" \
-  "$(demo_winpath "$shots")" | tr -d '\r' | iconv -f CP932 -t UTF-8 || status=1
+  "$(demo_winpath "$shots")" | tr -d '\r' || status=1
 "$WINESERVER" -w || true
 for bmp in "$shots"/*.bmp; do
   [ -e "$bmp" ] || continue

@@ -36,10 +36,20 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+# The locales Wine runs the programs under: Japanese (code page 932) and
+# English (code page 1252, the second run of the end-to-end tests).
+generate=0
+for locale in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$locale\.utf-\?8$"; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    grep -qx "$locale.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null ||
+      echo "$locale.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+    generate=1
+  fi
+done
+if [ "$generate" = 1 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
-    echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
 fi

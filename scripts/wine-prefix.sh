@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# wine-prefix.sh BUILD-DIR
-# Creates the build tree's Wine prefix once: Japanese locale, no crash
-# dialogs, and the test drives:
+# wine-prefix.sh BUILD-DIR [LOCALE]
+# Creates the build tree's Wine prefix for LOCALE once (see wine-env.sh: the
+# Japanese one by default, another locale has a prefix of its own): no crash
+# dialogs, the Japanese fonts linked to the system's UI fonts as a Windows
+# with its Japanese fonts installed links them, and the test drives:
 #   M: to R:  CD-ROM drives (type 5) whose media are the folders
 #             BUILD/wine-drives/m ... /r (an empty folder is an empty drive)
 #   S:        a fixed drive on BUILD/wine-drives/s
@@ -15,13 +17,13 @@
 set -euo pipefail
 build=$(mkdir -p "$1" && cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/wine-env.sh" "$build"
+source "$here/wine-env.sh" "$build" "${2:-}"
 
 ready="$WINEPREFIX/.setup-ready"
 [ -f "$ready" ] && exit 0
 
 mkdir -p "$build"
-exec 9>"$build/wineprefix.lock"
+exec 9>"$WINEPREFIX.lock"
 flock 9
 [ -f "$ready" ] && exit 0
 
@@ -93,6 +95,15 @@ reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N
 # The dialogs ask for "ＭＳ Ｐゴシック", which the prefix does not have: show
 # them in the proportional IPA Gothic instead of a fixed-width fallback.
 reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic
+# The system's UI fonts fall back on the Japanese ones for the characters
+# they lack, as on a Windows with its Japanese fonts: without these links a
+# prefix of another locale draws Japanese UTF-16 texts (message boxes, the
+# main window's title) as boxes.
+system_link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+ui_fonts=('Tahoma' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Microsoft Sans Serif' 'Segoe UI')
+for font in "${ui_fonts[@]}"; do
+  reg_add "$system_link" /v "$font" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic\0ipag.ttf,IPAGothic'
+done
 settle
 
 step="checking the drive types"
@@ -117,6 +128,10 @@ out=$(wine_reg query 'HKCU\Software\Wine\X11 Driver' /v Managed) || fail "wine r
 grep -Eq "REG_SZ +N" <<<"$out" || fail "Managed is not N"
 out=$(wine_reg query 'HKCU\Software\Wine\Fonts\Replacements') || fail "wine reg query"
 grep -q IPAPGothic <<<"$out" || fail "no font replaced by IPAPGothic"
+out=$(wine_reg query "$system_link") || fail "wine reg query"
+for font in "${ui_fonts[@]}"; do
+  grep -Eq "^ *$font +REG_MULTI_SZ +ipagp.ttf,IPAPGothic" <<<"$out" || fail "$font is not linked to IPAPGothic"
+done
 settle
 
 trap - ERR

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # wine-run.sh PROGRAM [ARGS...]
 # Runs a Windows program of a build tree under Wine, in that tree's own
-# prefix (BUILD/wineprefix), with the Japanese locale (code page 932). The
-# prefix is created on first use. Without a display the program runs under
-# Xvfb. 64-bit programs use Wine's 64-bit loader directly.
+# prefix, with the Japanese locale (code page 932: BUILD/wineprefix) or the
+# one SETUP_WINE_LOCALE names (its own prefix, see wine-env.sh). The prefix
+# is created on first use. Without a display the program runs under Xvfb.
+# 64-bit programs use Wine's 64-bit loader directly.
 set -euo pipefail
 
 prog=$1; shift

@@ -1,96 +1,76 @@
 #include "uninstaller/uninstall_command.h"
 
-#include <cerrno>
-#include <cinttypes>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
+#include "framework/system/elevation_rules.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_sequence.h"
 
 namespace {
 
-const char kQuietSwitch[] = "/s";
-const char kCleanupSwitch[] = "/cleanup";
+const char16_t kQuietSwitch[] = u"/s";
+const char16_t kCleanupSwitch[] = u"/cleanup";
 
-// Splits at spaces outside double quotes; the quotes are dropped. Walks
-// whole characters, so no second byte is taken for a space or a quote.
-std::vector<std::string> Words(const char* s, const LeadByteTable& lead) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    while (*s) {
-        std::size_t n = CharLength(s, lead);
-        if (n == 1 && *s == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (n == 1 && (*s == ' ' || *s == '\t') && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word.append(s, n);
-            inWord = true;
-        }
-        s += n;
-    }
-    if (inWord) words.push_back(word);
-    return words;
+bool IsSwitch(std::u16string word, const char16_t* name) {
+    LowercaseAscii(&word);
+    return word == name;
 }
 
-bool IsSwitch(const std::string& word, const char* name, const LeadByteTable& lead) {
-    std::string lower = word;
-    LowercaseAscii(&lower[0], lead);
-    return lower == name;
-}
-
-bool ParseHandle(const std::string& word, std::uint64_t* value) {
+// A decimal number from 1 to 2^64 - 1.
+bool ParseHandle(const std::u16string& word, std::uint64_t* value) {
     if (word.empty() || word.size() > 20) return false;
-    for (char c : word) {
-        if (c < '0' || c > '9') return false;
+    std::uint64_t number = 0;
+    for (char16_t c : word) {
+        if (c < u'0' || c > u'9') return false;
+        const unsigned digit = static_cast<unsigned>(c - u'0');
+        if (number > (UINT64_MAX - digit) / 10) return false;
+        number = number * 10 + digit;
     }
-    char* end = nullptr;
-    errno = 0;
-    *value = std::strtoull(word.c_str(), &end, 10);
-    return errno != ERANGE && end && *end == '\0' && *value != 0;
+    *value = number;
+    return number != 0;
 }
 
 }  // namespace
 
-UninstallCommand ParseUninstallCommand(const char* arguments, const LeadByteTable& lead) {
+UninstallCommand ParseUninstallCommand(std::u16string_view arguments) {
     UninstallCommand command;
-    const std::vector<std::string> words = Words(arguments ? arguments : "", lead);
-    if (!words.empty() && IsSwitch(words[0], kCleanupSwitch, lead)) {
+    const std::vector<std::u16string> words = CommandLineWords(arguments);
+    if (!words.empty() && IsSwitch(words[0], kCleanupSwitch)) {
         command.mode = UninstallMode::kInvalid;
         if (words.size() == 3 && ParseHandle(words[1], &command.waitHandle) &&
-            !words[2].empty() && CopyText(command.folder, words[2].c_str())) {
+            !words[2].empty() && FitsPath(words[2])) {
+            command.folder = words[2];
             command.mode = UninstallMode::kCleanup;
         }
         return command;
     }
-    for (const std::string& word : words) {
-        if (IsSwitch(word, kQuietSwitch, lead)) command.mode = UninstallMode::kQuiet;
+    for (const std::u16string& word : words) {
+        if (IsSwitch(word, kQuietSwitch)) command.mode = UninstallMode::kQuiet;
     }
     return command;
 }
 
-bool RunsAsCleanupCopy(const char* modulePath, const char* tempFolder,
-                       const char* installFolder, const LeadByteTable& lead) {
-    char folder[kMaxPath];
-    return FolderOfPath(folder, sizeof folder, modulePath, lead) &&
-           SameFolder(folder, tempFolder, lead) && !SameFolder(folder, installFolder, lead);
+bool RunsAsCleanupCopy(std::u16string_view modulePath, std::u16string_view tempFolder,
+                       std::u16string_view installFolder) {
+    std::u16string folder;
+    return FolderOfPath(&folder, modulePath) && SameFolder(folder, tempFolder) &&
+           !SameFolder(folder, installFolder);
 }
 
-bool IsInstalledUninstaller(const char* imagePath, const char* installFolder,
-                            const LeadByteTable& lead) {
-    char folder[kMaxPath];
-    return FolderOfPath(folder, sizeof folder, imagePath, lead) &&
-           SameFolder(folder, installFolder, lead) && FolderNameIs(imagePath, FileTable[1], lead);
+bool IsInstalledUninstaller(std::u16string_view imagePath, std::u16string_view installFolder) {
+    std::u16string folder;
+    std::u16string name;
+    // The uninstaller's file name is ASCII, the same in every code page.
+    return FolderOfPath(&folder, imagePath) && SameFolder(folder, installFolder) &&
+           WidenAscii(FileTable[1], &name) && FolderNameIs(imagePath, name);
 }
 
-bool FormatCleanupArguments(char* out, std::size_t cap, std::uint64_t waitHandle,
-                            const char* folder) {
-    return FormatText(out, cap, "%s %" PRIu64 " \"%s\"", kCleanupSwitch, waitHandle, folder);
+std::u16string FormatCleanupArguments(std::uint64_t waitHandle, std::u16string_view folder) {
+    std::u16string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char16_t>(u'0' + waitHandle % 10));
+        waitHandle /= 10;
+    } while (waitHandle != 0);
+    return std::u16string(kCleanupSwitch) + u' ' + digits + u" \"" + std::u16string(folder) +
+           u'"';
 }

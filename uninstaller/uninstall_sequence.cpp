@@ -1,7 +1,6 @@
 #include "uninstaller/uninstall_sequence.h"
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "framework/system/registry_keys.h"
@@ -14,12 +13,20 @@ namespace {
 
 using namespace installation_name;
 
+// The sequence's Shift-JIS texts and names in UTF-16. They are the
+// program's own and valid; one that should not be comes out empty.
+std::u16string Widen(const UninstallServices& s, const char* text) {
+    std::u16string wide;
+    s.text.Widen(text, &wide);
+    return wide;
+}
+
 // A registry key of the game as the user reads it in a message:
 // "HKEY_LOCAL_MACHINE\<key>".
-std::string MachineKeyName(const char* format) {
+std::u16string MachineKeyName(const UninstallServices& s, const char* format) {
     char key[kMaxPath];
     FormatText(key, sizeof key, format, kGameProgramFile);
-    return std::string("HKEY_LOCAL_MACHINE\\") + key;
+    return u"HKEY_LOCAL_MACHINE\\" + Widen(s, key);
 }
 
 // The uninstaller's own file: left to the cleanup copy, never probed.
@@ -27,23 +34,24 @@ const char* SelfName() { return FileTable[1]; }
 
 // Folder text for comparison: separators normalised, no trailing one,
 // ASCII letters lower-case.
-bool ComparableFolder(char* out, std::size_t cap, const char* folder,
-                      const LeadByteTable& lead) {
-    if (!NormalizeSeparators(out, cap, folder, lead)) return false;
-    if (EndsWithSeparator(out, lead)) out[std::strlen(out) - 1] = '\0';
-    LowercaseAscii(out, lead);
-    return true;
+std::u16string ComparableFolder(std::u16string_view folder) {
+    std::u16string text = NormalizeSeparators(folder);
+    if (EndsWithSeparator(text)) text.pop_back();
+    LowercaseAscii(&text);
+    return text;
 }
 
 // The installed files' full paths, formed before anything is asked.
 struct InstalledPaths {
-    char path[kInstalledFileCount][kMaxPath];
+    std::u16string path[kInstalledFileCount];
 };
 
-bool FormPaths(const char* folder, InstalledPaths* paths) {
+bool FormPaths(const UninstallServices& s, const std::u16string& folder, InstalledPaths* paths) {
     for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
-        if (!FormInstalledFilePath(paths->path[i], kMaxPath, folder, InstalledFileTable[i]))
+        char16_t path[kMaxPath];
+        if (!FormInstalledFilePath(path, kMaxPath, folder, Widen(s, InstalledFileTable[i])))
             return false;
+        paths->path[i] = path;
     }
     return true;
 }
@@ -51,17 +59,17 @@ bool FormPaths(const char* folder, InstalledPaths* paths) {
 bool IsSelf(std::size_t index) { return std::strcmp(InstalledFileTable[index], SelfName()) == 0; }
 
 UninstallResult Refuse(UninstallServices& s, UninstallResult result, const char* text) {
-    s.prompts.ShowMessage(text, MessageIcon::kError);
+    s.prompts.ShowMessage(Widen(s, text), MessageIcon::kError);
     return result;
 }
 
 // Where the running uninstaller is, against what is registered.
-UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
-                              UninstallServices& s, char* folder) {
-    if (!FolderOfPath(folder, kMaxPath, modulePath, lead))
+UninstallResult CheckLocation(std::u16string_view modulePath, UninstallServices& s,
+                              std::u16string* folder) {
+    if (!FolderOfPath(folder, modulePath) || !FitsPath(*folder))
         return Refuse(s, UninstallResult::kNotInstalled, uninstall_text::kNotInstalled);
-    char program[kMaxPath] = {};
-    switch (s.registry.ReadAppPath(kGameProgramFile, program)) {
+    std::u16string program;
+    switch (s.registry.ReadAppPath(kGameProgramFile, &program)) {
     case AppPathRead::kFound:
         break;
     case AppPathRead::kMissing:
@@ -70,15 +78,13 @@ UninstallResult CheckLocation(const char* modulePath, const LeadByteTable& lead,
     case AppPathRead::kTooLong:
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
     }
-    char normalized[kMaxPath] = {};
-    char registered[kMaxPath] = {};
-    if (!NormalizeSeparators(normalized, sizeof normalized, program, lead) ||
-        !HasDriveRoot(normalized) ||
-        !FolderOfPath(registered, sizeof registered, normalized, lead))
+    const std::u16string normalized = NormalizeSeparators(program);
+    std::u16string registered;
+    if (!FitsPath(program) || !HasDriveRoot(normalized) || !FolderOfPath(&registered, normalized))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
-    if (!SameFolder(registered, folder, lead))
+    if (!SameFolder(registered, *folder))
         return Refuse(s, UninstallResult::kNotInstalled, uninstall_text::kNotInstalled);
-    if (!s.files.FolderExists(folder))
+    if (!s.files.FolderExists(*folder))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
     return UninstallResult::kRemoved;
 }
@@ -100,67 +106,84 @@ UninstallResult WaitUntilNothingInUse(const InstalledPaths& paths, UninstallServ
         if (busy == kInstalledFileCount) return UninstallResult::kRemoved;
         char text[512];
         FormatText(text, sizeof text, uninstall_text::kInUseFormat, InstalledFileTable[busy]);
-        if (!s.prompts.RetryInUse(text)) return UninstallResult::kInUse;
+        if (!s.prompts.RetryInUse(Widen(s, text))) return UninstallResult::kInUse;
     }
 }
 
-void RemoveLinks(UninstallServices& s, std::vector<std::string>* left) {
-    char desktop[kMaxPath] = {};
-    char link[kMaxPath];
-    if (s.shell.DesktopFolder(desktop) &&
-        FormatText(link, sizeof link, "%s\\%s%s", desktop, kDesktopLink, kLinkExtension) &&
-        !s.files.RemoveFile(link))
-        left->push_back(link);
+// "<folder>\<name><extension>", where name and extension are Shift-JIS.
+std::u16string InFolder(const UninstallServices& s, const std::u16string& folder,
+                        const char* name, const char* extension = "") {
+    return folder + u'\\' + Widen(s, name) + Widen(s, extension);
+}
 
-    char programs[kMaxPath] = {};
-    if (!s.shell.ProgramsFolder(programs)) return;
-    for (const char* relative : kMenuLinks) {
-        if (FormatText(link, sizeof link, "%s\\%s%s", programs, relative, kLinkExtension) &&
-            !s.files.RemoveFile(link))
-            left->push_back(link);
-    }
+// A link longer than a path can be was never made (setup bounds them too).
+void RemoveLink(UninstallServices& s, const std::u16string& link,
+                std::vector<std::u16string>* left) {
+    if (FitsPath(link) && !s.files.RemoveFile(link)) left->push_back(link);
+}
+
+void RemoveLinks(UninstallServices& s, std::vector<std::u16string>* left) {
+    std::u16string desktop;
+    if (s.shell.DesktopFolder(&desktop))
+        RemoveLink(s, InFolder(s, desktop, kDesktopLink, kLinkExtension), left);
+    std::u16string programs;
+    if (!s.shell.ProgramsFolder(&programs)) return;
+    for (const char* relative : kMenuLinks)
+        RemoveLink(s, InFolder(s, programs, relative, kLinkExtension), left);
     // The Start-menu folders go only when nothing else (another title of
     // the publisher) is in them.
-    char folder[kMaxPath];
-    if (FormatText(folder, sizeof folder, "%s\\%s", programs, kGameMenuFolder))
-        s.files.RemoveEmptyFolder(folder);
-    if (FormatText(folder, sizeof folder, "%s\\%s", programs, kMenuFolder))
-        s.files.RemoveEmptyFolder(folder);
+    for (const char* menuFolder : {kGameMenuFolder, kMenuFolder}) {
+        const std::u16string folder = InFolder(s, programs, menuFolder);
+        if (FitsPath(folder)) s.files.RemoveEmptyFolder(folder);
+    }
+}
+
+// The final message: what was left, else the folder kept for other files,
+// else done.
+void ShowOutcome(UninstallServices& s, const std::u16string& folder,
+                 const std::vector<std::u16string>& left) {
+    if (!left.empty()) {
+        std::u16string text = Widen(s, uninstall_text::kLeftHeading) + u"\n";
+        for (const std::u16string& item : left) text += u"\n" + item;
+        s.prompts.ShowMessage(text, MessageIcon::kWarning);
+    } else if (s.files.HoldsOtherThan(folder, Widen(s, SelfName()))) {
+        std::u16string text = Widen(s, uninstall_text::kKeptFormat);
+        const std::size_t at = text.find(u"%s");
+        if (at != std::u16string::npos) text.replace(at, 2, folder);
+        s.prompts.ShowMessage(text, MessageIcon::kInformation);
+    } else {
+        s.prompts.ShowMessage(Widen(s, uninstall_text::kDone), MessageIcon::kInformation);
+    }
 }
 
 }  // namespace
 
-bool FolderOfPath(char* out, std::size_t cap, const char* path, const LeadByteTable& lead) {
-    const char* separator = LastInnerSeparator(path, lead);
-    if (separator == nullptr) return false;
-    return CopyText(out, cap, path, static_cast<std::size_t>(separator - path));
+bool FolderOfPath(std::u16string* out, std::u16string_view path) {
+    const std::size_t separator = LastInnerSeparator(path);
+    if (separator == std::u16string_view::npos) return false;
+    out->assign(path.substr(0, separator));
+    return true;
 }
 
-bool SameFolder(const char* a, const char* b, const LeadByteTable& lead) {
-    char left[kMaxPath];
-    char right[kMaxPath];
-    return ComparableFolder(left, sizeof left, a, lead) &&
-           ComparableFolder(right, sizeof right, b, lead) && std::strcmp(left, right) == 0;
+bool SameFolder(std::u16string_view a, std::u16string_view b) {
+    return ComparableFolder(a) == ComparableFolder(b);
 }
 
-bool FolderNameIs(const char* folder, const char* name, const LeadByteTable& lead) {
-    char text[kMaxPath];
-    char wanted[kMaxPath];
-    if (!ComparableFolder(text, sizeof text, folder, lead) ||
-        !CopyText(wanted, sizeof wanted, name))
-        return false;
-    LowercaseAscii(wanted, lead);
-    const char* separator = LastInnerSeparator(text, lead);
-    return separator != nullptr && std::strcmp(separator + 1, wanted) == 0;
+bool FolderNameIs(std::u16string_view folder, std::u16string_view name) {
+    const std::u16string text = ComparableFolder(folder);
+    std::u16string wanted(name);
+    LowercaseAscii(&wanted);
+    const std::size_t separator = LastInnerSeparator(text);
+    return separator != std::u16string::npos && text.compare(separator + 1, std::u16string::npos,
+                                                             wanted) == 0;
 }
 
-UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
-                             UninstallServices& s) {
-    char folder[kMaxPath] = {};
-    const UninstallResult located = CheckLocation(modulePath, lead, s, folder);
+UninstallResult RunUninstall(std::u16string_view modulePath, UninstallServices& s) {
+    std::u16string folder;
+    const UninstallResult located = CheckLocation(modulePath, s, &folder);
     if (located != UninstallResult::kRemoved) return located;
     InstalledPaths paths;
-    if (!FormPaths(folder, &paths))
+    if (!FormPaths(s, folder, &paths))
         return Refuse(s, UninstallResult::kInvalidEntry, uninstall_text::kInvalidEntry);
 
     // There is something to remove: from here on administrator rights count.
@@ -172,33 +195,20 @@ UninstallResult RunUninstall(const char* modulePath, const LeadByteTable& lead,
 
     // Links first, so the game cannot be started half removed; the
     // registration last, so an interrupted run can be started again.
-    std::vector<std::string> left;
+    std::vector<std::u16string> left;
     RemoveLinks(s, &left);
     for (std::size_t i = 0; i < kInstalledFileCount; ++i) {
         if (!IsSelf(i) && !s.files.RemoveFile(paths.path[i]))
-            left.push_back(InstalledFileTable[i]);
+            left.push_back(Widen(s, InstalledFileTable[i]));
     }
     if (!s.registry.DeleteAppPath(kGameProgramFile))
-        left.push_back(MachineKeyName(kAppPathsKeyFormat));
+        left.push_back(MachineKeyName(s, kAppPathsKeyFormat));
     if (!s.registry.DeleteUninstallEntry(kGameProgramFile))
-        left.push_back(MachineKeyName(kUninstallKeyFormat));
+        left.push_back(MachineKeyName(s, kUninstallKeyFormat));
     const bool selfRemoval = s.files.PrepareSelfRemoval(folder);
-    if (!selfRemoval) left.push_back(SelfName());
+    if (!selfRemoval) left.push_back(Widen(s, SelfName()));
 
-    UninstallResult result = UninstallResult::kRemoved;
-    if (!left.empty()) {
-        std::string text = uninstall_text::kLeftHeading;
-        text += "\n";
-        for (const std::string& item : left) text += "\n" + item;
-        s.prompts.ShowMessage(text.c_str(), MessageIcon::kWarning);
-        result = UninstallResult::kIncomplete;
-    } else if (s.files.HoldsOtherThan(folder, SelfName())) {
-        char text[1024];
-        FormatText(text, sizeof text, uninstall_text::kKeptFormat, folder);
-        s.prompts.ShowMessage(text, MessageIcon::kInformation);
-    } else {
-        s.prompts.ShowMessage(uninstall_text::kDone, MessageIcon::kInformation);
-    }
+    ShowOutcome(s, folder, left);
     if (selfRemoval) s.files.StartSelfRemoval();
-    return result;
+    return left.empty() ? UninstallResult::kRemoved : UninstallResult::kIncomplete;
 }

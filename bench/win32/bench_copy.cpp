@@ -5,21 +5,23 @@
 //
 //   bench_copy copy DEST-FOLDER SOURCE...   one CCopyJob per source
 //   bench_copy join DEST-FILE PART...       BeginJoin, AppendPart..., AppendLastPart
-// The jobs run on the threads of one CJobThreads, as those of the install
-// sequence do, and are waited for as it waits: on the end of each run.
+// The jobs share one CJobEngine, as those of the install sequence do, which
+// is told every source ahead as the install sequence tells it; they are
+// waited for as it waits: on the end of each piece.
 //   bench_copy raw DEST-FOLDER SOURCE...    a plain ReadFile/WriteFile loop in
 //                                           2 MiB chunks on the main thread: what
 //                                           the system calls cost under Wine
 //   bench_copy copyfile DEST-FOLDER SOURCE...  Wine's own CopyFileExW
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 #include <memory>
+#include <string>
 
 #include "framework/file/win32/copy_job.h"
 #include "framework/file/win32/join_job.h"
-#include "framework/system/path_text.h"
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/unique_handle.h"
 
@@ -32,24 +34,23 @@ double Now() {
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-long long SizeOf(const char* path) {
+long long SizeOf(const wchar_t* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return -1;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// The threads every job of the run shares and the chunk buffers of the
-// first copy, ready before the timing starts as the install sequence has
-// them ready before the wizard ends.
-std::shared_ptr<CJobThreads> Threads() {
-    static std::shared_ptr<CJobThreads> threads = [] {
-        auto made = std::make_shared<CJobThreads>();
-        made->Reserve(4);
-        CCopyJob::PrepareBuffers(*made, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
-        CCopyJob::WaitForPreparedBuffers(10000);
+// The engine every job of the run shares, its threads and ring ready before
+// the timing starts as the install sequence has them ready before the
+// wizard ends.
+std::shared_ptr<CJobEngine> Engine() {
+    static std::shared_ptr<CJobEngine> engine = [] {
+        auto made = std::make_shared<CJobEngine>();
+        made->Prepare();
+        made->WaitUntilIdle(10000);
         return made;
     }();
-    return threads;
+    return engine;
 }
 
 // Polls like the install sequence, which looks again as soon as a piece's
@@ -63,20 +64,23 @@ bool WaitForPiece(CCopyJob& job) {
     }
 }
 
-bool DestinationIn(char (&destination)[kMaxPath], const char* folder, const char* source) {
-    char dir[kMaxPath], name[kMaxPath];
-    return SplitPath(dir, name, source) &&
-           FormatText(destination, sizeof destination, "%s\\%s", folder, name);
+bool DestinationIn(std::wstring* destination, const wchar_t* folder, const wchar_t* source) {
+    std::wstring dir, name;
+    if (!SplitPath(&dir, &name, source)) return false;
+    *destination = std::wstring(folder) + L"\\" + name;
+    return true;
 }
 
-bool CopyWithJob(const char* source, const char* destination) {
-    CCopyJob job(Threads());
+bool CopyWithJob(const wchar_t* source, const wchar_t* destination) {
+    CCopyJob job(Engine());
     return job.StartCopy(source, destination) && WaitForPiece(job);
 }
 
-bool CopyRaw(const char* source, const char* destination) {
+bool CopyRaw(const wchar_t* source, const wchar_t* destination) {
     static char buffer[CCopyJob::kChunkBytes];
-    unique_hfile in(OpenJobSource(source));
+    // Not OpenJobSource: the jobs' sources are opened for overlapped reads.
+    unique_hfile in(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     unique_hfile out(CreateJobDestination(destination));
     if (!in || !out) return false;
     for (;;) {
@@ -87,26 +91,26 @@ bool CopyRaw(const char* source, const char* destination) {
     }
 }
 
-bool CopyWithSystem(const char* source, const char* destination) {
-    wchar_t from[kMaxPath], to[kMaxPath];
-    if (!MultiByteToWideChar(CP_ACP, 0, source, -1, from, kMaxPath) ||
-        !MultiByteToWideChar(CP_ACP, 0, destination, -1, to, kMaxPath))
-        return false;
-    return CopyFileExW(from, to, nullptr, nullptr, nullptr, 0) != FALSE;
+bool CopyWithSystem(const wchar_t* source, const wchar_t* destination) {
+    return CopyFileExW(source, destination, nullptr, nullptr, nullptr, 0) != FALSE;
 }
 
-int Copy(const char* label, bool (*copy)(const char*, const char*), const char* folder,
-         char** sources, int count) {
+int Copy(const char* label, bool (*copy)(const wchar_t*, const wchar_t*), const wchar_t* folder,
+         wchar_t** sources, int count) {
     long long bytes = 0;
     double start = Now();
+    // As the install sequence: every source is named to the engine ahead.
+    if (copy == CopyWithJob) {
+        for (int i = 0; i < count; ++i) Engine()->ReadAhead(sources[i], CCopyJob::kChunkBytes);
+    }
     for (int i = 0; i < count; ++i) {
-        char destination[kMaxPath];
-        if (!DestinationIn(destination, folder, sources[i])) {
-            std::fprintf(stderr, "bad path %s\n", sources[i]);
+        std::wstring destination;
+        if (!DestinationIn(&destination, folder, sources[i])) {
+            std::fprintf(stderr, "bad path %ls\n", sources[i]);
             return 1;
         }
-        if (!copy(sources[i], destination)) {
-            std::fprintf(stderr, "copy of %s failed\n", sources[i]);
+        if (!copy(sources[i], destination.c_str())) {
+            std::fprintf(stderr, "copy of %ls failed\n", sources[i]);
             return 1;
         }
         bytes += SizeOf(sources[i]);
@@ -115,18 +119,17 @@ int Copy(const char* label, bool (*copy)(const char*, const char*), const char* 
     return 0;
 }
 
-int Join(const char* destination, char** parts, int count) {
+int Join(const wchar_t* destination, wchar_t** parts, int count) {
     long long bytes = 0;
     double start = Now();
-    CJoinJob job(Threads());
+    CJoinJob job(Engine());
+    for (int i = 0; i < count; ++i) Engine()->ReadAhead(parts[i], CJoinJob::kChunkBytes);
     for (int i = 0; i < count; ++i) {
-        // As the install sequence: the next part is read ahead at each end.
-        job.SetNextSource(i + 1 < count ? parts[i + 1] : nullptr);
         bool started = i == 0 ? job.BeginJoin(destination, parts[i])
                        : i + 1 < count ? job.AppendPart(parts[i])
                                        : job.AppendLastPart(parts[i]);
         if (!started || !WaitForPiece(job)) {
-            std::fprintf(stderr, "join of %s failed\n", parts[i]);
+            std::fprintf(stderr, "join of %ls failed\n", parts[i]);
             return 1;
         }
         bytes += SizeOf(parts[i]);
@@ -137,17 +140,20 @@ int Join(const char* destination, char** parts, int count) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 4) {
+// The paths come as the system has them, in UTF-16.
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (argv == nullptr || argc < 4) {
         std::printf("bench_copy: run through scripts/bench-copy.sh (make bench)\n");
         return 0;
     }
-    if (std::strcmp(argv[1], "copy") == 0 || std::strcmp(argv[1], "join") == 0) Threads();
-    if (std::strcmp(argv[1], "copy") == 0) return Copy("copy", CopyWithJob, argv[2], argv + 3, argc - 3);
-    if (std::strcmp(argv[1], "raw") == 0) return Copy("raw", CopyRaw, argv[2], argv + 3, argc - 3);
-    if (std::strcmp(argv[1], "copyfile") == 0)
-        return Copy("copyfile", CopyWithSystem, argv[2], argv + 3, argc - 3);
-    if (std::strcmp(argv[1], "join") == 0 && argc >= 5) return Join(argv[2], argv + 3, argc - 3);
+    const std::wstring mode = argv[1];
+    if (mode == L"copy" || mode == L"join") Engine();
+    if (mode == L"copy") return Copy("copy", CopyWithJob, argv[2], argv + 3, argc - 3);
+    if (mode == L"raw") return Copy("raw", CopyRaw, argv[2], argv + 3, argc - 3);
+    if (mode == L"copyfile") return Copy("copyfile", CopyWithSystem, argv[2], argv + 3, argc - 3);
+    if (mode == L"join" && argc >= 5) return Join(argv[2], argv + 3, argc - 3);
     std::fprintf(stderr, "usage: bench_copy copy|raw|copyfile FOLDER SOURCE... | join FILE PART PART...\n");
     return 2;
 }

@@ -21,8 +21,10 @@
 #include <string>
 
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/setup_resources.h"
 #include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
 
 namespace {
@@ -51,13 +53,15 @@ struct Started {
     DWORD id = 0;
 };
 
+// `program` is an ASCII path below the build tree.
 bool Launch(const std::string& program, Started* process) {
-    std::string folder = program.substr(0, program.find_last_of('\\') + 1);
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
+    const std::wstring wide = Widen(program);
+    std::wstring folder = wide.substr(0, wide.find_last_of(L'\\') + 1);
+    std::wstring commandLine = L"\"" + wide + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(wide.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info)) {
         std::fprintf(stderr, "cannot start %s (error %lu)\n", program.c_str(), GetLastError());
         return false;
@@ -71,14 +75,14 @@ bool Launch(const std::string& program, Started* process) {
 }
 
 // The first visible window of the process, with `caption` when not null.
-HWND ShownWindow(DWORD processId, const char* caption) {
+HWND ShownWindow(DWORD processId, const wchar_t* caption) {
     for (HWND hwnd : VisibleWindows(processId, nullptr)) {
         if (caption == nullptr || WindowTextOf(hwnd) == caption) return hwnd;
     }
     return nullptr;
 }
 
-int FirstPage(const std::string& program, const char* caption) {
+int FirstPage(const std::string& program, const wchar_t* caption) {
     Started process;
     double start = Seconds();
     if (!Launch(program, &process)) return 1;
@@ -90,7 +94,7 @@ int FirstPage(const std::string& program, const char* caption) {
             // before, among it the painting of the newly shown window.
             DWORD_PTR ignored = 0;
             UpdateWindow(found);
-            SendMessageTimeoutA(found, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
+            SendMessageTimeoutW(found, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored);
             std::printf("firstpage %.6f\n", Seconds() - start);
             result = 0;
             break;
@@ -123,7 +127,7 @@ int Install(const std::string& setup) {
             it = IsWindow(*it) ? std::next(it) : answered.erase(it);
         for (HWND dialog : ProcessDialogs(process.id)) {
             if (answered.count(dialog)) continue;
-            const std::string caption = WindowTextOf(dialog);
+            const std::wstring caption = WindowTextOf(dialog);
             if (caption == PageCaption(1)) {
                 PressButton(dialog, IDC_WELCOME_NEXT);
             } else if (caption == PageCaption(2)) {
@@ -138,8 +142,8 @@ int Install(const std::string& setup) {
                 PressButton(dialog, IDOK);
             } else if (caption == kDiscCaption || caption == kErrorCaption) {
                 // The one-disc layout must not ask for a disc.
-                std::fprintf(stderr, "setup showed \"%s\": %s\n", caption.c_str(),
-                             MessageBoxTextOf(dialog).c_str());
+                std::fprintf(stderr, "setup showed \"%s\": %s\n", Utf8(caption).c_str(),
+                             Utf8(MessageBoxTextOf(dialog)).c_str());
                 failed = true;
                 PressButton(dialog, IDCANCEL);
                 PressButton(dialog, IDOK);
@@ -163,7 +167,7 @@ int Install(const std::string& setup) {
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "firstpage") == 0) {
-        std::string caption = argc >= 4 && std::strcmp(argv[3], "wizard") == 0 ? PageCaption(1) : "";
+        std::wstring caption = argc >= 4 && std::strcmp(argv[3], "wizard") == 0 ? PageCaption(1) : L"";
         return FirstPage(argv[2], caption.empty() ? nullptr : caption.c_str());
     }
     if (argc >= 3 && std::strcmp(argv[1], "install") == 0) return Install(argv[2]);

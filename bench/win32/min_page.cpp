@@ -23,12 +23,12 @@ INT_PTR CALLBACK Page(HWND page, UINT message, WPARAM wParam, LPARAM) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    if (!plain_window::Register(instance, "MinPage", white)) return 1;
-    HWND hwnd = CreateWindowA("MinPage", "MinPage", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    if (!plain_window::Register(instance, L"MinPage", white)) return 1;
+    HWND hwnd = CreateWindowW(L"MinPage", L"MinPage", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr) return 1;
     ShowWindow(hwnd, show);
     UpdateWindow(hwnd);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP_WELCOME), hwnd, &Page, 0);
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SETUP_WELCOME), hwnd, &Page, 0);
     return 0;
 }

@@ -6,9 +6,9 @@
 #include "tools/automation/win32/plain_window.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    if (!plain_window::Register(instance, "MinWindow", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
+    if (!plain_window::Register(instance, L"MinWindow", static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))))
         return 1;
-    HWND hwnd = CreateWindowA("MinWindow", "MinWindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND hwnd = CreateWindowW(L"MinWindow", L"MinWindow", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                               CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
     if (hwnd == nullptr) return 1;
     ShowWindow(hwnd, show);

@@ -2,10 +2,24 @@
 
 #include <climits>
 
+#ifdef _WIN32
+#include <string>
+
+#include "framework/system/win32/wide_text.h"
+#endif
+
 bool CPlainFile::OpenStream(const char* path, const char* mode) {
     Close();
     if (path == nullptr) return false;
+#ifdef _WIN32
+    // The path is the data's Shift-JIS text: through code page 932 to the
+    // wide open, whatever the system's code page.
+    std::wstring widePath;
+    if (!WidenShiftJis(path, &widePath)) return false;
+    stream_ = _wfopen(widePath.c_str(), Widen(mode).c_str());
+#else
     stream_ = std::fopen(path, mode);
+#endif
     return stream_ != nullptr;
 }
 

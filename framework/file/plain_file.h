@@ -1,5 +1,6 @@
 // A loose file on disk, read and written through the runtime library's
-// buffered streams.
+// buffered streams. Its path is Shift-JIS, the data's own text; Windows
+// builds open it through code page 932 in UTF-16.
 #pragma once
 
 #include <cstdio>

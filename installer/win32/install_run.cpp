@@ -2,12 +2,14 @@
 
 #include <cstring>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/file/win32/join_job.h"
 #include "framework/log/win32/run_log.h"
-#include "framework/system/path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_texts.h"
 #include "installer/progress_math.h"
 #include "installer/win32/registration.h"
@@ -60,7 +62,7 @@ int DiscOf(const char* prompt) {
 
 WizardResult CInstallPrompts::RunWizard() {
     CWizardServices services;
-    return RunSetupWizard(GetModuleHandleA(nullptr), MainWindow(), state_, services);
+    return RunSetupWizard(GetModuleHandleW(nullptr), MainWindow(), state_, services);
 }
 
 bool CInstallPrompts::AskForDisc(const char* prompt) {
@@ -85,11 +87,11 @@ bool CInstallPrompts::Complete() {
 }
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() {
-    return std::make_unique<CCopyJob>(threads_);
+    return std::make_unique<CCopyJob>(engine_);
 }
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewJoinJob() {
-    return std::make_unique<CJoinJob>(threads_);
+    return std::make_unique<CJoinJob>(engine_);
 }
 
 void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
@@ -104,28 +106,24 @@ void CInstallSystem::WaitForJob(CCopyJob& job, DWORD milliseconds) {
     if (spent < milliseconds) Sleep(milliseconds - spent);
 }
 
-void CInstallSystem::ReadSourceAhead(const char* path) {
-    threads_->PrepareReadAhead(path, CCopyJob::kChunkBytes);
-    threads_->StartReadAhead(path);
+void CInstallSystem::ReadSourceAhead(const wchar_t* path, DWORD chunk) {
+    engine_->ReadAhead(path, chunk);
 }
 
-void CInstallSystem::PrepareJobs() {
-    threads_->Reserve(5);
-    CCopyJob::PrepareBuffers(*threads_, {CCopyJob::kChunkBytes, CJoinJob::kChunkBytes});
-}
+void CInstallSystem::PrepareJobs() { engine_->Prepare(); }
 
 // Both answers come from one attribute query: a directory search (or an
 // open, a read and a close through the file layer) costs several
 // milliseconds a file on a disc, with the drive standing idle meanwhile.
-bool CInstallSystem::FileExists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+bool CInstallSystem::FileExists(const wchar_t* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool CInstallSystem::FindDiscHolding(const char* name) { return ::FindDiscHolding(name); }
 
-std::uint64_t CInstallSystem::SourceSize(const char* path) {
+std::uint64_t CInstallSystem::SourceSize(const wchar_t* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return 0;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     // A size the jobs cannot copy (2 GiB or more) counts as nothing.
     if (data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x7FFFFFFFu) return 0;
@@ -165,7 +163,7 @@ SetupOutcome CInstallRun::RunSteps() {
             return prompts_.AsksUser() || !view_.IsRunning() ? SetupOutcome::kCancelled
                                                              : SetupOutcome::kDiscMissing;
         }
-        ReadFirstSourceAhead(step);
+        ReadAheadFrom(step);
         const StepResult result = RunStep(step);
         if (result == StepResult::kFailed) {
             ReleaseJob();
@@ -200,10 +198,6 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
     }
     if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
-    // A hint the job cannot store costs only the read ahead.
-    const char* next = NextSource(step, index);
-    if (!job_ || !job_->SetNextSource(next) || !CopyText(namedSource_, next))
-        namedSource_[0] = '\0';
     CLogLine() << kOperationNames[static_cast<int>(step.operation)] << " " << sourcePath_
                << " -> " << destinationPath_ << ", " << sizes_[index] << " bytes";
     const DWORD start = GetTickCount();
@@ -243,41 +237,59 @@ void CInstallRun::LogFileEnd(int index, StepResult result, DWORD milliseconds) {
     }
 }
 
-bool CInstallRun::SourcePathOf(int index, char (&out)[kFileNameField]) const {
-    return FormatText(out, sizeof out, "%s\\%s", state_.DataPath, FileTable[index]);
+namespace {
+
+// `folder`, a backslash and the data name `name` (Shift-JIS) in `out`; false
+// when the name is not Shift-JIS or the whole passes 260 characters.
+bool JoinDataName(std::wstring_view folder, const char* name, wchar_t (&out)[kFileNameField]) {
+    std::wstring path(folder);
+    std::wstring wideName;
+    if (!WidenShiftJis(name, &wideName)) return false;
+    path += L'\\';
+    path += wideName;
+    if (path.size() >= kFileNameField) return false;
+    path.copy(out, path.size());
+    out[path.size()] = L'\0';
+    return true;
 }
 
+}  // namespace
+
+// A part appended to a joined file goes to the file its join began.
 bool CInstallRun::DestinationPathOf(const Step& step, int index,
-                                    char (&out)[kFileNameField]) const {
+                                    wchar_t (&out)[kFileNameField]) const {
     const Step* join = &step;
     while (join->operation != Operation::kCopy && join->operation != Operation::kBeginJoin)
         --join;
     const char* name = join->operation == Operation::kBeginJoin ? join->joinedName
                                                                  : FileTable[index];
-    return FormatText(out, sizeof out, "%s\\%s", state_.InstallFolder, name);
+    return JoinDataName(AsWide(state_.InstallFolder), name, out);
 }
 
-// The file after FileTable[index]: the next of the step, else the first of
-// the next step unless the disc for it has to be asked for (a disc is never
-// read ahead of the user's answer). Empty when there is none.
-const char* CInstallRun::NextSource(const Step& step, int index) {
-    const bool sameStep = index < step.last;
-    const Step* following = sameStep ? &step : &step + 1;
-    if (following == std::end(kSteps)) return "";
-    const int next = sameStep ? index + 1 : following->first;
-    if (!SourcePathOf(next, nextSourcePath_)) return "";
-    if (!sameStep && following->disc > 0 && !system_.FileExists(nextSourcePath_)) return "";
-    return nextSourcePath_;
+// DataPath is the Shift-JIS path of the disc's data folder (a drive root).
+bool CInstallRun::SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const {
+    std::wstring dataPath;
+    return WidenShiftJis(state_.DataPath, &dataPath) && JoinDataName(dataPath, FileTable[index], out);
 }
 
-// The first file of the run, and the first after a disc request, were
-// named by no piece: read ahead here, the drive reads while the sizes are
-// looked up and the job makes its folders and opens its files (20 ms and
-// more under Wine).
-void CInstallRun::ReadFirstSourceAhead(const Step& step) {
-    char path[kFileNameField];
-    if (!SourcePathOf(step.first, path) || std::strcmp(path, namedSource_) == 0) return;
-    system_.ReadSourceAhead(path);
+// A step with a disc to ask for is named only once it was asked for: a disc
+// is never read ahead of the user's answer. Where every file is reachable
+// (one disc holding them all), the first step names them all, and the drive
+// reads on from one file into the next without a pause.
+void CInstallRun::ReadAheadFrom(const Step& step) {
+    if (unnamed_ != nullptr && &step < unnamed_) return;
+    wchar_t path[kFileNameField];
+    for (const Step* next = &step; next != std::end(kSteps); ++next) {
+        if (next != &step && next->disc > 0 &&
+            !(SourcePathOf(next->first, path) && system_.FileExists(path)))
+            return;
+        const DWORD chunk =
+            next->operation == Operation::kCopy ? CCopyJob::kChunkBytes : CJoinJob::kChunkBytes;
+        for (int index = next->first; index <= next->last; ++index) {
+            if (SourcePathOf(index, path)) system_.ReadSourceAhead(path, chunk);
+        }
+        unnamed_ = next + 1;
+    }
 }
 
 CInstallRun::StepResult CInstallRun::PollJob(int index) {
@@ -300,7 +312,7 @@ CInstallRun::StepResult CInstallRun::PollJob(int index) {
 
 void CInstallRun::ReadSize(int index) {
     sizes_[index] = 0;
-    char path[kFileNameField];
+    wchar_t path[kFileNameField];
     if (SourcePathOf(index, path)) sizes_[index] = system_.SourceSize(path);
 }
 

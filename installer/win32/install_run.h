@@ -63,30 +63,31 @@ class CInstallSystem {
 public:
     virtual ~CInstallSystem() = default;
 
-    // The jobs run on threads kept by this object for the next job; they
-    // end once this object and every job it made are gone.
+    // The jobs share one engine kept by this object (its threads and its
+    // ring of buffers); it ends once this object and every job it made are
+    // gone.
     virtual std::unique_ptr<CCopyJob> NewCopyJob();
     virtual std::unique_ptr<CCopyJob> NewJoinJob();
     // Waits up to one poll period of `milliseconds` for `job`, returning as
     // soon as the job's current piece has ended.
     virtual void WaitForJob(CCopyJob& job, DWORD milliseconds);
-    virtual bool FileExists(const char* path);
+    virtual bool FileExists(const wchar_t* path);
     // Makes the first drive (C: to Z:) whose "data\data" holds `name` the
     // source: SourceRoot, DataPath and the current directory. False when no
     // drive has it.
     virtual bool FindDiscHolding(const char* name);
     // The byte length of a source file; 0 when it cannot be opened.
-    virtual std::uint64_t SourceSize(const char* path);
-    // Gets the threads of the jobs ready while the wizard is shown (a
-    // worker, a reader, a piece reader and the two of the read ahead of the
-    // next file), and the chunk buffers of the first copy and the first join.
+    virtual std::uint64_t SourceSize(const wchar_t* path);
+    // Gets the jobs' threads and ring of buffers ready while the wizard is
+    // shown.
     virtual void PrepareJobs();
-    // Reads the first chunk of `path` ahead on the jobs' threads, for the
-    // next job that opens it.
-    virtual void ReadSourceAhead(const char* path);
+    // Names `path` to the jobs' engine as the source the jobs open after
+    // those named before, copied in chunks of `chunk` bytes: it is read
+    // while the jobs before it still write.
+    virtual void ReadSourceAhead(const wchar_t* path, DWORD chunk);
 
 private:
-    std::shared_ptr<CJobThreads> threads_ = std::make_shared<CJobThreads>();
+    std::shared_ptr<CJobEngine> engine_ = std::make_shared<CJobEngine>();
 };
 
 // One run of the installation over `state` (DataPath, InstallFolder).
@@ -123,16 +124,14 @@ private:
     StepResult PollJob(int index);
     void LogFileEnd(int index, StepResult result, DWORD milliseconds);
     // FileTable[index] in the data folder of the disc in use; false when the
-    // path does not fit.
-    bool SourcePathOf(int index, char (&out)[kFileNameField]) const;
+    // path does not fit the jobs' 260 characters.
+    bool SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const;
     // The installed file FileTable[index] of `step` goes to (the joined
     // file for a part); false when the path does not fit.
-    bool DestinationPathOf(const Step& step, int index, char (&out)[kFileNameField]) const;
-    // The source the run opens after FileTable[index] of `step`, for the job
-    // to read ahead ("" when none can be named).
-    const char* NextSource(const Step& step, int index);
-    // Reads the first file of `step` ahead unless the piece before named it.
-    void ReadFirstSourceAhead(const Step& step);
+    bool DestinationPathOf(const Step& step, int index, wchar_t (&out)[kFileNameField]) const;
+    // Names the files from `step` on to the jobs' engine, in install order,
+    // up to a step whose disc is still to be asked for; each file once.
+    void ReadAheadFrom(const Step& step);
     void ReadSize(int index);
     void ReleaseJob() { job_.reset(); }
 
@@ -142,9 +141,8 @@ private:
     CInstallSystem& system_;
     std::unique_ptr<CCopyJob> job_;
     std::uint64_t sizes_[kFileCount] = {};
-    char sourcePath_[kFileNameField] = {};
-    char destinationPath_[kFileNameField] = {};
-    char nextSourcePath_[kFileNameField] = {};
-    // The source the last piece was told it opens next ("" for none).
-    char namedSource_[kFileNameField] = {};
+    wchar_t sourcePath_[kFileNameField] = {};
+    wchar_t destinationPath_[kFileNameField] = {};
+    // The first step none of whose files was named to the engine yet.
+    const Step* unnamed_ = nullptr;
 };

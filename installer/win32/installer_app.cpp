@@ -5,6 +5,7 @@
 #include "framework/app/win32/thread_registry.h"
 #include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
+#include "framework/system/win32/message_box.h"
 #include "installer/win32/installer_screen.h"
 #include "installer/installer_texts.h"
 
@@ -20,9 +21,9 @@ void CInstallerApp::ConfigureWindow(WindowParams* params) {
 }
 
 bool CInstallerApp::ConfirmClose(HWND hwnd) {
-    if (!Unattended() && MessageBoxA(hwnd, installer_text::kAbortText,
-                                     installer_text::kConfirmCaption,
-                                     MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (!Unattended() && ShowMessageBox(hwnd, installer_text::kAbortText,
+                                        installer_text::kConfirmCaption,
+                                        MB_YESNO | MB_ICONQUESTION) != IDYES)
         return false;
     CLogLine() << "the window is closed: setup is cancelled";
     return true;
@@ -35,7 +36,7 @@ bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {
         if (CDisplayController* display = TheThreadRegistry.FindDisplay(this)) {
             display->RestoreWindowed();
         }
-        SendMessageA(hwnd, WM_DESTROY, 0, 0);
+        SendMessageW(hwnd, WM_DESTROY, 0, 0);
         return false;
     case WM_DESTROY:
         // The wizard, the disc request and the other prompts of the setup

@@ -5,6 +5,7 @@
 #include "framework/app/win32/application.h"
 #include "framework/log/win32/run_log.h"
 #include "framework/system/win32/dll_search.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/setup_command.h"
 #include "installer/win32/elevated_start.h"
 #include "installer/win32/installer_app.h"
@@ -60,7 +61,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
     // A malformed argument ends setup before it writes anything, its log
     // included.
     const SetupCommand command =
-        ParseSetupCommand(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+        ParseSetupCommand(AsUtf16(GetCommandLineW()));
     if (command.mode == SetupMode::kInvalid) return UnattendedExitCode(SetupOutcome::kBadArguments);
     const bool unattended = command.mode == SetupMode::kUnattended;
 

@@ -11,19 +11,21 @@
 
 // The system services registration uses; the defaults are those of
 // CSystemServices. Results are reported but registration goes on regardless.
+// Paths are UTF-16, naming the folder exactly as the user chose it; names
+// and texts are the program's own Shift-JIS ones.
 class CRegistrationServices {
 public:
     virtual ~CRegistrationServices() = default;
-    virtual bool WriteAppPath(const char* programName, const char* programPath);
-    virtual bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+    virtual bool WriteAppPath(const char* programName, const wchar_t* programPath);
+    virtual bool WriteUninstallEntry(const char* keyName, const wchar_t* uninstallCommand,
                                      const char* displayName);
     // The values beside the name and command that the list of installed
     // programs shows (icon, publisher, folder, size, quiet command).
     virtual bool WriteUninstallDetails(const char* keyName, const UninstallDetails& details);
     // Bytes of the installed files present in `folder`.
-    virtual std::uint64_t InstalledBytes(const char* folder);
-    virtual bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
-    virtual bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+    virtual std::uint64_t InstalledBytes(const wchar_t* folder);
+    virtual bool CreateDesktopShortcut(const wchar_t* targetPath, const char* linkName);
+    virtual bool CreateProgramsShortcut(const wchar_t* targetPath, const char* relativeLink);
 };
 
 // Registers the game installed in `state.InstallFolder`: the App Paths

@@ -7,8 +7,8 @@
 #include "framework/app/win32/thread_registry.h"
 #include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
-#include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/system_services.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/install_folder.h"
 #include "installer/installer_texts.h"
 #include "installer/setup_resources.h"
@@ -17,19 +17,36 @@ namespace {
 
 using namespace installer_text;
 
-const char kDefaultBaseFolder[] = "C:\\";
+const wchar_t kDefaultBaseFolder[] = L"C:\\";
 
-// What the pages that need more than their own controls are given.
+// What the pages are given.
 struct PageContext {
     InstallerStateData* state;
     CWizardServices* services;
+    // The pages' font with its Shift-JIS character set (null when it could
+    // not be made).
+    HFONT font;
 };
 
 PageContext* ContextOf(HWND page) {
-    return reinterpret_cast<PageContext*>(GetWindowLongPtrA(page, DWLP_USER));
+    return reinterpret_cast<PageContext*>(GetWindowLongPtrW(page, DWLP_USER));
 }
 
-void KeepContext(HWND page, LPARAM context) { SetWindowLongPtrA(page, DWLP_USER, context); }
+BOOL CALLBACK SetControlFont(HWND control, LPARAM font) {
+    SendMessageW(control, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    return TRUE;
+}
+
+// WM_INITDIALOG of every page: keeps the context and gives the controls the
+// pages' font. The dialog manager makes the template's font without its
+// character set, so a system whose code page is not 932 and that lacks the
+// face draws the texts in a Latin font, as boxes; with the Shift-JIS
+// character set the system picks a Japanese face instead.
+void StartPage(HWND page, LPARAM context) {
+    SetWindowLongPtrW(page, DWLP_USER, context);
+    if (HFONT font = ContextOf(page)->font)
+        EnumChildWindows(page, SetControlFont, reinterpret_cast<LPARAM>(font));
+}
 
 bool IsRunning(HWND page) { return ContextOf(page)->services->IsRunning(); }
 
@@ -51,7 +68,7 @@ void ShowError(HWND owner, const char* text) {
 // ---- Page 1: welcome --------------------------------------------------------
 
 INT_PTR CALLBACK WelcomePage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message == WM_INITDIALOG) StartPage(page, lParam);
     if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_WELCOME_NEXT: EndDialog(page, kPageForward); return TRUE;
@@ -78,7 +95,7 @@ void TakeGroupSelection(HWND page) {
 INT_PTR CALLBACK GroupsPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            KeepContext(page, lParam);
+            StartPage(page, lParam);
             CheckAllGroups(page, BST_CHECKED);
             return TRUE;
         case WM_COMMAND:
@@ -100,29 +117,41 @@ INT_PTR CALLBACK GroupsPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 // Every visit starts again from the program-files folder (or "C:\").
 void OfferBaseFolder(HWND page) {
     PageContext& context = *ContextOf(page);
-    char* folder = context.state->InstallFolder;
-    if (!context.services->ReadProgramFilesDir(folder))
-        CopyText(folder, kMaxPath, kDefaultBaseFolder);
-    SetDlgItemTextA(page, IDC_FOLDER_EDIT, folder);
+    wchar_t* folder = AsWide(context.state->InstallFolder);
+    if (!context.services->ReadProgramFilesDir(folder)) std::wcscpy(folder, kDefaultBaseFolder);
+    SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder);
 }
 
 void BrowseFolder(HWND page) {
-    char chosen[kMaxPath] = {};
+    wchar_t chosen[kMaxPath] = {};
     COpenDialogScope picker(IDCANCEL);
     if (ContextOf(page)->services->BrowseForFolder(kBrowseTitle, chosen))
-        SetDlgItemTextA(page, IDC_FOLDER_EDIT, chosen);
+        SetDlgItemTextW(page, IDC_FOLDER_EDIT, chosen);
+}
+
+// The game reads its files through code page 932: a folder that code page
+// cannot hold may keep it from starting, so the user is asked first. No
+// stays on the page.
+bool AcceptsFolderForTheGame(HWND page, const char16_t* folder) {
+    if (FitsShiftJis(AsWide(folder))) return true;
+    const bool yes = ApplicationMessageBox(page, kFolderOutsideCodePageText, kConfirmCaption,
+                                           MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    CLogLine() << "the question whether to install into " << folder
+               << ", which code page 932 cannot hold, was answered " << (yes ? "Yes" : "No");
+    return yes;
 }
 
 void AcceptFolder(HWND page) {
     // Read more than a path can hold, so an over-long text is refused as a
     // whole instead of being cut to a different folder.
-    char text[kMaxPath * 4] = {};
+    wchar_t text[kMaxPath * 4] = {};
     HWND edit = GetDlgItem(page, IDC_FOLDER_EDIT);
-    bool fits = GetWindowTextLengthA(edit) < static_cast<int>(sizeof text);
-    if (fits) GetWindowTextA(edit, text, sizeof text);
+    const int length = GetWindowTextLengthW(edit);
+    const bool fits = length < static_cast<int>(kMaxPath * 4);
+    if (fits) GetWindowTextW(edit, text, kMaxPath * 4);
 
-    char folder[kMaxPath];
-    FolderText formed = fits ? FormInstallFolder(folder, sizeof folder, text, AnsiLeadBytes())
+    char16_t folder[kMaxPath];
+    FolderText formed = fits ? FormInstallFolder(folder, kMaxPath, AsUtf16(text))
                              : FolderText::TooLong;
     switch (formed) {
         case FolderText::Empty:
@@ -132,7 +161,8 @@ void AcceptFolder(HWND page) {
             ShowError(page, kBadFolderText);
             return;
         case FolderText::Formed:
-            CopyText(ContextOf(page)->state->InstallFolder, kMaxPath, folder);
+            if (!AcceptsFolderForTheGame(page, folder) || !IsRunning(page)) return;
+            CopyWide(ContextOf(page)->state->InstallFolder, folder);
             EndDialog(page, kPageForward);
             return;
     }
@@ -141,7 +171,7 @@ void AcceptFolder(HWND page) {
 INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            KeepContext(page, lParam);
+            StartPage(page, lParam);
             OfferBaseFolder(page);
             return TRUE;
         case WM_COMMAND:
@@ -160,7 +190,7 @@ INT_PTR CALLBACK FolderPage(HWND page, UINT message, WPARAM wParam, LPARAM lPara
 // ---- Page 4: ready ----------------------------------------------------------
 
 INT_PTR CALLBACK ReadyPage(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) KeepContext(page, lParam);
+    if (message == WM_INITDIALOG) StartPage(page, lParam);
     if (message != WM_COMMAND) return message == WM_INITDIALOG;
     switch (LOWORD(wParam)) {
         case IDC_READY_INSTALL: EndDialog(page, kPageForward); return TRUE;
@@ -218,7 +248,8 @@ class CWizardRun {
 public:
     CWizardRun(HINSTANCE instance, HWND owner, InstallerStateData& state,
                CWizardServices& services)
-        : instance_(instance), owner_(owner), context_{&state, &services} {}
+        : instance_(instance), owner_(owner), font_(MakePageFont(owner)),
+          context_{&state, &services, static_cast<HFONT>(font_.get())} {}
 
     WizardResult Run() {
         Page page = Page::Welcome;
@@ -242,7 +273,7 @@ private:
         INT_PTR result = kPageCancelled;
         {
             COpenDialogScope open(IDCANCEL);
-            result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(entry.resource), owner_,
+            result = DialogBoxParamW(instance_, MAKEINTRESOURCEW(entry.resource), owner_,
                                      entry.procedure, reinterpret_cast<LPARAM>(&context_));
         }
         if (!context_.services->IsRunning()) return Page::Cancelled;
@@ -251,22 +282,29 @@ private:
         return entry.checkForward ? entry.checkForward(context_, owner_, entry.next) : entry.next;
     }
 
+    static HGDIOBJ MakePageFont(HWND owner) {
+        const unique_window_dc dc(owner);
+        const LOGFONTW logical = WizardPageFont(dc.get());
+        return CreateFontIndirectW(&logical);
+    }
+
     HINSTANCE instance_;
     HWND owner_;
+    unique_hgdiobj font_;
     PageContext context_;
 };
 
 }  // namespace
 
-FolderCheck CheckInstallFolder(const char* folder, CWizardServices& services) {
+FolderCheck CheckInstallFolder(const char16_t* folder, CWizardServices& services) {
     CLogLine() << "install folder " << folder;
-    char root[8];
-    if (!HasDriveRoot(folder) || !FormDriveRoot(root, sizeof root, folder)) {
+    char16_t root[8];
+    if (!HasDriveRoot(folder) || !FormDriveRoot(root, 8, folder)) {
         CLogLine() << "refused: the folder does not start with a drive root";
         return FolderCheck::kNoDriveRoot;
     }
     std::uint64_t bytesFree = 0;
-    switch (services.QueryFreeSpace(root, &bytesFree)) {
+    switch (services.QueryFreeSpace(AsWide(root), &bytesFree)) {
         case CWizardServices::FreeSpace::Unavailable:
             CLogLine() << "the system cannot tell the free space: the test is skipped";
             return FolderCheck::kAccepted;
@@ -320,19 +358,19 @@ void CPageFontWarmUp::Run() {
     SelectObject(dc.get(), previous);
 }
 
-bool CWizardServices::ReadProgramFilesDir(char* out) {
+bool CWizardServices::ReadProgramFilesDir(wchar_t* out) {
     return CSystemServices().ReadProgramFilesDir(out);
 }
 
-bool CWizardServices::BrowseForFolder(const char* title, char* out) {
+bool CWizardServices::BrowseForFolder(const char* title, wchar_t* out) {
     return CSystemServices().BrowseForFolder(title, out);
 }
 
-CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const char* root,
+CWizardServices::FreeSpace CWizardServices::QueryFreeSpace(const wchar_t* root,
                                                            std::uint64_t* bytesFree) {
-    using Query = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto query = kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetDiskFreeSpaceExA"))
+    using Query = BOOL(WINAPI*)(LPCWSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto query = kernel ? reinterpret_cast<Query>(GetProcAddress(kernel, "GetDiskFreeSpaceExW"))
                         : nullptr;
     if (query == nullptr) return FreeSpace::Unavailable;
     ULARGE_INTEGER toCaller = {};

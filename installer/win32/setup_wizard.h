@@ -18,16 +18,18 @@ class CWizardServices {
 public:
     virtual ~CWizardServices() = default;
 
-    // "ProgramFilesDir" into `out` (260 bytes); false when it cannot be read.
-    virtual bool ReadProgramFilesDir(char* out);
-    // The shell folder picker; true with the chosen folder in `out`.
-    virtual bool BrowseForFolder(const char* title, char* out);
+    // "ProgramFilesDir" into `out` (kMaxPath wide characters); false when it
+    // cannot be read.
+    virtual bool ReadProgramFilesDir(wchar_t* out);
+    // The shell folder picker; true with the chosen folder in `out`
+    // (kMaxPath wide characters).
+    virtual bool BrowseForFolder(const char* title, wchar_t* out);
 
     enum class FreeSpace { Unavailable, Failed, Known };
     // Bytes free to the caller on the drive `root` ("X:\"), through
-    // GetDiskFreeSpaceExA looked up in kernel32 at run time. Unavailable when
+    // GetDiskFreeSpaceExW looked up in kernel32 at run time. Unavailable when
     // the system has no such function, Failed when it refused the root.
-    virtual FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytesFree);
+    virtual FreeSpace QueryFreeSpace(const wchar_t* root, std::uint64_t* bytesFree);
 
     // False once the program must end: the running flag of the calling
     // thread's application (true on a thread without one).
@@ -43,7 +45,7 @@ enum class FolderCheck { kAccepted, kNoDriveRoot, kNoSuchDrive, kTooLittleSpace 
 // What a final install folder must pass before anything is installed there:
 // a drive root ("X:\"), and room for the installation on that drive where
 // the system can tell. The folder and the free space found are logged.
-FolderCheck CheckInstallFolder(const char* folder, CWizardServices& services);
+FolderCheck CheckInstallFolder(const char16_t* folder, CWizardServices& services);
 
 // The pages' font (their FONT statement) for a display of `dc`'s resolution.
 LOGFONTW WizardPageFont(HDC dc);
@@ -76,7 +78,10 @@ constexpr INT_PTR kPageBack = 2;
 // calling thread until the user cancels (after confirming) or chooses to
 // install. Once the services say the program must end it opens nothing more
 // and ends as cancelled; each page and message box is recorded as the
-// application's open dialog, so that the main thread can end it. On Install, `state.InstallFolder` holds the final folder (with
-// room for every installed file's path) on a drive with enough free space.
+// application's open dialog, so that the main thread can end it. On
+// Install, `state.InstallFolder` holds the final folder (with room for every
+// installed file's path) on a drive with enough free space. A folder that
+// code page 932 cannot hold (the game's code page) is taken only after the
+// user said Yes to the question about it on page 3.
 WizardResult RunSetupWizard(HINSTANCE instance, HWND owner, InstallerStateData& state,
                             CWizardServices& services);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "framework/log/win32/run_log.h"
 #include "framework/system/win32/file_finder.h"
 #include "framework/system/path_text.h"
@@ -16,24 +18,26 @@ namespace {
 const char* const kDriveTypes[] = {"unknown type", "no drive",  "removable", "fixed disk",
                                    "network",      "CD-ROM",    "RAM disk"};
 
-bool DriveHasVolume(const char* root) {
-    char volume[kMaxPath];
-    return GetVolumeInformationA(root, volume, sizeof volume, nullptr, nullptr, nullptr,
-                                 nullptr, 0) != FALSE;
+// "X:\" of a drive letter.
+std::wstring DriveRoot(char letter) { return {static_cast<wchar_t>(letter), L':', L'\\'}; }
+
+bool DriveHasVolume(const wchar_t* root) {
+    wchar_t volume[kMaxPath];
+    return GetVolumeInformationW(root, volume, kMaxPath, nullptr, nullptr, nullptr, nullptr, 0) !=
+           FALSE;
 }
 
 // Whether drive `letter` has "data\data\<fileName>"; a drive that is there
 // at all is logged with its type and what was found.
 bool DriveHolds(char letter, const char* fileName, bool* pathFits) {
-    char root[8];
-    FormatText(root, sizeof root, "%c:\\", letter);
-    const UINT type = GetDriveTypeA(root);
+    const std::wstring root = DriveRoot(letter);
+    const UINT type = GetDriveTypeW(root.c_str());
     const char* typeText = type < sizeof kDriveTypes / sizeof kDriveTypes[0] ? kDriveTypes[type]
                                                                            : kDriveTypes[0];
-    if (!DriveHasVolume(root)) {
+    if (!DriveHasVolume(root.c_str())) {
         const SystemError error{GetLastError()};
         if (type != DRIVE_NO_ROOT_DIR)
-            CLogLine() << "  " << root << " " << typeText << ": no volume, " << error;
+            CLogLine() << "  " << root.c_str() << " " << typeText << ": no volume, " << error;
         return false;
     }
     char marker[kMaxPath];
@@ -42,10 +46,10 @@ bool DriveHolds(char letter, const char* fileName, bool* pathFits) {
     CFileFinder finder;
     if (!finder.Find(marker)) {
         const SystemError error{GetLastError()};
-        CLogLine() << "  " << root << " " << typeText << ": not there, " << error;
+        CLogLine() << "  " << root.c_str() << " " << typeText << ": not there, " << error;
         return false;
     }
-    CLogLine() << "  " << root << " " << typeText << ": found";
+    CLogLine() << "  " << root.c_str() << " " << typeText << ": found";
     return true;
 }
 
@@ -66,10 +70,8 @@ bool FindDiscHolding(const char* fileName) {
         if (!pathFits) return false;
         if (!found) continue;
 
-        char root[8];
-        FormatText(root, sizeof root, "%c:\\", letter);
-        SetCurrentDirectoryA(root);
-        CopyText(InstallerState.SourceRoot, root);
+        SetCurrentDirectoryW(DriveRoot(letter).c_str());
+        FormatText(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%c:\\", letter);
         FormatText(InstallerState.DataPath, sizeof InstallerState.DataPath, "%c:\\data\\data",
                    letter);
         return true;

@@ -1,8 +1,10 @@
 // What an unattended installation (setup.exe /S) answers in place of the
 // user: no wizard page, message box or disc prompt. The folder is the one
 // of the command line or the wizard's default; it passes the wizard's folder
-// and free-space tests and a test that files can be made in it. The
-// registration runs without its messages. Each decision is logged.
+// and free-space tests and a test that files can be made in it. A folder
+// that code page 932 cannot hold is taken, as page 3 takes it after its
+// Yes: the command line chose it. The registration runs without its
+// messages. Each decision is logged.
 #pragma once
 
 #include "installer/win32/install_run.h"
@@ -29,9 +31,9 @@ public:
     bool Complete() override { return RegisterGame(state_, registration_); }
 
 private:
-    // The base folder in Shift-JIS into `out` (kMaxPath bytes), with the
-    // lead bytes of its code page; false when it cannot be had.
-    bool BaseFolder(char* out, const LeadByteTable** lead);
+    // The base folder into `out` (kMaxPath code units): that of /D=, or the
+    // one page 3 offers.
+    void BaseFolder(char16_t* out);
 
     const char16_t* baseFolder_;
     CWizardServices& wizard_;

@@ -1,12 +1,15 @@
 // Fuzz target: the text rules applied to what the user types as the target
 // folder (forming "<base>\Vintal\Sorvane", the drive test, the drive root,
-// the installed file paths) and the path-text routines under them. Every
-// answer is compared with a plain walk over the text's characters, and no
-// formed path may exceed 259 characters or end inside a double-byte
+// the installed file paths) and the path-text routines under them, the
+// Shift-JIS ones of the data's names and the UTF-16 ones of the folder.
+// Every answer is compared with a plain walk over the text's characters,
+// and no formed path may exceed 259 characters or end inside a double-byte
 // character.
 //
 // Input: byte 0 chooses the lead-byte table (bit 0) and a small output
-// capacity (the other bits); the rest, up to the first zero, is the text.
+// capacity (the other bits); the rest is the text: up to the first zero
+// byte for the Shift-JIS routines, read as UTF-16 code units (up to the
+// first zero unit) for the folder.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -96,39 +99,60 @@ void CheckPathText(const std::string& text, const LeadByteTable& lead, std::size
     Check(out[smallCap] == 'x');
 }
 
-// The drive rule on what the user typed: a letter and a colon, then a
-// separator or nothing ("D:\Games", "D:"); "D:Games" is drive-relative.
-bool ReferenceDrive(const std::string& typed) {
-    if (typed.size() < 2) return false;
-    char c = typed[0];
-    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letter && typed[1] == ':' && (typed.size() == 2 || typed[2] == '\\');
+// The wide path routines, against a plain walk over the code units.
+void CheckWidePathText(const std::u16string& text) {
+    std::u16string normal;
+    for (char16_t c : text) {
+        const bool separator = c == u'\\' || c == u'/';
+        if (separator && !normal.empty() && normal.back() == u'\\') continue;
+        normal += separator ? u'\\' : c;
+    }
+    Check(NormalizeSeparators(text) == normal);
+    std::size_t inner = std::u16string::npos;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == u'\\') inner = i;
+    }
+    Check(LastInnerSeparator(text) == inner);
+    Check(EndsWithSeparator(text) == (!text.empty() && text.back() == u'\\'));
+    std::u16string lower = text;
+    LowercaseAscii(&lower);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        Check(lower[i] == (c >= u'A' && c <= u'Z' ? c + 32 : c));
+    }
 }
 
-void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
+// The drive rule on what the user typed: a letter and a colon, then a
+// separator or nothing ("D:\Games", "D:"); "D:Games" is drive-relative.
+bool ReferenceDrive(const std::u16string& typed) {
+    if (typed.size() < 2) return false;
+    const char16_t c = typed[0];
+    bool letter = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    return letter && typed[1] == u':' && (typed.size() == 2 || typed[2] == u'\\');
+}
+
+void CheckInstallFolder(const std::u16string& text) {
     std::size_t longestName = 0;
     for (const auto& name : FileTable) longestName = std::max(longestName, std::strlen(name));
 
     // The folder the rules should form: one trailing separator dropped,
     // "\Vintal\Sorvane" appended; refused when "<folder>\<name>" of an
     // installed file would pass 259 characters.
-    std::vector<std::string> chars = Characters(text, lead);
-    if (!chars.empty() && IsSeparator(chars.back())) chars.pop_back();
-    std::string expected;
-    for (const std::string& c : chars) expected += c;
-    expected += "\\Vintal\\Sorvane";
+    std::u16string expected = text;
+    if (!expected.empty() && expected.back() == u'\\') expected.pop_back();
+    expected += u"\\Vintal\\Sorvane";
     FolderText want = text.empty() ? FolderText::Empty
                       : expected.size() + 1 + longestName <= kMaxPath - 1 ? FolderText::Formed
                                                                         : FolderText::TooLong;
 
-    char folder[kMaxPath + 1];
-    folder[kMaxPath] = 'x';
-    FolderText got = FormInstallFolder(folder, kMaxPath, text.c_str(), lead);
+    char16_t folder[kMaxPath + 1];
+    folder[kMaxPath] = u'x';
+    FolderText got = FormInstallFolder(folder, kMaxPath, text);
     Check(got == want);
-    Check(folder[kMaxPath] == 'x');
-    Check(std::strlen(folder) <= kMaxPath - 1);
+    Check(folder[kMaxPath] == u'x');
+    Check(WideLength(folder) <= kMaxPath - 1);
     if (got != FolderText::Formed) {
-        Check(folder[0] == '\0');
+        Check(folder[0] == u'\0');
         return;
     }
     Check(folder == expected);
@@ -136,16 +160,17 @@ void CheckInstallFolder(const std::string& text, const LeadByteTable& lead) {
     // The drive test and the root the free-space query is asked for.
     Check(HasDriveRoot(folder) == ReferenceDrive(text));
     if (HasDriveRoot(folder)) {
-        char root[8];
-        Check(FormDriveRoot(root, sizeof root, folder));
-        Check(root == std::string(folder, 1) + ":\\");
+        char16_t root[8];
+        Check(FormDriveRoot(root, 8, folder));
+        Check(root == std::u16string(1, folder[0]) + u":\\");
     }
 
     // Every installed file's path fits.
     for (const auto& name : FileTable) {
-        char path[kMaxPath];
-        Check(FormInstalledFilePath(path, sizeof path, folder, name));
-        Check(path == std::string(folder) + "\\" + name);
+        std::u16string wideName(name, name + std::strlen(name));
+        char16_t path[kMaxPath];
+        Check(FormInstalledFilePath(path, kMaxPath, folder, wideName));
+        Check(path == std::u16string(folder) + u"\\" + wideName);
     }
 }
 
@@ -157,8 +182,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t smallCap = data[0] >> 1;
     // The wizard reads at most four paths' worth of text from the edit.
     std::string text(reinterpret_cast<const char*>(data + 1), std::min<std::size_t>(size - 1, 4 * kMaxPath));
+    // The same bytes as UTF-16 code units (little-endian pairs), as the
+    // folder comes from the system: cut at the first zero unit.
+    std::u16string wide;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(static_cast<std::uint8_t>(text[i]) |
+                                                static_cast<std::uint8_t>(text[i + 1]) << 8);
+        if (unit == 0) break;
+        wide += unit;
+    }
     text = text.c_str();
     CheckPathText(text, lead, smallCap);
-    CheckInstallFolder(text, lead);
+    CheckWidePathText(wide);
+    CheckInstallFolder(wide);
     return 0;
 }

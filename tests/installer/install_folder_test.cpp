@@ -7,40 +7,36 @@
 
 namespace {
 
-// "表" is 95 5C: its second byte is the backslash.
-const std::string kHyo = "\x95\x5C";
-
 struct FolderCase {
-    std::string text;
+    std::u16string text;
     FolderText result;
-    std::string folder;
+    std::u16string folder;
 };
 
 TEST(InstallFolder, FormsTheFolderFromTheEditText) {
-    const std::string games = "D:\\Games";
+    const std::u16string games = u"D:\\Games";
     const FolderCase cases[] = {
-        {"", FolderText::Empty, ""},
-        {"D:\\", FolderText::Formed, "D:\\Vintal\\Sorvane"},
-        {"D:", FolderText::Formed, "D:\\Vintal\\Sorvane"},
-        {games, FolderText::Formed, games + "\\Vintal\\Sorvane"},
+        {u"", FolderText::Empty, u""},
+        {u"D:\\", FolderText::Formed, u"D:\\Vintal\\Sorvane"},
+        {u"D:", FolderText::Formed, u"D:\\Vintal\\Sorvane"},
+        {games, FolderText::Formed, games + u"\\Vintal\\Sorvane"},
         // Only one trailing backslash is dropped.
-        {games + "\\\\", FolderText::Formed, games + "\\\\Vintal\\Sorvane"},
-        // The last byte of "表" is not a separator: the character stays.
-        {"D:\\" + kHyo, FolderText::Formed, "D:\\" + kHyo + "\\Vintal\\Sorvane"},
-        {"D:\\" + kHyo + "\\", FolderText::Formed, "D:\\" + kHyo + "\\Vintal\\Sorvane"},
-        {"\\\\server\\share", FolderText::Formed, "\\\\server\\share\\Vintal\\Sorvane"},
+        {games + u"\\\\", FolderText::Formed, games + u"\\\\Vintal\\Sorvane"},
+        // Characters of no code page but UTF-16's stay as they are.
+        {u"D:\\ゲーム\\Jürgen\\", FolderText::Formed, u"D:\\ゲーム\\Jürgen\\Vintal\\Sorvane"},
+        {u"\\\\server\\share", FolderText::Formed, u"\\\\server\\share\\Vintal\\Sorvane"},
     };
     for (const auto& c : cases) {
-        char out[kMaxPath] = "stale";
-        EXPECT_EQ(FormInstallFolder(out, sizeof out, c.text.c_str(), Cp932LeadBytes()), c.result)
-            << c.text;
-        EXPECT_EQ(std::string(out), c.folder) << c.text;
+        char16_t out[kMaxPath] = u"stale";
+        EXPECT_EQ(FormInstallFolder(out, kMaxPath, c.text), c.result) << testing::PrintToString(c.text);
+        EXPECT_EQ(std::u16string(out), c.folder) << testing::PrintToString(c.text);
     }
 }
 
 TEST(InstallFolder, RefusesFoldersWhoseFilePathsWouldNotFit) {
     // "<folder>\UnInstall.exe", the longest installed path, must stay within
-    // 259 characters: the folder may have 245, so the typed base 230.
+    // 259 characters: the folder may have 245, so the typed base 230. The
+    // limit counts characters, not bytes: "ü" is one.
     ASSERT_EQ(LongestInstalledFileName(), std::strlen("UnInstall.exe"));
     const std::size_t longestBase = 259 - 1 - LongestInstalledFileName() -
                                     std::strlen("\\Vintal\\Sorvane");
@@ -58,47 +54,46 @@ TEST(InstallFolder, RefusesFoldersWhoseFilePathsWouldNotFit) {
         {600, false, FolderText::TooLong},
     };
     for (const auto& c : cases) {
-        std::string text = "D:\\" + std::string(c.length - 3 - c.trailingSeparator, 'a');
-        if (c.trailingSeparator) text += "\\";
+        std::u16string text = u"D:\\" + std::u16string(c.length - 3 - c.trailingSeparator, u'ü');
+        if (c.trailingSeparator) text += u"\\";
         ASSERT_EQ(text.size(), c.length);
-        char out[kMaxPath] = "stale";
-        EXPECT_EQ(FormInstallFolder(out, sizeof out, text.c_str(), Cp932LeadBytes()), c.result)
-            << c.length;
+        char16_t out[kMaxPath] = u"stale";
+        EXPECT_EQ(FormInstallFolder(out, kMaxPath, text), c.result) << c.length;
         if (c.result == FolderText::TooLong) {
-            EXPECT_STREQ(out, "");
+            EXPECT_EQ(std::u16string(out), u"");
         } else {
-            char path[kMaxPath];
-            EXPECT_TRUE(FormInstalledFilePath(path, sizeof path, out, "UnInstall.exe"));
+            char16_t path[kMaxPath];
+            EXPECT_TRUE(FormInstalledFilePath(path, kMaxPath, out, u"UnInstall.exe"));
         }
     }
 }
 
 TEST(InstallFolder, DriveTestAndRoot) {
     const struct {
-        const char* folder;
+        std::u16string folder;
         bool drive;
-        const char* root;
+        std::u16string root;
     } cases[] = {
-        {"D:\\Vintal\\Sorvane", true, "D:\\"},
-        {"z:\\x", true, "z:\\"},
+        {u"D:\\Vintal\\Sorvane", true, u"D:\\"},
+        {u"z:\\x", true, u"z:\\"},
         // Drive-relative: would name a folder below that drive's current
         // directory, and end up relative in the registry and the shortcuts.
-        {"D:Games\\Vintal\\Sorvane", false, nullptr},
-        {"D:", false, nullptr},
-        {"D:/Games", false, nullptr},
-        {"\x82\x60:\\x", false, nullptr},
-        {"\\\\server\\share\\Vintal", false, nullptr},
-        {"\\Vintal\\Sorvane", false, nullptr},
-        {"1:\\x", false, nullptr},
-        {"\x95\x5C:", false, nullptr},
-        {"", false, nullptr},
+        {u"D:Games\\Vintal\\Sorvane", false, u""},
+        {u"D:", false, u""},
+        {u"D:/Games", false, u""},
+        // A full-width letter is no drive.
+        {u"Ａ:\\x", false, u""},
+        {u"\\\\server\\share\\Vintal", false, u""},
+        {u"\\Vintal\\Sorvane", false, u""},
+        {u"1:\\x", false, u""},
+        {u"", false, u""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HasDriveRoot(c.folder), c.drive) << c.folder;
+        EXPECT_EQ(HasDriveRoot(c.folder), c.drive) << testing::PrintToString(c.folder);
         if (!c.drive) continue;
-        char root[8];
-        ASSERT_TRUE(FormDriveRoot(root, sizeof root, c.folder));
-        EXPECT_STREQ(root, c.root);
+        char16_t root[8];
+        ASSERT_TRUE(FormDriveRoot(root, 8, c.folder));
+        EXPECT_EQ(std::u16string(root), c.root);
     }
 }
 
@@ -110,12 +105,12 @@ TEST(InstallFolder, FreeSpaceThresholdIsTheTotalSizePlusOne) {
 }
 
 TEST(InstallFolder, InstalledFilePathsFailInsteadOfTruncating) {
-    char out[kMaxPath];
-    ASSERT_TRUE(FormInstalledFilePath(out, sizeof out, "D:\\Vintal\\Sorvane", "Sorvane.exe"));
-    EXPECT_STREQ(out, "D:\\Vintal\\Sorvane\\Sorvane.exe");
-    std::string folder = "D:\\" + std::string(250, 'a');
-    EXPECT_FALSE(FormInstalledFilePath(out, sizeof out, folder.c_str(), "UnInstall.exe"));
-    EXPECT_STREQ(out, "");
+    char16_t out[kMaxPath];
+    ASSERT_TRUE(FormInstalledFilePath(out, kMaxPath, u"D:\\Vintal\\Sorvane", u"Sorvane.exe"));
+    EXPECT_EQ(std::u16string(out), u"D:\\Vintal\\Sorvane\\Sorvane.exe");
+    const std::u16string folder = u"D:\\" + std::u16string(250, u'a');
+    EXPECT_FALSE(FormInstalledFilePath(out, kMaxPath, folder, u"UnInstall.exe"));
+    EXPECT_EQ(std::u16string(out), u"");
 }
 
 }  // namespace

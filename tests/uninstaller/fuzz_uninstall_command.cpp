@@ -5,17 +5,16 @@
 // input's registered path) removes something only from the folder it runs
 // from, and only when that is the registered one.
 //
-// Input: byte 0 chooses the lead-byte table (bit 0); the rest holds four
-// texts separated by zero bytes: the arguments, the registered program, the
-// running program's path and the temporary folder.
+// Input: UTF-16 code units (little-endian pairs), as the system hands them
+// over: four texts separated by zero units, the arguments, the registered
+// program, the running program's path and the temporary folder.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "framework/system/path_text.h"
 #include "tools/support/fuzz_input.h"
+#include "tools/support/literal_text.h"
 #include "uninstaller/uninstall_command.h"
 #include "uninstaller/uninstall_sequence.h"
 
@@ -23,34 +22,20 @@ namespace {
 
 using fuzz::Check;
 
-// True when the text's last byte is a lead byte without its second byte
-// (no path the system gives ends so; a quote after it would be taken in).
-bool EndsInsideCharacter(const char* text, const LeadByteTable& lead) {
-    for (const char* p = text; *p != '\0';) {
-        const std::size_t n = CharLength(p, lead);
-        if (n == 1 && lead.IsLead(static_cast<unsigned char>(*p))) return true;
-        p += n;
-    }
-    return false;
-}
-
-void CheckCommandLine(const std::string& arguments, const std::string& module,
-                      const std::string& temp, const LeadByteTable& lead) {
-    const UninstallCommand command = ParseUninstallCommand(arguments.c_str(), lead);
+void CheckCommandLine(const std::u16string& arguments, const std::u16string& module,
+                      const std::u16string& temp) {
+    const UninstallCommand command = ParseUninstallCommand(arguments);
     if (command.mode != UninstallMode::kCleanup) return;
-    Check(command.waitHandle != 0 && command.folder[0] != '\0');
-    Check(std::strlen(command.folder) < kMaxPath);
+    Check(command.waitHandle != 0 && !command.folder.empty());
+    Check(FitsPath(command.folder));
     // The temporary copy is never the installed uninstaller it cleans up
     // after.
-    Check(!(RunsAsCleanupCopy(module.c_str(), temp.c_str(), command.folder, lead) &&
-            IsInstalledUninstaller(module.c_str(), command.folder, lead)));
-    if (EndsInsideCharacter(command.folder, lead)) return;
-    char formatted[kMaxPath + 64];
-    if (!FormatCleanupArguments(formatted, sizeof formatted, command.waitHandle, command.folder))
-        return;
-    const UninstallCommand again = ParseUninstallCommand(formatted, lead);
+    Check(!(RunsAsCleanupCopy(module, temp, command.folder) &&
+            IsInstalledUninstaller(module, command.folder)));
+    const UninstallCommand again =
+        ParseUninstallCommand(FormatCleanupArguments(command.waitHandle, command.folder));
     Check(again.mode == UninstallMode::kCleanup && again.waitHandle == command.waitHandle &&
-          std::strcmp(again.folder, command.folder) == 0);
+          again.folder == command.folder);
 }
 
 // The system as the sequence sees it: the registered path from the input,
@@ -60,72 +45,75 @@ class FakeSystem : public IUninstallRegistry,
                    public IUninstallShell,
                    public IUninstallElevation {
 public:
-    explicit FakeSystem(const std::string& registered) : registered_(registered) {}
-    std::vector<std::string> removed;
+    explicit FakeSystem(const std::u16string& registered) : registered_(registered) {}
+    std::vector<std::u16string> removed;
 
-    AppPathRead ReadAppPath(const char*, char* out) override {
-        return CopyText(out, kMaxPath, registered_.c_str()) ? AppPathRead::kFound
-                                                            : AppPathRead::kTooLong;
+    AppPathRead ReadAppPath(const char*, std::u16string* out) override {
+        *out = registered_;
+        return FitsPath(registered_) ? AppPathRead::kFound : AppPathRead::kTooLong;
     }
-    bool DeleteAppPath(const char*) override { return Removal("key"); }
-    bool DeleteUninstallEntry(const char*) override { return Removal("key"); }
-    bool FolderExists(const char*) override { return true; }
-    FileState Probe(const char*) override { return FileState::kRemovable; }
-    bool RemoveFile(const char* path) override { return Removal(path); }
-    bool RemoveEmptyFolder(const char* folder) override { return Removal(folder); }
-    bool HoldsOtherThan(const char*, const char*) override { return false; }
-    bool PrepareSelfRemoval(const char* folder) override { return Removal(folder); }
+    bool DeleteAppPath(const char*) override { return Removal(u"key"); }
+    bool DeleteUninstallEntry(const char*) override { return Removal(u"key"); }
+    bool FolderExists(const std::u16string&) override { return true; }
+    FileState Probe(const std::u16string&) override { return FileState::kRemovable; }
+    bool RemoveFile(const std::u16string& path) override { return Removal(path); }
+    bool RemoveEmptyFolder(const std::u16string& folder) override { return Removal(folder); }
+    bool HoldsOtherThan(const std::u16string&, const std::u16string&) override { return false; }
+    bool PrepareSelfRemoval(const std::u16string& folder) override { return Removal(folder); }
     void StartSelfRemoval() override {}
-    bool DesktopFolder(char* out) override { return CopyText(out, kMaxPath, "C:\\Desktop"); }
-    bool ProgramsFolder(char* out) override { return CopyText(out, kMaxPath, "C:\\Programs"); }
+    bool DesktopFolder(std::u16string* out) override {
+        *out = u"C:\\Desktop";
+        return true;
+    }
+    bool ProgramsFolder(std::u16string* out) override {
+        *out = u"C:\\Programs";
+        return true;
+    }
     bool RunsHere(UninstallResult*) override { return true; }
 
 private:
-    bool Removal(const std::string& what) {
+    bool Removal(const std::u16string& what) {
         removed.push_back(what);
         return true;
     }
-    std::string registered_;
+    std::u16string registered_;
 };
 
-void CheckLocation(const std::string& registered, const std::string& module,
-                   const LeadByteTable& lead) {
+void CheckLocation(const std::u16string& registered, const std::u16string& module) {
     FakeSystem fake(registered);
     CQuietPrompts quiet;
-    UninstallServices services{fake, fake, fake, quiet, fake};
-    const UninstallResult result = RunUninstall(module.c_str(), lead, services);
+    CLiteralWidener widener;
+    UninstallServices services{fake, fake, fake, quiet, fake, widener};
+    const UninstallResult result = RunUninstall(module, services);
     if (fake.removed.empty()) return;
     Check(result == UninstallResult::kRemoved || result == UninstallResult::kIncomplete);
-    char folder[kMaxPath];
-    char normalized[kMaxPath];
-    char registeredFolder[kMaxPath];
-    Check(FolderOfPath(folder, sizeof folder, module.c_str(), lead));
-    Check(NormalizeSeparators(normalized, sizeof normalized, registered.c_str(), lead) &&
-          FolderOfPath(registeredFolder, sizeof registeredFolder, normalized, lead) &&
-          SameFolder(registeredFolder, folder, lead));
+    std::u16string folder;
+    std::u16string registeredFolder;
+    Check(FolderOfPath(&folder, module));
+    Check(FolderOfPath(&registeredFolder, NormalizeSeparators(registered)) &&
+          SameFolder(registeredFolder, folder));
     // Nothing outside the folder but the links and the keys.
-    const std::string inside = std::string(folder) + "\\";
-    for (const std::string& path : fake.removed) {
-        Check(path == "key" || path == folder || path.rfind(inside, 0) == 0 ||
-              path.rfind("C:\\Desktop\\", 0) == 0 || path.rfind("C:\\Programs\\", 0) == 0);
+    const std::u16string inside = folder + u"\\";
+    for (const std::u16string& path : fake.removed) {
+        Check(path == u"key" || path == folder || path.rfind(inside, 0) == 0 ||
+              path.rfind(u"C:\\Desktop\\", 0) == 0 || path.rfind(u"C:\\Programs\\", 0) == 0);
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    const LeadByteTable& lead = fuzz::LeadBytesFor(data[0]);
-    std::vector<std::string> texts(4);
+    std::vector<std::u16string> texts(4);
     std::size_t field = 0;
-    for (std::size_t i = 1; i < size && field < texts.size(); ++i) {
-        if (data[i] == 0) {
+    for (std::size_t i = 0; i + 1 < size && field < texts.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        if (unit == 0) {
             ++field;
         } else {
-            texts[field].push_back(static_cast<char>(data[i]));
+            texts[field].push_back(unit);
         }
     }
-    CheckCommandLine(texts[0], texts[2], texts[3], lead);
-    CheckLocation(texts[1], texts[2], lead);
+    CheckCommandLine(texts[0], texts[2], texts[3]);
+    CheckLocation(texts[1], texts[2]);
     return 0;
 }

@@ -1,4 +1,4 @@
-// The uninstaller's command line and its folder arithmetic over Shift-JIS
+// The uninstaller's command line and its folder arithmetic over UTF-16
 // paths.
 #include "uninstaller/uninstall_command.h"
 
@@ -12,127 +12,119 @@ namespace {
 
 TEST(UninstallCommand, ReadsTheModesAndTheCleanupArguments) {
     struct Case {
-        const char* arguments;
+        std::u16string arguments;
         UninstallMode mode;
         std::uint64_t handle;
-        const char* folder;
+        std::u16string folder;
     };
-    const std::string longFolder = "\"C:\\" + std::string(kMaxPath, 'x') + "\"";
-    const std::string tooLong = "/cleanup 5 " + longFolder;
+    const std::u16string longFolder = u"\"C:\\" + std::u16string(kMaxPath, u'x') + u"\"";
     const Case cases[] = {
-        {"", UninstallMode::kInteractive, 0, ""},
-        {"/S", UninstallMode::kQuiet, 0, ""},
-        {"  /s  ", UninstallMode::kQuiet, 0, ""},
-        {"/x /S", UninstallMode::kQuiet, 0, ""},
-        {"/Silent", UninstallMode::kInteractive, 0, ""},
-        {"\"/S\"", UninstallMode::kQuiet, 0, ""},
-        {"/cleanup 1234 \"C:\\a b\\Vintal\\Sorvane\"", UninstallMode::kCleanup, 1234,
-         "C:\\a b\\Vintal\\Sorvane"},
-        {"/CLEANUP 18446744073709551615 C:\\x", UninstallMode::kCleanup,
-         18446744073709551615ull, "C:\\x"},
-        // "ソ" (83 5C) and "表" (95 5C) end in the byte of '\'; a quote
-        // after them still closes the word.
-        {"/cleanup 7 \"C:\\\x83\x5C\\\x95\x5C\"", UninstallMode::kCleanup, 7,
-         "C:\\\x83\x5C\\\x95\x5C"},
-        {"/cleanup 12", UninstallMode::kInvalid, 0, ""},
-        {"/cleanup abc C:\\x", UninstallMode::kInvalid, 0, ""},
-        {"/cleanup 0 C:\\x", UninstallMode::kInvalid, 0, ""},
-        {"/cleanup 99999999999999999999 C:\\x", UninstallMode::kInvalid, 0, ""},
-        {"/cleanup 5 C:\\x extra", UninstallMode::kInvalid, 0, ""},
-        {"/cleanup 5 \"\"", UninstallMode::kInvalid, 0, ""},
-        {tooLong.c_str(), UninstallMode::kInvalid, 0, ""},
+        {u"", UninstallMode::kInteractive, 0, u""},
+        {u"/S", UninstallMode::kQuiet, 0, u""},
+        {u"  /s  ", UninstallMode::kQuiet, 0, u""},
+        {u"/x /S", UninstallMode::kQuiet, 0, u""},
+        {u"/Silent", UninstallMode::kInteractive, 0, u""},
+        {u"\"/S\"", UninstallMode::kQuiet, 0, u""},
+        {u"/cleanup 1234 \"C:\\a b\\Vintal\\Sorvane\"", UninstallMode::kCleanup, 1234,
+         u"C:\\a b\\Vintal\\Sorvane"},
+        {u"/CLEANUP 18446744073709551615 C:\\x", UninstallMode::kCleanup,
+         18446744073709551615ull, u"C:\\x"},
+        // Characters of no code page but UTF-16's ("ü" in a Japanese folder).
+        {u"/cleanup 7 \"C:\\ゲーム\\Jürgen\\ソ表\"", UninstallMode::kCleanup, 7,
+         u"C:\\ゲーム\\Jürgen\\ソ表"},
+        {u"/cleanup 12", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup abc C:\\x", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 0 C:\\x", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 18446744073709551616 C:\\x", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 99999999999999999999 C:\\x", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 5 C:\\x extra", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 5 \"\"", UninstallMode::kInvalid, 0, u""},
+        {u"/cleanup 5 " + longFolder, UninstallMode::kInvalid, 0, u""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        const UninstallCommand command = ParseUninstallCommand(c.arguments, Cp932LeadBytes());
+        SCOPED_TRACE(testing::PrintToString(c.arguments));
+        const UninstallCommand command = ParseUninstallCommand(c.arguments);
         EXPECT_EQ(command.mode, c.mode);
         if (c.mode != UninstallMode::kCleanup) continue;
         EXPECT_EQ(command.waitHandle, c.handle);
-        EXPECT_STREQ(command.folder, c.folder);
+        EXPECT_EQ(command.folder, c.folder);
     }
 }
 
 TEST(UninstallCommand, CleanupArgumentsReadBackAsWritten) {
-    const char folder[] = "C:\\Program Files\\\x83\x5C\\Vintal\\Sorvane";
-    char arguments[kMaxPath + 64];
-    ASSERT_TRUE(FormatCleanupArguments(arguments, sizeof arguments, 0x7ffe1234u, folder));
-    const UninstallCommand command = ParseUninstallCommand(arguments, Cp932LeadBytes());
+    const std::u16string folder = u"C:\\Program Files\\ソ\\Jürgen\\Vintal\\Sorvane";
+    const std::u16string arguments = FormatCleanupArguments(0x7ffe1234u, folder);
+    EXPECT_EQ(arguments, u"/cleanup 2147357236 \"" + folder + u"\"");
+    const UninstallCommand command = ParseUninstallCommand(arguments);
     EXPECT_EQ(command.mode, UninstallMode::kCleanup);
     EXPECT_EQ(command.waitHandle, 0x7ffe1234u);
-    EXPECT_STREQ(command.folder, folder);
-    char small[16];
-    EXPECT_FALSE(FormatCleanupArguments(small, sizeof small, 1, folder));
+    EXPECT_EQ(command.folder, folder);
 }
 
 // Only the temporary copy cleans up, and only after the installed
 // uninstaller of the folder it names.
 TEST(UninstallCommand, CleanupIsTheTemporaryCopysWorkForTheInstalledUninstaller) {
-    const char kTemp[] = "C:\\Users\\me\\Temp\\";
-    const char kInstall[] = "C:\\Games\\Vintal\\Sorvane";
+    const std::u16string kTemp = u"C:\\Users\\José\\Temp\\";
+    const std::u16string kInstall = u"C:\\ゲーム\\Vintal\\Sorvane";
     struct Case {
-        const char* path;
+        std::u16string path;
         bool copy;       // RunsAsCleanupCopy with the path as the module
         bool installed;  // IsInstalledUninstaller with the path as the image
     };
     const Case cases[] = {
-        {"C:\\Users\\me\\Temp\\uni1A2B.tmp", true, false},
-        {"c:\\USERS\\me\\TEMP\\uni1A2B.tmp", true, false},
-        {"C:\\Games\\Vintal\\Sorvane\\UnInstall.exe", false, true},
-        {"C:\\GAMES\\Vintal\\Sorvane\\uninstall.EXE", false, true},
-        {"C:\\Games\\Vintal\\Sorvane\\Sorvane.exe", false, false},
-        {"C:\\Games\\Vintal\\UnInstall.exe", false, false},
-        {"C:\\Users\\me\\Temp\\Sub\\uni1A2B.tmp", false, false},
-        {"C:\\Users\\me\\Temp\\UnInstall.exe", true, false},
-        {"uni1A2B.tmp", false, false},
-        // "ソ" (83 5C): its second byte is no separator.
-        {"C:\\Games\\Vintal\\Sorvane\x83\x5CUnInstall.exe", false, false},
+        {u"C:\\Users\\José\\Temp\\uni1A2B.tmp", true, false},
+        {u"c:\\USERS\\José\\TEMP\\uni1A2B.tmp", true, false},
+        // Only ASCII letters compare in any case.
+        {u"C:\\Users\\JOSÉ\\Temp\\uni1A2B.tmp", false, false},
+        {u"C:\\ゲーム\\Vintal\\Sorvane\\UnInstall.exe", false, true},
+        {u"C:\\ゲーム\\VINTAL\\Sorvane\\uninstall.EXE", false, true},
+        {u"C:\\ゲーム\\Vintal\\Sorvane\\Sorvane.exe", false, false},
+        {u"C:\\ゲーム\\Vintal\\UnInstall.exe", false, false},
+        {u"C:\\Users\\José\\Temp\\Sub\\uni1A2B.tmp", false, false},
+        {u"C:\\Users\\José\\Temp\\UnInstall.exe", true, false},
+        {u"uni1A2B.tmp", false, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(RunsAsCleanupCopy(c.path, kTemp, kInstall, Cp932LeadBytes()), c.copy);
-        EXPECT_EQ(IsInstalledUninstaller(c.path, kInstall, Cp932LeadBytes()), c.installed);
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        EXPECT_EQ(RunsAsCleanupCopy(c.path, kTemp, kInstall), c.copy);
+        EXPECT_EQ(IsInstalledUninstaller(c.path, kInstall), c.installed);
     }
     // A temporary folder that is the installation folder is no proof.
-    EXPECT_FALSE(RunsAsCleanupCopy("C:\\Games\\Vintal\\Sorvane\\uni1.tmp", kInstall, kInstall,
-                                   Cp932LeadBytes()));
+    EXPECT_FALSE(RunsAsCleanupCopy(kInstall + u"\\uni1.tmp", kInstall, kInstall));
 }
 
-TEST(UninstallFolders, CompareWholeCharactersIgnoringAsciiCaseAndSeparators) {
+TEST(UninstallFolders, CompareIgnoringAsciiCaseAndSeparators) {
     struct Case {
-        const char* a;
-        const char* b;
+        std::u16string a;
+        std::u16string b;
         bool same;
     };
     const Case cases[] = {
-        {"C:\\Games\\Vintal\\Sorvane", "c:\\games\\VINTAL\\sorvane", true},
-        {"C:\\Games\\Vintal\\Sorvane", "C:/Games//Vintal/Sorvane\\", true},
-        {"C:\\Games\\Vintal\\Sorvane", "C:\\Games\\Vintal\\Sorvane2", false},
-        {"C:\\Games\\Vintal", "C:\\Games\\Vintal\\Sorvane", false},
-        // "ア" (83 41) and "ャ" (83 61) differ only in the case of their
-        // second byte: not the same folder.
-        {"C:\\\x83\x41", "C:\\\x83\x61", false},
-        // "ソ" (83 5C) at the end is no trailing separator.
-        {"C:\\\x83\x5C", "C:\\\x83", false},
-        {"C:\\\x83\x5C\\", "c:\\\x83\x5C", true},
+        {u"C:\\Games\\Vintal\\Sorvane", u"c:\\games\\VINTAL\\sorvane", true},
+        {u"C:\\Games\\Vintal\\Sorvane", u"C:/Games//Vintal/Sorvane\\", true},
+        {u"C:\\Games\\Vintal\\Sorvane", u"C:\\Games\\Vintal\\Sorvane2", false},
+        {u"C:\\Games\\Vintal", u"C:\\Games\\Vintal\\Sorvane", false},
+        {u"C:\\ゲーム\\Jürgen", u"c:/ゲーム/Jürgen/", true},
+        // "ü" and "u" are other characters, as are "Ü" and "ü".
+        {u"C:\\ゲーム\\Jürgen", u"C:\\ゲーム\\Jurgen", false},
+        {u"C:\\Jürgen", u"C:\\JÜrgen", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.a) + " | " + c.b);
-        EXPECT_EQ(SameFolder(c.a, c.b, Cp932LeadBytes()), c.same);
+        SCOPED_TRACE(testing::PrintToString(c.a + u" | " + c.b));
+        EXPECT_EQ(SameFolder(c.a, c.b), c.same);
     }
 }
 
 TEST(UninstallFolders, FolderOfAPathAndTheNameOfAFolder) {
-    char folder[kMaxPath];
-    ASSERT_TRUE(FolderOfPath(folder, sizeof folder, "C:\\\x95\x5C\\UnInstall.exe", Cp932LeadBytes()));
-    EXPECT_STREQ(folder, "C:\\\x95\x5C");
-    EXPECT_FALSE(FolderOfPath(folder, sizeof folder, "\x95\x5C", Cp932LeadBytes()));
-    char tiny[4];
-    EXPECT_FALSE(FolderOfPath(tiny, sizeof tiny, "C:\\abcd\\x", Cp932LeadBytes()));
+    std::u16string folder;
+    ASSERT_TRUE(FolderOfPath(&folder, u"C:\\表\\UnInstall.exe"));
+    EXPECT_EQ(folder, u"C:\\表");
+    EXPECT_FALSE(FolderOfPath(&folder, u"表"));
 
-    EXPECT_TRUE(FolderNameIs("C:\\Program Files\\Vintal", "Vintal", Cp932LeadBytes()));
-    EXPECT_TRUE(FolderNameIs("C:\\x\\VINTAL\\", "Vintal", Cp932LeadBytes()));
-    EXPECT_FALSE(FolderNameIs("C:\\x\\MyVintal", "Vintal", Cp932LeadBytes()));
-    EXPECT_FALSE(FolderNameIs("Vintal", "Vintal", Cp932LeadBytes()));
+    EXPECT_TRUE(FolderNameIs(u"C:\\Program Files\\Vintal", u"Vintal"));
+    EXPECT_TRUE(FolderNameIs(u"C:\\x\\VINTAL\\", u"Vintal"));
+    EXPECT_FALSE(FolderNameIs(u"C:\\x\\MyVintal", u"Vintal"));
+    EXPECT_FALSE(FolderNameIs(u"Vintal", u"Vintal"));
 }
 
 }  // namespace

@@ -41,6 +41,14 @@ std::vector<Bytes> Inputs() {
 
 Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// UTF-16 text as the system hands it over: little-endian code units.
+void AppendUtf16(const std::u16string& text, Bytes* out) {
+    for (char16_t unit : text) {
+        out->push_back(static_cast<uint8_t>(unit));
+        out->push_back(static_cast<uint8_t>(unit >> 8));
+    }
+}
+
 // Whole and cut BMP files of a few sizes (row padding 0 to 3 bytes).
 std::vector<Bytes> BmpFiles() {
     std::vector<Bytes> files;
@@ -59,18 +67,29 @@ std::vector<Bytes> BmpFiles() {
 }
 
 // Folder texts: byte 0 picks the code page (bit 0) and a small buffer size
-// (the other bits), the rest is what the user typed. "\x83\x5C" is "ソ" and
-// "\x95\x5C" is "表": their second byte is a backslash.
+// (the other bits), the rest is the text: Shift-JIS bytes for the path
+// routines of the data's names ("\x83\x5C" is "ソ" and "\x95\x5C" is "表":
+// their second byte is a backslash), and UTF-16 for what the user typed.
 std::vector<Bytes> FolderTexts() {
     const std::string texts[] = {
         "C:\\Program Files", "D:\\", "D:", "D:Games", "d:\\Games\\\\", "\\\\server\\share",
         "C:\\\x83\x5C\x83\x74\x83\x67", "C:\\\x95\x5C", "C:\\\x95\x5C\\", "C:/a//b\\.c",
         "E:\\" + std::string(226, 'a'), "E:\\" + std::string(300, 'a'), "\x95", "1:\\x"};
+    const std::u16string typed[] = {
+        u"C:\\Program Files (x86)", u"D:\\", u"D:", u"D:Games", u"d:\\Games\\\\",
+        u"\\\\server\\share", u"C:\\ソ表ア能ヂ十", u"C:\\ゲーム\\Jürgen\\", u"C:/a//b\\.c",
+        u"E:\\" + std::u16string(226, u'ü'), u"E:\\" + std::u16string(300, u'a'), u"Ａ:\\x"};
     std::vector<Bytes> seeds;
     uint8_t options = 0;
     for (const std::string& text : texts) {
         Bytes seed = Of(text);
         seed.insert(seed.begin(), options);
+        options = static_cast<uint8_t>(options + 37);
+        seeds.push_back(seed);
+    }
+    for (const std::u16string& text : typed) {
+        Bytes seed{options};
+        AppendUtf16(text, &seed);
         options = static_cast<uint8_t>(options + 37);
         seeds.push_back(seed);
     }
@@ -159,31 +178,33 @@ std::vector<Bytes> ReleaseFolders() {
     return folders;
 }
 
-// The uninstaller's inputs: byte 0 picks the code page, then the arguments,
+// The uninstaller's inputs, UTF-16 as the system gives them: the arguments,
 // the registered program, the running program and the temporary folder,
-// separated by zero bytes.
+// separated by zero code units.
 std::vector<Bytes> UninstallInputs() {
-    const std::string folder = "C:\\Program Files (x86)\\Vintal\\Sorvane";
-    const std::string sjis = "D:\\\x83\x5C\x83\x74\x83\x67\\\x95\x5C";
-    const std::string inputs[][4] = {
-        {"", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
-        {"/S", folder + "\\Sorvane.exe", folder + "\\UnInstall.exe", "C:\\Temp\\"},
-        {"/cleanup 1234 \"" + folder + "\"", folder + "\\Sorvane.exe",
-         "C:\\Temp\\uni1A2B.tmp", "C:\\Temp\\"},
-        {"/cleanup 7 \"" + sjis + "\"", sjis + "\\Sorvane.exe", sjis + "\\UnInstall.exe",
-         sjis + "\\"},
-        {"/x \"/S\"", "c:/program files (x86)/vintal/sorvane/Sorvane.exe",
-         folder + "\\UnInstall.exe", ""},
-        {"/cleanup 18446744073709551615 C:\\x", "Sorvane.exe", "M:\\data\\data\\UnInstall.exe",
-         "C:\\x"},
+    const std::u16string folder = u"C:\\Program Files (x86)\\Vintal\\Sorvane";
+    const std::u16string japanese = u"D:\\ソフト\\表";
+    const std::u16string user = u"C:\\ゲーム\\Jürgen\\Vintal\\Sorvane";
+    const std::u16string inputs[][4] = {
+        {u"", folder + u"\\Sorvane.exe", folder + u"\\UnInstall.exe", u"C:\\Temp\\"},
+        {u"/S", folder + u"\\Sorvane.exe", folder + u"\\UnInstall.exe", u"C:\\Temp\\"},
+        {u"/cleanup 1234 \"" + folder + u"\"", folder + u"\\Sorvane.exe",
+         u"C:\\Temp\\uni1A2B.tmp", u"C:\\Temp\\"},
+        {u"/cleanup 7 \"" + japanese + u"\"", japanese + u"\\Sorvane.exe",
+         japanese + u"\\UnInstall.exe", japanese + u"\\"},
+        {u"/cleanup 9 \"" + user + u"\"", user + u"\\SORVANE.EXE", user + u"\\UnInstall.exe",
+         u"C:\\Users\\José\\Temp"},
+        {u"/x \"/S\"", u"c:/program files (x86)/vintal/sorvane/Sorvane.exe",
+         folder + u"\\UnInstall.exe", u""},
+        {u"/cleanup 18446744073709551615 C:\\x", u"Sorvane.exe", u"M:\\data\\data\\UnInstall.exe",
+         u"C:\\x"},
     };
     std::vector<Bytes> seeds;
-    uint8_t options = 0;
     for (const auto& input : inputs) {
-        Bytes seed{options++};
+        Bytes seed;
         for (int i = 0; i < 4; ++i) {
-            if (i) seed.push_back(0);
-            seed.insert(seed.end(), input[i].begin(), input[i].end());
+            if (i) AppendUtf16(std::u16string(1, u'\0'), &seed);
+            AppendUtf16(input[i], &seed);
         }
         seeds.push_back(seed);
     }

@@ -4,6 +4,9 @@
 // running program file.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "framework/system/win32/single_instance_guard.h"
 #include "framework/system/win32/unique_handle.h"
 #include "uninstaller/uninstall_command.h"
@@ -11,35 +14,35 @@
 
 class CUninstallRegistry : public IUninstallRegistry {
 public:
-    AppPathRead ReadAppPath(const char* programName, char* out) override;
+    AppPathRead ReadAppPath(const char* programName, std::u16string* out) override;
     bool DeleteAppPath(const char* programName) override;
     bool DeleteUninstallEntry(const char* keyName) override;
 };
 
 class CUninstallFiles : public IUninstallFiles {
 public:
-    bool FolderExists(const char* folder) override;
-    FileState Probe(const char* path) override;
-    bool RemoveFile(const char* path) override;
-    bool RemoveEmptyFolder(const char* folder) override;
-    bool HoldsOtherThan(const char* folder, const char* except) override;
-    bool PrepareSelfRemoval(const char* folder) override;
+    bool FolderExists(const std::u16string& folder) override;
+    FileState Probe(const std::u16string& path) override;
+    bool RemoveFile(const std::u16string& path) override;
+    bool RemoveEmptyFolder(const std::u16string& folder) override;
+    bool HoldsOtherThan(const std::u16string& folder, const std::u16string& except) override;
+    bool PrepareSelfRemoval(const std::u16string& folder) override;
     void StartSelfRemoval() override;
 
     // `program`: the file the temporary copy is made of; null for the
     // running program's own (tests give another).
-    explicit CUninstallFiles(const char* program = nullptr) : program_(program) {}
+    explicit CUninstallFiles(const wchar_t* program = nullptr) : program_(program) {}
     ~CUninstallFiles() override;  // a copy prepared but not started is deleted
     CUninstallFiles(const CUninstallFiles&) = delete;
     CUninstallFiles& operator=(const CUninstallFiles&) = delete;
 
     // The prepared temporary copy; empty when none.
-    const char* PreparedCopy() const { return copy_; }
+    const std::wstring& PreparedCopy() const { return copy_; }
 
 private:
-    const char* program_;
-    char copy_[kMaxPath] = {};    // the temporary copy, empty when none
-    char folder_[kMaxPath] = {};
+    const wchar_t* program_;
+    std::wstring copy_;    // the temporary copy, empty when none
+    std::wstring folder_;
     // The copy, open for reading and shared for reading only, from the
     // moment its bytes were checked until its process has started: no
     // other process can change, replace or delete it in between.
@@ -48,16 +51,16 @@ private:
 
 class CUninstallShell : public IUninstallShell {
 public:
-    bool DesktopFolder(char* out) override;
-    bool ProgramsFolder(char* out) override;
+    bool DesktopFolder(std::u16string* out) override;
+    bool ProgramsFolder(std::u16string* out) override;
 };
 
 // Message boxes without owner, caption "Sorvane".
 class CMessageBoxPrompts : public IUninstallPrompts {
 public:
     bool ConfirmRemoval() override;
-    bool RetryInUse(const char* text) override;
-    void ShowMessage(const char* text, MessageIcon icon) override;
+    bool RetryInUse(const std::u16string& text) override;
+    void ShowMessage(const std::u16string& text, MessageIcon icon) override;
 };
 
 // A process without elevation on a system with elevation hands the removal
@@ -77,7 +80,7 @@ private:
 
 // The whole program but for its process set-up: `arguments` is the command
 // line without the program name; returns the exit code.
-int RunUninstaller(const char* arguments);
+int RunUninstaller(std::u16string_view arguments);
 
 // The temporary copy's work (/cleanup): waits (bounded) for the process
 // behind the inherited handle to end, removes "<folder>\UnInstall.exe", the

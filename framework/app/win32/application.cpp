@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 #include "framework/app/win32/thread_registry.h"
+#include "framework/system/win32/message_box.h"
 
 const char kApplicationErrorCaption[] = "アプリケーションエラー";
 
@@ -23,7 +25,7 @@ const char kOneLoopOnly[] = "メッセージループを持てるのは１プロ
     std::memcpy(title, params.title, sizeof(title));
     title[sizeof(title) - 1] = '\0';
     std::snprintf(message, sizeof(message), kCreateFailedFormat, title);
-    MessageBoxA(nullptr, message, kApplicationErrorCaption, MB_OK);
+    ShowMessageBox(nullptr, message, kApplicationErrorCaption, MB_OK);
     std::exit(-1);
 }
 
@@ -34,9 +36,9 @@ constexpr DWORD kDialogLookMilliseconds = 100;
 thread_local COpenDialogScope* innermostScope = nullptr;
 
 bool IsDialogWindow(HWND window) {
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    return std::strcmp(className, "#32770") == 0;
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return std::wcscmp(className, L"#32770") == 0;
 }
 
 int CancelAnswer(UINT type) {
@@ -99,7 +101,7 @@ void CApplication::EndOpenDialog() {
     }
     // Posted, not sent: the dialog's own modal loop on the application
     // thread handles it like a press of that button.
-    if (dialog) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(cancelId, BN_CLICKED), 0);
+    if (dialog) PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(cancelId, BN_CLICKED), 0);
 }
 
 void CApplication::StopApplicationThread() {
@@ -113,7 +115,7 @@ void CApplication::StopApplicationThread() {
             // windows (a dialog of the application thread disabling its
             // owner, say).
             MSG message;
-            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
             continue;
         }
         if (woke != WAIT_TIMEOUT) break;
@@ -130,7 +132,7 @@ void CApplication::Run() {
     } catch (...) {
         // The program ends as if Main had returned.
     }
-    PostMessageA(GetHwnd(), WM_DESTROY, 0, 0);
+    PostMessageW(GetHwnd(), WM_DESTROY, 0, 0);
 }
 
 bool CApplication::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -143,7 +145,7 @@ bool CApplication::OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (CDisplayController* display = TheThreadRegistry.FindDisplay(this)) {
             display->RestoreWindowed();
         }
-        PostMessageA(hwnd, WM_DESTROY, 0, 0);
+        PostMessageW(hwnd, WM_DESTROY, 0, 0);
         return false;
     default:
         return false;
@@ -156,7 +158,7 @@ COpenDialogScope::COpenDialogScope(int cancelId)
       outer_(innermostScope) {
     innermostScope = this;
     // One hook per thread, set by the outermost scope.
-    if (!outer_) hook_ = SetWindowsHookExA(WH_CBT, &Watch, nullptr, GetCurrentThreadId());
+    if (!outer_) hook_ = SetWindowsHookExW(WH_CBT, &Watch, nullptr, GetCurrentThreadId());
 }
 
 COpenDialogScope::~COpenDialogScope() {
@@ -177,7 +179,7 @@ void COpenDialogScope::Record(HWND dialog) {
 LRESULT CALLBACK COpenDialogScope::Watch(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && innermostScope) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        const auto* create = reinterpret_cast<const CBT_CREATEWNDA*>(lParam);
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
         const bool topLevel = !create->lpcs || !(create->lpcs->style & WS_CHILD);
         if (topLevel && IsDialogWindow(window)) innermostScope->Record(window);
     }
@@ -186,24 +188,24 @@ LRESULT CALLBACK COpenDialogScope::Watch(int code, WPARAM wParam, LPARAM lParam)
 
 int ApplicationMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
     COpenDialogScope scope(CancelAnswer(type));
-    return MessageBoxA(owner, text, caption, type);
+    return ShowMessageBox(owner, text, caption, type);
 }
 
 void RunMessageLoop() {
     if (MessageLoopCount != 1) {
-        MessageBoxA(nullptr, kOneLoopOnly, kApplicationErrorCaption, MB_OK);
+        ShowMessageBox(nullptr, kOneLoopOnly, kApplicationErrorCaption, MB_OK);
         return;
     }
     MSG msg;
     for (;;) {
-        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             WaitMessage();
             continue;
         }
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0) return;
         // -1 (a failed call) is dispatched like any other result.
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }

@@ -121,8 +121,9 @@ private:
     HHOOK hook_ = nullptr;
 };
 
-// MessageBoxA recorded as the open dialog: a Yes/No box ends as No, a box
-// with a Cancel button as Cancel, an OK box as OK.
+// A message box of the program's Shift-JIS text and caption
+// (ShowMessageBox), recorded as the open dialog: a Yes/No box ends as No, a
+// box with a Cancel button as Cancel, an OK box as OK.
 int ApplicationMessageBox(HWND owner, const char* text, const char* caption, UINT type);
 
 // Raised by the caller around RunMessageLoop; the loop runs only when it is 1.

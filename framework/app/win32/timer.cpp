@@ -11,7 +11,7 @@ namespace {
 // first call, which comes from a static timer before the entry point runs.
 template <typename Fn>
 Fn WinmmCall(const char* name) {
-    static HMODULE winmm = LoadSystemLibrary("winmm.dll");
+    static HMODULE winmm = LoadSystemLibrary(L"winmm.dll");
     return winmm ? reinterpret_cast<Fn>(GetProcAddress(winmm, name)) : nullptr;
 }
 

@@ -1,10 +1,19 @@
 #include "framework/app/win32/window.h"
 
 #include <cstring>
+#include <string>
 
 #include "framework/app/win32/app_instance.h"
+#include "framework/system/win32/wide_text.h"
 
-const char kAppWindowClassName[] = "TesselSDK_Application";
+const wchar_t kAppWindowClassName[] = L"TesselSDK_Application";
+
+namespace {
+
+// The title's default: the class name's text.
+const char kDefaultTitle[] = "TesselSDK_Application";
+
+}  // namespace
 
 namespace {
 
@@ -12,22 +21,24 @@ constexpr int kClientWidth = 800;
 constexpr int kClientHeight = 600;
 
 void FillDefaults(WindowParams* params) {
-    WNDCLASSEXA& wc = params->windowClass;
-    wc.cbSize = sizeof(WNDCLASSEXA);
+    WNDCLASSEXW& wc = params->windowClass;
+    wc.cbSize = sizeof(WNDCLASSEXW);
     wc.style = 0;
     wc.lpfnWndProc = &CAppWindow::WindowProc;
     wc.cbClsExtra = 0;
     wc.cbWndExtra = 0;
-    wc.hInstance = CurrentInstance ? CurrentInstance->hInstance : GetModuleHandleA(nullptr);
-    wc.hIcon = LoadIconA(nullptr, IDI_WINLOGO);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hInstance = CurrentInstance ? CurrentInstance->hInstance : GetModuleHandleW(nullptr);
+    // IDI_WINLOGO and IDC_ARROW, as the headers spell them only for the
+    // ANSI functions here.
+    wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32517));
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszMenuName = nullptr;
     wc.lpszClassName = kAppWindowClassName;
     wc.hIconSm = nullptr;
 
-    static_assert(sizeof(kAppWindowClassName) <= sizeof(params->title), "title too small");
-    std::memcpy(params->title, kAppWindowClassName, sizeof(kAppWindowClassName));
+    static_assert(sizeof(kDefaultTitle) <= sizeof(params->title), "title too small");
+    std::memcpy(params->title, kDefaultTitle, sizeof(kDefaultTitle));
     params->style = kAppWindowStyle;
     params->exStyle = 0;
     // Centres the client-sized rectangle; the frame is not counted.
@@ -45,24 +56,28 @@ void FillDefaults(WindowParams* params) {
 CAppWindow::CAppWindow() { FillDefaults(&params_); }
 
 CAppWindow::~CAppWindow() {
-    if (hwnd_ && GetWindowLongPtrA(hwnd_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    if (hwnd_ && GetWindowLongPtrW(hwnd_, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     }
 }
 
 bool CAppWindow::Create() {
     CLockScope hold(createLock_);
-    WNDCLASSEXA& wc = params_.windowClass;
-    WNDCLASSEXA existing = {};
+    WNDCLASSEXW& wc = params_.windowClass;
+    WNDCLASSEXW existing = {};
     existing.cbSize = sizeof(existing);
-    if (!GetClassInfoExA(wc.hInstance, wc.lpszClassName, &existing)) {
-        if (RegisterClassExA(&wc) == 0) return false;
+    if (!GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) {
+        if (RegisterClassExW(&wc) == 0) return false;
     }
-    hwnd_ = CreateWindowExA(params_.exStyle, wc.lpszClassName, params_.title, params_.style,
+    // At most the whole field: a title the program left without its zero
+    // ends there.
+    const std::wstring title =
+        Widen(std::string_view(params_.title, strnlen(params_.title, sizeof params_.title)));
+    hwnd_ = CreateWindowExW(params_.exStyle, wc.lpszClassName, title.c_str(), params_.style,
                             params_.x, params_.y, params_.width, params_.height, params_.parent,
                             nullptr, wc.hInstance, nullptr);
     if (!hwnd_) return false;
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ShowWindow(hwnd_, CurrentInstance ? CurrentInstance->nCmdShow : SW_SHOWNORMAL);
     GetClientRect(hwnd_, &client_);
     return true;
@@ -71,7 +86,7 @@ bool CAppWindow::Create() {
 BOOL CAppWindow::SetStyle(DWORD style, int centre, int x, int y) {
     RECT rect = client_;
     if (style != 0) {
-        SetWindowLongPtrA(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(style));
+        SetWindowLongPtrW(hwnd_, GWL_STYLE, static_cast<LONG_PTR>(style));
         AdjustWindowRect(&rect, style, FALSE);
         params_.style = style;
     } else {
@@ -103,13 +118,13 @@ LRESULT CAppWindow::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         active_ = LOWORD(wParam) != WA_INACTIVE;
         return 1;
     default:
-        return DefWindowProcA(hwnd_, message, wParam, lParam);
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 
 LRESULT CALLBACK CAppWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* window = reinterpret_cast<CAppWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!window) return DefWindowProcA(hwnd, message, wParam, lParam);
+    auto* window = reinterpret_cast<CAppWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
     try {
         return window->OnWindowMessage(message, wParam, lParam);
     } catch (...) {

@@ -11,9 +11,11 @@
 
 // Class record, title, styles and geometry of a window to be created. Filled
 // with the defaults by the window's constructor; the application may change
-// it until Create runs.
+// it until Create runs. The window is a wide (UTF-16) window; its title is
+// the program's own Shift-JIS text, converted with code page 932 when the
+// window is made.
 struct WindowParams {
-    WNDCLASSEXA windowClass;
+    WNDCLASSEXW windowClass;
     char title[256];
     DWORD style;
     DWORD exStyle;
@@ -25,7 +27,7 @@ struct WindowParams {
 };
 
 // The class name of the framework's windows.
-extern const char kAppWindowClassName[];
+extern const wchar_t kAppWindowClassName[];
 // Style of the framework's main window: a popup with caption, system menu and
 // minimise box, visible.
 constexpr DWORD kAppWindowStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

@@ -38,6 +38,6 @@ bool CCompFile::Open(const char* path) {
     CPlainFile archive;
     if (!archive.Open(archivePath)) return false;
     std::vector<uint8_t> data;
-    if (!ReadArchiveFile(archive, full + entryAt, AnsiLeadBytes(), &data)) return false;
+    if (!ReadArchiveFile(archive, full + entryAt, Cp932LeadBytes(), &data)) return false;
     return Assign(std::move(data));
 }

@@ -34,7 +34,8 @@ DriveTypeQuery QueryDriveType = nullptr;
 
 unsigned DriveTypeOf(const char* root) {
     if (QueryDriveType != nullptr) return QueryDriveType(root);
-    return GetDriveTypeA(root);
+    const wchar_t wideRoot[] = {static_cast<wchar_t>(root[0]), L':', L'\\', L'\0'};
+    return GetDriveTypeW(wideRoot);
 }
 
 void BuildDriveTableOnce() {
@@ -54,10 +55,10 @@ bool IsCdrom(char letter) {
 
 // True when the drive holds a medium.
 bool HasVolume(char letter) {
-    char root[4] = {letter, ':', '\\', '\0'};
-    char volumeName[MAX_PATH];
-    return GetVolumeInformationA(root, volumeName, sizeof volumeName, nullptr, nullptr, nullptr,
-                                 nullptr, 0) != FALSE;
+    const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', L'\0'};
+    wchar_t volumeName[MAX_PATH];
+    return GetVolumeInformationW(root, volumeName, MAX_PATH, nullptr, nullptr, nullptr, nullptr,
+                                 0) != FALSE;
 }
 
 // Which implementation serves `name`, by what exists on disk. Null when the

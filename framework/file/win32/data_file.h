@@ -62,7 +62,7 @@ constexpr const char kDiscDataFolder[] = "data\\data";
 char RememberedDiscDrive();
 
 // Seams for the tests of the disc search. The drive-type query answers like
-// GetDriveTypeA for a root such as "q:\"; null restores GetDriveTypeA.
+// GetDriveTypeW for a root such as "q:\"; null restores GetDriveTypeW.
 // ResetDiscSearch forgets the drive table and the remembered drive, as at
 // process start.
 using DriveTypeQuery = unsigned (*)(const char* root);

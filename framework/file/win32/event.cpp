@@ -1,7 +1,7 @@
 #include "framework/file/win32/event.h"
 
 CEvent::CEvent(bool manualReset)
-    : handle_(CreateEventA(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr)) {}
+    : handle_(CreateEventW(nullptr, manualReset ? TRUE : FALSE, FALSE, nullptr)) {}
 
 CEvent::~CEvent() { handle_.reset(); }
 

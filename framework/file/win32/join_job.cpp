@@ -6,7 +6,7 @@ CJoinJob::~CJoinJob() {
     StopRun();
 }
 
-bool CJoinJob::BeginJoin(const char* destination, const char* firstPart) {
+bool CJoinJob::BeginJoin(const wchar_t* destination, const wchar_t* firstPart) {
     if (status_.load() == kBusy) return false;
     if (destination == nullptr || firstPart == nullptr) return false;
     if (!StorePaths(destination, firstPart)) return false;
@@ -17,11 +17,11 @@ bool CJoinJob::BeginJoin(const char* destination, const char* firstPart) {
     return Launch();
 }
 
-bool CJoinJob::AppendPart(const char* part) { return StartPart(kMiddlePart, part); }
+bool CJoinJob::AppendPart(const wchar_t* part) { return StartPart(kMiddlePart, part); }
 
-bool CJoinJob::AppendLastPart(const char* part) { return StartPart(kLastPart, part); }
+bool CJoinJob::AppendLastPart(const wchar_t* part) { return StartPart(kLastPart, part); }
 
-bool CJoinJob::StartPart(JoinMode mode, const char* part) {
+bool CJoinJob::StartPart(JoinMode mode, const wchar_t* part) {
     if (status_.load() == kBusy) return false;
     if (part == nullptr || !StorePaths(nullptr, part)) return false;
     status_ = kBusy;

@@ -24,8 +24,10 @@ public:
     static constexpr DWORD kChunkBytes = 3u * 1024 * 1024;
     enum JoinMode : LONG { kFirstPart = 0, kMiddlePart = 1, kLastPart = 2 };
 
+    static_assert(kChunkBytes <= CJobEngine::kLargestChunk, "a chunk fits a slot of the ring");
+
     CJoinJob() = default;
-    explicit CJoinJob(std::shared_ptr<CJobThreads> threads) : CCopyJob(std::move(threads)) {}
+    explicit CJoinJob(std::shared_ptr<CJobEngine> engine) : CCopyJob(std::move(engine)) {}
     // Stops the worker before the destination it writes is closed.
     ~CJoinJob() override;
 
@@ -35,19 +37,19 @@ public:
     // appends `firstPart`. False, with nothing changed, when busy or when a
     // path is missing or does not fit; false with status -1 when the worker
     // could not be started.
-    bool BeginJoin(const char* destination, const char* firstPart) override;
+    bool BeginJoin(const wchar_t* destination, const wchar_t* firstPart) override;
     // Appends `part`; the destination stays open. Fails (status -1) when no
     // join is open.
-    bool AppendPart(const char* part) override;
+    bool AppendPart(const wchar_t* part) override;
     // Appends `part` and closes the destination (kept open when it fails).
-    bool AppendLastPart(const char* part) override;
+    bool AppendLastPart(const wchar_t* part) override;
     // A join is ended by destroying the job; Abort does nothing.
     void Abort() override {}
 
     LONG Mode() const { return mode_; }
 
 private:
-    bool StartPart(JoinMode mode, const char* part);
+    bool StartPart(JoinMode mode, const wchar_t* part);
     // Appends the current part to the open destination.
     Outcome AppendCurrentPart();
 

@@ -2,7 +2,7 @@
 
 CLock::CLock() {
     InitializeCriticalSection(&section_);
-    guard_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    guard_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (guard_) SetEvent(guard_.get());
 }
 
@@ -16,3 +16,7 @@ void CLock::Enter() { EnterCriticalSection(&section_); }
 bool CLock::TryEnter() { return TryEnterCriticalSection(&section_) != FALSE; }
 
 void CLock::Leave() { LeaveCriticalSection(&section_); }
+
+bool CLock::Sleep(CONDITION_VARIABLE& changed, DWORD milliseconds) {
+    return SleepConditionVariableCS(&changed, &section_, milliseconds) != FALSE;
+}

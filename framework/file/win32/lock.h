@@ -13,6 +13,10 @@ public:
     // Takes the lock when it is free or already ours; never blocks.
     virtual bool TryEnter();
     virtual void Leave();
+    // Leaves the lock (entered once by the caller), waits up to
+    // `milliseconds` for `changed` to be woken and enters it again. False
+    // when the time ran out.
+    bool Sleep(CONDITION_VARIABLE& changed, DWORD milliseconds = INFINITE);
     virtual ~CLock();
 
     CLock(const CLock&) = delete;
@@ -32,6 +36,19 @@ public:
     ~CLockScope() { lock_.Leave(); }
     CLockScope(const CLockScope&) = delete;
     CLockScope& operator=(const CLockScope&) = delete;
+
+private:
+    CLock& lock_;
+};
+
+// Leaves a CLock the caller holds for the lifetime of the scope (a system
+// call that may block) and enters it again after.
+class CUnlockScope {
+public:
+    explicit CUnlockScope(CLock& lock) : lock_(lock) { lock_.Leave(); }
+    ~CUnlockScope() { lock_.Enter(); }
+    CUnlockScope(const CUnlockScope&) = delete;
+    CUnlockScope& operator=(const CUnlockScope&) = delete;
 
 private:
     CLock& lock_;

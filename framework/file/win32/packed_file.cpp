@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include "framework/system/win32/message_box.h"
+
 const char kPackedWriteError[] = "CCompFile::Create()\nファイルの書き出しは対応していません";
 
 void ShowPackedFileError(const char* text) {
-    MessageBoxA(nullptr, text, "アプリケーションエラー", MB_OK);
+    ShowMessageBox(nullptr, text, "アプリケーションエラー", MB_OK);
 }
 
 bool CPackedFile::Create(const char*) {

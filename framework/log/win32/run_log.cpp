@@ -5,12 +5,12 @@
 
 #include "framework/log/log_text.h"
 #include "framework/system/win32/elevation.h"
+#include "framework/system/win32/wide_text.h"
 
 namespace {
 
 // The system's text for an error number is at most a few lines.
 constexpr DWORD kMessageChars = 512;
-constexpr UINT kShiftJis = 932;
 
 const wchar_t kOldSuffix[] = L".old";
 
@@ -37,24 +37,19 @@ DWORD SinceProcessStart() {
     return static_cast<DWORD>((ticks(now) - ticks(creation)) / 10000);
 }
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide characters are UTF-16");
-
 void AppendWide(std::string& out, const char16_t* text) {
     if (text != nullptr) AppendUtf8(out, text);
 }
 
-// Shift-JIS into UTF-8 through code page 932. Should the system lack the
-// code page, the ASCII bytes still come through and the others show as '?'.
+// Shift-JIS into UTF-8 through the programs' one conversion (code page 932).
+// Bytes that are no Shift-JIS still leave a trace: ASCII comes through, the
+// others show as '?'.
 void AppendShiftJis(std::string& out, const char* text) {
     if (text == nullptr || *text == '\0') return;
-    const int units = MultiByteToWideChar(kShiftJis, 0, text, -1, nullptr, 0);
-    if (units > 0) {
-        std::wstring wide(static_cast<std::size_t>(units), L'\0');
-        if (MultiByteToWideChar(kShiftJis, 0, text, -1, &wide[0], units) == units) {
-            AppendUtf8(out, std::u16string_view(reinterpret_cast<const char16_t*>(wide.c_str()),
-                                                static_cast<std::size_t>(units - 1)));
-            return;
-        }
+    std::wstring wide;
+    if (WidenShiftJis(text, &wide)) {
+        AppendUtf8(out, AsUtf16(wide));
+        return;
     }
     for (const char* p = text; *p != '\0'; ++p)
         out += static_cast<unsigned char>(*p) < 0x80 ? *p : '?';
@@ -180,9 +175,7 @@ CLogLine& CLogLine::operator<<(const char* shiftJis) {
     return *this;
 }
 
-CLogLine& CLogLine::operator<<(const wchar_t* utf16) {
-    return *this << reinterpret_cast<const char16_t*>(utf16);
-}
+CLogLine& CLogLine::operator<<(const wchar_t* utf16) { return *this << AsUtf16(utf16); }
 
 CLogLine& CLogLine::operator<<(const char16_t* utf16) {
     if (open_) AppendWide(text_, utf16);
@@ -204,7 +197,7 @@ CLogLine& CLogLine::operator<<(SystemError error) {
                        error.code, 0, message, kMessageChars, nullptr);
     if (length == 0) return *this;
     text_ += " (";
-    AppendUtf8(text_, std::u16string_view(reinterpret_cast<const char16_t*>(message), length));
+    AppendUtf8(text_, AsUtf16(std::wstring_view(message, length)));
     // The system's texts end in a line break, which the line turns into
     // blanks; they go before the closing parenthesis.
     while (!text_.empty() && (text_.back() == '\n' || text_.back() == '\r' ||

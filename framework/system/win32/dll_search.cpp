@@ -1,5 +1,7 @@
 #include "framework/system/win32/dll_search.h"
 
+#include <string>
+
 #include "framework/system/path_text.h"
 
 namespace {
@@ -12,20 +14,20 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 }  // namespace
 
 void RestrictDllSearch() {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
         GetProcAddress(kernel, "SetDefaultDllDirectories"));
     if (setDefault) setDefault(kSearchSystem32);
-    SetDllDirectoryA("");
+    SetDllDirectoryW(L"");
 }
 
-HMODULE LoadSystemLibrary(const char* fileName) {
-    char folder[kMaxPath];
-    UINT length = GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) return nullptr;
-    char path[kMaxPath];
-    if (!FormatText(path, sizeof path, "%s\\%s", folder, fileName)) return nullptr;
+HMODULE LoadSystemLibrary(const wchar_t* fileName) {
+    wchar_t folder[kMaxPath];
+    UINT length = GetSystemDirectoryW(folder, kMaxPath);
+    if (length == 0 || length >= kMaxPath) return nullptr;
+    const std::wstring path = std::wstring(folder) + L"\\" + fileName;
+    if (path.size() >= kMaxPath) return nullptr;
     // With a full path, LOAD_WITH_ALTERED_SEARCH_PATH looks for the DLL's own
     // dependencies in its folder (the system folder) before anywhere else.
-    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }

@@ -18,4 +18,4 @@ void RestrictDllSearch();
 // Loads `fileName` (for example "winmm.dll") from the system folder by its
 // full path; the DLLs it needs in turn are looked for in that folder first.
 // Null when the DLL is not there. The caller owns the reference.
-HMODULE LoadSystemLibrary(const char* fileName);
+HMODULE LoadSystemLibrary(const wchar_t* fileName);

@@ -6,10 +6,11 @@
 #include "framework/system/path_text.h"
 #include "framework/system/win32/single_instance_guard.h"
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 
 namespace {
 
-const ElevationCalls kSystemCalls = {&SystemQueryElevation, &ShellExecuteExA,
+const ElevationCalls kSystemCalls = {&SystemQueryElevation, &ShellExecuteExW,
                                      &SystemStartAsShellUser};
 const ElevationCalls* g_calls = &kSystemCalls;
 
@@ -19,7 +20,7 @@ void SetElevationCalls(const ElevationCalls* calls) { g_calls = calls ? calls : 
 
 ElevationState QueryElevation() { return g_calls->query(); }
 
-ShellStart StartAsShellUser(const char* program, const char* folder) {
+ShellStart StartAsShellUser(const wchar_t* program, const wchar_t* folder) {
     return g_calls->shellStart(program, folder);
 }
 
@@ -42,36 +43,29 @@ ElevationState SystemQueryElevation() {
 }
 
 RelaunchResult RelaunchElevated(unique_handle* copyOut) {
-    char program[kMaxPath] = {};
-    DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
-    if (length == 0 || length >= sizeof program) return RelaunchResult::Failed;
-    char folder[kMaxPath] = {};
-    length = GetCurrentDirectoryA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) return RelaunchResult::Failed;
+    wchar_t program[kMaxPath] = {};
+    DWORD length = GetModuleFileNameW(nullptr, program, kMaxPath);
+    if (length == 0 || length >= kMaxPath) return RelaunchResult::Failed;
+    wchar_t folder[kMaxPath] = {};
+    length = GetCurrentDirectoryW(kMaxPath, folder);
+    if (length == 0 || length >= kMaxPath) return RelaunchResult::Failed;
 
     // The offer is one signal of an auto-reset event: exactly one process
     // can take it. The taker then sets "taken" and waits for the mutex.
-    char mutexName[kMaxPath];
-    char offerName[kMaxPath];
-    char takenName[kMaxPath];
-    CSingleInstanceGuard::MutexNameFor(mutexName, sizeof mutexName, program);
-    if (!CSingleInstanceGuard::HandOverEventName(offerName, sizeof offerName, mutexName,
-                                                 kHandOverOffer) ||
-        !CSingleInstanceGuard::HandOverEventName(takenName, sizeof takenName, mutexName,
-                                                 kHandOverTaken)) {
-        return RelaunchResult::Failed;
-    }
-    unique_handle offer(CreateEventA(nullptr, FALSE, TRUE, offerName));
+    const std::wstring mutexName = CSingleInstanceGuard::MutexNameFor(program);
+    const std::wstring offerName = CSingleInstanceGuard::HandOverEventName(mutexName, kHandOverOffer);
+    const std::wstring takenName = CSingleInstanceGuard::HandOverEventName(mutexName, kHandOverTaken);
+    unique_handle offer(CreateEventW(nullptr, FALSE, TRUE, offerName.c_str()));
     if (!offer || GetLastError() == ERROR_ALREADY_EXISTS) return RelaunchResult::Failed;
-    unique_handle taken(CreateEventA(nullptr, TRUE, FALSE, takenName));
+    unique_handle taken(CreateEventW(nullptr, TRUE, FALSE, takenName.c_str()));
     if (!taken || GetLastError() == ERROR_ALREADY_EXISTS) return RelaunchResult::Failed;
 
-    SHELLEXECUTEINFOA info = {};
+    SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    info.lpVerb = "runas";
+    info.lpVerb = L"runas";
     info.lpFile = program;
-    info.lpParameters = CommandLineArguments(GetCommandLineA());
+    info.lpParameters = AsWide(CommandLineArguments(AsUtf16(GetCommandLineW())));
     info.lpDirectory = folder;
     info.nShow = SW_SHOWNORMAL;
     if (!g_calls->shellExecute(&info)) {

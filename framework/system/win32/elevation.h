@@ -50,19 +50,19 @@ enum class ShellStart {
 // way a double click does: through the desktop shell, which runs with the
 // user's own token even when this process is elevated. A program started
 // directly by an elevated process would inherit its full token.
-ShellStart StartAsShellUser(const char* program, const char* folder);
+ShellStart StartAsShellUser(const wchar_t* program, const wchar_t* folder);
 
 // The system calls behind the above, replaceable so that tests can play a
 // process without elevation, a user who declines, or a desktop shell.
 struct ElevationCalls {
     ElevationState (*query)();
-    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOA* info);
-    ShellStart (*shellStart)(const char* program, const char* folder);
+    BOOL(WINAPI* shellExecute)(SHELLEXECUTEINFOW* info);
+    ShellStart (*shellStart)(const wchar_t* program, const wchar_t* folder);
 };
 // Null restores the system's calls.
 void SetElevationCalls(const ElevationCalls* calls);
 ElevationState SystemQueryElevation();
-ShellStart SystemStartAsShellUser(const char* program, const char* folder);
+ShellStart SystemStartAsShellUser(const wchar_t* program, const wchar_t* folder);
 
 // How long each side of a hand-over waits for the other.
 constexpr DWORD kHandOverWaitMs = 30000;

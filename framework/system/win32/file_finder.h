@@ -7,8 +7,9 @@
 
 class CFileFinder {
 public:
-    // True when something matches `path`; the search handle is kept until
-    // Close, the next Find or destruction.
+    // True when something matches `path`, a path of the disc's data in
+    // Shift-JIS; the search handle is kept until Close, the next Find or
+    // destruction.
     bool Find(const char* path);
     void Close() { handle_.reset(); }
     bool IsOpen() const { return handle_.valid(); }

@@ -4,48 +4,53 @@
 
 #include <cstring>
 
-namespace {
+#include "framework/system/wide_path_text.h"
+#include "framework/system/win32/wide_text.h"
 
-LeadByteTable MakeAnsiTable() {
-    LeadByteTable t{};
-    for (int c = 0; c < 256; ++c) t.lead[c] = IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE;
-    return t;
-}
+namespace {
 
 bool HasDriveLetter(const char* path) {
     // A lead byte followed by ':' is a double-byte character, not a drive.
-    return path[0] != '\0' && !AnsiLeadBytes().IsLead(static_cast<unsigned char>(path[0])) &&
+    return path[0] != '\0' && !Cp932LeadBytes().IsLead(static_cast<unsigned char>(path[0])) &&
            path[1] == ':';
+}
+
+bool HasDriveLetter(const wchar_t* path) { return path[0] != L'\0' && path[1] == L':'; }
+
+// The system's full path of a path without a drive letter.
+bool SystemFullPath(const wchar_t* path, std::wstring* out) {
+    wchar_t full[kMaxPath + 1];
+    const DWORD n = GetFullPathNameW(path, kMaxPath + 1, full, nullptr);
+    if (n == 0 || n >= kMaxPath) return false;
+    out->assign(full, n);
+    return true;
 }
 
 }  // namespace
 
-const LeadByteTable& AnsiLeadBytes() {
-    static const LeadByteTable table = MakeAnsiTable();
-    return table;
-}
-
 bool GetFullPath(char* out, std::size_t cap, const char* path) {
-    if (HasDriveLetter(path)) return NormalizeSeparators(out, cap, path, AnsiLeadBytes());
-    char full[kMaxPath + 1];
-    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full) {
+    if (HasDriveLetter(path)) return NormalizeSeparators(out, cap, path, Cp932LeadBytes());
+    std::wstring wide;
+    std::wstring full;
+    std::string narrow;
+    if (!WidenShiftJis(path, &wide) || !SystemFullPath(wide.c_str(), &full) ||
+        !NarrowToShiftJis(full, &narrow)) {
         if (cap > 0) out[0] = '\0';
         return false;
     }
-    return CopyText(out, cap, full, n);
+    return CopyText(out, cap, narrow.c_str());
 }
 
 bool SplitPath(char* dir, std::size_t dirCap, char* name, std::size_t nameCap, const char* path) {
     char full[kMaxPath + 1];
     if (!GetFullPath(full, path)) return false;
-    const char* sep = LastInnerSeparator(full, AnsiLeadBytes());
+    const char* sep = LastInnerSeparator(full, Cp932LeadBytes());
     if (sep == nullptr) return false;
 
     std::size_t dirLen = static_cast<std::size_t>(sep - full);
     const char* rest = sep + 1;
     std::size_t nameLen = std::strlen(rest);
-    if (EndsWithSeparator(rest, AnsiLeadBytes())) --nameLen;
+    if (EndsWithSeparator(rest, Cp932LeadBytes())) --nameLen;
     if (dirLen >= dirCap || nameLen >= nameCap) return false;
     CopyText(dir, dirCap, full, dirLen);
     CopyText(name, nameCap, rest, nameLen);
@@ -56,7 +61,7 @@ void SplitExtension(char* base, std::size_t baseCap, char* ext, std::size_t extC
     char dir[kMaxPath];
     char name[kMaxPath];
     if (!SplitPath(dir, name, path)) return;
-    const char* dot = LastDot(name, AnsiLeadBytes());
+    const char* dot = LastDot(name, Cp932LeadBytes());
     if (dot == nullptr) return;
     std::size_t baseLen = static_cast<std::size_t>(dot - name);
     if (baseLen >= baseCap || std::strlen(dot + 1) >= extCap) return;
@@ -67,41 +72,48 @@ void SplitExtension(char* base, std::size_t baseCap, char* ext, std::size_t extC
 bool GetParentDirectory(char* dir, std::size_t cap, const char* path) {
     char full[kMaxPath + 1];
     if (!GetFullPath(full, path)) return false;
-    const char* sep = LastInnerSeparator(full, AnsiLeadBytes());
+    const char* sep = LastInnerSeparator(full, Cp932LeadBytes());
     if (sep == nullptr) return false;
     std::size_t len = static_cast<std::size_t>(sep - full);
     if (!CopyText(dir, cap, full, len)) return false;
     return std::strcmp(dir, "\\") != 0;
 }
 
+void LowercaseLetters(char* s) { LowercaseAscii(s, Cp932LeadBytes()); }
+
 void CreateDirectoryTree(const char* path) {
-    const LeadByteTable& lead = AnsiLeadBytes();
-    char work[kMaxPath];
-    if (!NormalizeSeparators(work, sizeof work, path, lead)) return;
-
-    std::size_t start = 0;
-    if (HasDriveLetter(path) && (path[2] == '\\' || path[2] == '/')) start = 3;
-
-    for (std::size_t i = start; work[i] != '\0';) {
-        std::size_t len = CharLength(work + i, lead);
-        if (len == 1 && work[i] == '\\') {
-            work[i] = '\0';
-            if (work[0] != '\0') CreateDirectoryA(work, nullptr);
-            work[i] = '\\';
-        }
-        i += len;
-    }
-    CreateDirectoryA(work, nullptr);
+    std::wstring wide;
+    if (WidenShiftJis(path, &wide)) CreateDirectoryTree(wide.c_str());
 }
 
-void LowercaseLetters(char* s) { LowercaseAscii(s, AnsiLeadBytes()); }
+bool GetFullPath(std::wstring* out, const wchar_t* path) {
+    if (!HasDriveLetter(path)) return SystemFullPath(path, out);
+    const std::u16string normal = NormalizeSeparators(AsUtf16(path));
+    if (!FitsPath(normal)) return false;
+    out->assign(AsWide(normal));
+    return true;
+}
 
-bool ShiftJisFromUtf16(char* out, std::size_t cap, const wchar_t* text) {
-    if (cap == 0) return false;
-    BOOL lossy = FALSE;
-    const int bytes = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text, -1, out,
-                                          static_cast<int>(cap), nullptr, &lossy);
-    if (bytes > 0 && !lossy) return true;
-    out[0] = '\0';
-    return false;
+bool SplitPath(std::wstring* dir, std::wstring* name, const wchar_t* path) {
+    std::wstring full;
+    if (!GetFullPath(&full, path)) return false;
+    const std::size_t sep = LastInnerSeparator(AsUtf16(full));
+    if (sep == std::wstring::npos) return false;
+    std::wstring rest = full.substr(sep + 1);
+    if (!rest.empty() && rest.back() == L'\\') rest.pop_back();
+    dir->assign(full, 0, sep);
+    *name = rest;
+    return true;
+}
+
+void CreateDirectoryTree(const wchar_t* path) {
+    const std::u16string work = NormalizeSeparators(AsUtf16(path));
+    if (!FitsPath(work)) return;
+    const std::size_t start =
+        HasDriveLetter(path) && (path[2] == L'\\' || path[2] == L'/') ? 3 : 0;
+    for (std::size_t i = work.find(u'\\', start); i != std::u16string::npos;
+         i = work.find(u'\\', i + 1)) {
+        if (i > 0) CreateDirectoryW(AsWide(work.substr(0, i).c_str()), nullptr);
+    }
+    CreateDirectoryW(AsWide(work.c_str()), nullptr);
 }

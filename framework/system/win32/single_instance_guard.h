@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "framework/system/win32/unique_handle.h"
 
 class CSingleInstanceGuard {
@@ -21,8 +23,8 @@ public:
     CSingleInstanceGuard(const CSingleInstanceGuard&) = delete;
     CSingleInstanceGuard& operator=(const CSingleInstanceGuard&) = delete;
 
-    // Creates (and owns) the mutex named after the running program file,
-    // every '\' turned into '/'. Sets the first-instance flag unless the mutex
+    // Creates (and owns) the mutex named after the running program file (as
+    // the system names it, in UTF-16), every '\' turned into '/'. Sets the first-instance flag unless the mutex
     // already existed and no hand-over to this (elevated) process was offered
     // and completed. A mutex that exists but may not be opened is another
     // instance's too. The handle is kept whenever it could be had.
@@ -37,16 +39,15 @@ public:
     bool IsHeld() const { return mutex_.valid(); }
 
     // The mutex name for a program path: "C:\x\setup.exe" gives
-    // "C:/x/setup.exe". Double-byte characters are kept whole.
-    static void MutexNameFor(char* name, std::size_t cap, const char* programPath);
-    // "<mutexName><suffix>"; false when it does not fit in `cap`.
-    static bool HandOverEventName(char* out, std::size_t cap, const char* mutexName,
-                                  const char* suffix);
+    // "C:/x/setup.exe".
+    static std::wstring MutexNameFor(const wchar_t* programPath);
+    // "<mutexName><suffix>".
+    static std::wstring HandOverEventName(const std::wstring& mutexName, const wchar_t* suffix);
 
 private:
     // Takes a hand-over offered to this process for the mutex `name`, whose
     // handle is already kept: true once the mutex is owned.
-    bool TakeOver(const char* name);
+    bool TakeOver(const std::wstring& name);
 
     unique_handle mutex_;
     bool firstInstance_ = false;
@@ -54,5 +55,5 @@ private:
 };
 
 // Suffixes of the hand-over events' names.
-extern const char kHandOverOffer[];
-extern const char kHandOverTaken[];
+extern const wchar_t kHandOverOffer[];
+extern const wchar_t kHandOverTaken[];

@@ -10,12 +10,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cstring>
+#include <cwchar>
+#include <string>
 
 #include "framework/system/win32/elevation.h"
 #include "framework/system/win32/owner_window.h"
 #include "framework/system/win32/path_utils.h"
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 
 // The shell API's macro for ShellExecuteA would rename the method of
 // IShellDispatch2 below; the function itself is not used here.
@@ -23,15 +25,15 @@
 
 namespace {
 
-const char kCurrentVersionKey[] = "Software\\Microsoft\\Windows\\CurrentVersion";
-const char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion";
+const wchar_t kShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 const CLSID kClsidShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID kIidShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kIidShellLinkW = {0x000214F9, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kIidPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-bool ReadString(HKEY key, const char* name, char* out) {
+bool ReadString(HKEY key, const wchar_t* name, wchar_t* out) {
     return ReadRegistryString(key, name, out) == RegistryString::kFound;
 }
 
@@ -47,25 +49,40 @@ bool ComDone(HRESULT hr) {
     return SUCCEEDED(hr);
 }
 
-bool WriteString(HKEY key, const char* name, const char* value) {
-    DWORD bytes = static_cast<DWORD>(std::strlen(value) + 1);
+bool WriteString(HKEY key, const wchar_t* name, const wchar_t* value) {
+    const DWORD bytes = static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t));
     return RegistryDone(
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes));
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes));
 }
 
-bool WriteDword(HKEY key, const char* name, DWORD value) {
-    return RegistryDone(RegSetValueExA(key, name, 0, REG_DWORD,
+bool WriteDword(HKEY key, const wchar_t* name, DWORD value) {
+    return RegistryDone(RegSetValueExW(key, name, 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
-bool CreateKey(const char* format, const char* name, unique_hkey& key) {
+// "<format with name>" below the local machine, in UTF-16.
+bool MachineKeyPath(const char* format, const char* name, std::wstring* out) {
     char path[kMaxPath * 2];
-    if (!FormatText(path, sizeof path, format, name)) return false;
+    return FormatText(path, sizeof path, format, name) && WidenShiftJis(path, out);
+}
+
+bool CreateKey(const char* format, const char* name, unique_hkey& key) {
+    std::wstring path;
+    if (!MachineKeyPath(format, name, &path)) return false;
     DWORD disposition = 0;
-    char regClass[] = "REG_SZ";
-    return RegistryDone(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, regClass,
+    wchar_t regClass[] = L"REG_SZ";
+    return RegistryDone(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, regClass,
                                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                                         key.put(), &disposition));
+}
+
+// "<folder>\<name>.lnk" with the program's Shift-JIS link name; false when
+// it would pass 259 characters.
+bool LinkPath(const wchar_t* folder, const char* name, std::wstring* out) {
+    std::wstring wideName;
+    if (!WidenShiftJis(name, &wideName)) return false;
+    *out = std::wstring(folder) + L"\\" + wideName + L".lnk";
+    return out->size() < kMaxPath;
 }
 
 // A single-threaded COM apartment for the calling thread, for the lifetime
@@ -82,15 +99,10 @@ private:
     HRESULT hr_;
 };
 
-// A BSTR of a text in the ANSI code page, freed with the object; empty when
-// the text cannot be converted.
+// A BSTR of a text, freed with the object.
 class Bstr {
 public:
-    explicit Bstr(const char* text) {
-        WCHAR wide[kMaxPath];
-        if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kMaxPath) > 0)
-            value_ = SysAllocString(wide);
-    }
+    explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
     ~Bstr() { SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
@@ -143,23 +155,24 @@ com_ptr<IShellDispatch2> DesktopShell(bool* found) {
 
 }  // namespace
 
-RegistryString ReadRegistryString(HKEY key, const char* name, char* out) {
+RegistryString ReadRegistryString(HKEY key, const wchar_t* name, wchar_t* out) {
     DWORD type = 0;
-    DWORD size = kMaxPath;
+    DWORD size = kMaxPath * sizeof(wchar_t);
     const LONG status =
-        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
     if (status == ERROR_MORE_DATA) return RegistryString::kTooLong;
     if (status != ERROR_SUCCESS) return RegistryString::kNoValue;
     if (type != REG_SZ && type != REG_EXPAND_SZ) return RegistryString::kNotString;
-    // A full buffer holds a value of 259 characters only when its last byte
-    // is the terminator.
-    if (size >= kMaxPath)
-        return out[kMaxPath - 1] == '\0' ? RegistryString::kFound : RegistryString::kTooLong;
-    out[size] = '\0';
+    // A full buffer holds a value of 259 characters only when its last
+    // character is the terminator. (An odd last byte is no character.)
+    const std::size_t characters = size / sizeof(wchar_t);
+    if (characters >= kMaxPath)
+        return out[kMaxPath - 1] == L'\0' ? RegistryString::kFound : RegistryString::kTooLong;
+    out[characters] = L'\0';
     return RegistryString::kFound;
 }
 
-ShellStart SystemStartAsShellUser(const char* program, const char* folder) {
+ShellStart SystemStartAsShellUser(const wchar_t* program, const wchar_t* folder) {
     ComScope com;
     bool found = false;
     const com_ptr<IShellDispatch2> shell = DesktopShell(&found);
@@ -185,21 +198,21 @@ ShellStart SystemStartAsShellUser(const char* program, const char* folder) {
 }
 
 bool CSystemServices::LaunchInstalledApp(const char* programName) {
-    char keyPath[kMaxPath * 2];
-    if (!FormatText(keyPath, sizeof keyPath, kAppPathsKeyFormat, programName)) return false;
+    std::wstring keyPath;
+    if (!MachineKeyPath(kAppPathsKeyFormat, programName, &keyPath)) return false;
 
-    char program[kMaxPath] = {};
-    char folder[kMaxPath] = {};
+    wchar_t program[kMaxPath] = {};
+    wchar_t folder[kMaxPath] = {};
     {
         unique_hkey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, key.put()) !=
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
             ERROR_SUCCESS)
             return false;
-        if (!ReadString(key.get(), nullptr, program) || !ReadString(key.get(), "Path", folder))
+        if (!ReadString(key.get(), nullptr, program) || !ReadString(key.get(), L"Path", folder))
             return false;
     }
 
-    unique_hfile file(CreateFileA(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    unique_hfile file(CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     file.reset();
@@ -211,7 +224,7 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
         // The shell reports no failure of its own start: what the system
         // would refuse to run is refused here.
         DWORD binaryType = 0;
-        if (!GetBinaryTypeA(program, &binaryType)) return false;
+        if (!GetBinaryTypeW(program, &binaryType)) return false;
         switch (StartAsShellUser(program, folder)) {
         case ShellStart::kStarted: return true;
         case ShellStart::kFailed: return false;
@@ -219,15 +232,15 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
         }
     }
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION info = {};
-    char commandLine[1] = {};
+    wchar_t commandLine[1] = {};
     // The game gets the system's default error mode, not the installer's
     // SEM_FAILCRITICALERRORS, which a new process would otherwise inherit.
-    if (!CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+    if (!CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
                         nullptr, folder, &startup, &info))
         return false;
     unique_handle process(info.hProcess);
@@ -235,122 +248,128 @@ bool CSystemServices::LaunchInstalledApp(const char* programName) {
     return true;
 }
 
-bool CSystemServices::WriteAppPath(const char* programName, const char* programPath) {
+bool CSystemServices::WriteAppPath(const char* programName, const wchar_t* programPath) {
     unique_hkey key;
     if (!CreateKey(kAppPathsKeyFormat, programName, key)) return false;
-    char dir[kMaxPath] = {};
-    char name[kMaxPath] = {};
-    SplitPath(dir, name, programPath);
-    return WriteString(key.get(), nullptr, programPath) && WriteString(key.get(), "Path", dir);
+    std::wstring dir;
+    std::wstring name;
+    SplitPath(&dir, &name, programPath);
+    return WriteString(key.get(), nullptr, programPath) &&
+           WriteString(key.get(), L"Path", dir.c_str());
 }
 
-bool CSystemServices::WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+bool CSystemServices::WriteUninstallEntry(const char* keyName, const wchar_t* uninstallCommand,
                                           const char* displayName) {
     unique_hkey key;
     if (!CreateKey(kUninstallKeyFormat, keyName, key)) return false;
-    return WriteString(key.get(), "DisplayName", displayName) &&
-           WriteString(key.get(), "UninstallString", uninstallCommand);
+    std::wstring display;
+    return WidenShiftJis(displayName, &display) &&
+           WriteString(key.get(), L"DisplayName", display.c_str()) &&
+           WriteString(key.get(), L"UninstallString", uninstallCommand);
 }
 
 bool CSystemServices::WriteUninstallDetails(const char* keyName,
                                             const UninstallDetails& details) {
     unique_hkey key;
     if (!CreateKey(kUninstallKeyFormat, keyName, key)) return false;
-    return WriteString(key.get(), "DisplayIcon", details.displayIcon) &&
-           WriteString(key.get(), "Publisher", details.publisher) &&
-           WriteString(key.get(), "InstallLocation", details.installLocation) &&
-           WriteDword(key.get(), "EstimatedSize", details.estimatedSizeKiB) &&
-           WriteDword(key.get(), "NoModify", 1) && WriteDword(key.get(), "NoRepair", 1) &&
-           WriteString(key.get(), "QuietUninstallString", details.quietUninstallString);
+    std::wstring publisher;
+    return WidenShiftJis(details.publisher, &publisher) &&
+           WriteString(key.get(), L"DisplayIcon", details.displayIcon) &&
+           WriteString(key.get(), L"Publisher", publisher.c_str()) &&
+           WriteString(key.get(), L"InstallLocation", details.installLocation) &&
+           WriteDword(key.get(), L"EstimatedSize", details.estimatedSizeKiB) &&
+           WriteDword(key.get(), L"NoModify", 1) && WriteDword(key.get(), L"NoRepair", 1) &&
+           WriteString(key.get(), L"QuietUninstallString", details.quietUninstallString);
 }
 
-bool CSystemServices::ReadProgramFilesDir(char* out) {
+bool CSystemServices::ReadProgramFilesDir(wchar_t* out) {
     unique_hkey key;
     // Query access only: an account without administrator rights may read
     // the value but not open the key for writing.
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, key.put()) !=
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return false;
-    char value[kMaxPath] = {};
-    if (!ReadString(key.get(), "ProgramFilesDir", value)) return false;
-    CopyText(out, kMaxPath, value);
+    wchar_t value[kMaxPath] = {};
+    if (!ReadString(key.get(), L"ProgramFilesDir", value)) return false;
+    std::wcscpy(out, value);
     return true;
 }
 
-bool CSystemServices::CreateShortcut(const char* targetPath, const char* linkPath) {
-    char linkDir[kMaxPath] = {};
-    char linkName[kMaxPath] = {};
-    if (SplitPath(linkDir, linkName, linkPath)) CreateDirectoryTree(linkDir);
+bool CSystemServices::CreateShortcut(const wchar_t* targetPath, const wchar_t* linkPath) {
+    std::wstring linkDir;
+    std::wstring linkName;
+    if (SplitPath(&linkDir, &linkName, linkPath)) CreateDirectoryTree(linkDir.c_str());
 
-    char workDir[kMaxPath] = {};
-    char targetName[kMaxPath] = {};
-    SplitPath(workDir, targetName, targetPath);
+    std::wstring workDir;
+    std::wstring targetName;
+    SplitPath(&workDir, &targetName, targetPath);
 
     ComScope com;
-    com_ptr<IShellLinkA> link;
-    if (!ComDone(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+    com_ptr<IShellLinkW> link;
+    if (!ComDone(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
                                   link.put_void())))
         return false;
-    if (!ComDone(link->SetPath(targetPath)) || !ComDone(link->SetWorkingDirectory(workDir)))
+    if (!ComDone(link->SetPath(targetPath)) ||
+        !ComDone(link->SetWorkingDirectory(workDir.c_str())))
         return false;
 
     com_ptr<IPersistFile> file;
     if (!ComDone(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
-    WCHAR wide[kMaxPath];
-    return MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, kMaxPath) > 0 &&
-           ComDone(file->Save(wide, TRUE));
+    return ComDone(file->Save(linkPath, TRUE));
 }
 
-bool CSystemServices::ReadDesktopFolder(char* out) {
+bool CSystemServices::ReadDesktopFolder(wchar_t* out) {
     unique_hkey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.put()) !=
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return false;
     DWORD size = 0;
-    if (RegQueryValueExA(key.get(), "Desktop", nullptr, nullptr, nullptr, &size) !=
+    if (RegQueryValueExW(key.get(), L"Desktop", nullptr, nullptr, nullptr, &size) !=
             ERROR_SUCCESS ||
-        size > kMaxPath)
+        size > kMaxPath * sizeof(wchar_t))
         return false;
-    return ReadString(key.get(), "Desktop", out);
+    return ReadString(key.get(), L"Desktop", out);
 }
 
-bool CSystemServices::ReadProgramsFolder(char* out) {
-    char programs[MAX_PATH + 1] = {};
-    if (!SHGetSpecialFolderPathA(OwnerWindowOfThisThread(), programs, CSIDL_PROGRAMS, FALSE))
+bool CSystemServices::ReadProgramsFolder(wchar_t* out) {
+    wchar_t programs[MAX_PATH + 1] = {};
+    if (!SHGetSpecialFolderPathW(OwnerWindowOfThisThread(), programs, CSIDL_PROGRAMS, FALSE) ||
+        std::wcslen(programs) >= kMaxPath)
         return false;
-    return CopyText(out, kMaxPath, programs);
+    std::wcscpy(out, programs);
+    return true;
 }
 
-bool CSystemServices::CreateDesktopShortcut(const char* targetPath, const char* linkName) {
-    char desktop[kMaxPath] = {};
-    if (!ReadDesktopFolder(desktop)) return false;
-    char link[kMaxPath];
-    if (!FormatText(link, sizeof link, "%s\\%s.lnk", desktop, linkName)) return false;
-    return CreateShortcut(targetPath, link);
+bool CSystemServices::CreateDesktopShortcut(const wchar_t* targetPath, const char* linkName) {
+    wchar_t desktop[kMaxPath] = {};
+    std::wstring link;
+    return ReadDesktopFolder(desktop) && LinkPath(desktop, linkName, &link) &&
+           CreateShortcut(targetPath, link.c_str());
 }
 
-bool CSystemServices::CreateProgramsShortcut(const char* targetPath, const char* relativeLink) {
-    char programs[kMaxPath] = {};
-    if (!ReadProgramsFolder(programs)) return false;
-    char link[kMaxPath];
-    if (!FormatText(link, sizeof link, "%s\\%s.lnk", programs, relativeLink)) return false;
-    char dir[kMaxPath] = {};
-    char name[kMaxPath] = {};
-    if (SplitPath(dir, name, link)) CreateDirectoryTree(dir);
-    return CreateShortcut(targetPath, link);
+bool CSystemServices::CreateProgramsShortcut(const wchar_t* targetPath,
+                                             const char* relativeLink) {
+    wchar_t programs[kMaxPath] = {};
+    std::wstring link;
+    return ReadProgramsFolder(programs) && LinkPath(programs, relativeLink, &link) &&
+           CreateShortcut(targetPath, link.c_str());
 }
 
-bool CSystemServices::BrowseForFolder(const char* title, char* out) {
+bool CSystemServices::BrowseForFolder(const char* title, wchar_t* out) {
     // The shell's picker works on COM objects of the calling thread (the
     // application thread, which has no apartment of its own).
     ComScope com;
-    BROWSEINFOA info = {};
-    info.lpszTitle = title;
-    const unique_cotaskmem items(SHBrowseForFolderA(&info));
+    const std::wstring wideTitle = Widen(title);
+    BROWSEINFOW info = {};
+    info.lpszTitle = wideTitle.c_str();
+    const unique_cotaskmem items(SHBrowseForFolderW(&info));
     if (!items) return false;
-    char path[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(static_cast<PCIDLIST_ABSOLUTE>(items.get()), path)) return false;
-    return CopyText(out, kMaxPath, path);
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!SHGetPathFromIDListW(static_cast<PCIDLIST_ABSOLUTE>(items.get()), path) ||
+        std::wcslen(path) >= kMaxPath)
+        return false;
+    std::wcscpy(out, path);
+    return true;
 }
 
 namespace {

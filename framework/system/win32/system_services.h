@@ -3,6 +3,11 @@
 // Nothing is kept between calls; failures are only reported, never shown,
 // and the writes leave the system's error number of a failure as the
 // thread's last error.
+//
+// Paths are UTF-16 as the system gives them, up to 259 characters (buffers
+// of kMaxPath wide characters); the names the programs give (registry keys,
+// display names, link names) are their own Shift-JIS texts, converted with
+// code page 932. Everything goes through the wide functions.
 #pragma once
 
 #include <windows.h>
@@ -15,20 +20,20 @@
 // How a string value read from the registry came out.
 enum class RegistryString { kFound, kNoValue, kNotString, kTooLong };
 
-// Reads the string value `name` of `key` into `out` (kMaxPath bytes) and
-// terminates it: the registry does not promise a terminating zero. kFound
-// only for a REG_SZ or REG_EXPAND_SZ value of at most 259 characters; `out`
-// is undefined otherwise.
-RegistryString ReadRegistryString(HKEY key, const char* name, char* out);
+// Reads the string value `name` of `key` into `out` (kMaxPath wide
+// characters) and terminates it: the registry does not promise a
+// terminating zero. kFound only for a REG_SZ or REG_EXPAND_SZ value of at
+// most 259 characters; `out` is undefined otherwise.
+RegistryString ReadRegistryString(HKEY key, const wchar_t* name, wchar_t* out);
 
 // The values of an uninstall entry that the system's list of programs shows
 // besides its name and command.
 struct UninstallDetails {
-    const char* displayIcon;           // "DisplayIcon": the program whose icon is shown
-    const char* publisher;             // "Publisher"
-    const char* installLocation;       // "InstallLocation"
-    const char* quietUninstallString;  // "QuietUninstallString"
-    std::uint32_t estimatedSizeKiB;    // "EstimatedSize" (REG_DWORD)
+    const wchar_t* displayIcon;           // "DisplayIcon": the program whose icon is shown
+    const char* publisher;                // "Publisher" (the program's own name)
+    const wchar_t* installLocation;       // "InstallLocation"
+    const wchar_t* quietUninstallString;  // "QuietUninstallString"
+    std::uint32_t estimatedSizeKiB;       // "EstimatedSize" (REG_DWORD)
 };
 
 class CSystemServices {
@@ -46,10 +51,10 @@ public:
 
     // App Paths\<programName>: default value = `programPath`, "Path" = its
     // folder. True when the key and both values were written.
-    bool WriteAppPath(const char* programName, const char* programPath);
+    bool WriteAppPath(const char* programName, const wchar_t* programPath);
 
     // Uninstall\<keyName>: "DisplayName" and "UninstallString".
-    bool WriteUninstallEntry(const char* keyName, const char* uninstallCommand,
+    bool WriteUninstallEntry(const char* keyName, const wchar_t* uninstallCommand,
                              const char* displayName);
 
     // Uninstall\<keyName>: the values of `details`, and "NoModify" and
@@ -57,34 +62,37 @@ public:
     // written.
     bool WriteUninstallDetails(const char* keyName, const UninstallDetails& details);
 
-    // "ProgramFilesDir" of the local machine into `out` (260 bytes). False,
-    // `out` unchanged, when it cannot be read.
-    bool ReadProgramFilesDir(char* out);
+    // "ProgramFilesDir" of the local machine into `out` (kMaxPath wide
+    // characters). False, `out` unchanged, when it cannot be read.
+    bool ReadProgramFilesDir(wchar_t* out);
 
     // Writes a shell link to `targetPath` at `linkPath`, working folder = the
     // target's folder, creating the link's folders. True when the link file
     // was saved.
-    bool CreateShortcut(const char* targetPath, const char* linkPath);
+    bool CreateShortcut(const wchar_t* targetPath, const wchar_t* linkPath);
 
     // "<Desktop>\<linkName>.lnk". False when the desktop folder cannot be
     // read, the link path would not fit or the link was not saved.
-    bool CreateDesktopShortcut(const char* targetPath, const char* linkName);
+    bool CreateDesktopShortcut(const wchar_t* targetPath, const char* linkName);
 
     // "<Programs>\<relativeLink>.lnk"; `relativeLink` may name sub-folders,
     // which are created. True when the link was saved.
-    bool CreateProgramsShortcut(const char* targetPath, const char* relativeLink);
+    bool CreateProgramsShortcut(const wchar_t* targetPath, const char* relativeLink);
 
     // The current user's desktop folder as the shell records it ("Desktop"
     // of Shell Folders), where CreateDesktopShortcut puts its links, into
-    // `out` (260 bytes). False when it cannot be read or would not fit.
-    bool ReadDesktopFolder(char* out);
+    // `out` (kMaxPath wide characters). False when it cannot be read or
+    // would not fit.
+    bool ReadDesktopFolder(wchar_t* out);
 
     // The Start menu's Programs folder of the current user, where
-    // CreateProgramsShortcut puts its links, into `out` (260 bytes).
-    bool ReadProgramsFolder(char* out);
+    // CreateProgramsShortcut puts its links, into `out` (kMaxPath wide
+    // characters).
+    bool ReadProgramsFolder(wchar_t* out);
 
-    // Shows the shell folder picker. True with the chosen folder in `out`
-    // (260 bytes); false when the user cancelled.
-    bool BrowseForFolder(const char* title, char* out);
+    // Shows the shell folder picker with the title `title`. True with the
+    // chosen folder in `out` (kMaxPath wide characters); false when the user
+    // cancelled.
+    bool BrowseForFolder(const char* title, wchar_t* out);
 };
 

@@ -33,20 +33,20 @@ TEST(ElevationRules, OnlyAnInstallationWithoutElevationMovesToAnElevatedCopy) {
 }
 
 TEST(ElevationRules, ArgumentsFollowTheProgramNameQuotedOrNot) {
-    struct Case { const char* commandLine; const char* arguments; };
+    struct Case { const char16_t* commandLine; const char16_t* arguments; };
     const Case cases[] = {
-        {"setup.exe", ""},
-        {"setup.exe /x y", "/x y"},
-        {"\"C:\\Program Files\\setup.exe\"  a \"b c\"", "a \"b c\""},
-        {"\"C:\\a b\\setup.exe\"", ""},
-        {"C:\\x\\setup.exe\t\targ", "arg"},
-        // "ソ" (83 5C) in the program's folder ends nothing.
-        {"\"M:\\\x83\x5C\\setup.exe\" -", "-"},
-        {"\"unterminated", ""},
-        {"", ""},
+        {u"setup.exe", u""},
+        {u"setup.exe /x y", u"/x y"},
+        {u"\"C:\\Program Files\\setup.exe\"  a \"b c\"", u"a \"b c\""},
+        {u"\"C:\\a b\\setup.exe\"", u""},
+        {u"C:\\x\\setup.exe\t\targ", u"arg"},
+        {u"\"C:\\ゲーム\\Jürgen\\setup.exe\" -", u"-"},
+        {u"\"unterminated", u""},
+        {u"", u""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(std::string(CommandLineArguments(c.commandLine)), c.arguments) << c.commandLine;
+        EXPECT_EQ(std::u16string(CommandLineArguments(c.commandLine)), c.arguments)
+            << testing::PrintToString(std::u16string(c.commandLine));
     }
 }
 

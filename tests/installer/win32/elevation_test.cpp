@@ -21,13 +21,13 @@ struct ProbeReport {
     std::string checks, here, arguments, folder;
 };
 
-// The reports in `folder` by process id; a report still being written is
-// left out.
-std::map<DWORD, ProbeReport> Reports(const std::string& folder) {
+// The reports in `folder` by process id (UTF-8); a report still being
+// written is left out.
+std::map<DWORD, ProbeReport> Reports(const std::wstring& folder) {
     std::map<DWORD, ProbeReport> reports;
-    for (const std::string& name : FolderEntries(folder)) {
+    for (const std::wstring& name : FolderEntries(folder)) {
         std::string text;
-        if (!ReadFileBytes(folder + "\\" + name, &text)) continue;
+        if (!ReadFileBytes(folder + L"\\" + name, &text)) continue;
         std::string fields[4];
         std::size_t start = 0;
         for (int i = 0; i < 3; ++i) {
@@ -62,9 +62,9 @@ protected:
     // Starts a probe reporting into `reports` with `variables` set and
     // returns its exit code; it must end within the bound.
     DWORD RunProbe(const ScratchDir& reports, const std::vector<const char*>& variables,
-                   const char* extra = "") {
-        std::string line = "\"" + TestProgramPath("elevation_probe.exe") + "\" \"" +
-                           reports.path() + "\" " + extra;
+                   const wchar_t* extra = L"") {
+        std::wstring line = L"\"" + TestProgramPath(L"elevation_probe.exe") + L"\" \"" +
+                            reports.path() + L"\" " + extra;
         ChildProcess probe;
         {
             ScopedVariables set(variables);
@@ -82,9 +82,9 @@ protected:
 };
 
 TEST_F(ElevationHandOver, TheElevatedCopyTakesTheInstanceOverAndTheParentEnds) {
-    unique_handle release(CreateEventA(nullptr, TRUE, FALSE, "SetupElevationProbeRelease"));
+    unique_handle release(CreateEventW(nullptr, TRUE, FALSE, L"SetupElevationProbeRelease"));
     ASSERT_TRUE(release);
-    EXPECT_EQ(RunProbe(reports_, {"SETUP_PROBE_LIMITED"}, "hold x"), 10u);
+    EXPECT_EQ(RunProbe(reports_, {"SETUP_PROBE_LIMITED"}, L"hold x"), 10u);
     DWORD parentId = lastId_;
 
     std::map<DWORD, ProbeReport> reports;
@@ -99,7 +99,7 @@ TEST_F(ElevationHandOver, TheElevatedCopyTakesTheInstanceOverAndTheParentEnds) {
     // mutex when the copy started, and it installs.
     EXPECT_EQ(copy.checks + copy.here, "11");
     EXPECT_EQ(copy.arguments, parent.arguments);
-    EXPECT_EQ(parent.arguments, "\"" + reports_.path() + "\" hold x");
+    EXPECT_EQ(parent.arguments, "\"" + Utf8(reports_.path()) + "\" hold x");
     EXPECT_EQ(copy.folder, parent.folder);
 
     // While the copy runs, a further start is a second instance.

@@ -8,13 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "framework/file/win32/join_job.h"
+#include "framework/system/wide_path_text.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/progress_math.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -22,6 +25,15 @@
 namespace {
 
 using Log = std::vector<std::string>;
+
+// A path the run hands over, in Shift-JIS for the log (the test's names all
+// have their form there).
+std::string Sj(const wchar_t* path) {
+    std::string narrow;
+    NarrowToShiftJis(path, &narrow);
+    return narrow;
+}
+
 
 // How a fake job's piece for one source file ends.
 enum class PieceEnd { kDone, kStartFails, kFailsWhileRunning };
@@ -35,19 +47,16 @@ public:
     FakeJob(FakeInstall& owner, const char* kind);
     ~FakeJob() override;
 
-    bool StartCopy(const char* source, const char* destination) override {
-        return Begin("copy " + std::string(source) + " " + destination, source);
+    bool StartCopy(const wchar_t* source, const wchar_t* destination) override {
+        return Begin("copy " + Sj(source) + " " + Sj(destination), Sj(source));
     }
-    bool BeginJoin(const char* destination, const char* firstPart) override {
-        return Begin("join " + std::string(destination) + " " + firstPart, firstPart);
+    bool BeginJoin(const wchar_t* destination, const wchar_t* firstPart) override {
+        return Begin("join " + Sj(destination) + " " + Sj(firstPart), Sj(firstPart));
     }
-    bool AppendPart(const char* part) override {
-        return Begin("append " + std::string(part), part);
+    bool AppendPart(const wchar_t* part) override { return Begin("append " + Sj(part), Sj(part)); }
+    bool AppendLastPart(const wchar_t* part) override {
+        return Begin("last " + Sj(part), Sj(part));
     }
-    bool AppendLastPart(const char* part) override {
-        return Begin("last " + std::string(part), part);
-    }
-    bool SetNextSource(const char* path) override;
     LONG GetStatus() override { return status_; }
     // The close comes as the poll sees the end of the piece of
     // `closeWhenDone`.
@@ -70,7 +79,7 @@ class FakeInstall : public CInstallView, public CInstallPrompts, public CInstall
 public:
     FakeInstall() : CInstallPrompts(state) {
         std::strcpy(state.DataPath, "d");
-        std::strcpy(state.InstallFolder, "t");
+        CopyWide(state.InstallFolder, u"t");
     }
 
     // ---- what the test sets
@@ -90,8 +99,9 @@ public:
 
     // ---- what the run did
     Log log;
-    Log hints;  // "<started source> -> <next source>" ("-": none)
-    std::string hint;  // the latest, for the next start
+    // "ahead <name>" (" part" for a join's chunks) as a file is named to the
+    // engine, "start <name>" as a job starts on it.
+    Log ahead;
     std::vector<std::int32_t> progress;
     int liveJobs = 0;
     int waitsAfterDone = 0;
@@ -124,7 +134,7 @@ public:
     bool AskForDisc(const char* prompt) override {
         int disc = 0;
         for (int n = 1; n <= 6; ++n) {
-            if (setup_text::DiscPrompt(n) == prompt) disc = n;
+            if (setup_text::DiscPrompt(n) == Widen(prompt)) disc = n;
         }
         Add("prompt " + std::to_string(disc));
         prompted_ = disc;
@@ -153,14 +163,14 @@ public:
         if (job.GetStatus() == CCopyJob::kIdle && job.GetPercent() == 100) ++waitsAfterDone;
         static_cast<FakeJob&>(job).Advance();
     }
-    bool FileExists(const char* path) override { return Reachable(NameOf(path)); }
+    bool FileExists(const wchar_t* path) override { return Reachable(NameOf(Sj(path))); }
     bool FindDiscHolding(const char* name) override {
         Add("scan");
         return Reachable(name);
     }
-    std::uint64_t SourceSize(const char*) override { return kInstallTotalBytes / 15; }
-    void ReadSourceAhead(const char* path) override {
-        hints.push_back("ahead " + std::string(path));
+    std::uint64_t SourceSize(const wchar_t*) override { return kInstallTotalBytes / 15; }
+    void ReadSourceAhead(const wchar_t* path, DWORD chunk) override {
+        ahead.push_back("ahead " + NameOf(Sj(path)) + (chunk == CJoinJob::kChunkBytes ? " part" : ""));
     }
 
     SetupOutcome Run() { return CInstallRun(state, *this, *this, *this).Run(); }
@@ -189,16 +199,10 @@ FakeJob::~FakeJob() {
     owner_.Add("release " + kind_);
 }
 
-bool FakeJob::SetNextSource(const char* path) {
-    owner_.hint = path == nullptr || *path == '\0' ? "-" : path;
-    return true;
-}
-
 bool FakeJob::Begin(const std::string& entry, const std::string& source) {
     owner_.Add(entry);
     source_ = FakeInstall::NameOf(source);
-    owner_.hints.push_back(source_ + " -> " + owner_.hint);
-    owner_.hint = "(none)";
+    owner_.ahead.push_back("start " + source_);
     if (owner_.outcomes[source_] == PieceEnd::kStartFails) {
         status_ = kFailed;
         return false;
@@ -450,45 +454,40 @@ TEST(InstallRun, AStopBetweenTwoFilesOfOneStepStartsNoFurtherJob) {
     }
 }
 
-// Each piece names the file the run opens next, so its first chunk can be
-// read while the piece ends: the next file of the step, or the first of the
-// next step where no disc has to be asked for, and never a file of a disc
-// still to come. A file no piece named (the first, and the first after a
-// disc request) is read ahead as its step begins.
-TEST(InstallRun, EachPieceNamesTheNextFileUnlessItsDiscIsStillToBeAskedFor) {
-    const auto hintsOf = [](std::vector<const char*> afterEach, std::set<std::string> ahead) {
-        Log hints;
-        for (int index = 0; index < static_cast<int>(kFileCount); ++index) {
-            if (ahead.count(FileTable[index]))
-                hints.push_back(std::string("ahead d\\") + FileTable[index]);
-            const char* next = afterEach[index];
-            hints.push_back(std::string(FileTable[index]) + " -> " +
-                            (next == nullptr ? std::string("-") : std::string("d\\") + next));
+// Every file is named to the jobs' engine once, before its job starts, in
+// install order and with its job's chunk size, so the drive reads on from
+// one file into the next. A file of a disc still to be asked for is named
+// only once the disc was asked for; with every disc reachable the first step
+// names them all.
+TEST(InstallRun, NamesEveryFileAheadOnceAndNoDiscBeforeItsPrompt) {
+    // Each group: its files are named, then their jobs start.
+    const auto groups = [](std::vector<std::pair<int, int>> ranges) {
+        Log expected;
+        for (const auto& range : ranges) {
+            for (int i = range.first; i <= range.second; ++i) {
+                const std::string name = FileTable[i];
+                const bool part = name.compare(0, 3, "cg.") == 0 || name.compare(0, 3, "sc.") == 0;
+                expected.push_back("ahead " + name + (part ? " part" : ""));
+            }
+            for (int i = range.first; i <= range.second; ++i)
+                expected.push_back("start " + std::string(FileTable[i]));
         }
-        return hints;
+        return expected;
     };
     const struct {
         const char* name;
         bool allPresent;
-        Log hints;
+        Log ahead;
     } cases[] = {
-        {"a disc at a time", false,
-         hintsOf({"UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", nullptr, nullptr, nullptr,
-                  nullptr, "bgm.dat", "se.dat", "voice.dat", "scr.dat", "sc.001", nullptr,
-                  nullptr},
-                 {"Sorvane.exe", "cg.001", "cg.002", "cg.003", "cg.004", "sc.002"})},
-        {"every file on one disc", true,
-         hintsOf({"UnInstall.exe", "bg.dat", "extra.dat", "obj.dat", "cg.001", "cg.002",
-                  "cg.003", "cg.004", "bgm.dat", "se.dat", "voice.dat", "scr.dat", "sc.001",
-                  "sc.002", nullptr},
-                 {"Sorvane.exe"})},
+        {"a disc at a time", false, groups({{0, 4}, {5, 5}, {6, 6}, {7, 7}, {8, 13}, {14, 14}})},
+        {"every file on one disc", true, groups({{0, 14}})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeInstall run;
         run.allDiscsPresent = c.allPresent;
         run.Run();
-        EXPECT_EQ(run.hints, c.hints);
+        EXPECT_EQ(run.ahead, c.ahead);
     }
 }
 
@@ -539,25 +538,25 @@ public:
 TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {
     ScratchDir scratch;
     for (int index = 0; index < 5; ++index)
-        ASSERT_TRUE(WriteFileBytes(scratch / ("data\\" + std::string(FileTable[index])),
+        ASSERT_TRUE(WriteFileBytes(scratch / (L"data\\" + Widen(FileTable[index])),
                                    PatternBytes(4096, index + 1)));
     InstallerStateData state = {};
-    std::strcpy(state.DataPath, (scratch / "data").c_str());
-    std::strcpy(state.InstallFolder, (scratch / "out").c_str());
+    std::strcpy(state.DataPath, ShiftJisPath(scratch / L"data").c_str());
+    std::wcscpy(AsWide(state.InstallFolder), (scratch / L"out").c_str());
     RealJobsClosingAfterFirstFile system;
     WizardSaysInstall prompts(state);
     CInstallRun(state, system, prompts, system).Run();
-    EXPECT_EQ(FolderEntries(scratch / "out"), std::vector<std::string>{FileTable[0]});
+    EXPECT_EQ(FolderEntries(scratch / L"out"), std::vector<std::wstring>{Widen(FileTable[0])});
 }
 
 // The real wait ends with the piece, not with the period.
 TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(64 * 1024)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(64 * 1024)));
     const DWORD period = 20000;
     CCopyJob job;
     CInstallSystem system;
-    ASSERT_TRUE(job.StartCopy((scratch / "source").c_str(), (scratch / "copy").c_str()));
+    ASSERT_TRUE(job.StartCopy((scratch / L"source").c_str(), (scratch / L"copy").c_str()));
     const DWORD start = GetTickCount();
     system.WaitForJob(job, period);
     EXPECT_LT(GetTickCount() - start, period);
@@ -569,13 +568,13 @@ TEST(InstallRun, WaitingForARealJobEndsWhenItsPieceEnds) {
 // keeps: the wait ends with the piece, for the second job as for the first.
 TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "source", PatternBytes(3 * CCopyJob::kChunkBytes)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"source", PatternBytes(3 * CCopyJob::kChunkBytes)));
     const DWORD period = 20000;
     CInstallSystem system;
-    for (const char* copy : {"first", "second"}) {
+    for (const wchar_t* copy : {L"first", L"second"}) {
         SCOPED_TRACE(copy);
         std::unique_ptr<CCopyJob> job = system.NewCopyJob();
-        ASSERT_TRUE(job->StartCopy((scratch / "source").c_str(), (scratch / copy).c_str()));
+        ASSERT_TRUE(job->StartCopy((scratch / L"source").c_str(), (scratch / copy).c_str()));
         const DWORD start = GetTickCount();
         system.WaitForJob(*job, period);
         EXPECT_LT(GetTickCount() - start, period);
@@ -590,20 +589,20 @@ TEST(InstallRun, WaitingForAJobOfTheFactoryEndsWhenItsPieceEnds) {
 // lost).
 TEST(InstallRun, TheRealSystemAnswersSizeAndPresenceOfSourceFiles) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "full", PatternBytes(70000)));
-    ASSERT_TRUE(WriteFileBytes(scratch / "empty", ""));
-    ASSERT_TRUE(CreateDirectoryA((scratch / "folder").c_str(), nullptr));
-    ASSERT_TRUE(WriteSparseFile(scratch / "largest", 0x7FFFFFFFull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "2 GiB", 0x80000000ull));
-    ASSERT_TRUE(WriteSparseFile(scratch / "4 GiB + 5", 0x100000005ull));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"full", PatternBytes(70000)));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"empty", ""));
+    ASSERT_TRUE(CreateDirectoryW((scratch / L"folder").c_str(), nullptr));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"largest", 0x7FFFFFFFull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"2 GiB", 0x80000000ull));
+    ASSERT_TRUE(WriteSparseFile(scratch / L"4 GiB + 5", 0x100000005ull));
     const struct {
-        const char* name;
+        const wchar_t* name;
         std::uint64_t size;
         bool exists;
     } cases[] = {
-        {"full", 70000, true},        {"empty", 0, true},     {"folder", 0, true},
-        {"missing", 0, false},        {"largest", 0x7FFFFFFF, true},
-        {"2 GiB", 0, true},           {"4 GiB + 5", 0, true}};
+        {L"full", 70000, true},        {L"empty", 0, true},     {L"folder", 0, true},
+        {L"missing", 0, false},        {L"largest", 0x7FFFFFFF, true},
+        {L"2 GiB", 0, true},           {L"4 GiB + 5", 0, true}};
     CInstallSystem system;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -15,6 +15,7 @@
 #include "framework/file/archive_writer.h"
 #include "framework/system/win32/unique_handle.h"
 #include "installer/installer_state.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
 
@@ -99,24 +100,25 @@ struct Sample {
 class InstallerScreen : public testing::Test {
 protected:
     void SetUp() override {
-        char cwd[MAX_PATH] = {};
-        GetCurrentDirectoryA(sizeof cwd, cwd);
+        wchar_t cwd[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, cwd);
         savedCwd_ = cwd;
         for (const auto& picture : SetupPictures(true)) {
-            ASSERT_TRUE(WriteFileBytes(disc_ / ("data\\obj\\" + picture.first), picture.second));
+            ASSERT_TRUE(WriteFileBytes(disc_ / (L"data\\obj\\" + Widen(picture.first)),
+                                       picture.second));
         }
         ResetInstallerState();
         std::snprintf(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%s",
-                      disc_.path().c_str());
-        ASSERT_TRUE(SetCurrentDirectoryA(disc_.path().c_str()));
+                      ShiftJisPath(disc_.path()).c_str());
+        ASSERT_TRUE(SetCurrentDirectoryW(disc_.path().c_str()));
     }
     void TearDown() override {
-        SetCurrentDirectoryA(savedCwd_.c_str());
+        SetCurrentDirectoryW(savedCwd_.c_str());
         ResetInstallerState();
     }
 
     ScratchDir disc_;
-    std::string savedCwd_;
+    std::wstring savedCwd_;
 };
 
 // Percent, expected stage, tens digit (-1: none), units digit, full bar columns.
@@ -191,13 +193,13 @@ TEST_F(InstallerScreen, ProgressDisplayShowsStagePictureBarAndTwoDigits) {
 TEST_F(InstallerScreen, StagePicturesAreReadBelowTheCurrentSourceRoot) {
     ScratchDir other;
     const COLORREF otherColour = RGB(1, 2, 3);
-    ASSERT_TRUE(WriteFileBytes(other / "data\\obj\\t000_002.bmp", SolidBmp(800, 600, otherColour)));
+    ASSERT_TRUE(WriteFileBytes(other / L"data\\obj\\t000_002.bmp", SolidBmp(800, 600, otherColour)));
     COLORREF first = 0, second = 0;
     RunScreen([&](CInstallerScreen& screen) {
         screen.ShowProgress(11);
         first = PixelAt(screen.BackBuffer(), 100, 100);
         std::snprintf(InstallerState.SourceRoot, sizeof InstallerState.SourceRoot, "%s",
-                      other.path().c_str());
+                      ShiftJisPath(other.path()).c_str());
         screen.ShowProgress(26);
         second = PixelAt(screen.BackBuffer(), 100, 100);
     });
@@ -216,9 +218,9 @@ TEST_F(InstallerScreen, PicturesFromTheObjArchiveShowTheSameDisplay) {
     }
     const std::vector<uint8_t> packed = archive.Build();
     ASSERT_FALSE(packed.empty());
-    RemoveTree(disc_ / "data\\obj");
-    ASSERT_FALSE(PathExists(disc_ / "data\\obj"));
-    ASSERT_TRUE(WriteFileBytes(disc_ / "data\\obj.dat", std::string(packed.begin(), packed.end())));
+    RemoveTree(disc_ / L"data\\obj");
+    ASSERT_FALSE(PathExists(disc_ / L"data\\obj"));
+    ASSERT_TRUE(WriteFileBytes(disc_ / L"data\\obj.dat", std::string(packed.begin(), packed.end())));
 
     const std::vector<Sample> packedSamples = CollectSamples();
     ASSERT_EQ(packedSamples.size(), loose.size());
@@ -241,8 +243,8 @@ TEST_F(InstallerScreen, StagePicturesReadAheadShowWithoutTheDisc) {
     RunScreen([&](CInstallerScreen& screen) {
         screen.ShowStart();
         screen.FinishStagePictures();
-        RemoveTree(disc_ / "data\\obj");
-        if (PathExists(disc_ / "data\\obj")) return;
+        RemoveTree(disc_ / L"data\\obj");
+        if (PathExists(disc_ / L"data\\obj")) return;
         for (const auto& step : steps) {
             screen.ShowProgress(step.percent);
             shown.push_back(PixelAt(screen.BackBuffer(), 100, 100));
@@ -262,8 +264,8 @@ TEST_F(InstallerScreen, PicturesReadBeforeTheWindowShowTheStart) {
     COLORREF background = 0, sign = 0;
     RunScreen(
         [&](CInstallerScreen& screen) {
-            RemoveTree(disc_ / "data\\obj");
-            if (PathExists(disc_ / "data\\obj")) return;
+            RemoveTree(disc_ / L"data\\obj");
+            if (PathExists(disc_ / L"data\\obj")) return;
             screen.ShowStart();
             background = PixelAt(screen.BackBuffer(), 100, 100);
             sign = PixelAt(screen.BackBuffer(), 740, 550);

@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/process.h"
 #include "tools/automation/win32/registry.h"
@@ -22,65 +24,71 @@
 namespace {
 
 const DWORD kWait = 10000;
-const std::string kAppPathsKey = SetupRegistrationScope::AppPathsKey();
-const std::string kUninstallKey = SetupRegistrationScope::UninstallKey();
-const std::string kUninstallerLink = "アンインストーラ";
+const std::wstring kAppPathsKey = SetupRegistrationScope::AppPathsKey();
+const std::wstring kUninstallKey = SetupRegistrationScope::UninstallKey();
+const std::wstring kUninstallerLink = L"アンインストーラ";
 
 // A REG_SZ value of the machine's registry as text; empty when missing or
 // of another type.
-std::string StringValue(const std::string& key, const char* name, bool* found = nullptr) {
+std::wstring StringValue(const std::wstring& key, const wchar_t* name, bool* found = nullptr) {
     const RegValue v = ReadRegValue(HKEY_LOCAL_MACHINE, key, name);
     const bool ok = v.found && v.type == REG_SZ;
     if (found) *found = ok;
-    return ok ? ValueText(v) : std::string();
+    return ok ? ValueText(v) : std::wstring();
 }
 
-bool SamePath(const std::string& a, const std::string& b) {
-    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+// The bytes of a REG_SZ value of `text`, its zero included.
+std::string StringBytes(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()),
+                       (text.size() + 1) * sizeof(wchar_t));
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(a.c_str(), b.c_str()) == 0;
 }
 
 // An installed game: the folder with its program and uninstaller.
 struct InstalledGame {
-    explicit InstalledGame(const ScratchDir& scratch, const std::string& base) {
-        folder = scratch / (base + "\\Vintal\\Sorvane");
-        program = folder + "\\Sorvane.exe";
-        uninstaller = folder + "\\UnInstall.exe";
+    explicit InstalledGame(const ScratchDir& scratch, const std::wstring& base) {
+        folder = scratch / (base + L"\\Vintal\\Sorvane");
+        program = folder + L"\\Sorvane.exe";
+        uninstaller = folder + L"\\UnInstall.exe";
         WriteFileBytes(program, "MZ");
         WriteFileBytes(uninstaller, "MZ");
         // With the two programs, 5004 installed bytes: 5 KiB rounded up.
-        WriteFileBytes(folder + "\\bg.dat", std::string(5000, 'b'));
+        WriteFileBytes(folder + L"\\bg.dat", std::string(5000, 'b'));
         std::memset(&state, 0, sizeof state);
-        std::strcpy(state.InstallFolder, folder.c_str());
+        std::wcscpy(AsWide(state.InstallFolder), folder.c_str());
     }
-    std::string folder;
-    std::string program;
-    std::string uninstaller;
+    std::wstring folder;
+    std::wstring program;
+    std::wstring uninstaller;
     InstallerStateData state;
 };
 
 // Checks everything one registration of `game` leaves in the system.
 void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     bool found = false;
-    std::string program = StringValue(kAppPathsKey, nullptr, &found);
+    std::wstring program = StringValue(kAppPathsKey, nullptr, &found);
     EXPECT_EQ(found, appPathExpected);
     if (appPathExpected) {
         EXPECT_EQ(program, game.program);
-        EXPECT_EQ(StringValue(kAppPathsKey, "Path"), game.folder);
+        EXPECT_EQ(StringValue(kAppPathsKey, L"Path"), game.folder);
     }
-    EXPECT_EQ(StringValue(kUninstallKey, "DisplayName"), "Sorvane");
-    EXPECT_EQ(StringValue(kUninstallKey, "UninstallString"), "\"" + game.uninstaller + "\"");
+    EXPECT_EQ(StringValue(kUninstallKey, L"DisplayName"), L"Sorvane");
+    EXPECT_EQ(StringValue(kUninstallKey, L"UninstallString"), L"\"" + game.uninstaller + L"\"");
     const struct {
-        const char* name;
+        const wchar_t* name;
         DWORD type;
         std::string bytes;
     } values[] = {
-        {"DisplayIcon", REG_SZ, game.program + '\0'},
-        {"Publisher", REG_SZ, std::string("Vintal") + '\0'},
-        {"InstallLocation", REG_SZ, game.folder + '\0'},
-        {"QuietUninstallString", REG_SZ, "\"" + game.uninstaller + "\" /S" + '\0'},
-        {"EstimatedSize", REG_DWORD, std::string("\x05\0\0\0", 4)},
-        {"NoModify", REG_DWORD, std::string("\x01\0\0\0", 4)},
-        {"NoRepair", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {L"DisplayIcon", REG_SZ, StringBytes(game.program)},
+        {L"Publisher", REG_SZ, StringBytes(L"Vintal")},
+        {L"InstallLocation", REG_SZ, StringBytes(game.folder)},
+        {L"QuietUninstallString", REG_SZ, StringBytes(L"\"" + game.uninstaller + L"\" /S")},
+        {L"EstimatedSize", REG_DWORD, std::string("\x05\0\0\0", 4)},
+        {L"NoModify", REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {L"NoRepair", REG_DWORD, std::string("\x01\0\0\0", 4)},
     };
     for (const auto& v : values) {
         const RegValue read = ReadRegValue(HKEY_LOCAL_MACHINE, kUninstallKey, v.name);
@@ -90,12 +98,13 @@ void ExpectRegistered(const InstalledGame& game, bool appPathExpected = true) {
     }
 
     const struct {
-        std::string link;
-        std::string target;
+        std::wstring link;
+        std::wstring target;
     } links[] = {
         {SetupRegistrationScope::DesktopLink(), game.program},
-        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\Sorvane.lnk", game.program},
-        {SetupRegistrationScope::ProgramsFolder() + "\\Sorvane\\" + kUninstallerLink + ".lnk", game.uninstaller},
+        {SetupRegistrationScope::ProgramsFolder() + L"\\Sorvane\\Sorvane.lnk", game.program},
+        {SetupRegistrationScope::ProgramsFolder() + L"\\Sorvane\\" + kUninstallerLink + L".lnk",
+         game.uninstaller},
     };
     for (const auto& l : links) {
         SCOPED_TRACE(l.link);
@@ -138,13 +147,18 @@ void RegisterAndDismiss(const InstalledGame& game, CRegistrationServices& servic
     EXPECT_TRUE(thread.Join(kWait));
 }
 
+// Every value and link names the folder exactly as chosen: "表示" (in
+// Shift-JIS the second byte of 表 is a backslash), and a folder no code page
+// but UTF-16 holds ("ü" in a Japanese name).
 TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
-    SetupRegistrationScope registration;
-    ScratchDir scratch;
-    // "表示": the second byte of 表 is a backslash, a classic Shift-JIS trap.
-    InstalledGame game(scratch, "\x95\x5C\x8E\xA6");
-    CRegistrationServices services;
-    RegisterAndDismiss(game, services, Outcome::Registered, [&] { ExpectRegistered(game); });
+    for (const std::wstring base : {L"表示", L"ゲーム\\J\xFCrgen"}) {
+        SCOPED_TRACE(base);
+        SetupRegistrationScope registration;
+        ScratchDir scratch;
+        InstalledGame game(scratch, base);
+        CRegistrationServices services;
+        RegisterAndDismiss(game, services, Outcome::Registered, [&] { ExpectRegistered(game); });
+    }
 }
 
 // Forwards to the system, records the calls, and fails one chosen step
@@ -152,31 +166,31 @@ TEST(Registration, RegistersTheGameAndAnnouncesTheEnd) {
 class RecordingServices : public CRegistrationServices {
 public:
     explicit RecordingServices(int failingStep) : failingStep_(failingStep) {}
-    std::vector<std::string> calls;
+    std::vector<std::wstring> calls;
 
-    bool WriteAppPath(const char* name, const char* path) override {
-        return Step("app path " + std::string(name) + " " + path) &&
+    bool WriteAppPath(const char* name, const wchar_t* path) override {
+        return Step(L"app path " + Widen(name) + L" " + path) &&
                CRegistrationServices::WriteAppPath(name, path);
     }
-    bool WriteUninstallEntry(const char* key, const char* command, const char* display) override {
-        return Step("uninstall " + std::string(key) + " " + command + " " + display) &&
+    bool WriteUninstallEntry(const char* key, const wchar_t* command, const char* display) override {
+        return Step(L"uninstall " + Widen(key) + L" " + command + L" " + Widen(display)) &&
                CRegistrationServices::WriteUninstallEntry(key, command, display);
     }
     bool WriteUninstallDetails(const char* key, const UninstallDetails& details) override {
-        return Step("details " + std::string(key) + " " + details.quietUninstallString) &&
+        return Step(L"details " + Widen(key) + L" " + details.quietUninstallString) &&
                CRegistrationServices::WriteUninstallDetails(key, details);
     }
-    bool CreateDesktopShortcut(const char* target, const char* name) override {
-        return Step("desktop " + std::string(target) + " " + name) &&
+    bool CreateDesktopShortcut(const wchar_t* target, const char* name) override {
+        return Step(L"desktop " + std::wstring(target) + L" " + Widen(name)) &&
                CRegistrationServices::CreateDesktopShortcut(target, name);
     }
-    bool CreateProgramsShortcut(const char* target, const char* link) override {
-        return Step("programs " + std::string(target) + " " + link) &&
+    bool CreateProgramsShortcut(const wchar_t* target, const char* link) override {
+        return Step(L"programs " + std::wstring(target) + L" " + Widen(link)) &&
                CRegistrationServices::CreateProgramsShortcut(target, link);
     }
 
 private:
-    bool Step(const std::string& call) {
+    bool Step(const std::wstring& call) {
         calls.push_back(call);
         return static_cast<int>(calls.size()) != failingStep_;
     }
@@ -190,16 +204,16 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
         SCOPED_TRACE(failing);
         SetupRegistrationScope registration;
         ScratchDir scratch;
-        InstalledGame game(scratch, "Games");
+        InstalledGame game(scratch, L"Games");
         RecordingServices services(failing);
         RegisterAndDismiss(game, services, failing == 0 ? Outcome::Registered : Outcome::Incomplete);
-        std::vector<std::string> expected = {
-            "app path Sorvane.exe " + game.program,
-            "uninstall Sorvane.exe \"" + game.uninstaller + "\" Sorvane",
-            "details Sorvane.exe \"" + game.uninstaller + "\" /S",
-            "desktop " + game.program + " Sorvane",
-            "programs " + game.program + " VINTAL\\Sorvane\\Sorvane",
-            "programs " + game.uninstaller + " VINTAL\\Sorvane\\" + kUninstallerLink,
+        std::vector<std::wstring> expected = {
+            L"app path Sorvane.exe " + game.program,
+            L"uninstall Sorvane.exe \"" + game.uninstaller + L"\" Sorvane",
+            L"details Sorvane.exe \"" + game.uninstaller + L"\" /S",
+            L"desktop " + game.program + L" Sorvane",
+            L"programs " + game.program + L" VINTAL\\Sorvane\\Sorvane",
+            L"programs " + game.uninstaller + L" VINTAL\\Sorvane\\" + kUninstallerLink,
         };
         // Without the entry its further values are not written.
         if (failing == 2) expected.erase(expected.begin() + 2);
@@ -217,14 +231,14 @@ TEST(Registration, AFailedStepStopsNothingAndIsToldBeforeTheEnd) {
 // command, which older installations wrote without quotes.
 TEST(Registration, TheRegisteredUninstallCommandNamesTheProgramQuotedOrNot) {
     const struct {
-        const char* command;
-        const char* program;
+        const wchar_t* command;
+        const wchar_t* program;
     } cases[] = {
-        {"\"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe\"",
-         "C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
-        {"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe",
-         "C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
-        {"\"C:\\a b\\UnInstall.exe\" /S", "C:\\a b\\UnInstall.exe"},
+        {L"\"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe\"",
+         L"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
+        {L"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe",
+         L"C:\\Program Files (x86)\\Vintal\\Sorvane\\UnInstall.exe"},
+        {L"\"C:\\a b\\UnInstall.exe\" /S", L"C:\\a b\\UnInstall.exe"},
     };
     for (const auto& c : cases) EXPECT_EQ(UninstallProgramOf(c.command), c.program) << c.command;
 }
@@ -232,8 +246,8 @@ TEST(Registration, TheRegisteredUninstallCommandNamesTheProgramQuotedOrNot) {
 TEST(Registration, InstallingTwiceLeavesTheSecondFolderRegistered) {
     SetupRegistrationScope registration;
     ScratchDir scratch;
-    InstalledGame first(scratch, "First");
-    InstalledGame second(scratch, "Second");
+    InstalledGame first(scratch, L"First");
+    InstalledGame second(scratch, L"Second");
     CRegistrationServices services;
     RegisterAndDismiss(first, services);
     RegisterAndDismiss(second, services);

@@ -1,6 +1,6 @@
 // The four wizard pages as the user sees them: every control read back from
-// the live dialog and compared with the page's layout, and a picture of each
-// page saved for people to look at.
+// the live dialog (in UTF-16) and compared with the page's layout, and a
+// picture of each page saved for people to look at.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ enum Kind { kPush, kCheck, kGroup, kText, kEdit };
 struct Control {
     int id;
     Kind kind;
-    std::string text;
+    std::wstring text;
     RECT units;  // left, top, width, height in dialog units
     bool enabled;
 };
@@ -33,59 +33,59 @@ const std::vector<Control>& PageControls(int page) {
     static const std::vector<Control> pages[4] = {
         {
             {-1, kText,
-             "この度は、「Sorvane～Kelmire～」を\nお買い上げ頂きまして誠に有難う御座います｡\n\n"
-             "セットアップではゲームのインストールを行います。\n他の全てのアプリケーションを終了し、\n"
-             "[次へ]をクリックして下さい。",
+             L"この度は、「Sorvane～Kelmire～」を\nお買い上げ頂きまして誠に有難う御座います｡\n\n"
+             L"セットアップではゲームのインストールを行います。\n他の全てのアプリケーションを終了し、\n"
+             L"[次へ]をクリックして下さい。",
              At(14, 13, 203, 64), true},
-            {1001, kPush, "次へ", At(124, 137, 50, 14), true},
-            {2, kPush, "ｷｬﾝｾﾙ", At(181, 137, 50, 14), true},
+            {1001, kPush, L"次へ", At(124, 137, 50, 14), true},
+            {2, kPush, L"ｷｬﾝｾﾙ", At(181, 137, 50, 14), true},
         },
         {
-            {1001, kPush, "次へ", At(124, 136, 50, 14), true},
-            {2, kPush, "ｷｬﾝｾﾙ", At(181, 136, 50, 14), true},
-            {-1, kGroup, "インストールするファイルを選択してください。", At(5, 3, 223, 130), true},
-            {1004, kPush, "全て解除", At(130, 114, 46, 12), false},
-            {1005, kPush, "全て選択", At(178, 114, 46, 12), true},
-            {1006, kCheck, "背景画像（400MB）", At(16, 34, 76, 10), false},
-            {1007, kCheck, "キャラクタ画像（870MB）", At(16, 53, 91, 10), false},
-            {1008, kCheck, "イベント画像（2.0GB）", At(16, 72, 82, 10), false},
-            {1009, kCheck, "デフォルメ画像（220MB）", At(16, 91, 92, 10), false},
-            {1010, kCheck, "その他画像（15MB）", At(16, 110, 79, 10), false},
-            {1011, kCheck, "音楽（14MB）", At(120, 34, 57, 10), false},
-            {1012, kCheck, "効果音（18MB）", At(120, 55, 65, 10), false},
-            {1013, kCheck, "音声（230MB）", At(120, 76, 61, 10), false},
-            {1014, kCheck, "シナリオ（2MB）", At(120, 97, 65, 10), false},
+            {1001, kPush, L"次へ", At(124, 136, 50, 14), true},
+            {2, kPush, L"ｷｬﾝｾﾙ", At(181, 136, 50, 14), true},
+            {-1, kGroup, L"インストールするファイルを選択してください。", At(5, 3, 223, 130), true},
+            {1004, kPush, L"全て解除", At(130, 114, 46, 12), false},
+            {1005, kPush, L"全て選択", At(178, 114, 46, 12), true},
+            {1006, kCheck, L"背景画像（400MB）", At(16, 34, 76, 10), false},
+            {1007, kCheck, L"キャラクタ画像（870MB）", At(16, 53, 91, 10), false},
+            {1008, kCheck, L"イベント画像（2.0GB）", At(16, 72, 82, 10), false},
+            {1009, kCheck, L"デフォルメ画像（220MB）", At(16, 91, 92, 10), false},
+            {1010, kCheck, L"その他画像（15MB）", At(16, 110, 79, 10), false},
+            {1011, kCheck, L"音楽（14MB）", At(120, 34, 57, 10), false},
+            {1012, kCheck, L"効果音（18MB）", At(120, 55, 65, 10), false},
+            {1013, kCheck, L"音声（230MB）", At(120, 76, 61, 10), false},
+            {1014, kCheck, L"シナリオ（2MB）", At(120, 97, 65, 10), false},
             {-1, kText,
-             "（※選択されていないファイルがある場合、\n　　ゲームプレイ時にディスクが必要になります。）",
+             L"（※選択されていないファイルがある場合、\n　　ゲームプレイ時にディスクが必要になります。）",
              At(8, 12, 155, 18), true},
-            {1017, kPush, "前へ", At(67, 136, 50, 14), true},
+            {1017, kPush, L"前へ", At(67, 136, 50, 14), true},
         },
         {
-            {-1, kText, "インストールするフォルダを指定して下さい。", At(6, 9, 210, 11), true},
+            {-1, kText, L"インストールするフォルダを指定して下さい。", At(6, 9, 210, 11), true},
             // The page puts the offered folder into the edit.
-            {1015, kEdit, "C:\\Program Files", At(5, 34, 223, 14), true},
-            {1001, kPush, "参照", At(192, 54, 36, 10), true},
-            {1016, kPush, "次へ", At(123, 135, 50, 14), true},
-            {2, kPush, "ｷｬﾝｾﾙ", At(178, 135, 50, 14), true},
-            {1005, kPush, "前へ", At(68, 135, 50, 14), true},
+            {1015, kEdit, L"C:\\Program Files", At(5, 34, 223, 14), true},
+            {1001, kPush, L"参照", At(192, 54, 36, 10), true},
+            {1016, kPush, L"次へ", At(123, 135, 50, 14), true},
+            {2, kPush, L"ｷｬﾝｾﾙ", At(178, 135, 50, 14), true},
+            {1005, kPush, L"前へ", At(68, 135, 50, 14), true},
         },
         {
             {-1, kText,
-             "セットアップの準備が完了しました。\n\nインストールを開始する場合には、[ｲﾝｽﾄｰﾙ]をクリックして下さい｡",
+             L"セットアップの準備が完了しました。\n\nインストールを開始する場合には、[ｲﾝｽﾄｰﾙ]をクリックして下さい｡",
              At(9, 15, 217, 52), true},
-            {1001, kPush, "インストール", At(127, 136, 50, 14), true},
-            {2, kPush, "ｷｬﾝｾﾙ", At(182, 136, 50, 14), true},
-            {1004, kPush, "前へ", At(72, 136, 50, 14), true},
+            {1001, kPush, L"インストール", At(127, 136, 50, 14), true},
+            {2, kPush, L"ｷｬﾝｾﾙ", At(182, 136, 50, 14), true},
+            {1004, kPush, L"前へ", At(72, 136, 50, 14), true},
         },
     };
     return pages[page - 1];
 }
 
-const char* ClassOf(Kind kind) {
+const wchar_t* ClassOf(Kind kind) {
     switch (kind) {
-        case kText: return "Static";
-        case kEdit: return "Edit";
-        default: return "Button";
+        case kText: return L"Static";
+        case kEdit: return L"Edit";
+        default: return L"Button";
     }
 }
 
@@ -110,15 +110,22 @@ RECT ClientRectOf(HWND dialog, HWND control) {
 }
 
 void CheckControl(HWND dialog, HWND hwnd, const Control& expected) {
-    SCOPED_TRACE("control " + std::to_string(expected.id) + " " + expected.text);
+    SCOPED_TRACE(testing::Message() << "control " << expected.id << " " << expected.text);
     EXPECT_EQ(GetDlgCtrlID(hwnd) & 0xFFFF, expected.id & 0xFFFF);
-    EXPECT_EQ(lstrcmpiA(ClassNameOf(hwnd).c_str(), ClassOf(expected.kind)), 0)
+    EXPECT_EQ(lstrcmpiW(ClassNameOf(hwnd).c_str(), ClassOf(expected.kind)), 0)
         << ClassNameOf(hwnd);
     EXPECT_EQ(WindowTextOf(hwnd), expected.text);
     EXPECT_EQ(IsWindowEnabled(hwnd) != FALSE, expected.enabled);
+    // The page's font with its Shift-JIS character set, which lets a system
+    // without the face pick a Japanese one rather than a Latin one.
+    LOGFONTW font = {};
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)),
+                           sizeof font, &font));
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"\xFF2D\xFF33 \xFF30\x30B4\x30B7\x30C3\x30AF");
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
 
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE));
-    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE));
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
+    DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
     DWORD declared = DeclaredStyle(expected) | WS_CHILD | WS_VISIBLE;
     // The dialog manager marks the push button that has the focus as the
     // default one; an edit may trade its border for a sunken client edge.
@@ -141,7 +148,7 @@ void CheckPage(HWND dialog, int page) {
     SCOPED_TRACE("page " + std::to_string(page));
     EXPECT_EQ(WindowTextOf(dialog), PageCaption(page));
 
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE));
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE));
     const DWORD declared = WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_CENTER |
                            DS_SETFONT;
     EXPECT_EQ(style & declared, declared) << std::hex << style;
@@ -158,14 +165,14 @@ void CheckPage(HWND dialog, int page) {
     RECT window;
     RECT work;
     GetWindowRect(dialog, &window);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_LE(std::abs((window.left + window.right) - (work.left + work.right)), 2);
     EXPECT_LE(std::abs((window.top + window.bottom) - (work.top + work.bottom)), 2);
 
-    HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
-    LOGFONTA logFont = {};
-    ASSERT_TRUE(font && GetObjectA(font, sizeof logFont, &logFont));
-    EXPECT_STREQ(logFont.lfFaceName, "ＭＳ Ｐゴシック");
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW logFont = {};
+    ASSERT_TRUE(font && GetObjectW(font, sizeof logFont, &logFont));
+    EXPECT_EQ(std::wstring(logFont.lfFaceName), L"ＭＳ Ｐゴシック");
     // The font the page really gets has the kana and kanji it shows, so the
     // text is readable rather than boxes.
     const wchar_t sample[] = L"\x6B21\x3078\x30BB\x30C3\x30C8\xFF7B";  // 次へセット and a half-width ｻ
@@ -185,15 +192,16 @@ void CheckPage(HWND dialog, int page) {
     for (std::size_t i = 0; i < controls.size(); ++i) CheckControl(dialog, controls[i], expected[i]);
 }
 
-std::string ScreenshotFolder() {
-    // The test program lives in <build>/tests/installer.
-    char tests[kMaxPath];
-    char build[kMaxPath];
-    std::string folder = ProgramFolder();
-    if (!GetParentDirectory(tests, folder.c_str()) || !GetParentDirectory(build, tests))
+std::wstring ScreenshotFolder() {
+    // The test program lives in <build>/tests/bin.
+    std::wstring tests;
+    std::wstring build;
+    std::wstring name;
+    const std::wstring folder = ProgramFolder();
+    if (!SplitPath(&tests, &name, folder.c_str()) || !SplitPath(&build, &name, tests.c_str()))
         return folder;
-    std::string shots = std::string(build) + "\\screenshots";
-    CreateDirectoryA(shots.c_str(), nullptr);
+    const std::wstring shots = build + L"\\screenshots";
+    CreateDirectoryW(shots.c_str(), nullptr);
     return shots;
 }
 
@@ -210,8 +218,8 @@ TEST(SetupDialogs, ResourcesAreJapaneseWithTheirFont) {
     // may create the font with another one.
     for (int id = IDD_SETUP_WELCOME; id <= IDD_SETUP_READY; ++id) {
         SCOPED_TRACE(id);
-        HRSRC found = FindResourceExA(nullptr, RT_DIALOG, MAKEINTRESOURCEA(id),
-                                      MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+        HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(id),
+                                      MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));  // RT_DIALOG
         ASSERT_NE(found, nullptr);
         const WORD* p = static_cast<const WORD*>(LockResource(LoadResource(nullptr, found)));
         ASSERT_NE(p, nullptr);
@@ -246,10 +254,11 @@ TEST(SetupDialogs, EveryPageShowsItsControls) {
             for (int id = IDC_GROUPS_FIRST_BOX; id <= IDC_GROUPS_LAST_BOX; ++id)
                 EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
         }
-        std::string file = ScreenshotFolder() + "\\setup_page" + std::to_string(page) + ".bmp";
+        const std::wstring file =
+            ScreenshotFolder() + L"\\setup_page" + std::to_wstring(page) + L".bmp";
         EXPECT_TRUE(SaveWindowBitmap(dialog, file)) << file;
         const int next[] = {IDC_WELCOME_NEXT, IDC_GROUPS_NEXT, IDC_FOLDER_NEXT, IDC_READY_INSTALL};
-        if (page == 3) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, "D:\\");
+        if (page == 3) SetDlgItemTextW(dialog, IDC_FOLDER_EDIT, L"D:\\");
         session.Leave(dialog, next[page - 1]);
     }
     WizardResult result;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/log_file.h"
@@ -23,9 +24,9 @@ namespace {
 const DWORD kStepWait = 20000;
 const DWORD kInstallWait = 90000;
 const std::size_t kFileBytes = 300 * 1024;
-const std::string kSmall = "T:\\small";
-const std::string kFolder = kSmall + "\\Vintal\\Sorvane";
-const std::string kFiller = kSmall + "\\filler";
+const std::wstring kSmall = L"T:\\small";
+const std::wstring kFolder = kSmall + L"\\Vintal\\Sorvane";
+const std::wstring kFiller = kSmall + L"\\filler";
 
 // Bytes a file takes on tmpfs: whole pages.
 ULONGLONG OnDisk(std::size_t bytes) { return (bytes + 4095) / 4096 * 4096; }
@@ -36,7 +37,7 @@ protected:
         if (!DiscDrives::Available()) GTEST_SKIP() << "no test CD-ROM drives in this prefix";
         if (!PathExists(kSmall)) {
             std::string reason = "scripts/small-drive.sh did not run";
-            ReadFileBytes(DiscDrives::MediumPath('t') + ".refused", &reason);
+            ReadFileBytes(DiscDrives::MediumPath('t') + L".refused", &reason);
             if (!reason.empty() && reason.back() == '\n') reason.pop_back();
             GTEST_SKIP() << "disk-full cases skipped: no small drive T: (" << reason << ")";
         }
@@ -44,15 +45,15 @@ protected:
     }
 
     void TearDown() override {
-        RemoveTree(kSmall + "\\Vintal");
-        DeleteFileA(kFiller.c_str());
+        RemoveTree(kSmall + L"\\Vintal");
+        DeleteFileW(kFiller.c_str());
     }
 
     // Fills T:\small so that `room` bytes stay free.
     void LeaveRoom(ULONGLONG room) {
-        DeleteFileA(kFiller.c_str());
+        DeleteFileW(kFiller.c_str());
         ULARGE_INTEGER free = {};
-        ASSERT_TRUE(GetDiskFreeSpaceExA((kSmall + "\\").c_str(), &free, nullptr, nullptr));
+        ASSERT_TRUE(GetDiskFreeSpaceExW((kSmall + L"\\").c_str(), &free, nullptr, nullptr));
         ASSERT_GT(free.QuadPart, room);
         ASSERT_TRUE(WriteFileBytes(kFiller, std::string(free.QuadPart - room, 'f')));
     }
@@ -67,7 +68,7 @@ TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholePar
         const char* what;
         std::vector<std::string> before;  // files that fit whole
         std::string cut;                  // the file that runs out half-way
-        std::vector<std::string> prompts; // discs asked for before the error
+        std::vector<std::wstring> prompts; // discs asked for before the error
     } cases[] = {
         {"plain copy", {"Sorvane.exe", "UnInstall.exe"}, "bg.dat", {}},
         {"join",
@@ -77,14 +78,14 @@ TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholePar
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        RemoveTree(kSmall + "\\Vintal");
+        RemoveTree(kSmall + L"\\Vintal");
         ULONGLONG room = OnDisk(sources_[c.cut].size() / 2);
         for (const std::string& name : c.before) room += OnDisk(sources_[name].size());
         LeaveRoom(room);
 
         SetupRun run;
         ASSERT_TRUE(drives_.Insert('m', "disc1"));
-        ASSERT_TRUE(run.Start(DefaultSetupProgram(), ""));
+        ASSERT_TRUE(run.Start(DefaultSetupProgram(), L""));
         ASSERT_TRUE(run.CompleteWizard(kSmall, kStepWait));
         HWND error = run.ServeDiscsUntil(setup_text::kErrorCaption, drives_, "m", "disc", kInstallWait);
         ASSERT_NE(error, nullptr);
@@ -93,7 +94,7 @@ TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholePar
         ASSERT_TRUE(run.Answer(error, IDOK, kStepWait));
 
         // The program ends on its own, showing nothing more.
-        std::vector<std::string> later;
+        std::vector<std::wstring> later;
         ASSERT_TRUE(WaitUntil(
             [&] {
                 for (HWND dialog : ProcessDialogs(run.Id())) later.push_back(WindowTextOf(dialog));
@@ -111,12 +112,13 @@ TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholePar
         for (const std::string& name : c.before) {
             if (name == "cg.001") continue;
             std::string bytes;
-            EXPECT_TRUE(ReadFileBytes(kFolder + "\\" + name, &bytes) && bytes == sources_[name]) << name;
+            EXPECT_TRUE(ReadFileBytes(kFolder + L"\\" + Widen(name), &bytes) && bytes == sources_[name])
+                << name;
         }
         if (c.cut == "cg.002") {
             // The joined file keeps the first part and nothing of the second.
             std::string joined;
-            EXPECT_TRUE(ReadFileBytes(kFolder + "\\cg.dat", &joined));
+            EXPECT_TRUE(ReadFileBytes(kFolder + L"\\cg.dat", &joined));
             EXPECT_EQ(joined.size(), sources_["cg.001"].size());
             EXPECT_TRUE(joined == sources_["cg.001"]);
         }
@@ -134,20 +136,20 @@ TEST_F(SetupDiskFull, AnUnattendedRunEndsWithFourAndTheLogNamesFileErrorAndBytes
     SetupRun run;
     {
         TempFolderScope scope(temp.path());
-        ASSERT_TRUE(run.Start(DefaultSetupProgram(), "", "/S /D=" + kSmall));
+        ASSERT_TRUE(run.Start(DefaultSetupProgram(), L"", L"/S /D=" + kSmall));
     }
-    std::vector<std::string> captions;
+    std::vector<std::wstring> captions;
     ASSERT_TRUE(run.CaptionsUntilExit(kInstallWait, &captions));
-    EXPECT_TRUE(captions.empty()) << captions.front();
+    EXPECT_TRUE(captions.empty()) << Utf8(captions.front());
     DWORD code = 1234;
     ASSERT_TRUE(run.Wait(kStepWait, &code));
     EXPECT_EQ(code, 4u);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
 
     std::vector<std::string> events;
-    ASSERT_TRUE(ReadLogEvents(temp / "Sorvane-setup.log", &events));
+    ASSERT_TRUE(ReadLogEvents(temp / L"Sorvane-setup.log", &events));
     const std::string failed = FindEvent(events, {"failed: bg.dat"});
-    EXPECT_NE(failed.find(kFolder + "\\bg.dat"), std::string::npos) << failed;
+    EXPECT_NE(failed.find(Utf8(kFolder + L"\\bg.dat")), std::string::npos) << failed;
     EXPECT_NE(failed.find("error 112 ("), std::string::npos) << failed;
     // Whole chunks only: less than the half that fitted.
     std::string bytes = failed.substr(failed.find(" after ") + 7);

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
@@ -23,9 +24,9 @@ const std::size_t kFileBytes = 300 * 1024;
 const std::size_t kLargeBytes = 64u << 20;
 
 // Size of a file, -1 when it does not exist.
-long long FileSizeOf(const std::string& path) {
+long long FileSizeOf(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -34,9 +35,9 @@ TEST(SetupInterruptedRun, KilledDuringACopyIsNotInstalledAndASecondRunInstallsOv
     SetupRegistrationScope registration;
     DiscDrives drives;
     ScratchDir target;
-    const std::string folder = target.path() + "\\Vintal\\Sorvane";
+    const std::wstring folder = target.path() + L"\\Vintal\\Sorvane";
     std::string probe;
-    ASSERT_TRUE(ReadFileBytes(TestProgramPath("launch_probe.exe"), &probe));
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath(L"launch_probe.exe"), &probe));
     std::map<std::string, std::string> sources = BuildSetupDiscs(
         drives, "disc", kFileBytes, SetupPictures(false),
         {{"Sorvane.exe", probe}, {"bg.dat", PatternBytes(kLargeBytes, 77)}});
@@ -46,7 +47,7 @@ TEST(SetupInterruptedRun, KilledDuringACopyIsNotInstalledAndASecondRunInstallsOv
         SetupRun first;
         ASSERT_TRUE(first.Start(DefaultSetupProgram(), target.path()));
         ASSERT_TRUE(first.CompleteWizard(target.path(), kStepWait));
-        const std::string partial = folder + "\\bg.dat";
+        const std::wstring partial = folder + L"\\bg.dat";
         ASSERT_TRUE(WaitUntil(
             [&] {
                 long long size = FileSizeOf(partial);
@@ -63,7 +64,7 @@ TEST(SetupInterruptedRun, KilledDuringACopyIsNotInstalledAndASecondRunInstallsOv
     SetupRun second;
     ASSERT_TRUE(second.Start(DefaultSetupProgram(), target.path()));
     ASSERT_NE(second.WaitForDialog(setup_text::PageCaption(1), kStepWait), nullptr);
-    EXPECT_FALSE(PathExists(folder + "\\started.txt"));
+    EXPECT_FALSE(PathExists(folder + L"\\started.txt"));
     ASSERT_TRUE(second.CompleteWizard(target.path(), kStepWait));
     HWND done = second.ServeDiscsUntil(setup_text::kDoneCaption, drives, "m", "disc", kInstallWait);
     ASSERT_NE(done, nullptr);
@@ -71,12 +72,14 @@ TEST(SetupInterruptedRun, KilledDuringACopyIsNotInstalledAndASecondRunInstallsOv
     for (const char* name : {"Sorvane.exe", "UnInstall.exe", "bg.dat", "extra.dat", "obj.dat",
                              "bgm.dat", "se.dat", "voice.dat", "scr.dat"}) {
         std::string bytes;
-        EXPECT_TRUE(ReadFileBytes(folder + "\\" + name, &bytes) && bytes == sources[name]) << name;
+        EXPECT_TRUE(ReadFileBytes(folder + L"\\" + Widen(name), &bytes) && bytes == sources[name])
+            << name;
     }
     std::string cg, sc;
-    EXPECT_TRUE(ReadFileBytes(folder + "\\cg.dat", &cg) &&
+    EXPECT_TRUE(ReadFileBytes(folder + L"\\cg.dat", &cg) &&
                 cg == sources["cg.001"] + sources["cg.002"] + sources["cg.003"] + sources["cg.004"]);
-    EXPECT_TRUE(ReadFileBytes(folder + "\\sc.dat", &sc) && sc == sources["sc.001"] + sources["sc.002"]);
+    EXPECT_TRUE(ReadFileBytes(folder + L"\\sc.dat", &sc) &&
+                sc == sources["sc.001"] + sources["sc.002"]);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
     ASSERT_TRUE(second.Answer(done, IDOK, kStepWait));
     DWORD code = 1234;

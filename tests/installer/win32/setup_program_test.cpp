@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/registry.h"
@@ -23,16 +24,16 @@ const DWORD kStepWait = 20000;
 const DWORD kInstallWait = 90000;
 const std::size_t kFileBytes = 300 * 1024;
 
-std::vector<std::string> Sorted(std::vector<std::string> names) {
-    for (std::string& name : names) {
+std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
+    for (std::wstring& name : names) {
         std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                       [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; });
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::string FileText(const std::string& path) {
+std::string FileText(const std::wstring& path) {
     std::string bytes;
     return ReadFileBytes(path, &bytes) ? bytes : std::string("<unreadable>");
 }
@@ -42,14 +43,14 @@ protected:
     void SetUp() override {
         if (!DiscDrives::Available()) GTEST_SKIP() << "no test CD-ROM drives in this prefix";
         std::string probe;
-        ASSERT_TRUE(ReadFileBytes(TestProgramPath("launch_probe.exe"), &probe));
+        ASSERT_TRUE(ReadFileBytes(TestProgramPath(L"launch_probe.exe"), &probe));
         std::map<std::string, std::string> replacements = {{"Sorvane.exe", probe}};
         // A first-disc file large enough that its copy is still running
         // when the test closes the window.
         if (largeFirstDisc_) replacements["bg.dat"] = PatternBytes(96u << 20, 77);
         sources_ = BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false),
                                    replacements);
-        installFolder_ = target_.path() + "\\Vintal\\Sorvane";
+        installFolder_ = target_.path() + L"\\Vintal\\Sorvane";
     }
 
     // Starts setup.exe with disc 1 in `letter` and walks the wizard.
@@ -77,7 +78,7 @@ protected:
     void CloseMainWindow(SetupRun& run, int answer, bool* firstStepRunning = nullptr) {
         HWND window = ProcessMainWindow(run.Id());
         ASSERT_NE(window, nullptr);
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        PostMessageW(window, WM_CLOSE, 0, 0);
         HWND confirm = run.WaitForDialog(setup_text::kConfirmCaption, kStepWait);
         ASSERT_NE(confirm, nullptr);
         EXPECT_EQ(MessageBoxTextOf(confirm), setup_text::kAbortText);
@@ -90,8 +91,8 @@ protected:
     // True when the installed `name` is there but shorter than its source.
     bool StillCopying(const std::string& name) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExA((installFolder_ + "\\" + name).c_str(), GetFileExInfoStandard,
-                                  &data))
+        if (!GetFileAttributesExW((installFolder_ + L"\\" + Widen(name)).c_str(),
+                                  GetFileExInfoStandard, &data))
             return false;
         const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
         return size < sources_[name].size();
@@ -101,9 +102,9 @@ protected:
     // confirmation message (a dialog open at the close is ended as a cancel
     // on the way out and opens nothing new), and nothing is registered.
     void ExpectQuietEnd(SetupRun& run) {
-        std::vector<std::string> captions;
+        std::vector<std::wstring> captions;
         ASSERT_TRUE(run.CaptionsUntilExit(kStepWait, &captions));
-        for (const std::string& caption : captions) {
+        for (const std::wstring& caption : captions) {
             EXPECT_NE(caption, setup_text::kErrorCaption);
             EXPECT_NE(caption, setup_text::kDoneCaption);
             EXPECT_NE(caption, setup_text::kConfirmCaption);
@@ -117,7 +118,7 @@ protected:
     DiscDrives drives_;
     ScratchDir target_;
     std::map<std::string, std::string> sources_;
-    std::string installFolder_;
+    std::wstring installFolder_;
 };
 
 // One run covers the whole road: a second instance while the first runs,
@@ -153,27 +154,27 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "m", "disc", kInstallWait);
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(MessageBoxTextOf(done), setup_text::kDoneText);
-    std::vector<std::string> expectedPrompts;
+    std::vector<std::wstring> expectedPrompts;
     for (int disc = 2; disc <= 6; ++disc) expectedPrompts.push_back(setup_text::DiscPrompt(disc));
     EXPECT_EQ(run.Prompts(), expectedPrompts);
 
     EXPECT_EQ(Sorted(FolderEntries(installFolder_)), Sorted(InstalledFileNames()));
-    EXPECT_EQ(FirstWrongInstalledFile(installFolder_, sources_), "");
+    EXPECT_EQ(FirstWrongInstalledFile(installFolder_, sources_), L"");
 
-    const std::string program = installFolder_ + "\\Sorvane.exe";
+    const std::wstring program = installFolder_ + L"\\Sorvane.exe";
     EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey(),
                                      nullptr)),
               program);
     EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey(),
-                                     "Path")),
+                                     L"Path")),
               installFolder_);
     EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey(),
-                                     "UninstallString")),
-              "\"" + installFolder_ + "\\UnInstall.exe\"");
+                                     L"UninstallString")),
+              L"\"" + installFolder_ + L"\\UnInstall.exe\"");
     EXPECT_TRUE(PathExists(SetupRegistrationScope::DesktopLink()));
-    const std::string programs = SetupRegistrationScope::ProgramsFolder() + "\\Sorvane";
-    EXPECT_TRUE(PathExists(programs + "\\Sorvane.lnk"));
-    EXPECT_TRUE(PathExists(programs + "\\アンインストーラ.lnk"));
+    const std::wstring programs = SetupRegistrationScope::ProgramsFolder() + L"\\Sorvane";
+    EXPECT_TRUE(PathExists(programs + L"\\Sorvane.lnk"));
+    EXPECT_TRUE(PathExists(programs + L"\\アンインストーラ.lnk"));
 
     ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
     ExpectExitZero(run);
@@ -182,7 +183,7 @@ TEST_F(SetupProgram, FullInstallationOverSixDiscsInOneDriveThenStartsTheGame) {
     SetupRun again;
     ASSERT_TRUE(again.Start(DefaultSetupProgram(), target_.path()));
     ExpectExitZero(again);
-    EXPECT_TRUE(WaitUntil([&] { return PathExists(installFolder_ + "\\started.txt"); }, kStepWait));
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(installFolder_ + L"\\started.txt"); }, kStepWait));
 }
 
 TEST_F(SetupProgram, CancelThenNoAtADiscPromptScansTheDrivesAndFollowsTheDiscToItsDrive) {
@@ -204,11 +205,11 @@ TEST_F(SetupProgram, CancelThenNoAtADiscPromptScansTheDrivesAndFollowsTheDiscToI
     HWND done =
         run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "mnopqr", "disc", kInstallWait);
     ASSERT_NE(done, nullptr);
-    std::vector<std::string> expectedPrompts;
+    std::vector<std::wstring> expectedPrompts;
     for (int disc = 3; disc <= 6; ++disc) expectedPrompts.push_back(setup_text::DiscPrompt(disc));
     EXPECT_EQ(run.Prompts(), expectedPrompts);
-    EXPECT_EQ(FileText(installFolder_ + "\\bgm.dat"), sources_["bgm.dat"]);
-    EXPECT_EQ(FileText(installFolder_ + "\\sc.dat"), sources_["sc.001"] + sources_["sc.002"]);
+    EXPECT_EQ(FileText(installFolder_ + L"\\bgm.dat"), sources_["bgm.dat"]);
+    EXPECT_EQ(FileText(installFolder_ + L"\\sc.dat"), sources_["sc.001"] + sources_["sc.002"]);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
     ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
     ExpectExitZero(run);
@@ -224,8 +225,8 @@ TEST_F(SetupProgram, CancelThenYesAtADiscPromptEndsWithoutErrorOrRegistration) {
     ASSERT_NE(confirm, nullptr);
     ASSERT_TRUE(run.Answer(confirm, IDYES, kStepWait));
     ExpectQuietEnd(run);
-    EXPECT_TRUE(PathExists(installFolder_ + "\\obj.dat"));
-    EXPECT_FALSE(PathExists(installFolder_ + "\\cg.dat"));
+    EXPECT_TRUE(PathExists(installFolder_ + L"\\obj.dat"));
+    EXPECT_FALSE(PathExists(installFolder_ + L"\\cg.dat"));
 }
 
 // The application thread is inside a modal dialog owned by the main window
@@ -252,8 +253,8 @@ TEST_F(SetupProgram, ClosingTheWindowDuringAWizardPageOrADiscPromptEndsTheProgra
 TEST_F(SetupProgram, UnreadableSourceEndsWithOneErrorMessageAndNoRegistration) {
     ASSERT_TRUE(drives_.Insert('m', "disc1"));
     // The test holds "extra.dat" open without sharing: setup.exe cannot read it.
-    const std::string locked = DiscDrives::MediumPath('m') + "\\data\\data\\extra.dat";
-    unique_hfile hold(CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    const std::wstring locked = DiscDrives::MediumPath('m') + L"\\data\\data\\extra.dat";
+    unique_hfile hold(CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(hold);
 
@@ -270,8 +271,8 @@ TEST_F(SetupProgram, UnreadableSourceEndsWithOneErrorMessageAndNoRegistration) {
     ASSERT_TRUE(walked);
     ASSERT_NE(error, nullptr);
     ExpectQuietEnd(run);
-    EXPECT_EQ(FileText(installFolder_ + "\\bg.dat"), sources_["bg.dat"]);
-    EXPECT_FALSE(PathExists(installFolder_ + "\\obj.dat"));
+    EXPECT_EQ(FileText(installFolder_ + L"\\bg.dat"), sources_["bg.dat"]);
+    EXPECT_FALSE(PathExists(installFolder_ + L"\\obj.dat"));
 }
 
 class SetupProgramLargeFirstDisc : public SetupProgram {
@@ -285,7 +286,7 @@ TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredNoKeepsCopying) {
     CloseMainWindow(run, IDNO);
     HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives_, "m", "disc", kInstallWait);
     ASSERT_NE(done, nullptr);
-    EXPECT_EQ(FileText(installFolder_ + "\\bg.dat"), sources_["bg.dat"]);
+    EXPECT_EQ(FileText(installFolder_ + L"\\bg.dat"), sources_["bg.dat"]);
     EXPECT_EQ(Sorted(FolderEntries(installFolder_)), Sorted(InstalledFileNames()));
     ASSERT_TRUE(run.Answer(done, IDOK, kStepWait));
     ExpectExitZero(run);
@@ -297,12 +298,12 @@ TEST_F(SetupProgramLargeFirstDisc, ClosingDuringACopyAnsweredYesEndsAndRegisters
     bool firstStepRunning = false;
     CloseMainWindow(run, IDYES, &firstStepRunning);
     ExpectQuietEnd(run);
-    EXPECT_FALSE(PathExists(installFolder_ + "\\cg.dat"));
+    EXPECT_FALSE(PathExists(installFolder_ + L"\\cg.dat"));
     // Closed while bg.dat was being copied: no later file was begun.
     RecordProperty("closed_during_first_step", firstStepRunning ? "yes" : "no");
     if (firstStepRunning) {
-        EXPECT_FALSE(PathExists(installFolder_ + "\\extra.dat"));
-        EXPECT_FALSE(PathExists(installFolder_ + "\\obj.dat"));
+        EXPECT_FALSE(PathExists(installFolder_ + L"\\extra.dat"));
+        EXPECT_FALSE(PathExists(installFolder_ + L"\\obj.dat"));
     }
 }
 

@@ -17,10 +17,10 @@
 
 namespace {
 
-std::string EditText(HWND page) {
-    char text[1024] = {};
-    GetDlgItemTextA(page, IDC_FOLDER_EDIT, text, sizeof text);
-    return text;
+std::wstring EditText(HWND page) { return WindowTextOf(GetDlgItem(page, IDC_FOLDER_EDIT)); }
+
+void TypeFolder(HWND page, const std::wstring& folder) {
+    SetDlgItemTextW(page, IDC_FOLDER_EDIT, folder.c_str());
 }
 
 // The font made ahead at the program's start is the one the live first page
@@ -50,14 +50,14 @@ TEST(SetupWizard, PageFontMadeAheadIsThePagesFont) {
 TEST(SetupWizard, NextOverAllPagesInstallsIntoTheTypedFolder) {
     FakeServices services;
     WizardSession session(services);
-    HWND page = session.GoTo(4, "D:\\");
+    HWND page = session.GoTo(4, L"D:\\");
     ASSERT_NE(page, nullptr);
     session.Leave(page, IDC_READY_INSTALL);
     WizardResult result;
     ASSERT_TRUE(session.Finish(&result));
     EXPECT_EQ(result, WizardResult::Install);
-    EXPECT_STREQ(session.state().InstallFolder, "D:\\Vintal\\Sorvane");
-    EXPECT_EQ(services.Roots(), std::vector<std::string>{"D:\\"});
+    EXPECT_EQ(session.InstallFolder(), L"D:\\Vintal\\Sorvane");
+    EXPECT_EQ(services.Roots(), std::vector<std::wstring>{L"D:\\"});
     for (bool selected : session.state().GroupSelection) EXPECT_TRUE(selected);
 }
 
@@ -76,9 +76,9 @@ TEST(SetupWizard, BackShowsTheEarlierPagesAfresh) {
     page = session.Turn(page, IDC_GROUPS_NEXT, 3);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(EditText(page), kProgramFiles);
-    SetDlgItemTextA(page, IDC_FOLDER_EDIT, "E:\\Games");
+    TypeFolder(page, L"E:\\Games");
     page = session.Turn(page, IDC_FOLDER_NEXT, 4);
-    EXPECT_STREQ(session.state().InstallFolder, "E:\\Games\\Vintal\\Sorvane");
+    EXPECT_EQ(session.InstallFolder(), L"E:\\Games\\Vintal\\Sorvane");
     page = session.Turn(page, IDC_READY_BACK, 3);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(EditText(page), kProgramFiles);
@@ -86,13 +86,13 @@ TEST(SetupWizard, BackShowsTheEarlierPagesAfresh) {
     // Back from page 3 is page 2; Next there reaches page 3 once more.
     page = session.Turn(session.Turn(page, IDC_FOLDER_BACK, 2), IDC_GROUPS_NEXT, 3);
     ASSERT_NE(page, nullptr);
-    SetDlgItemTextA(page, IDC_FOLDER_EDIT, "S:\\");
+    TypeFolder(page, L"S:\\");
     session.Leave(session.Turn(page, IDC_FOLDER_NEXT, 4), IDC_READY_INSTALL);
     WizardResult result;
     ASSERT_TRUE(session.Finish(&result));
     EXPECT_EQ(result, WizardResult::Install);
-    EXPECT_STREQ(session.state().InstallFolder, "S:\\Vintal\\Sorvane");
-    EXPECT_EQ(services.Roots(), (std::vector<std::string>{"E:\\", "S:\\"}));
+    EXPECT_EQ(session.InstallFolder(), L"S:\\Vintal\\Sorvane");
+    EXPECT_EQ(services.Roots(), (std::vector<std::wstring>{L"E:\\", L"S:\\"}));
 }
 
 TEST(SetupWizard, CancelAndEscapeAskBeforeEndingOnEveryPage) {
@@ -183,18 +183,18 @@ TEST(SetupWizard, GroupPageRecordsEachBoxInItsOwnFlag) {
 // ---- Page 3 -----------------------------------------------------------------
 
 struct FolderCase {
-    std::string typed;
-    std::string folder;  // InstallFolder once page 4 shows
-    std::string root;    // the root asked for its free space
+    std::wstring typed;
+    std::wstring folder;  // InstallFolder once page 4 shows
+    std::wstring root;    // the root asked for its free space
 };
 
 TEST(SetupWizard, FolderPageFormsTheFinalFolder) {
-    const std::string hyo = "\x95\x5C";  // "表", last byte 0x5C
     const FolderCase cases[] = {
-        {"D:\\", "D:\\Vintal\\Sorvane", "D:\\"},
-        {"D:\\Games\\\\", "D:\\Games\\\\Vintal\\Sorvane", "D:\\"},
-        {"D:\\" + hyo, "D:\\" + hyo + "\\Vintal\\Sorvane", "D:\\"},
-        {"e:\\x", "e:\\x\\Vintal\\Sorvane", "e:\\"},
+        {L"D:\\", L"D:\\Vintal\\Sorvane", L"D:\\"},
+        {L"D:\\Games\\\\", L"D:\\Games\\\\Vintal\\Sorvane", L"D:\\"},
+        // Shift-JIS would end "ソ" and "表" in 0x5C: no separators here.
+        {L"D:\\ソ表ア能ヂ十", L"D:\\ソ表ア能ヂ十\\Vintal\\Sorvane", L"D:\\"},
+        {L"e:\\x", L"e:\\x\\Vintal\\Sorvane", L"e:\\"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -202,9 +202,56 @@ TEST(SetupWizard, FolderPageFormsTheFinalFolder) {
         WizardSession session(services);
         HWND page = session.GoTo(4, c.typed);
         ASSERT_NE(page, nullptr);
-        EXPECT_EQ(std::string(session.state().InstallFolder), c.folder);
-        EXPECT_EQ(services.Roots(), std::vector<std::string>{c.root});
+        EXPECT_EQ(session.InstallFolder(), c.folder);
+        EXPECT_EQ(services.Roots(), std::vector<std::wstring>{c.root});
         ASSERT_NE(session.Turn(page, IDC_READY_BACK, 3), nullptr);
+    }
+}
+
+// The game reaches its files through code page 932: a folder with a
+// character that code page has none for is taken only after a Yes; No
+// stays on the page with the text as typed. A folder the code page holds,
+// Japanese included, is not asked about.
+TEST(SetupWizard, AFolderOutsideTheGamesCodePageIsAskedAboutFirst) {
+    const std::wstring outside = L"D:\\ゲーム\\J\xFCrgen";  // "ü"
+    const struct {
+        std::wstring typed;
+        bool asked;
+    } cases[] = {
+        {outside, true},
+        {L"C:\\Users\\Jos\xE9", true},             // "é"
+        {L"D:\\\x301C", true},                       // WAVE DASH: code page 932 has its look-alike U+FF5E only
+        {L"D:\\ソ表ア能ヂ十\\～", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        for (const int answer : {IDNO, IDYES}) {
+            if (!c.asked && answer == IDNO) continue;
+            FakeServices services;
+            WizardSession session(services);
+            HWND page = session.GoTo(3);
+            ASSERT_NE(page, nullptr);
+            TypeFolder(page, c.typed);
+            PressButton(page, IDC_FOLDER_NEXT);
+            if (c.asked) {
+                HWND box = session.Message(kConfirmCaption,
+                                           setup_text::kFolderOutsideCodePageText,
+                                           MB_ICONEXCLAMATION);
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(GetWindow(box, GW_OWNER), page);
+                EXPECT_NE(GetDlgItem(box, IDYES), nullptr);
+                EXPECT_NE(GetDlgItem(box, IDNO), nullptr);
+                session.Answer(box, answer);
+            }
+            if (answer == IDNO) {
+                EXPECT_EQ(session.Page(3), page);
+                EXPECT_EQ(EditText(page), c.typed);
+                EXPECT_TRUE(services.Roots().empty());
+                continue;
+            }
+            ASSERT_NE(session.Page(4), nullptr);
+            EXPECT_EQ(session.InstallFolder(), c.typed + L"\\Vintal\\Sorvane");
+        }
     }
 }
 
@@ -213,7 +260,7 @@ TEST(SetupWizard, EmptyFolderIsRefusedOnThePage) {
     WizardSession session(services);
     HWND page = session.GoTo(3);
     ASSERT_NE(page, nullptr);
-    SetDlgItemTextA(page, IDC_FOLDER_EDIT, "");
+    TypeFolder(page, L"");
     PressButton(page, IDC_FOLDER_NEXT);
     HWND box = session.Message(kConfirmCaption, kNoFolderText, MB_ICONEXCLAMATION);
     ASSERT_NE(box, nullptr);
@@ -224,14 +271,14 @@ TEST(SetupWizard, EmptyFolderIsRefusedOnThePage) {
 }
 
 TEST(SetupWizard, FolderWithoutDriveLetterReturnsToTheFolderPage) {
-    const std::string cases[] = {"\\\\server\\share", "\\Games", "1:\\Games", "D:Games"};
+    const std::wstring cases[] = {L"\\\\server\\share", L"\\Games", L"1:\\Games", L"D:Games"};
     for (const auto& typed : cases) {
         SCOPED_TRACE(typed);
         FakeServices services;
         WizardSession session(services);
         HWND page = session.GoTo(3);
         ASSERT_NE(page, nullptr);
-        SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed.c_str());
+        TypeFolder(page, typed);
         session.Leave(page, IDC_FOLDER_NEXT);
         HWND box = session.Message(kErrorCaption, kBadFolderText, MB_ICONEXCLAMATION);
         ASSERT_NE(box, nullptr);
@@ -257,11 +304,11 @@ TEST(SetupWizard, OverlongFolderIsRefusedWithoutTruncating) {
         WizardSession session(services);
         HWND page = session.GoTo(3);
         ASSERT_NE(page, nullptr);
-        std::string typed = "D:\\" + std::string(c.length - 3, 'a');
-        SetDlgItemTextA(page, IDC_FOLDER_EDIT, typed.c_str());
+        std::wstring typed = L"D:\\" + std::wstring(c.length - 3, L'a');
+        TypeFolder(page, typed);
         if (c.accepted) {
             ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
-            EXPECT_EQ(std::string(session.state().InstallFolder), typed + "\\Vintal\\Sorvane");
+            EXPECT_EQ(session.InstallFolder(), typed + L"\\Vintal\\Sorvane");
             continue;
         }
         PressButton(page, IDC_FOLDER_NEXT);
@@ -281,10 +328,10 @@ TEST(SetupWizard, WithoutProgramFilesTheRootOfCIsOffered) {
     WizardSession session(services);
     HWND page = session.GoTo(3);
     ASSERT_NE(page, nullptr);
-    EXPECT_EQ(EditText(page), "C:\\");
+    EXPECT_EQ(EditText(page), L"C:\\");
     ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
-    EXPECT_STREQ(session.state().InstallFolder, "C:\\Vintal\\Sorvane");
-    EXPECT_EQ(services.Roots(), std::vector<std::string>{"C:\\"});
+    EXPECT_EQ(session.InstallFolder(), L"C:\\Vintal\\Sorvane");
+    EXPECT_EQ(services.Roots(), std::vector<std::wstring>{L"C:\\"});
 }
 
 TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
@@ -298,10 +345,10 @@ TEST(SetupWizard, BrowsePutsTheChosenFolderIntoTheEdit) {
         PressButton(page, IDC_FOLDER_BROWSE);
         ASSERT_TRUE(WaitUntil([&] { return services.BrowseTitles().size() == 1; }, kWait));
         EXPECT_EQ(services.BrowseTitles()[0], setup_text::kBrowseTitle);
-        const std::string expected = chooses ? "F:\\Picked" : kProgramFiles;
+        const std::wstring expected = chooses ? L"F:\\Picked" : kProgramFiles;
         EXPECT_TRUE(WaitUntil([&] { return EditText(page) == expected; }, kWait));
         ASSERT_NE(session.Turn(page, IDC_FOLDER_NEXT, 4), nullptr);
-        EXPECT_EQ(std::string(session.state().InstallFolder), expected + "\\Vintal\\Sorvane");
+        EXPECT_EQ(session.InstallFolder(), expected + L"\\Vintal\\Sorvane");
     }
 }
 
@@ -313,8 +360,8 @@ TEST(SetupWizard, FreeSpaceTest) {
         FreeSpace answer;
         std::uint64_t bytes;
         int nextPage;           // the page shown after Next on page 3
-        const char* caption;    // the message shown before it, if any
-        const char* text;
+        const wchar_t* caption;  // the message shown before it, if any
+        const wchar_t* text;
     } cases[] = {
         {FreeSpace::Known, 3979031202ull, 4, nullptr, nullptr},
         {FreeSpace::Known, 5ull << 40, 4, nullptr, nullptr},
@@ -333,7 +380,7 @@ TEST(SetupWizard, FreeSpaceTest) {
         WizardSession session(services);
         HWND page = session.GoTo(3);
         ASSERT_NE(page, nullptr);
-        SetDlgItemTextA(page, IDC_FOLDER_EDIT, "Q:\\");
+        TypeFolder(page, L"Q:\\");
         session.Leave(page, IDC_FOLDER_NEXT);
         if (c.caption) {
             HWND box = session.Message(c.caption, c.text, MB_ICONEXCLAMATION);
@@ -342,25 +389,25 @@ TEST(SetupWizard, FreeSpaceTest) {
             session.Answer(box, IDOK);
         }
         ASSERT_NE(session.Page(c.nextPage), nullptr);
-        EXPECT_EQ(services.Roots(), std::vector<std::string>{"Q:\\"});
+        EXPECT_EQ(services.Roots(), std::vector<std::wstring>{L"Q:\\"});
     }
 }
 
 TEST(SetupWizard, SystemFreeSpaceQueryAnswersForRealDrivesOnly) {
     CWizardServices system;
     std::uint64_t bytes = 0;
-    EXPECT_EQ(system.QueryFreeSpace("C:\\", &bytes), CWizardServices::FreeSpace::Known);
+    EXPECT_EQ(system.QueryFreeSpace(L"C:\\", &bytes), CWizardServices::FreeSpace::Known);
     EXPECT_GT(bytes, 0u);
     // The test prefix maps no drive J:.
-    EXPECT_EQ(system.QueryFreeSpace("J:\\", &bytes), CWizardServices::FreeSpace::Failed);
+    EXPECT_EQ(system.QueryFreeSpace(L"J:\\", &bytes), CWizardServices::FreeSpace::Failed);
 }
 
 TEST(SetupWizard, SystemProgramFilesFolderIsTheRegistryValue) {
-    const RegValue expected = ReadRegValue(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-                                           "ProgramFilesDir");
+    const RegValue expected = ReadRegValue(
+        HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion", L"ProgramFilesDir");
     ASSERT_TRUE(expected.found);
     CWizardServices system;
-    char out[kMaxPath] = {};
+    wchar_t out[kMaxPath] = {};
     ASSERT_TRUE(system.ReadProgramFilesDir(out));
     EXPECT_EQ(out, ValueText(expected));
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
+#include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/process.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
@@ -16,29 +18,30 @@
 
 namespace {
 
-std::vector<std::string> ShippedPrograms() {
-    std::vector<std::string> programs;
+// The list names the programs by relative paths of ASCII characters.
+std::vector<std::wstring> ShippedPrograms() {
+    std::vector<std::wstring> programs;
     std::string list;
-    if (!ReadFileBytes(TestProgramPath("..\\..\\shipped-programs.txt"), &list)) return programs;
+    if (!ReadFileBytes(TestProgramPath(L"..\\..\\shipped-programs.txt"), &list)) return programs;
     std::size_t start = 0;
     while (start < list.size()) {
         std::size_t end = list.find('\n', start);
         if (end == std::string::npos) end = list.size();
-        std::string line = list.substr(start, end - start);
-        for (char& c : line) c = c == '/' ? '\\' : c;
-        if (!line.empty()) programs.push_back(TestProgramPath("..\\..\\" + line));
+        std::wstring line = Widen(list.substr(start, end - start));
+        for (wchar_t& c : line) c = c == L'/' ? L'\\' : c;
+        if (!line.empty()) programs.push_back(TestProgramPath(L"..\\..\\" + line));
         start = end + 1;
     }
     return programs;
 }
 
-std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
 
-std::string ManifestOf(const std::string& program) {
-    unique_hmodule image(LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+std::string ManifestOf(const std::wstring& program) {
+    unique_hmodule image(LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!image) return std::string();
     std::string text;
-    if (HRSRC found = FindResourceA(image.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+    if (HRSRC found = FindResourceW(image.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
         HGLOBAL data = LoadResource(image.get(), found);
         const char* bytes = static_cast<const char*>(LockResource(data));
         if (bytes) text.assign(bytes, SizeofResource(image.get(), found));
@@ -52,7 +55,7 @@ protected:
         programs_ = ShippedPrograms();
         ASSERT_FALSE(programs_.empty()) << "no shipped-programs.txt in the build tree";
     }
-    std::vector<std::string> programs_;
+    std::vector<std::wstring> programs_;
 };
 
 TEST_F(ShippedProgram, ManifestRunsAsInvokerOnVistaToElevenWithThemedControls) {
@@ -66,7 +69,7 @@ TEST_F(ShippedProgram, ManifestRunsAsInvokerOnVistaToElevenWithThemedControls) {
         "name=\"Microsoft.Windows.Common-Controls\"",
         "version=\"6.0.0.0\"",
     };
-    for (const std::string& program : programs_) {
+    for (const std::wstring& program : programs_) {
         std::string manifest = ManifestOf(program);
         ASSERT_FALSE(manifest.empty()) << program;
         for (const char* text : required) {
@@ -78,36 +81,36 @@ TEST_F(ShippedProgram, ManifestRunsAsInvokerOnVistaToElevenWithThemedControls) {
 }
 
 TEST_F(ShippedProgram, VersionInformationNamesCompanyProductAndTheBuildVersion) {
-    for (const std::string& program : programs_) {
+    for (const std::wstring& program : programs_) {
         DWORD ignored = 0;
-        DWORD size = GetFileVersionInfoSizeA(program.c_str(), &ignored);
+        DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
         ASSERT_GT(size, 0u) << program;
         std::vector<char> info(size);
-        ASSERT_TRUE(GetFileVersionInfoA(program.c_str(), 0, size, info.data())) << program;
+        ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, info.data())) << program;
 
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
-        ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
         const DWORD expected[4] = {SETUP_VERSION_COMMAS};
         EXPECT_EQ(fixed->dwFileVersionMS, (expected[0] << 16) | expected[1]) << program;
         EXPECT_EQ(fixed->dwFileVersionLS, (expected[2] << 16) | expected[3]) << program;
 
-        auto value = [&](const char* name) {
-            char* text = nullptr;
+        auto value = [&](const wchar_t* name) {
+            wchar_t* text = nullptr;
             UINT chars = 0;
-            std::string key = std::string("\\StringFileInfo\\041104b0\\") + name;
-            if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &chars)) {
-                return std::string("<missing>");
+            std::wstring key = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
+            if (!VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &chars)) {
+                return std::wstring(L"<missing>");
             }
-            return std::string(text);
+            return std::wstring(text);
         };
-        EXPECT_EQ(value("CompanyName"), "Vintal") << program;
-        EXPECT_EQ(value("ProductName"), "Sorvane～Kelmire～") << program;
-        EXPECT_EQ(value("FileVersion"), SETUP_VERSION_TEXT) << program;
-        EXPECT_EQ(value("ProductVersion"), SETUP_VERSION_TEXT) << program;
-        EXPECT_EQ(value("OriginalFilename"), FileNameOf(program)) << program;
+        EXPECT_EQ(value(L"CompanyName"), L"Vintal") << program;
+        EXPECT_EQ(value(L"ProductName"), L"Sorvane～Kelmire～") << program;
+        EXPECT_EQ(value(L"FileVersion"), Widen(SETUP_VERSION_TEXT)) << program;
+        EXPECT_EQ(value(L"ProductVersion"), Widen(SETUP_VERSION_TEXT)) << program;
+        EXPECT_EQ(value(L"OriginalFilename"), FileNameOf(program)) << program;
         // "Sorvane～Kelmire～　..." (what the program is, after the product).
-        EXPECT_EQ(value("FileDescription").rfind("Sorvane～Kelmire～", 0), 0u) << program;
+        EXPECT_EQ(value(L"FileDescription").rfind(L"Sorvane～Kelmire～", 0), 0u) << program;
     }
 }
 
@@ -118,37 +121,35 @@ TEST_F(ShippedProgram, VersionInformationNamesCompanyProductAndTheBuildVersion) 
 // found before the entry point runs, where Windows takes them from its
 // known-DLL list; Wine has no such list, so they cannot be planted here.)
 TEST(ShippedProgramDlls, PlantedDllsBesideSetupAreNeverLoaded) {
-    const std::vector<std::string> planted = {"winmm", "uxtheme"};
+    const std::vector<std::wstring> planted = {L"winmm", L"uxtheme"};
     // A name of its own, so that no other run of setup.exe is affected.
-    const char* copy = "setup_beside_planted.exe";
+    const wchar_t* copy = L"setup_beside_planted.exe";
     ScratchDir folder;
     std::string program;
     ASSERT_TRUE(ReadFileBytes(DefaultSetupProgram(), &program));
     ASSERT_TRUE(WriteFileBytes(folder / copy, program));
     std::string dll;
-    ASSERT_TRUE(ReadFileBytes(TestProgramPath("..\\planted\\planted_dll.dll"), &dll));
-    for (const std::string& name : planted) ASSERT_TRUE(WriteFileBytes(folder / (name + ".dll"), dll));
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath(L"..\\planted\\planted_dll.dll"), &dll));
+    for (const std::wstring& name : planted) ASSERT_TRUE(WriteFileBytes(folder / (name + L".dll"), dll));
     PreferNativeDlls nativeFirst(copy, planted);
     // No registered game: setup would start it and end before its window.
     SetupRegistrationScope registration;
 
     ChildProcess setup;
-    bool started = setup.Start("\"" + (folder / copy) + "\"", folder.path());
+    bool started = setup.Start(L"\"" + (folder / copy) + L"\"", folder.path());
     ASSERT_TRUE(started);
     // Up to the first wizard page, by when the window and the timer run.
     const auto firstPageShows = [&] {
         for (HWND dialog : ProcessDialogs(setup.Id())) {
-            char caption[128] = {};
-            GetWindowTextA(dialog, caption, sizeof caption);
-            if (std::string(caption) == "Sorvane～Kelmire～　セットアップ (1/4)") return true;
+            if (WindowTextOf(dialog) == setup_text::PageCaption(1)) return true;
         }
         return false;
     };
     EXPECT_TRUE(WaitUntil(firstPageShows, 30000));
     setup.Terminate();
 
-    for (const std::string& name : planted) {
-        EXPECT_FALSE(PathExists(folder / (name + ".dll.loaded"))) << name << " was loaded";
+    for (const std::wstring& name : planted) {
+        EXPECT_FALSE(PathExists(folder / (name + L".dll.loaded"))) << name << " was loaded";
     }
 }
 

@@ -9,6 +9,7 @@
 #include "framework/system/win32/system_services.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_state.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/process.h"
@@ -17,15 +18,15 @@
 
 namespace {
 
-std::string GameKey() {
+std::wstring GameKey() {
     char key[512];
     FormatText(key, sizeof key, kAppPathsKeyFormat, kGameProgramFile);
-    return key;
+    return Widen(key);
 }
 
-std::string CurrentDirectory() {
-    char cwd[MAX_PATH] = {};
-    GetCurrentDirectoryA(sizeof cwd, cwd);
+std::wstring CurrentDirectory() {
+    wchar_t cwd[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, cwd);
     return cwd;
 }
 
@@ -37,18 +38,18 @@ protected:
         savedCwd_ = CurrentDirectory();
     }
     void TearDown() override {
-        SetCurrentDirectoryA(savedCwd_.c_str());
+        SetCurrentDirectoryW(savedCwd_.c_str());
         ResetInstallerState();
     }
 
     // A disc whose data\data holds the marker file.
     void MakeInstallDisc(const std::string& name) {
-        std::string disc = drives_.NewDisc(name);
-        ASSERT_TRUE(drives_.AddFile(disc, "data\\data\\UnInstall.exe", "MZ"));
+        std::wstring disc = drives_.NewDisc(name);
+        ASSERT_TRUE(drives_.AddFile(disc, L"data\\data\\UnInstall.exe", "MZ"));
     }
 
     DiscDrives drives_;
-    std::string savedCwd_;
+    std::wstring savedCwd_;
 };
 
 TEST_F(StartupScan, LowerDriveLetterWinsAndBecomesTheCurrentDirectory) {
@@ -60,14 +61,16 @@ TEST_F(StartupScan, LowerDriveLetterWinsAndBecomesTheCurrentDirectory) {
     ASSERT_TRUE(FindInstallDisc());
     EXPECT_STREQ(InstallerState.SourceRoot, "o:\\");
     EXPECT_STREQ(InstallerState.DataPath, "o:\\data\\data");
-    EXPECT_STRCASEEQ(CurrentDirectory().c_str(), "o:\\");
+    std::wstring cwd = CurrentDirectory();
+    CharLowerW(&cwd[0]);
+    EXPECT_EQ(cwd, L"o:\\");
 }
 
 TEST_F(StartupScan, DiscWithoutTheMarkerOrInAnEmptyDriveIsPassedOver) {
     // Data but no marker file on N:, nothing in M:, the marker on Q:.
-    std::string bare = drives_.NewDisc("bare");
-    ASSERT_TRUE(drives_.AddFile(bare, "data\\data\\Sorvane.exe", "MZ"));
-    ASSERT_TRUE(drives_.AddFile(bare, "data\\UnInstall.exe", "MZ"));
+    std::wstring bare = drives_.NewDisc("bare");
+    ASSERT_TRUE(drives_.AddFile(bare, L"data\\data\\Sorvane.exe", "MZ"));
+    ASSERT_TRUE(drives_.AddFile(bare, L"data\\UnInstall.exe", "MZ"));
     ASSERT_TRUE(drives_.Insert('n', "bare"));
     MakeInstallDisc("real");
     ASSERT_TRUE(drives_.Insert('q', "real"));
@@ -78,7 +81,7 @@ TEST_F(StartupScan, DiscWithoutTheMarkerOrInAnEmptyDriveIsPassedOver) {
 }
 
 TEST_F(StartupScan, NoMarkerAnywhereLeavesTheStateAndCurrentDirectoryAlone) {
-    std::string before = CurrentDirectory();
+    std::wstring before = CurrentDirectory();
     EXPECT_FALSE(FindInstallDisc());
     EXPECT_STREQ(InstallerState.SourceRoot, "");
     EXPECT_STREQ(InstallerState.DataPath, "data\\data");
@@ -93,42 +96,42 @@ TEST_F(StartupScan, NoMarkerAnywhereLeavesTheStateAndCurrentDirectoryAlone) {
 TEST_F(StartupScan, FixedDrivesCountTooWhenTheyHoldTheMarker) {
     // The start-up scan looks at every drive that answers, not only CD-ROMs:
     // a copy of the disc on a hard disk is found as well (S: is fixed).
-    std::string fixed = DiscDrives::MediumPath('s');
-    ASSERT_TRUE(WriteFileBytes(fixed + "\\data\\data\\UnInstall.exe", "MZ"));
+    std::wstring fixed = DiscDrives::MediumPath('s');
+    ASSERT_TRUE(WriteFileBytes(fixed + L"\\data\\data\\UnInstall.exe", "MZ"));
     MakeInstallDisc("cd");
     ASSERT_TRUE(drives_.Insert('r', "cd"));
     ASSERT_TRUE(FindInstallDisc());
     EXPECT_STREQ(InstallerState.SourceRoot, "r:\\");
-    RemoveTree(fixed + "\\data");
+    RemoveTree(fixed + L"\\data");
     ASSERT_TRUE(drives_.Eject('r'));
-    ASSERT_TRUE(WriteFileBytes(fixed + "\\data\\data\\UnInstall.exe", "MZ"));
+    ASSERT_TRUE(WriteFileBytes(fixed + L"\\data\\data\\UnInstall.exe", "MZ"));
     ResetInstallerState();
     ASSERT_TRUE(FindInstallDisc());
     EXPECT_STREQ(InstallerState.SourceRoot, "s:\\");
-    RemoveTree(fixed + "\\data");
+    RemoveTree(fixed + L"\\data");
 }
 
 class StartupProcess : public testing::Test {
 protected:
-    std::string Probe(const std::string& args) {
-        return "\"" + TestProgramPath("startup_probe.exe") + "\" " + args;
+    std::wstring Probe(const std::wstring& args) {
+        return L"\"" + TestProgramPath(L"startup_probe.exe") + L"\" " + args;
     }
     ScratchDir scratch_;
 };
 
 TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
-    unique_handle release(CreateEventA(nullptr, TRUE, FALSE, "SetupStartupProbeRelease"));
+    unique_handle release(CreateEventW(nullptr, TRUE, FALSE, L"SetupStartupProbeRelease"));
     ResetEvent(release.get());
-    std::string firstReport = scratch_ / "first.txt";
+    std::wstring firstReport = scratch_ / L"first.txt";
     ChildProcess first;
-    ASSERT_TRUE(first.Start(Probe("hold " + firstReport)));
+    ASSERT_TRUE(first.Start(Probe(L"hold " + firstReport)));
     ASSERT_TRUE(WaitUntil([&] { return PathExists(firstReport); }, 30000));
 
     DWORD code = 0;
-    ASSERT_TRUE(RunProcess(Probe("once " + (scratch_ / "second.txt")), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"once " + (scratch_ / L"second.txt")), 30000, &code));
     EXPECT_EQ(code, 10u) << "the second instance must not run the installer";
     std::string report;
-    ASSERT_TRUE(ReadFileBytes(scratch_ / "second.txt", &report));
+    ASSERT_TRUE(ReadFileBytes(scratch_ / L"second.txt", &report));
     EXPECT_EQ(report.substr(0, 2), "0|");
 
     SetEvent(release.get());
@@ -136,34 +139,34 @@ TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
     EXPECT_EQ(code, 11u);
 
     // With the first gone, a new instance runs the installer again.
-    ASSERT_TRUE(RunProcess(Probe("once " + (scratch_ / "third.txt")), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"once " + (scratch_ / L"third.txt")), 30000, &code));
     EXPECT_EQ(code, 11u);
 }
 
 TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstallerUnlessUnattended) {
     RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, GameKey());
-    std::string game = scratch_ / "Sorvane.exe";
-    ASSERT_TRUE(CopyFileA(TestProgramPath("launch_probe.exe").c_str(), game.c_str(), FALSE));
+    std::wstring game = scratch_ / L"Sorvane.exe";
+    ASSERT_TRUE(CopyFileW(TestProgramPath(L"launch_probe.exe").c_str(), game.c_str(), FALSE));
     CSystemServices services;
     ASSERT_TRUE(services.WriteAppPath(kGameProgramFile, game.c_str()));
 
     // An unattended installation installs again over it.
     DWORD code = 0;
-    ASSERT_TRUE(RunProcess(Probe("unattended"), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"unattended"), 30000, &code));
     EXPECT_EQ(code, 11u);
-    EXPECT_FALSE(PathExists(scratch_ / "started.txt"));
+    EXPECT_FALSE(PathExists(scratch_ / L"started.txt"));
 
-    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"once"), 30000, &code));
     EXPECT_EQ(code, 10u);
-    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
-    WaitUntil([&] { return DeleteFileA(game.c_str()) != FALSE; }, 10000);
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / L"started.txt"); }, 30000));
+    WaitUntil([&] { return DeleteFileW(game.c_str()) != FALSE; }, 10000);
 
     // Registered but deleted, or present but damaged so that it cannot
     // start: the installer runs, so a new installation can repair it.
-    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"once"), 30000, &code));
     EXPECT_EQ(code, 11u);
     ASSERT_TRUE(WriteFileBytes(game, "not a program"));
-    ASSERT_TRUE(RunProcess(Probe("once"), 30000, &code));
+    ASSERT_TRUE(RunProcess(Probe(L"once"), 30000, &code));
     EXPECT_EQ(code, 11u);
 }
 

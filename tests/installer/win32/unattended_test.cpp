@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "installer/install_folder.h"
@@ -16,48 +17,52 @@ namespace {
 
 class FakeWizardServices : public CWizardServices {
 public:
-    const char* programFiles = nullptr;  // null: cannot be read
+    const wchar_t* programFiles = nullptr;  // null: cannot be read
     FreeSpace space = FreeSpace::Known;
     std::uint64_t bytesFree = kRequiredFreeBytes;
 
-    bool ReadProgramFilesDir(char* out) override {
-        return programFiles != nullptr && CopyText(out, kMaxPath, programFiles);
+    bool ReadProgramFilesDir(wchar_t* out) override {
+        if (programFiles == nullptr) return false;
+        std::wcscpy(out, programFiles);
+        return true;
     }
-    FreeSpace QueryFreeSpace(const char*, std::uint64_t* free) override {
+    FreeSpace QueryFreeSpace(const wchar_t*, std::uint64_t* free) override {
         *free = bytesFree;
         return space;
     }
 };
 
-std::u16string Utf16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Utf16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 
 TEST(Unattended, TheFolderPassesTheWizardsTestsAndMustTakeAFile) {
     ScratchDir scratch;
-    const std::string base = scratch.path();
-    ASSERT_TRUE(WriteFileBytes(scratch / "blocked\\Vintal", "a file where a folder goes"));
+    const std::wstring base = scratch.path();
+    ASSERT_TRUE(WriteFileBytes(scratch / L"blocked\\Vintal", "a file where a folder goes"));
     const struct {
         const char* name;
-        std::u16string folder;          // of /D=; empty: the default
-        const char* programFiles;     // what the system names
+        std::wstring folder;          // of /D=; empty: the default
+        const wchar_t* programFiles;  // what the system names
         CWizardServices::FreeSpace space;
         std::uint64_t bytesFree;
         WizardResult result;
-        std::string installFolder;    // in Shift-JIS
+        std::wstring installFolder;
     } cases[] = {
-        {"the default", u"", base.c_str(), CWizardServices::FreeSpace::Known,
-         kRequiredFreeBytes, WizardResult::Install, base + "\\Vintal\\Sorvane"},
-        {"no default: C:\\", u"", nullptr, CWizardServices::FreeSpace::Known,
-         kRequiredFreeBytes - 1, WizardResult::FolderRefused, "C:\\Vintal\\Sorvane"},
-        {"a Japanese folder", Utf16(base) + u"\\\x30B2\x30FC\x30E0", nullptr,
+        {"the default", L"", base.c_str(), CWizardServices::FreeSpace::Known,
+         kRequiredFreeBytes, WizardResult::Install, base + L"\\Vintal\\Sorvane"},
+        {"no default: C:\\", L"", nullptr, CWizardServices::FreeSpace::Known,
+         kRequiredFreeBytes - 1, WizardResult::FolderRefused, L"C:\\Vintal\\Sorvane"},
+        {"a Japanese folder", base + L"\\\x30B2\x30FC\x30E0", nullptr,
          CWizardServices::FreeSpace::Unavailable, 0, WizardResult::Install,
-         base + "\\ゲーム\\Vintal\\Sorvane"},
-        {"no drive", Utf16(base), nullptr, CWizardServices::FreeSpace::Failed, 0,
-         WizardResult::FolderRefused, base + "\\Vintal\\Sorvane"},
-        {"not writable", Utf16(base) + u"\\blocked", nullptr, CWizardServices::FreeSpace::Known,
-         kRequiredFreeBytes, WizardResult::FolderRefused, base + "\\blocked\\Vintal\\Sorvane"},
-        // "ü" has no form in code page 932.
-        {"beyond code page 932", u"C:\\J\x00FCrgen", nullptr, CWizardServices::FreeSpace::Known,
-         kRequiredFreeBytes, WizardResult::FolderRefused, ""},
+         base + L"\\\x30B2\x30FC\x30E0\\Vintal\\Sorvane"},
+        {"no drive", base, nullptr, CWizardServices::FreeSpace::Failed, 0,
+         WizardResult::FolderRefused, base + L"\\Vintal\\Sorvane"},
+        {"not writable", base + L"\\blocked", nullptr, CWizardServices::FreeSpace::Known,
+         kRequiredFreeBytes, WizardResult::FolderRefused, base + L"\\blocked\\Vintal\\Sorvane"},
+        // "ü" has no form in code page 932: taken as page 3 takes it after
+        // its Yes, under its own name.
+        {"beyond code page 932", base + L"\\J\x00FCrgen", nullptr,
+         CWizardServices::FreeSpace::Known, kRequiredFreeBytes, WizardResult::Install,
+         base + L"\\J\x00FCrgen\\Vintal\\Sorvane"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -67,9 +72,10 @@ TEST(Unattended, TheFolderPassesTheWizardsTestsAndMustTakeAFile) {
         wizard.space = c.space;
         wizard.bytesFree = c.bytesFree;
         CRegistrationServices registration;
-        CUnattendedPrompts prompts(state, c.folder.c_str(), wizard, registration);
+        const std::u16string folder = Utf16(c.folder);
+        CUnattendedPrompts prompts(state, folder.c_str(), wizard, registration);
         EXPECT_EQ(prompts.RunWizard(), c.result);
-        EXPECT_EQ(std::string(state.InstallFolder), c.installFolder);
+        EXPECT_EQ(std::u16string(state.InstallFolder), Utf16(c.installFolder));
         if (c.result != WizardResult::Install) continue;
         EXPECT_TRUE(PathExists(c.installFolder));
         EXPECT_TRUE(FolderEntries(c.installFolder).empty());

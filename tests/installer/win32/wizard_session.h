@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_state.h"
 #include "installer/setup_resources.h"
 #include "installer/win32/setup_wizard.h"
@@ -24,22 +26,22 @@
 namespace {
 
 const DWORD kWait = 10000;
-const std::string kProgramFiles = "C:\\Program Files";
-const std::string kAbortText = setup_text::kAbortText;
-const std::string kNoFolderText = setup_text::kNoFolderText;
-const std::string kBadFolderText = setup_text::kBadFolderText;
-const std::string kNoSpaceText = setup_text::kNoSpaceText;
-const std::string kConfirmCaption = setup_text::kConfirmCaption;
-const std::string kErrorCaption = setup_text::kErrorCaption;
+const std::wstring kProgramFiles = L"C:\\Program Files";
+const std::wstring kAbortText = setup_text::kAbortText;
+const std::wstring kNoFolderText = setup_text::kNoFolderText;
+const std::wstring kBadFolderText = setup_text::kBadFolderText;
+const std::wstring kNoSpaceText = setup_text::kNoSpaceText;
+const std::wstring kConfirmCaption = setup_text::kConfirmCaption;
+const std::wstring kErrorCaption = setup_text::kErrorCaption;
 using setup_text::PageCaption;
 
 // Answers of the system the wizard asks, set by each test.
 class FakeServices : public CWizardServices {
 public:
     bool programFilesKnown = true;
-    std::string programFiles = kProgramFiles;
+    std::wstring programFiles = kProgramFiles;
     bool browseChooses = true;
-    std::string browseChoice = "F:\\Picked";
+    std::wstring browseChoice = L"F:\\Picked";
     FreeSpace freeSpaceAnswer = FreeSpace::Known;
     std::uint64_t bytesFree = 5ull << 40;
     std::atomic<bool> running{true};
@@ -47,37 +49,37 @@ public:
 
     bool IsRunning() override { return running; }
 
-    bool ReadProgramFilesDir(char* out) override {
-        if (programFilesKnown) std::strcpy(out, programFiles.c_str());
+    bool ReadProgramFilesDir(wchar_t* out) override {
+        if (programFilesKnown) std::wcscpy(out, programFiles.c_str());
         return programFilesKnown;
     }
-    bool BrowseForFolder(const char* title, char* out) override {
-        Record(&browseTitles_, title);
-        if (browseChooses) std::strcpy(out, browseChoice.c_str());
+    bool BrowseForFolder(const char* title, wchar_t* out) override {
+        Record(&browseTitles_, Widen(title));
+        if (browseChooses) std::wcscpy(out, browseChoice.c_str());
         return browseChooses;
     }
-    FreeSpace QueryFreeSpace(const char* root, std::uint64_t* bytes) override {
+    FreeSpace QueryFreeSpace(const wchar_t* root, std::uint64_t* bytes) override {
         Record(&roots_, root);
         if (closeWhileAskingSpace) running = false;
         *bytes = bytesFree;
         return freeSpaceAnswer;
     }
 
-    std::vector<std::string> Roots() const { return Copy(roots_); }
-    std::vector<std::string> BrowseTitles() const { return Copy(browseTitles_); }
+    std::vector<std::wstring> Roots() const { return Copy(roots_); }
+    std::vector<std::wstring> BrowseTitles() const { return Copy(browseTitles_); }
 
 private:
-    void Record(std::vector<std::string>* list, const char* text) {
+    void Record(std::vector<std::wstring>* list, const std::wstring& text) {
         std::lock_guard<std::mutex> hold(mutex_);
         list->push_back(text);
     }
-    std::vector<std::string> Copy(const std::vector<std::string>& list) const {
+    std::vector<std::wstring> Copy(const std::vector<std::wstring>& list) const {
         std::lock_guard<std::mutex> hold(mutex_);
         return list;
     }
     mutable std::mutex mutex_;
-    std::vector<std::string> roots_;
-    std::vector<std::string> browseTitles_;
+    std::vector<std::wstring> roots_;
+    std::vector<std::wstring> browseTitles_;
 };
 
 // One run of the wizard; the destructor leads a run left open out of it.
@@ -85,14 +87,16 @@ class WizardSession {
 public:
     explicit WizardSession(FakeServices& services) : services_(services) {
         std::memset(&state_, 0, sizeof state_);
-        std::strcpy(state_.InstallFolder, "C:\\Vintal");
+        std::wcscpy(AsWide(state_.InstallFolder), L"C:\\Vintal");
         thread_ = std::make_unique<TestThread>([this] {
-            result_ = RunSetupWizard(GetModuleHandleA(nullptr), owner_.hwnd(), state_, services_);
+            result_ = RunSetupWizard(GetModuleHandleW(nullptr), owner_.hwnd(), state_, services_);
         });
     }
 
     HWND owner() const { return owner_.hwnd(); }
     const InstallerStateData& state() const { return state_; }
+    // The final folder the wizard chose.
+    std::wstring InstallFolder() const { return AsWide(state_.InstallFolder); }
 
     HWND Page(int page) { return WaitForDialog(thread_->Id(), PageCaption(page), kWait); }
 
@@ -112,7 +116,7 @@ public:
     }
 
     // Waits for a message box with `caption` and checks its text and icon.
-    HWND Message(const std::string& caption, const std::string& text, UINT icon) {
+    HWND Message(const std::wstring& caption, const std::wstring& text, UINT icon) {
         HWND box = WaitForDialog(thread_->Id(), caption, kWait);
         EXPECT_NE(box, nullptr) << caption;
         if (!box) return nullptr;
@@ -127,12 +131,12 @@ public:
     }
 
     // Walks forward from the start to `page`, with `folder` typed on page 3.
-    HWND GoTo(int page, const std::string& folder = "D:\\") {
+    HWND GoTo(int page, const std::wstring& folder = L"D:\\") {
         const int next[] = {IDC_WELCOME_NEXT, IDC_GROUPS_NEXT, IDC_FOLDER_NEXT};
         HWND shown = Page(1);
         EXPECT_NE(shown, nullptr) << "page 1";
         for (int current = 1; current < page && shown; ++current) {
-            if (current == 3) SetDlgItemTextA(shown, IDC_FOLDER_EDIT, folder.c_str());
+            if (current == 3) SetDlgItemTextW(shown, IDC_FOLDER_EDIT, folder.c_str());
             shown = Turn(shown, next[current - 1], current + 1);
         }
         return shown;

@@ -66,7 +66,7 @@ void DialogWatcher::Look(HWND hwnd) {
         seen_.push_back(seen);
     }
     if (seen.answer != 0) {
-        PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(seen.answer, BN_CLICKED),
+        PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(seen.answer, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(hwnd, seen.answer)));
     }
 }
@@ -81,7 +81,7 @@ void DialogWatcher::Loop() {
                                           [](HWND h) { return !IsWindow(h); }),
                            handled_.end());
         }
-        for (HWND dialog : VisibleWindows(0, "#32770")) Look(dialog);
+        for (HWND dialog : VisibleWindows(0, L"#32770")) Look(dialog);
         Sleep(15);
     }
 }

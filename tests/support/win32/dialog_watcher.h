@@ -14,8 +14,8 @@
 
 struct SeenDialog {
     HWND hwnd;
-    std::string caption;  // Shift-JIS, as the window holds it
-    std::string text;     // the message of a message box (static control 0xFFFF)
+    std::wstring caption;  // as the window shows it
+    std::wstring text;     // the message of a message box (static control 0xFFFF)
     UINT style;           // MB_ICON* of a message box, read from its icon control
     int answer;           // the button id pressed, 0 when left open
 };

@@ -27,14 +27,14 @@ inline ElevationState Query() {
     return SystemQueryElevation();
 }
 
-inline BOOL WINAPI RunAs(SHELLEXECUTEINFOA* info) {
+inline BOOL WINAPI RunAs(SHELLEXECUTEINFOW* info) {
     ++RunAsCalls();
     if (Has("SETUP_PROBE_DECLINE")) {
         SetLastError(ERROR_CANCELLED);
         return FALSE;
     }
     if (!Has("SETUP_PROBE_STAYS_LIMITED")) SetEnvironmentVariableA("SETUP_PROBE_LIMITED", nullptr);
-    return ShellExecuteExA(info);
+    return ShellExecuteExW(info);
 }
 
 // Makes the elevation step of this process use the calls above.

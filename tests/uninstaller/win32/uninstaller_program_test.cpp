@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/system/path_text.h"
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "installer/installer_state.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
@@ -17,6 +17,7 @@
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
+#include "tools/automation/win32/shortcut.h"
 #include "tools/automation/win32/shown_texts.h"
 
 namespace {
@@ -34,11 +35,7 @@ enum ExitCode : DWORD {
     kNoRights = 8,
 };
 
-std::string Text(const char* format, const std::string& argument) {
-    char text[1024];
-    FormatText(text, sizeof text, format, argument.c_str());
-    return text;
-}
+using uninstaller_text::Text;
 
 class UninstallerProgram : public testing::Test {
 protected:
@@ -47,15 +44,18 @@ protected:
         ASSERT_TRUE(ReadFileBytes(DefaultUninstallProgram(), &uninstaller_));
         BuildSetupDiscs(drives_, "disc", kFileBytes, SetupPictures(false),
                         {{"UnInstall.exe", uninstaller_}});
-        vintal_ = target_.path() + "\\Vintal";
-        folder_ = vintal_ + "\\Sorvane";
-        ASSERT_TRUE(InstallWithSetup(drives_, 'm', "disc", target_.path(), kInstallWait));
+        base_ = target_.path() + base_;
+        vintal_ = base_ + L"\\Vintal";
+        folder_ = vintal_ + L"\\Sorvane";
+        ASSERT_TRUE(CreateFolder(base_));
+        ASSERT_TRUE(InstallWithSetup(drives_, 'm', "disc", base_, kInstallWait, &folderQuestion_));
         ASSERT_TRUE(Installed());
     }
 
+
     bool Installed() const {
         for (const char* name : InstalledFileTable) {
-            if (!PathExists(folder_ + "\\" + name)) return false;
+            if (!PathExists(folder_ + L"\\" + Widen(name))) return false;
         }
         return KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()) &&
                KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey()) &&
@@ -66,10 +66,10 @@ protected:
     // No installed file, link or key is left. The uninstaller's own file
     // goes a moment after its process, through the temporary copy.
     void ExpectRemoved() {
-        EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder_ + "\\UnInstall.exe"); },
+        EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder_ + L"\\UnInstall.exe"); },
                               kStepWait));
         for (const char* name : InstalledFileTable)
-            EXPECT_FALSE(PathExists(folder_ + "\\" + name)) << name;
+            EXPECT_FALSE(PathExists(folder_ + L"\\" + Widen(name))) << name;
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey()));
         EXPECT_FALSE(PathExists(SetupRegistrationScope::DesktopLink()));
@@ -78,7 +78,7 @@ protected:
 
     // Starts `program`, answers the question with Yes and returns the next
     // message box (null when none came).
-    HWND StartAndConfirm(SetupRun& run, const std::string& program) {
+    HWND StartAndConfirm(SetupRun& run, const std::wstring& program) {
         if (!run.Start(program, folder_)) return nullptr;
         HWND question = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
         if (!question || MessageBoxTextOf(question) != uninstaller_text::kConfirm) return nullptr;
@@ -97,8 +97,10 @@ protected:
     DiscDrives drives_;
     ScratchDir target_;
     std::string uninstaller_;
-    std::string vintal_;
-    std::string folder_;
+    std::wstring base_;  // below target_: the folder typed on page 3
+    std::wstring vintal_;
+    std::wstring folder_;
+    std::wstring folderQuestion_;  // asked on page 3, empty when none
 };
 
 // From the disc: nothing. Installed: removes all but a file the game wrote,
@@ -107,7 +109,7 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
     {
         ASSERT_TRUE(drives_.Insert('m', "disc1"));
         SetupRun fromDisc;
-        ASSERT_TRUE(fromDisc.Start("M:\\data\\data\\UnInstall.exe", "M:\\"));
+        ASSERT_TRUE(fromDisc.Start(L"M:\\data\\data\\UnInstall.exe", L"M:\\"));
         HWND box = fromDisc.WaitForDialog(uninstaller_text::kCaption, kStepWait);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(MessageBoxTextOf(box), uninstaller_text::kNotInstalled);
@@ -118,31 +120,32 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
     // A registered path that is no full path, then a file this user may
     // not remove (a folder in its place, which the system refuses to open
     // as access denied): one message each, nothing removed.
-    const std::string game = folder_ + "\\Sorvane.exe";
-    const std::string voice = folder_ + "\\voice.dat";
-    const auto setRegistered = [](const std::string& path) {
+    const std::wstring game = folder_ + L"\\Sorvane.exe";
+    const std::wstring voice = folder_ + L"\\voice.dat";
+    const auto setRegistered = [](const std::wstring& path) {
         unique_hkey key;
-        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey().c_str(), 0,
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey().c_str(), 0,
                              KEY_SET_VALUE, key.put()) == ERROR_SUCCESS &&
-               RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
+               RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(path.c_str()),
-                              static_cast<DWORD>(path.size() + 1)) == ERROR_SUCCESS;
+                              static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) ==
+                   ERROR_SUCCESS;
     };
     const struct {
         std::function<bool()> make;
         std::function<bool()> undo;
-        const char* text;
+        const wchar_t* text;
         DWORD code;
     } refusals[] = {
-        {[&] { return setRegistered("Sorvane.exe"); }, [&] { return setRegistered(game); },
+        {[&] { return setRegistered(L"Sorvane.exe"); }, [&] { return setRegistered(game); },
          uninstaller_text::kInvalidEntry, kInvalidEntry},
         {[&] {
-             return MoveFileA(voice.c_str(), (voice + ".kept").c_str()) &&
-                    CreateDirectoryA(voice.c_str(), nullptr);
+             return MoveFileW(voice.c_str(), (voice + L".kept").c_str()) &&
+                    CreateDirectoryW(voice.c_str(), nullptr);
          },
          [&] {
-             return RemoveDirectoryA(voice.c_str()) &&
-                    MoveFileA((voice + ".kept").c_str(), voice.c_str());
+             return RemoveDirectoryW(voice.c_str()) &&
+                    MoveFileW((voice + L".kept").c_str(), voice.c_str());
          },
          uninstaller_text::kNoRights, kNoRights},
     };
@@ -150,7 +153,7 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
         SCOPED_TRACE(refusal.code);
         ASSERT_TRUE(refusal.make());
         SetupRun run;
-        ASSERT_TRUE(run.Start(folder_ + "\\UnInstall.exe", folder_));
+        ASSERT_TRUE(run.Start(folder_ + L"\\UnInstall.exe", folder_));
         HWND box = run.WaitForDialog(uninstaller_text::kCaption, kStepWait);
         if (box && MessageBoxTextOf(box) == uninstaller_text::kConfirm) {
             ASSERT_TRUE(run.Answer(box, IDYES, kStepWait));
@@ -163,41 +166,41 @@ TEST_F(UninstallerProgram, KeepsAFileTheGameWroteAndIsNotInstalledTheSecondTime)
         EXPECT_TRUE(Installed());
     }
 
-    ASSERT_TRUE(WriteFileBytes(folder_ + "\\save01.dat", "saved game"));
+    ASSERT_TRUE(WriteFileBytes(folder_ + L"\\save01.dat", "saved game"));
     SetupRun run;
-    HWND done = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
+    HWND done = StartAndConfirm(run, folder_ + L"\\UnInstall.exe");
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(MessageBoxTextOf(done), Text(uninstaller_text::kKeptFormat, folder_));
     EXPECT_EQ(AnswerAndExit(run, done, IDOK), kRemoved);
     ExpectRemoved();
-    EXPECT_EQ(FolderEntries(folder_), std::vector<std::string>{"save01.dat"});
+    EXPECT_EQ(FolderEntries(folder_), std::vector<std::wstring>{L"save01.dat"});
 
-    ASSERT_TRUE(WriteFileBytes(folder_ + "\\UnInstall.exe", uninstaller_));
+    ASSERT_TRUE(WriteFileBytes(folder_ + L"\\UnInstall.exe", uninstaller_));
     SetupRun second;
-    ASSERT_TRUE(second.Start(folder_ + "\\UnInstall.exe", folder_));
+    ASSERT_TRUE(second.Start(folder_ + L"\\UnInstall.exe", folder_));
     HWND box = second.WaitForDialog(uninstaller_text::kCaption, kStepWait);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxTextOf(box), uninstaller_text::kNotInstalled);
     EXPECT_EQ(AnswerAndExit(second, box, IDOK), kNotInstalled);
-    EXPECT_TRUE(PathExists(folder_ + "\\save01.dat"));
+    EXPECT_TRUE(PathExists(folder_ + L"\\save01.dat"));
 }
 
 // The game "running": an installed file held open without delete sharing.
 TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRemovesAll) {
-    const std::string game = folder_ + "\\Sorvane.exe";
-    unique_hfile held(CreateFileA(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const std::wstring game = folder_ + L"\\Sorvane.exe";
+    unique_hfile held(CreateFileW(game.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
-    const std::string inUse = Text(uninstaller_text::kInUseFormat, "Sorvane.exe");
+    const std::wstring inUse = Text(uninstaller_text::kInUseFormat, L"Sorvane.exe");
     {
         SetupRun run;
-        HWND box = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
-        const std::string text = box ? MessageBoxTextOf(box) : std::string();
+        HWND box = StartAndConfirm(run, folder_ + L"\\UnInstall.exe");
+        const std::wstring text = box ? MessageBoxTextOf(box) : std::wstring();
         {
             // One at a time: a second uninstaller ends at once, silently.
             SetupRun second;
-            ASSERT_TRUE(second.Start(folder_ + "\\UnInstall.exe", folder_));
-            std::vector<std::string> captions;
+            ASSERT_TRUE(second.Start(folder_ + L"\\UnInstall.exe", folder_));
+            std::vector<std::wstring> captions;
             EXPECT_TRUE(second.CaptionsUntilExit(kStepWait, &captions));
             EXPECT_TRUE(captions.empty());
             DWORD secondCode = 255;
@@ -210,8 +213,8 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
         EXPECT_TRUE(Installed());
     }
     SetupRun run;
-    HWND box = StartAndConfirm(run, folder_ + "\\UnInstall.exe");
-    const std::string text = box ? MessageBoxTextOf(box) : std::string();
+    HWND box = StartAndConfirm(run, folder_ + L"\\UnInstall.exe");
+    const std::wstring text = box ? MessageBoxTextOf(box) : std::wstring();
     held.reset();
     EXPECT_EQ(text, inUse);
     ASSERT_TRUE(run.Answer(box, IDRETRY, kStepWait));
@@ -224,6 +227,62 @@ TEST_F(UninstallerProgram, AFileInUseIsReportedCancelKeepsAllRetryAfterReleaseRe
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
 }
 
+// A user's own folder that no code page but UTF-16 holds: Japanese and "ü"
+// (neither code page 932 nor 1252 has both). Setup asks about it for the
+// game's sake, then installs there; every registered value and shortcut
+// names it exactly, and the installed UnInstall.exe removes it all.
+class UninstallerProgramOutsideCodePages : public UninstallerProgram {
+protected:
+    UninstallerProgramOutsideCodePages() { base_ = L"\\\x30B2\x30FC\x30E0\\J\xFCrgen"; }
+};
+
+TEST_F(UninstallerProgramOutsideCodePages, InstallsRegistersAndRemovesTheFolderAsNamed) {
+    EXPECT_EQ(folderQuestion_, setup_text::kFolderOutsideCodePageText);
+    const std::wstring program = folder_ + L"\\Sorvane.exe";
+    const std::wstring uninstaller = folder_ + L"\\UnInstall.exe";
+    const struct {
+        std::wstring key;
+        const wchar_t* value;
+        std::wstring text;
+    } values[] = {
+        {SetupRegistrationScope::AppPathsKey(), nullptr, program},
+        {SetupRegistrationScope::AppPathsKey(), L"Path", folder_},
+        {SetupRegistrationScope::UninstallKey(), L"UninstallString", L"\"" + uninstaller + L"\""},
+        {SetupRegistrationScope::UninstallKey(), L"QuietUninstallString",
+         L"\"" + uninstaller + L"\" /S"},
+        {SetupRegistrationScope::UninstallKey(), L"InstallLocation", folder_},
+        {SetupRegistrationScope::UninstallKey(), L"DisplayIcon", program},
+    };
+    for (const auto& v : values) {
+        EXPECT_EQ(ValueText(ReadRegValue(HKEY_LOCAL_MACHINE, v.key, v.value)), v.text)
+            << (v.value ? v.value : L"(default)");
+    }
+    const std::wstring menu = SetupRegistrationScope::ProgramsFolder() + L"\\Sorvane\\";
+    const struct {
+        std::wstring link;
+        std::wstring target;
+    } links[] = {
+        {SetupRegistrationScope::DesktopLink(), program},
+        {menu + L"Sorvane.lnk", program},
+        {menu + L"\x30A2\x30F3\x30A4\x30F3\x30B9\x30C8\x30FC\x30E9.lnk", uninstaller},
+    };
+    for (const auto& l : links) {
+        const ShortcutInfo shortcut = ReadShortcut(l.link);
+        EXPECT_TRUE(shortcut.loaded) << l.link;
+        EXPECT_EQ(shortcut.target, l.target) << l.link;
+        EXPECT_EQ(shortcut.workingFolder, folder_) << l.link;
+    }
+
+    SetupRun run;
+    HWND done = StartAndConfirm(run, uninstaller);
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(MessageBoxTextOf(done), uninstaller_text::kDone);
+    EXPECT_EQ(AnswerAndExit(run, done, IDOK), kRemoved);
+    ExpectRemoved();
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
+    EXPECT_TRUE(PathExists(base_));
+}
+
 // The log (in the temporary folder, where the temporary copy that removes
 // the uninstaller itself goes on with it) names each thing removed.
 TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindowAndLogsIt) {
@@ -231,9 +290,9 @@ TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindowAndLogsIt) {
     SetupRun run;
     {
         TempFolderScope scope(temp.path());
-        ASSERT_TRUE(run.Start(folder_ + "\\UnInstall.exe", folder_, "/S"));
+        ASSERT_TRUE(run.Start(folder_ + L"\\UnInstall.exe", folder_, L"/S"));
     }
-    std::vector<std::string> captions;
+    std::vector<std::wstring> captions;
     ASSERT_TRUE(run.CaptionsUntilExit(kStepWait, &captions));
     EXPECT_TRUE(captions.empty());
     DWORD code = 255;
@@ -243,15 +302,16 @@ TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindowAndLogsIt) {
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
 
     std::vector<std::string> events;
-    ASSERT_TRUE(ReadLogEvents(temp / "Sorvane-uninstall.log", &events));
+    ASSERT_TRUE(ReadLogEvents(temp / L"Sorvane-uninstall.log", &events));
     for (const char* name : InstalledFileTable)
-        EXPECT_NE(FindEvent(events, {"removed file " + folder_ + "\\" + name}), "") << name;
+        EXPECT_NE(FindEvent(events, {"removed file " + Utf8(folder_ + L"\\" + Widen(name))}), "")
+            << name;
     EXPECT_NE(FindEvent(events, {"removed key HKEY_LOCAL_MACHINE\\Software\\",
                                  "\\App Paths\\Sorvane.exe"}),
               "");
     EXPECT_NE(FindEvent(events, {"the uninstaller ends with exit code 0"}), "");
     EXPECT_NE(FindEvent(events, {"temporary copy", "continuing this log"}), "");
-    EXPECT_NE(FindEvent(events, {"removed folder " + vintal_}), "");
+    EXPECT_NE(FindEvent(events, {"removed folder " + Utf8(vintal_)}), "");
 }
 
 }  // namespace

@@ -5,12 +5,12 @@
 
 #include "tools/automation/win32/plain_window.h"
 #include "tools/automation/win32/process.h"
+#include "tools/automation/win32/scratch.h"
 #include "tools/support/bmp_writer.h"
-#include "tools/support/file_bytes.h"
 
 namespace {
 
-bool IsDialogWindow(HWND hwnd) { return ClassNameOf(hwnd) == "#32770"; }
+bool IsDialogWindow(HWND hwnd) { return ClassNameOf(hwnd) == L"#32770"; }
 
 BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM list) {
     if (IsWindowVisible(hwnd) && IsDialogWindow(hwnd))
@@ -27,7 +27,7 @@ HWND MessageBoxIconControl(HWND box) {
 
 struct WindowSearch {
     DWORD processId;
-    const char* className;
+    const wchar_t* className;
     std::vector<HWND> found;
 };
 
@@ -44,7 +44,7 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) {
 
 }  // namespace
 
-std::vector<HWND> VisibleWindows(DWORD processId, const char* className) {
+std::vector<HWND> VisibleWindows(DWORD processId, const wchar_t* className) {
     WindowSearch search{processId, className, {}};
     EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -56,7 +56,7 @@ std::vector<HWND> ThreadDialogs(DWORD threadId) {
     return dialogs;
 }
 
-HWND WaitForDialog(DWORD threadId, const std::string& caption, DWORD timeoutMs) {
+HWND WaitForDialog(DWORD threadId, const std::wstring& caption, DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
@@ -76,42 +76,48 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs) {
     return WaitUntil([&] { return !IsWindow(hwnd); }, timeoutMs);
 }
 
-std::string WindowTextOf(HWND hwnd) {
-    char text[4096] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
+std::wstring WindowTextOf(HWND hwnd) {
+    // Sent with a bound, so a window of a thread that hangs cannot hold the
+    // caller.
+    wchar_t text[4096] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
+                             SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &copied))
+        return std::wstring();
+    return std::wstring(text, copied < 4096 ? copied : 4095);
 }
 
-std::string ClassNameOf(HWND hwnd) {
-    char name[256] = {};
-    GetClassNameA(hwnd, name, sizeof name);
+std::wstring ClassNameOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
     return name;
 }
 
-std::string MessageBoxTextOf(HWND box) {
+std::wstring MessageBoxTextOf(HWND box) {
     HWND text = GetDlgItem(box, 0xFFFF);
-    return text ? WindowTextOf(text) : std::string();
+    return text ? WindowTextOf(text) : std::wstring();
 }
 
 UINT MessageBoxIconOf(HWND box) {
     HWND control = MessageBoxIconControl(box);
     if (!control) return 0;
-    HICON shown = reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0));
+    HICON shown = reinterpret_cast<HICON>(SendMessageW(control, STM_GETICON, 0, 0));
+    // IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION and IDI_ASTERISK.
     const struct {
-        LPCSTR id;
+        WORD id;
         UINT style;
-    } icons[] = {{IDI_HAND, MB_ICONHAND},
-                 {IDI_QUESTION, MB_ICONQUESTION},
-                 {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
-                 {IDI_ASTERISK, MB_ICONASTERISK}};
+    } icons[] = {{32513, MB_ICONHAND},
+                 {32514, MB_ICONQUESTION},
+                 {32515, MB_ICONEXCLAMATION},
+                 {32516, MB_ICONASTERISK}};
     for (const auto& icon : icons) {
-        if (shown && shown == LoadIconA(nullptr, icon.id)) return icon.style;
+        if (shown && shown == LoadIconW(nullptr, MAKEINTRESOURCEW(icon.id))) return icon.style;
     }
     return 0;
 }
 
 void PressButton(HWND dialog, int id) {
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
@@ -124,9 +130,9 @@ void PressKey(HWND dialog, UINT virtualKey) {
         target = info.hwndFocus;
     if (!target) target = GetWindow(dialog, GW_CHILD);
     if (!target) target = dialog;
-    UINT scan = MapVirtualKeyA(virtualKey, 0);
-    PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
-    PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
+    UINT scan = MapVirtualKeyW(virtualKey, 0);
+    PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (3u << 30));
 }
 
 std::vector<HWND> DialogControls(HWND dialog) {
@@ -136,7 +142,7 @@ std::vector<HWND> DialogControls(HWND dialog) {
     return controls;
 }
 
-bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
+bool SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
     RECT rect;
     if (!GetWindowRect(hwnd, &rect)) return false;
     int width = rect.right - rect.left;
@@ -164,7 +170,7 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
         DWORD_PTR ignored = 0;
         for (int i = 0; i < 3; ++i) {
-            SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &ignored);
+            SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &ignored);
             Sleep(100);
         }
         ok = BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY) != FALSE;
@@ -175,7 +181,7 @@ bool SaveWindowBitmap(HWND hwnd, const std::string& path) {
         std::vector<std::uint8_t> file = BmpHeaders(width, height, 24, imageBytes);
         const std::uint8_t* pixels = static_cast<const std::uint8_t*>(bits);
         file.insert(file.end(), pixels, pixels + imageBytes);
-        ok = WriteWholeFile(path, file);
+        ok = WriteFileBytes(path, std::string(file.begin(), file.end()));
     }
     return ok;
 }
@@ -206,9 +212,9 @@ TestThread::~TestThread() {
             if (GetDlgItem(dialog, 0xFFFF) != nullptr) target = dialog;
         }
         if (target) {
-            PostMessageA(target, WM_COMMAND, IDYES, 0);
+            PostMessageW(target, WM_COMMAND, IDYES, 0);
         } else if (!dialogs.empty()) {
-            PostMessageA(dialogs.front(), WM_COMMAND, IDCANCEL, 0);
+            PostMessageW(dialogs.front(), WM_COMMAND, IDCANCEL, 0);
         }
         Join(200);
     }
@@ -223,27 +229,27 @@ TestThread::~TestThread() {
 
 namespace {
 
-const char kOwnerClass[] = "SetupTestOwnerWindow";
+const wchar_t kOwnerClass[] = L"SetupTestOwnerWindow";
 
 }  // namespace
 
 PumpedWindow::PumpedWindow() {
-    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::make_unique<TestThread>([this] { Loop(); });
     WaitForSingleObject(ready_.get(), 10000);
 }
 
 void PumpedWindow::Loop() {
-    plain_window::Register(GetModuleHandleA(nullptr), kOwnerClass);  // fails harmlessly when already registered
-    hwnd_ = CreateWindowExA(0, kOwnerClass, "owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
-                            nullptr, GetModuleHandleA(nullptr), nullptr);
+    plain_window::Register(GetModuleHandleW(nullptr), kOwnerClass);  // fails harmlessly when already registered
+    hwnd_ = CreateWindowExW(0, kOwnerClass, L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
     SetEvent(ready_.get());
     if (!hwnd_) return;
     plain_window::RunMessageLoop();
 }
 
 PumpedWindow::~PumpedWindow() {
-    if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+    if (hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
     thread_->Join(5000);
     thread_.reset();
 }

@@ -1,6 +1,8 @@
 // Works the dialogs of another thread of this process the way a user would:
 // finds them (class "#32770"), reads their controls, fills edits, presses
-// buttons and keys, and captures their pixels. Every wait is bounded.
+// buttons and keys, and captures their pixels. Every wait is bounded. Texts
+// are read in UTF-16, as a person sees them, whatever the system's code
+// page.
 #pragma once
 
 #include <windows.h>
@@ -15,22 +17,23 @@
 // Visible top-level dialogs (message boxes included) of thread `threadId`.
 std::vector<HWND> ThreadDialogs(DWORD threadId);
 
-// The first visible dialog of `threadId` whose caption is `caption`
-// (Shift-JIS bytes); null after `timeoutMs`.
-HWND WaitForDialog(DWORD threadId, const std::string& caption, DWORD timeoutMs);
+// The first visible dialog of `threadId` whose caption is `caption`; null
+// after `timeoutMs`.
+HWND WaitForDialog(DWORD threadId, const std::wstring& caption, DWORD timeoutMs);
 
 // True once `hwnd` no longer exists; false after `timeoutMs`.
 bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs);
 
-std::string WindowTextOf(HWND hwnd);
-std::string ClassNameOf(HWND hwnd);
+// The text a window shows (WM_GETTEXT).
+std::wstring WindowTextOf(HWND hwnd);
+std::wstring ClassNameOf(HWND hwnd);
 
 // The visible top-level windows in Z order, of process `processId` (0: of
 // every process) and of class `className` (nullptr: of any class).
-std::vector<HWND> VisibleWindows(DWORD processId, const char* className);
+std::vector<HWND> VisibleWindows(DWORD processId, const wchar_t* className);
 
 // The message of a message box, and its icon as MB_ICON* (0 when none).
-std::string MessageBoxTextOf(HWND box);
+std::wstring MessageBoxTextOf(HWND box);
 UINT MessageBoxIconOf(HWND box);
 
 // Posts the command a click on button `id` sends, so a modal box the
@@ -44,7 +47,7 @@ void PressKey(HWND dialog, UINT virtualKey);
 std::vector<HWND> DialogControls(HWND dialog);
 
 // Writes the window's pixels, as the screen shows them, to a 24-bit BMP.
-bool SaveWindowBitmap(HWND hwnd, const std::string& path);
+bool SaveWindowBitmap(HWND hwnd, const std::wstring& path);
 
 // Runs a function on a thread of its own. The destructor answers any dialog
 // the thread still shows (Yes, OK, Cancel) so it can end, and as a last

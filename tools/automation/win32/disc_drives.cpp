@@ -4,36 +4,39 @@
 
 #include <cstdlib>
 
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/scratch.h"
 
 namespace {
 
-std::string DrivesRoot() {
+// The host folder of the drives, as Wine's Z: drive shows it. The Unix path
+// is ASCII (it lies below the build tree).
+std::wstring DrivesRoot() {
     const char* unixPath = std::getenv("SETUP_DRIVES_DIR");
-    if (unixPath == nullptr || unixPath[0] != '/') return std::string();
-    std::string path = "Z:";
-    for (const char* p = unixPath; *p; ++p) path += (*p == '/') ? '\\' : *p;
+    if (unixPath == nullptr || unixPath[0] != '/') return std::wstring();
+    std::wstring path = L"Z:";
+    for (const char* p = unixPath; *p; ++p) path += (*p == '/') ? L'\\' : static_cast<wchar_t>(*p);
     return path;
 }
 
 }  // namespace
 
 bool DiscDrives::Available() {
-    std::string root = DrivesRoot();
-    return !root.empty() && PathExists(root) && GetDriveTypeA("M:\\") == DRIVE_CDROM;
+    std::wstring root = DrivesRoot();
+    return !root.empty() && PathExists(root) && GetDriveTypeW(L"M:\\") == DRIVE_CDROM;
 }
 
-std::string DiscDrives::MediumPath(char letter) {
-    return DrivesRoot() + "\\" + static_cast<char>(letter | 0x20);
+std::wstring DiscDrives::MediumPath(char letter) {
+    return DrivesRoot() + L"\\" + static_cast<wchar_t>(letter | 0x20);
 }
 
 DiscDrives::DiscDrives() {
-    store_ = DrivesRoot() + "\\store";
+    store_ = DrivesRoot() + L"\\store";
     RemoveTree(store_);
-    CreateDirectoryA(store_.c_str(), nullptr);
+    CreateDirectoryW(store_.c_str(), nullptr);
     for (char l = kFirstCdrom; l <= kLastCdrom; ++l) {
         RemoveTree(MediumPath(l));
-        CreateDirectoryA(MediumPath(l).c_str(), nullptr);
+        CreateDirectoryW(MediumPath(l).c_str(), nullptr);
     }
 }
 
@@ -42,22 +45,26 @@ DiscDrives::~DiscDrives() {
     RemoveTree(store_);
 }
 
-std::string DiscDrives::NewDisc(const std::string& name) {
-    std::string path = store_ + "\\" + name;
+std::wstring DiscDrives::StoredDisc(const std::string& name) const {
+    return store_ + L"\\" + Widen(name);
+}
+
+std::wstring DiscDrives::NewDisc(const std::string& name) {
+    const std::wstring path = StoredDisc(name);
     RemoveTree(path);
-    CreateDirectoryA(path.c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
     return path;
 }
 
-bool DiscDrives::AddFile(const std::string& disc, const std::string& relativePath,
+bool DiscDrives::AddFile(const std::wstring& disc, const std::wstring& relativePath,
                          const std::string& bytes) {
-    return WriteFileBytes(disc + "\\" + relativePath, bytes);
+    return WriteFileBytes(disc + L"\\" + relativePath, bytes);
 }
 
 bool DiscDrives::Insert(char letter, const std::string& name) {
     letter = static_cast<char>(letter | 0x20);
     Eject(letter);
-    if (!MoveFolderEntries(store_ + "\\" + name, MediumPath(letter))) return false;
+    if (!MoveFolderEntries(StoredDisc(name), MediumPath(letter))) return false;
     inserted_[letter] = name;
     return true;
 }
@@ -66,7 +73,7 @@ bool DiscDrives::Eject(char letter) {
     letter = static_cast<char>(letter | 0x20);
     auto it = inserted_.find(letter);
     if (it == inserted_.end()) return true;
-    bool ok = MoveFolderEntries(MediumPath(letter), store_ + "\\" + it->second);
+    bool ok = MoveFolderEntries(MediumPath(letter), StoredDisc(it->second));
     inserted_.erase(it);
     return ok;
 }

@@ -28,17 +28,19 @@ public:
     // False (with the test skipped by the caller) outside the test prefix.
     static bool Available();
     // Win32 path of the folder that is the medium of `letter`.
-    static std::string MediumPath(char letter);
+    static std::wstring MediumPath(char letter);
 
     DiscDrives();
     ~DiscDrives();  // ejects every disc it inserted and removes the store
     DiscDrives(const DiscDrives&) = delete;
     DiscDrives& operator=(const DiscDrives&) = delete;
 
-    // A new empty disc folder named `name` in the store; returns its path.
-    std::string NewDisc(const std::string& name);
+    // A new empty disc folder named `name` (ASCII) in the store; returns its
+    // path.
+    std::wstring NewDisc(const std::string& name);
     // Adds a file (folders created) to a disc folder made by NewDisc.
-    bool AddFile(const std::string& disc, const std::string& relativePath, const std::string& bytes);
+    bool AddFile(const std::wstring& disc, const std::wstring& relativePath,
+                 const std::string& bytes);
 
     // Puts disc `name` into drive `letter` (ejecting what is there).
     bool Insert(char letter, const std::string& name) override;
@@ -47,6 +49,8 @@ public:
     void EjectAll();
 
 private:
-    std::string store_;
+    std::wstring StoredDisc(const std::string& name) const;
+
+    std::wstring store_;
     std::map<char, std::string> inserted_;  // letter -> disc name
 };

@@ -4,23 +4,23 @@
 
 #include "tools/automation/win32/scratch.h"
 
-TempFolderScope::TempFolderScope(const std::string& folder)
-    : saved_{{"TEMP", false, {}}, {"TMP", false, {}}} {
+TempFolderScope::TempFolderScope(const std::wstring& folder)
+    : saved_{{L"TEMP", false, {}}, {L"TMP", false, {}}} {
     for (Saved& saved : saved_) {
-        char value[MAX_PATH * 2];
-        const DWORD length = GetEnvironmentVariableA(saved.name, value, sizeof value);
-        saved.had = length > 0 && length < sizeof value;
+        wchar_t value[MAX_PATH * 2];
+        const DWORD length = GetEnvironmentVariableW(saved.name, value, MAX_PATH * 2);
+        saved.had = length > 0 && length < MAX_PATH * 2;
         if (saved.had) saved.value = value;
-        SetEnvironmentVariableA(saved.name, folder.c_str());
+        SetEnvironmentVariableW(saved.name, folder.c_str());
     }
 }
 
 TempFolderScope::~TempFolderScope() {
     for (const Saved& saved : saved_)
-        SetEnvironmentVariableA(saved.name, saved.had ? saved.value.c_str() : nullptr);
+        SetEnvironmentVariableW(saved.name, saved.had ? saved.value.c_str() : nullptr);
 }
 
-bool ReadLogEvents(const std::string& path, std::vector<std::string>* events) {
+bool ReadLogEvents(const std::wstring& path, std::vector<std::string>* events) {
     events->clear();
     std::string bytes;
     const std::string mark = "\xEF\xBB\xBF";

@@ -10,16 +10,16 @@
 // while the scope lives, at `folder`; puts back what was there.
 class TempFolderScope {
 public:
-    explicit TempFolderScope(const std::string& folder);
+    explicit TempFolderScope(const std::wstring& folder);
     ~TempFolderScope();
     TempFolderScope(const TempFolderScope&) = delete;
     TempFolderScope& operator=(const TempFolderScope&) = delete;
 
 private:
     struct Saved {
-        const char* name;
+        const wchar_t* name;
         bool had;
-        std::string value;
+        std::wstring value;
     };
     Saved saved_[2];
 };
@@ -28,7 +28,7 @@ private:
 // False when the file cannot be read or is no well-formed log: a UTF-8
 // byte-order mark, then lines "<milliseconds> ms  <text>", each ended by
 // CR LF, with no other control character.
-bool ReadLogEvents(const std::string& path, std::vector<std::string>* events);
+bool ReadLogEvents(const std::wstring& path, std::vector<std::string>* events);
 
 // The first event that holds each of `parts` (UTF-8); empty when none does.
 std::string FindEvent(const std::vector<std::string>& events,

@@ -14,27 +14,27 @@ inline LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 // Registers the class `name` of `instance`; false when that fails (also when
 // it is registered already).
-inline bool Register(HINSTANCE instance, const char* name, HBRUSH background = nullptr) {
-    WNDCLASSA windowClass = {};
+inline bool Register(HINSTANCE instance, const wchar_t* name, HBRUSH background = nullptr) {
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = &Procedure;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = background;
     windowClass.lpszClassName = name;
-    return RegisterClassA(&windowClass) != 0;
+    return RegisterClassW(&windowClass) != 0;
 }
 
 // Runs the thread's message loop until WM_QUIT (or an error).
 inline void RunMessageLoop() {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 

@@ -16,12 +16,12 @@ ChildProcess::~ChildProcess() {
     }
 }
 
-bool ChildProcess::Start(const std::string& commandLine, const std::string& workingDir) {
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
+bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& workingDir) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           workingDir.empty() ? nullptr : workingDir.c_str(), &startup,
                           &info_) != FALSE;
 }
@@ -46,8 +46,8 @@ bool ChildProcess::Running() const {
     return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-bool RunProcess(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
-                const std::string& workingDir) {
+bool RunProcess(const std::wstring& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const std::wstring& workingDir) {
     ChildProcess child;
     if (!child.Start(commandLine, workingDir)) return false;
     return child.Wait(timeoutMs, exitCode);

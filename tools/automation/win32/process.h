@@ -16,7 +16,7 @@ public:
 
     // Starts `commandLine` (program path first, quoted as needed) in
     // `workingDir` (the caller's when empty).
-    bool Start(const std::string& commandLine, const std::string& workingDir = std::string());
+    bool Start(const std::wstring& commandLine, const std::wstring& workingDir = std::wstring());
     // Waits up to `timeoutMs` for the end; true with the exit code when it ended.
     bool Wait(DWORD timeoutMs, DWORD* exitCode = nullptr);
     void Terminate();
@@ -30,8 +30,8 @@ private:
 
 // Runs `commandLine` to its end. False when it could not start or did not end
 // within `timeoutMs` (it is then terminated).
-bool RunProcess(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode,
-                const std::string& workingDir = std::string());
+bool RunProcess(const std::wstring& commandLine, DWORD timeoutMs, DWORD* exitCode,
+                const std::wstring& workingDir = std::wstring());
 
 // Waits until `predicate` holds, checking every 10 ms; false after `timeoutMs`.
 template <typename Predicate>

@@ -1,5 +1,5 @@
 // Registry helpers for tests: reading values back and removing what a test
-// wrote, so no key outlives the test.
+// wrote, so no key outlives the test. Names and values in UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -13,27 +13,27 @@ struct RegValue {
     std::string bytes;  // raw data, terminating zero included when stored
 };
 
-// The value as text, without the terminating zeros.
-std::string ValueText(const RegValue& value);
+// A string value as text, without the terminating zeros.
+std::wstring ValueText(const RegValue& value);
 
-RegValue ReadRegValue(HKEY root, const std::string& key, const char* name);
-bool KeyExists(HKEY root, const std::string& key);
+RegValue ReadRegValue(HKEY root, const std::wstring& key, const wchar_t* name);
+bool KeyExists(HKEY root, const std::wstring& key);
 // Deletes `key` with every sub-key below it.
-void DeleteKeyTree(HKEY root, const std::string& key);
+void DeleteKeyTree(HKEY root, const std::wstring& key);
 
 // Removes a key tree when the scope ends; a key that existed before is put
-// back with its direct string values.
+// back with its direct values.
 class RegistryKeyScope {
 public:
-    RegistryKeyScope(HKEY root, std::string key);
+    RegistryKeyScope(HKEY root, std::wstring key);
     ~RegistryKeyScope();
     RegistryKeyScope(const RegistryKeyScope&) = delete;
     RegistryKeyScope& operator=(const RegistryKeyScope&) = delete;
 
 private:
-    struct Saved { std::string name; DWORD type; std::string bytes; };
+    struct Saved { std::wstring name; DWORD type; std::string bytes; };
     HKEY root_;
-    std::string key_;
+    std::wstring key_;
     bool existed_ = false;
     std::vector<Saved> saved_;
 };
@@ -44,7 +44,7 @@ private:
 // per-program key is removed when the scope ends.
 class PreferNativeDlls {
 public:
-    PreferNativeDlls(const std::string& program, const std::vector<std::string>& dlls);
+    PreferNativeDlls(const std::wstring& program, const std::vector<std::wstring>& dlls);
 
 private:
     RegistryKeyScope key_;

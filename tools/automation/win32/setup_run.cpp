@@ -6,21 +6,32 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/support/bmp_writer.h"
 
 namespace setup_text {
-std::string DiscPrompt(int disc) {
-    if (disc < 1 || disc > kDiscCount) return std::string();
+std::wstring DiscPrompt(int disc) {
+    if (disc < 1 || disc > kDiscCount) return std::wstring();
     return kDiscPrompts[disc - 1];
 }
 
-std::string PageCaption(int page) {
-    return std::string(kTitle) + " (" + std::to_string(page) + "/4)";
+std::wstring PageCaption(int page) {
+    return std::wstring(kTitle) + L" (" + std::to_wstring(page) + L"/4)";
 }
 }  // namespace setup_text
+
+namespace uninstaller_text {
+std::wstring Text(const wchar_t* format, const std::wstring& argument) {
+    std::wstring text = format;
+    const std::size_t at = text.find(L"%s");
+    if (at != std::wstring::npos) text.replace(at, 2, argument);
+    return text;
+}
+}  // namespace uninstaller_text
+
 
 const SetupSourceFile kSetupSourceFiles[15] = {
     {"Sorvane.exe", 1}, {"UnInstall.exe", 1}, {"bg.dat", 1},    {"extra.dat", 1},
@@ -29,13 +40,13 @@ const SetupSourceFile kSetupSourceFiles[15] = {
     {"scr.dat", 5},     {"sc.001", 5},        {"sc.002", 6},
 };
 
-std::vector<std::string> InstalledFileNames() {
-    return {"Sorvane.exe", "UnInstall.exe", "bg.dat",    "extra.dat", "obj.dat", "cg.dat",
-            "bgm.dat",     "se.dat",        "voice.dat", "scr.dat",   "sc.dat"};
+std::vector<std::wstring> InstalledFileNames() {
+    return {L"Sorvane.exe", L"UnInstall.exe", L"bg.dat",    L"extra.dat", L"obj.dat", L"cg.dat",
+            L"bgm.dat",     L"se.dat",        L"voice.dat", L"scr.dat",   L"sc.dat"};
 }
 
-std::string FirstWrongInstalledFile(const std::string& folder,
-                                    const std::map<std::string, std::string>& sources) {
+std::wstring FirstWrongInstalledFile(const std::wstring& folder,
+                                     const std::map<std::string, std::string>& sources) {
     const auto source = [&](const char* name) {
         const auto found = sources.find(name);
         return found == sources.end() ? std::string() : found->second;
@@ -44,11 +55,12 @@ std::string FirstWrongInstalledFile(const std::string& folder,
     for (const SetupSourceFile& file : kSetupSourceFiles) expected[file.name] = source(file.name);
     expected["cg.dat"] = source("cg.001") + source("cg.002") + source("cg.003") + source("cg.004");
     expected["sc.dat"] = source("sc.001") + source("sc.002");
-    for (const std::string& name : InstalledFileNames()) {
+    for (const std::wstring& name : InstalledFileNames()) {
         std::string bytes;
-        if (!ReadFileBytes(folder + "\\" + name, &bytes) || bytes != expected[name]) return name;
+        if (!ReadFileBytes(folder + L"\\" + name, &bytes) || bytes != expected[Utf8(name)])
+            return name;
     }
-    return std::string();
+    return std::wstring();
 }
 
 std::string SolidBmp(int width, int height, COLORREF colour) {
@@ -88,11 +100,11 @@ std::map<std::string, std::string> BuildSetupDiscs(
     const std::map<std::string, std::string>& pictures,
     const std::map<std::string, std::string>& replacements) {
     std::map<std::string, std::string> sources;
-    std::string discs[7];
+    std::wstring discs[7];
     for (int disc = 1; disc <= 6; ++disc) {
         discs[disc] = drives.NewDisc(prefix + std::to_string(disc));
         for (const auto& picture : pictures) {
-            drives.AddFile(discs[disc], "data\\obj\\" + picture.first, picture.second);
+            drives.AddFile(discs[disc], L"data\\obj\\" + Widen(picture.first), picture.second);
         }
     }
     unsigned seed = 1;
@@ -103,39 +115,40 @@ std::map<std::string, std::string> BuildSetupDiscs(
         ++seed;
         auto replacement = replacements.find(file.name);
         if (replacement != replacements.end()) bytes = replacement->second;
-        drives.AddFile(discs[file.disc], std::string("data\\data\\") + file.name, bytes);
+        drives.AddFile(discs[file.disc], L"data\\data\\" + Widen(file.name), bytes);
         sources[file.name] = std::move(bytes);
     }
     return sources;
 }
 
-std::string DefaultSetupProgram() { return TestProgramPath("..\\..\\installer\\setup.exe"); }
-std::string DefaultUninstallProgram() {
-    return TestProgramPath("..\\..\\uninstaller\\UnInstall.exe");
+std::wstring DefaultSetupProgram() { return TestProgramPath(L"..\\..\\installer\\setup.exe"); }
+std::wstring DefaultUninstallProgram() {
+    return TestProgramPath(L"..\\..\\uninstaller\\UnInstall.exe");
 }
 
-std::string UninstallProgramOf(const std::string& command) {
-    if (command.empty() || command[0] != '"') return command;
-    const std::size_t end = command.find('"', 1);
-    return command.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+std::wstring UninstallProgramOf(const std::wstring& command) {
+    if (command.empty() || command[0] != L'"') return command;
+    const std::size_t end = command.find(L'"', 1);
+    return command.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
 }
 
-std::vector<HWND> ProcessDialogs(DWORD processId) { return VisibleWindows(processId, "#32770"); }
+std::vector<HWND> ProcessDialogs(DWORD processId) { return VisibleWindows(processId, L"#32770"); }
 
 HWND ProcessMainWindow(DWORD processId) {
-    std::vector<HWND> windows = VisibleWindows(processId, "TesselSDK_Application");
+    std::vector<HWND> windows = VisibleWindows(processId, L"TesselSDK_Application");
     return windows.empty() ? nullptr : windows.front();
 }
 
-bool SetupRun::Start(const std::string& program, const std::string& workingDir,
-                     const std::string& arguments) {
+bool SetupRun::Start(const std::wstring& program, const std::wstring& workingDir,
+                     const std::wstring& arguments) {
     prompts_.clear();
-    std::string commandLine = "\"" + program + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
+    folderQuestion_.clear();
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
     return process_.Start(commandLine, workingDir);
 }
 
-bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::string>* captions) {
+bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::wstring>* captions) {
     std::vector<HWND> seen;
     return WaitUntil(
         [&] {
@@ -150,19 +163,21 @@ bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::string>* capt
 }
 
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
-                      const std::string& baseFolder, DWORD timeoutMs) {
+                      const std::wstring& baseFolder, DWORD timeoutMs,
+                      std::wstring* folderQuestion) {
     SetupRun run;
     if (!drives.Insert(letter, discPrefix + "1") ||
         !run.Start(DefaultSetupProgram(), baseFolder) ||
         !run.CompleteWizard(baseFolder, timeoutMs))
         return false;
+    if (folderQuestion) *folderQuestion = run.FolderQuestion();
     HWND done = run.ServeDiscsUntil(setup_text::kDoneCaption, drives, std::string(1, letter),
                                     discPrefix, timeoutMs);
     DWORD code = 1;
     return done && run.Answer(done, IDOK, timeoutMs) && run.Wait(timeoutMs, &code) && code == 0;
 }
 
-HWND SetupRun::WaitForDialog(const std::string& caption, DWORD timeoutMs) {
+HWND SetupRun::WaitForDialog(const std::wstring& caption, DWORD timeoutMs) {
     HWND found = nullptr;
     WaitUntil(
         [&] {
@@ -191,32 +206,54 @@ bool SetupRun::Answer(HWND dialog, int id, DWORD timeoutMs) {
     return WaitForWindowGone(dialog, timeoutMs);
 }
 
-bool SetupRun::CompleteWizard(const std::string& baseFolder, DWORD timeoutMs) {
+bool SetupRun::CompleteWizard(const std::wstring& baseFolder, DWORD timeoutMs) {
     // Forward buttons of pages 1 to 4 (see installer/setup_resources.h).
     const int forward[] = {1001, 1001, 1016, 1001};
     const int folderEdit = 1015;
+    folderQuestion_.clear();
     for (int page = 1; page <= 4; ++page) {
         HWND dialog = WaitForDialog(setup_text::PageCaption(page), timeoutMs);
         if (!dialog) return false;
         if (page == 3) {
-            SendMessageTimeoutA(GetDlgItem(dialog, folderEdit), WM_SETTEXT, 0,
+            SendMessageTimeoutW(GetDlgItem(dialog, folderEdit), WM_SETTEXT, 0,
                                 reinterpret_cast<LPARAM>(baseFolder.c_str()), SMTO_BLOCK,
                                 timeoutMs, nullptr);
+            if (!LeaveFolderPage(dialog, forward[page - 1], timeoutMs)) return false;
+        } else if (!Answer(dialog, forward[page - 1], timeoutMs)) {
+            return false;
         }
-        if (!Answer(dialog, forward[page - 1], timeoutMs)) return false;
     }
     return true;
 }
 
+bool SetupRun::LeaveFolderPage(HWND page, int next, DWORD timeoutMs) {
+    PressButton(page, next);
+    HWND question = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : ProcessDialogs(Id())) {
+                if (dialog != page && WindowTextOf(dialog) == setup_text::kConfirmCaption)
+                    question = dialog;
+            }
+            return question || !IsWindow(page) || !Running();
+        },
+        timeoutMs);
+    if (question) {
+        folderQuestion_ = MessageBoxTextOf(question);
+        if (!Answer(question, IDYES, timeoutMs)) return false;
+    }
+    return WaitForWindowGone(page, timeoutMs);
+}
+
 int SetupRun::PromptedDisc(HWND prompt) {
-    const std::string text = MessageBoxTextOf(prompt);
+    const std::wstring text = MessageBoxTextOf(prompt);
     for (int n = 1; n <= 6; ++n) {
         if (text == setup_text::DiscPrompt(n)) return n;
     }
     return 0;
 }
 
-HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
+HWND SetupRun::ServeDiscsUntil(const std::wstring& caption, DiscChanger& drives,
                                const std::string& letters, const std::string& discPrefix,
                                DWORD timeoutMs) {
     if (letters.empty()) return nullptr;
@@ -226,17 +263,20 @@ HWND SetupRun::ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
         if (elapsed >= timeoutMs || !Running()) return nullptr;
         HWND found = nullptr;
         HWND prompt = nullptr;
+        bool error = false;
         WaitUntil(
             [&] {
                 for (HWND dialog : ProcessDialogs(Id())) {
-                    const std::string text = WindowTextOf(dialog);
+                    const std::wstring text = WindowTextOf(dialog);
                     if (text == caption) found = dialog;
                     if (text == setup_text::kDiscCaption) prompt = dialog;
+                    error = error || text == setup_text::kErrorCaption;
                 }
-                return found || prompt || !Running();
+                return found || prompt || error || !Running();
             },
             timeoutMs - elapsed);
         if (found) return found;
+        // An error message not waited for: the installation failed.
         if (!prompt) return nullptr;
         prompts_.push_back(MessageBoxTextOf(prompt));
         const int disc = PromptedDisc(prompt);
@@ -256,23 +296,23 @@ SetupRegistrationScope::SetupRegistrationScope()
     DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallKey());
 }
 
-std::string SetupRegistrationScope::AppPathsKey() {
-    return "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
+std::wstring SetupRegistrationScope::AppPathsKey() {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
 }
 
-std::string SetupRegistrationScope::UninstallKey() {
-    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+std::wstring SetupRegistrationScope::UninstallKey() {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
 }
 
-std::string SetupRegistrationScope::DesktopLink() {
-    char folder[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_DESKTOPDIRECTORY, FALSE)) return "";
-    return std::string(folder) + "\\Sorvane.lnk";
+std::wstring SetupRegistrationScope::DesktopLink() {
+    wchar_t folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_DESKTOPDIRECTORY, FALSE)) return L"";
+    return std::wstring(folder) + L"\\Sorvane.lnk";
 }
 
-std::string SetupRegistrationScope::ProgramsFolder() {
-    char folder[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, folder, CSIDL_PROGRAMS, FALSE)) return "";
-    return std::string(folder) + "\\VINTAL";
+std::wstring SetupRegistrationScope::ProgramsFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAMS, FALSE)) return L"";
+    return std::wstring(folder) + L"\\VINTAL";
 }
 

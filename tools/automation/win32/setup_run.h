@@ -2,7 +2,8 @@
 // answers the wizard pages by control id, answers the disc prompts and swaps
 // the discs of the test drives, waits for the completion message and reads
 // the exit code. Also builds small disc sets in the layout setup.exe reads
-// and removes what an installation registers. Every wait is bounded.
+// and removes what an installation registers. Every wait is bounded; texts
+// and paths are UTF-16.
 #pragma once
 
 #include <windows.h>
@@ -17,14 +18,14 @@
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/shown_texts.h"
 
-// The installable files in install order, the disc (1 to 6) each is on, and
-// the eleven files an installation leaves.
+// The installable files in install order (ASCII names), the disc (1 to 6)
+// each is on, and the eleven files an installation leaves.
 struct SetupSourceFile {
     const char* name;
     int disc;
 };
 extern const SetupSourceFile kSetupSourceFiles[15];
-std::vector<std::string> InstalledFileNames();
+std::vector<std::wstring> InstalledFileNames();
 
 // A 24-bit bottom-up BMP of one colour (0x00BBGGRR).
 std::string SolidBmp(int width, int height, COLORREF colour);
@@ -45,18 +46,18 @@ std::map<std::string, std::string> BuildSetupDiscs(
 // The first installed file in `folder` whose bytes differ from what the
 // discs of `sources` (BuildSetupDiscs) give it, the joined files included;
 // empty when every one is right.
-std::string FirstWrongInstalledFile(const std::string& folder,
-                                    const std::map<std::string, std::string>& sources);
+std::wstring FirstWrongInstalledFile(const std::wstring& folder,
+                                     const std::map<std::string, std::string>& sources);
 
 // Where the default build keeps setup.exe and UnInstall.exe, seen from a
 // test program.
-std::string DefaultSetupProgram();
-std::string DefaultUninstallProgram();
+std::wstring DefaultSetupProgram();
+std::wstring DefaultUninstallProgram();
 
 // The program that an uninstall command ("UninstallString") starts: the
 // quoted first word, or (as older installations wrote it, unquoted) the
 // whole command.
-std::string UninstallProgramOf(const std::string& command);
+std::wstring UninstallProgramOf(const std::wstring& command);
 
 // The visible dialogs (class "#32770", message boxes included) of a process.
 std::vector<HWND> ProcessDialogs(DWORD processId);
@@ -71,48 +72,59 @@ public:
 
     // Starts `program` (setup.exe, or another program whose dialogs the
     // test answers) with `arguments` after its quoted path.
-    bool Start(const std::string& program, const std::string& workingDir,
-               const std::string& arguments = std::string());
+    bool Start(const std::wstring& program, const std::wstring& workingDir,
+               const std::wstring& arguments = std::wstring());
     DWORD Id() const { return process_.Id(); }
     bool Running() const { return process_.Running(); }
 
     // First visible dialog of the process with `caption`; null after `timeoutMs`.
-    HWND WaitForDialog(const std::string& caption, DWORD timeoutMs);
+    HWND WaitForDialog(const std::wstring& caption, DWORD timeoutMs);
     HWND WaitForMainWindow(DWORD timeoutMs);
     // Presses button `id` of `dialog` and waits until the dialog is gone.
     bool Answer(HWND dialog, int id, DWORD timeoutMs);
     // Walks the wizard from page 1 to Install with `baseFolder` typed on
-    // page 3 (the game goes to "<baseFolder>\Vintal\Sorvane").
-    bool CompleteWizard(const std::string& baseFolder, DWORD timeoutMs);
+    // page 3 (the game goes to "<baseFolder>\Vintal\Sorvane"). A question
+    // page 3 asks about the folder is answered Yes and kept (FolderQuestion).
+    bool CompleteWizard(const std::wstring& baseFolder, DWORD timeoutMs);
+    // The question page 3 asked about the folder in the last CompleteWizard;
+    // empty when it asked none.
+    const std::wstring& FolderQuestion() const { return folderQuestion_; }
     // Waits for a message box with `caption`; on the way, answers each disc
     // prompt by inserting the disc it asks for (disc N is the disc named
     // "<discPrefix>N") and pressing Retry. `letters` holds the drive of each
-    // disc ("mnopqr"), or one letter for all. Records the prompts.
-    HWND ServeDiscsUntil(const std::string& caption, DiscChanger& drives,
+    // disc ("mnopqr"), or one letter for all. Records the prompts. Null
+    // when an error message comes instead.
+    HWND ServeDiscsUntil(const std::wstring& caption, DiscChanger& drives,
                          const std::string& letters, const std::string& discPrefix,
                          DWORD timeoutMs);
     // The disc number a disc prompt asks for; 0 for another text.
     static int PromptedDisc(HWND prompt);
-    const std::vector<std::string>& Prompts() const { return prompts_; }
+    const std::vector<std::wstring>& Prompts() const { return prompts_; }
 
     // Captions of every dialog the process shows until it ends; false when
     // it has not ended within `timeoutMs`.
-    bool CaptionsUntilExit(DWORD timeoutMs, std::vector<std::string>* captions);
+    bool CaptionsUntilExit(DWORD timeoutMs, std::vector<std::wstring>* captions);
 
     bool Wait(DWORD timeoutMs, DWORD* exitCode) { return process_.Wait(timeoutMs, exitCode); }
     void Terminate() { process_.Terminate(); }
 
 private:
+    // Presses Next on page 3 and answers the folder question if it comes.
+    bool LeaveFolderPage(HWND page, int next, DWORD timeoutMs);
+
     ChildProcess process_;
-    std::vector<std::string> prompts_;
+    std::vector<std::wstring> prompts_;
+    std::wstring folderQuestion_;
 };
 
 // A whole installation by setup.exe from the discs "<discPrefix>1" to "6",
 // all through drive `letter`, into "<baseFolder>\Vintal\Sorvane"; the
 // completion message is answered. True when it was shown and setup.exe then
-// ended with exit code 0.
+// ended with exit code 0. `folderQuestion`, when given, receives the
+// question page 3 asked about the folder (empty when none).
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,
-                      const std::string& baseFolder, DWORD timeoutMs);
+                      const std::wstring& baseFolder, DWORD timeoutMs,
+                      std::wstring* folderQuestion = nullptr);
 
 // What an installation registers: the App Paths and Uninstall keys of
 // "Sorvane.exe", the desktop shortcut and the Start-menu folder. Removed
@@ -122,10 +134,10 @@ class SetupRegistrationScope {
 public:
     SetupRegistrationScope();
 
-    static std::string AppPathsKey();
-    static std::string UninstallKey();
-    static std::string DesktopLink();
-    static std::string ProgramsFolder();  // the "VINTAL" folder of the Start menu
+    static std::wstring AppPathsKey();
+    static std::wstring UninstallKey();
+    static std::wstring DesktopLink();
+    static std::wstring ProgramsFolder();  // the "VINTAL" folder of the Start menu
 
 private:
     RegistryKeyScope appPaths_;

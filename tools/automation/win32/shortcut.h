@@ -5,8 +5,8 @@
 
 struct ShortcutInfo {
     bool loaded = false;  // the shell loaded the file and gave its target
-    std::string target;
-    std::string workingFolder;
+    std::wstring target;  // as the shell resolves the link's item list
+    std::wstring workingFolder;
 };
 
-ShortcutInfo ReadShortcut(const std::string& linkPath);
+ShortcutInfo ReadShortcut(const std::wstring& linkPath);

@@ -17,7 +17,14 @@
 // installation is left. Exit code 0 when the installation completed and the
 // removal left the machine clean, 1 otherwise. --quiet takes no screenshots
 // and removes nothing (for the benchmark).
+//
+// It reads what a person sees: the windows' texts in UTF-16, compared with
+// the texts of tools/automation/win32/shown_texts.h, so it works under any
+// system code page. When the window it waits for does not come within a
+// minute (and the copy makes no progress meanwhile), it gives up, naming
+// what it waited for and the windows it saw instead. Its output is UTF-8.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdint>
@@ -33,23 +40,38 @@
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
-#include "uninstaller/uninstall_texts.h"
 
 namespace {
 
 using namespace setup_text;
 
-const DWORD kRunLimitMs = 60 * 60 * 1000;
+// How long the player waits for a window it expects, or for the copy to
+// move on, before it gives up.
+const DWORD kPatienceMs = 60 * 1000;
 
-std::string Join(const std::string& folder, const std::string& name) {
-    return folder + "\\" + name;
+std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return folder + L"\\" + name;
+}
+
+void Print(const std::wstring& line) { std::printf("%s\n", Utf8(line).c_str()); }
+
+// The visible windows of a process, as a person would describe them: class,
+// caption and, for a message box, its message.
+std::wstring DescribeWindows(DWORD processId) {
+    std::wstring text;
+    for (HWND window : VisibleWindows(processId, nullptr)) {
+        text += L"\n    " + ClassNameOf(window) + L" \"" + WindowTextOf(window) + L"\"";
+        const std::wstring message = MessageBoxTextOf(window);
+        if (!message.empty()) text += L": \"" + message + L"\"";
+    }
+    return text.empty() ? L" none" : text;
 }
 
 // The drive's medium: a disc is inserted by moving its folder's contents
 // into the medium folder, and ejected by moving them back.
 class DiscChanger {
 public:
-    DiscChanger(std::string discs, std::string medium)
+    DiscChanger(std::wstring discs, std::wstring medium)
         : discs_(std::move(discs)), medium_(std::move(medium)) {}
 
     bool Insert(int disc) {
@@ -66,161 +88,180 @@ public:
     }
 
 private:
-    std::string DiscFolder(int disc) const { return Join(discs_, "disc" + std::to_string(disc)); }
-    std::string discs_, medium_;
+    std::wstring DiscFolder(int disc) const { return Join(discs_, L"disc" + std::to_wstring(disc)); }
+    std::wstring discs_, medium_;
     int current_ = 0;
 };
 
-std::string ControlText(HWND dialog, int id) {
-    char text[MAX_PATH] = {};
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text,
-                        reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000, &ignored);
-    return text;
-}
-
-std::uint64_t FolderBytes(const std::string& folder) {
+std::uint64_t FolderBytes(const std::wstring& folder) {
     std::uint64_t total = 0;
-    WIN32_FIND_DATAA found;
-    const unique_hfind find(FindFirstFileA(Join(folder, "*").c_str(), &found));
+    WIN32_FIND_DATAW found;
+    const unique_hfind find(FindFirstFileW(Join(folder, L"*").c_str(), &found));
     if (!find) return 0;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             total += (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-    } while (FindNextFileA(find.get(), &found));
+    } while (FindNextFileW(find.get(), &found));
     return total;
 }
 
-std::uint64_t DiscBytes(const std::string& discs) {
+std::uint64_t DiscBytes(const std::wstring& discs) {
     std::uint64_t total = 0;
     for (int disc = 1; disc <= 6; ++disc)
-        total += FolderBytes(Join(discs, "disc" + std::to_string(disc) + "\\data\\data"));
+        total += FolderBytes(Join(discs, L"disc" + std::to_wstring(disc) + L"\\data\\data"));
     return total;
 }
 
 class Player {
 public:
-    Player(std::string discs, std::string medium, std::string shots, bool quiet)
+    Player(std::wstring discs, std::wstring medium, std::wstring shots, bool quiet)
         : changer_(discs, std::move(medium)),
           shots_(std::move(shots)),
           quiet_(quiet),
           totalBytes_(DiscBytes(discs)) {}
 
     // Runs setup.exe to its end; true when the completion message came.
-    bool Run(const std::string& setup);
-    const std::string& InstallFolder() const { return installFolder_; }
+    bool Run(const std::wstring& setup);
+    const std::wstring& InstallFolder() const { return installFolder_; }
     // The registry view setup.exe wrote: a 32-bit setup.exe on 64-bit
     // Windows writes the 32-bit view (Uninstall lies below Wow6432Node).
     REGSAM RegistryView() const { return registryView_; }
     void Eject() { changer_.Eject(); }
 
 private:
-    void Shot(const char* name, HWND window);
-    void Answer(HWND dialog);
+    void Shot(const wchar_t* name);
+    // Answers `dialog` when it is one of setup.exe's; false when it is not.
+    bool Answer(HWND dialog);
     void WatchProgress(DWORD processId);
+    // True once the player has waited too long for what it expects, or the
+    // whole run for too long; says so.
+    bool GivesUp(DWORD processId);
+    void Progressed(const wchar_t* next) {
+        lastProgress_ = GetTickCount();
+        expected_ = next;
+    }
 
     DiscChanger changer_;
-    std::string shots_;
+    std::wstring shots_;
     bool quiet_;
     REGSAM registryView_ = KEY_WOW64_64KEY;
     std::uint64_t totalBytes_;
-    std::string installFolder_;
+    std::uint64_t copiedBytes_ = 0;
+    std::wstring installFolder_;
     std::set<HWND> answered_;
+    const wchar_t* expected_ = L"wizard page 1";
+    DWORD lastProgress_ = GetTickCount();
     int progressShots_ = 0;
     bool promptShot_ = false;
     bool completed_ = false;
     bool failed_ = false;
 };
 
-void Player::Shot(const char* name, HWND window) {
+void Player::Shot(const wchar_t* name) {
     if (quiet_ || shots_.empty()) return;
     // The whole screen: the setup window with its dialog in front.
-    (void)window;
-    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots_, std::string(name) + ".bmp")))
-        std::printf("screenshot %s\n", name);
+    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots_, std::wstring(name) + L".bmp")))
+        Print(std::wstring(L"screenshot ") + name);
 }
 
-void Player::Answer(HWND dialog) {
-    const std::string caption = WindowTextOf(dialog);
+bool Player::Answer(HWND dialog) {
+    const std::wstring caption = WindowTextOf(dialog);
+    const wchar_t* kCopying = L"a disc prompt or the completion message, the copy going on";
     if (caption == PageCaption(1)) {
-        Shot("1-wizard-welcome", dialog);
+        Shot(L"1-wizard-welcome");
         PressButton(dialog, IDC_WELCOME_NEXT);
+        Progressed(L"wizard page 2");
     } else if (caption == PageCaption(2)) {
-        Shot("2-wizard-groups", dialog);
+        Shot(L"2-wizard-groups");
         PressButton(dialog, IDC_GROUPS_NEXT);
+        Progressed(L"wizard page 3");
     } else if (caption == PageCaption(3)) {
-        Shot("3-wizard-folder", dialog);
-        installFolder_ = ControlText(dialog, IDC_FOLDER_EDIT) + "\\Vintal\\Sorvane";
+        Shot(L"3-wizard-folder");
+        installFolder_ = WindowTextOf(GetDlgItem(dialog, IDC_FOLDER_EDIT)) + L"\\Vintal\\Sorvane";
         PressButton(dialog, IDC_FOLDER_NEXT);
+        Progressed(L"wizard page 4");
     } else if (caption == PageCaption(4)) {
-        Shot("4-wizard-ready", dialog);
+        Shot(L"4-wizard-ready");
         PressButton(dialog, IDC_READY_INSTALL);
+        Progressed(kCopying);
     } else if (caption == kDiscCaption) {
-        const std::string text = MessageBoxTextOf(dialog);
         const int disc = SetupRun::PromptedDisc(dialog);
-        if (!promptShot_) Shot("5-disc-prompt", dialog);
+        if (!promptShot_) Shot(L"5-disc-prompt");
         promptShot_ = true;
         if (disc == 0 || !changer_.Insert(disc)) {
-            std::printf("cannot answer the disc prompt \"%s\"\n", text.c_str());
+            Print(L"cannot answer the disc prompt \"" + MessageBoxTextOf(dialog) + L"\"");
             PressButton(dialog, IDCANCEL);
-            return;
+            return true;
         }
         std::printf("disc %d inserted\n", disc);
         PressButton(dialog, IDRETRY);
+        Progressed(kCopying);
     } else if (caption == kDoneCaption) {
-        Shot("9-completion", dialog);
+        Shot(L"9-completion");
         completed_ = true;
         PressButton(dialog, IDOK);
+        Progressed(L"setup.exe to end");
     } else if (caption == kErrorCaption) {
-        Shot("9-error", dialog);
+        Shot(L"9-error");
         failed_ = true;
-        std::printf("setup reported an error: %s\n", MessageBoxTextOf(dialog).c_str());
+        Print(L"setup reported an error: " + MessageBoxTextOf(dialog));
         PressButton(dialog, IDOK);
+        Progressed(L"setup.exe to end");
     } else if (caption == kConfirmCaption) {
         PressButton(dialog, IDNO);
     } else {
-        return;  // not ours to answer (yet)
+        return false;  // not ours to answer (yet)
     }
     answered_.insert(dialog);
+    return true;
 }
 
 // A picture of the progress screen each time the installed bytes pass
-// another quarter of the discs' bytes.
+// another quarter of the discs' bytes. Bytes copied are progress too.
 void Player::WatchProgress(DWORD processId) {
-    if (installFolder_.empty() || totalBytes_ == 0 || progressShots_ >= 3) return;
+    if (installFolder_.empty() || totalBytes_ == 0) return;
     const std::uint64_t done = FolderBytes(installFolder_);
-    if (done * 4 < totalBytes_ * std::uint64_t(progressShots_ + 1)) return;
-    if (HWND window = ProcessMainWindow(processId)) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%d-progress-%d", 6 + progressShots_,
-                      25 * (progressShots_ + 1));
-        Shot(name, window);
+    if (done != copiedBytes_) {
+        copiedBytes_ = done;
+        lastProgress_ = GetTickCount();
+    }
+    if (progressShots_ >= 3 || done * 4 < totalBytes_ * std::uint64_t(progressShots_ + 1)) return;
+    if (ProcessMainWindow(processId)) {
+        const std::wstring name = std::to_wstring(6 + progressShots_) + L"-progress-" +
+                                  std::to_wstring(25 * (progressShots_ + 1));
+        Shot(name.c_str());
     }
     ++progressShots_;
 }
 
-bool Player::Run(const std::string& setup) {
+bool Player::GivesUp(DWORD processId) {
+    if (GetTickCount() - lastProgress_ < kPatienceMs) return false;
+    Print(L"gave up after " + std::to_wstring(kPatienceMs / 1000) + L" s waiting for " +
+          expected_ + L"; setup.exe shows:" + DescribeWindows(processId));
+    return true;
+}
+
+bool Player::Run(const std::wstring& setup) {
     if (!changer_.Insert(1)) {
         std::printf("cannot insert disc 1\n");
         return false;
     }
-    const std::string root = setup.substr(0, 3);
-    STARTUPINFOA startup = {};
+    const std::wstring root = setup.substr(0, 3);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + setup + "\"";
-    if (!CreateProcessA(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+    std::wstring commandLine = L"\"" + setup + L"\"";
+    if (!CreateProcessW(setup.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                         root.c_str(), &startup, &process)) {
-        std::printf("cannot start %s (error %lu)\n", setup.c_str(), GetLastError());
+        Print(L"cannot start " + setup + L" (error " + std::to_wstring(GetLastError()) + L")");
         return false;
     }
     const unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
     BOOL wow64 = FALSE;
     if (IsWow64Process(process.hProcess, &wow64) && wow64) registryView_ = KEY_WOW64_32KEY;
-    const DWORD start = GetTickCount();
+    Progressed(L"wizard page 1");
     while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-        if (GetTickCount() - start > kRunLimitMs) {
-            std::printf("setup.exe did not end in time\n");
+        if (GivesUp(process.dwProcessId)) {
             TerminateProcess(process.hProcess, 1);
             break;
         }
@@ -237,127 +278,134 @@ bool Player::Run(const std::string& setup) {
     return completed_ && !failed_ && code == 0;
 }
 
-void PrintValue(HKEY root, REGSAM view, const std::string& key, const char* value) {
+void PrintValue(HKEY root, REGSAM view, const std::wstring& key, const wchar_t* value) {
     unique_hkey handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS) {
-        std::printf("  HKLM\\%s: missing\n", key.c_str());
+    const std::wstring name = value ? value : L"(default)";
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) != ERROR_SUCCESS) {
+        Print(L"  HKLM\\" + key + L": missing");
         return;
     }
-    char data[1024] = {};
-    DWORD size = sizeof data - 1, type = 0;
-    if (RegQueryValueExA(handle.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t), type = 0;
+    if (RegQueryValueExW(handle.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
         ERROR_SUCCESS)
-        std::printf("  HKLM\\%s  %s = %s\n", key.c_str(), value ? value : "(default)", data);
+        Print(L"  HKLM\\" + key + L"  " + name + L" = " + data);
     else
-        std::printf("  HKLM\\%s  %s: missing\n", key.c_str(), value ? value : "(default)");
+        Print(L"  HKLM\\" + key + L"  " + name + L": missing");
 }
 
-void PrintShortcut(const std::string& path) {
-    std::printf("  %s: %s\n", path.c_str(),
-                GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "missing" : "present");
+void PrintShortcut(const std::wstring& path) {
+    Print(L"  " + path + (PathExists(path) ? L": present" : L": missing"));
 }
 
-void PrintInstalled(const std::string& folder, REGSAM view) {
-    std::printf("\nInstalled into %s:\n", folder.c_str());
-    WIN32_FIND_DATAA found;
-    const unique_hfind find(FindFirstFileA(Join(folder, "*").c_str(), &found));
+void PrintInstalled(const std::wstring& folder, REGSAM view) {
+    Print(L"\nInstalled into " + folder + L":");
+    WIN32_FIND_DATAW found;
+    const unique_hfind find(FindFirstFileW(Join(folder, L"*").c_str(), &found));
     if (find) {
         do {
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
             std::uint64_t size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
-            std::printf("  %-14s %12llu\n", found.cFileName, static_cast<unsigned long long>(size));
-        } while (FindNextFileA(find.get(), &found));
+            std::printf("  %-14s %12llu\n", Utf8(found.cFileName).c_str(),
+                        static_cast<unsigned long long>(size));
+        } while (FindNextFileW(find.get(), &found));
     }
     std::printf("Registry:\n");
-    const std::string appPath = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Sorvane.exe";
-    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sorvane.exe";
+    const std::wstring appPath = SetupRegistrationScope::AppPathsKey();
+    const std::wstring uninstall = SetupRegistrationScope::UninstallKey();
     PrintValue(HKEY_LOCAL_MACHINE, view, appPath, nullptr);
-    PrintValue(HKEY_LOCAL_MACHINE, view, appPath, "Path");
-    for (const char* value : {"DisplayName", "UninstallString", "QuietUninstallString",
-                              "Publisher", "InstallLocation"})
+    PrintValue(HKEY_LOCAL_MACHINE, view, appPath, L"Path");
+    for (const wchar_t* value : {L"DisplayName", L"UninstallString", L"QuietUninstallString",
+                                 L"Publisher", L"InstallLocation"})
         PrintValue(HKEY_LOCAL_MACHINE, view, uninstall, value);
     std::printf("Shortcuts:\n");
-    char desktop[MAX_PATH] = {}, programs[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
-    SHGetFolderPathA(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
-    PrintShortcut(Join(desktop, "Sorvane.lnk"));
-    PrintShortcut(Join(programs, "VINTAL\\Sorvane\\Sorvane.lnk"));
-    PrintShortcut(Join(programs, "VINTAL\\Sorvane\\アンインストーラ.lnk"));
+    wchar_t programs[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, 0, programs);
+    PrintShortcut(SetupRegistrationScope::DesktopLink());
+    PrintShortcut(Join(programs, L"VINTAL\\Sorvane\\Sorvane.lnk"));
+    PrintShortcut(Join(programs, L"VINTAL\\Sorvane\\アンインストーラ.lnk"));
 }
 
-// The uninstaller the installation registered, as the list of installed
-// programs starts it ("UninstallString" in the registry view `view`); empty
-// when none is registered.
-std::string RegisteredUninstaller(REGSAM view) {
-    unique_hkey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SetupRegistrationScope::UninstallKey().c_str(), 0,
-                      KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS)
-        return std::string();
-    char command[1024] = {};
-    DWORD size = sizeof command - 1, type = 0;
-    if (RegQueryValueExA(key.get(), "UninstallString", nullptr, &type,
-                         reinterpret_cast<BYTE*>(command), &size) != ERROR_SUCCESS ||
+// A string value of the machine's registry in the view `view`; empty when
+// missing.
+std::wstring MachineString(const std::wstring& key, const wchar_t* value, REGSAM view) {
+    unique_hkey handle;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, handle.put()) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data - sizeof(wchar_t), type = 0;
+    if (RegQueryValueExW(handle.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                         &size) != ERROR_SUCCESS ||
         type != REG_SZ)
-        return std::string();
-    return UninstallProgramOf(command);
+        return std::wstring();
+    return data;
 }
 
-// Runs the registered UnInstall.exe like a user: Yes to its question, OK to
-// its final message. True when it ended with exit code 0.
-bool Uninstall(const std::string& folder, REGSAM view, const std::string& shots) {
-    const std::string program = RegisteredUninstaller(view);
+// Runs the registered UnInstall.exe like a user, as the list of installed
+// programs starts it ("UninstallString"): Yes to its question, OK to its
+// final message. True when it ended with exit code 0.
+bool Uninstall(const std::wstring& folder, REGSAM view, const std::wstring& shots) {
+    const std::wstring program = UninstallProgramOf(
+        MachineString(SetupRegistrationScope::UninstallKey(), L"UninstallString", view));
     if (program.empty()) {
         std::printf("\nNo uninstaller is registered.\n");
         return false;
     }
-    std::printf("\nRemoving the game with %s\n", program.c_str());
+    Print(L"\nRemoving the game with " + program);
     SetupRun run;
     if (!run.Start(program, folder)) {
-        std::printf("cannot start %s\n", program.c_str());
+        Print(L"cannot start " + program);
         return false;
     }
-    const DWORD kStepMs = 60000;
-    HWND question = run.WaitForDialog(uninstall_text::kCaption, kStepMs);
-    if (!question) return false;
-    std::printf("uninstaller asks: %s\n", MessageBoxTextOf(question).c_str());
-    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots, "10-uninstall-question.bmp")))
-        std::printf("screenshot 10-uninstall-question\n");
-    if (!run.Answer(question, IDYES, kStepMs)) return false;
-    HWND done = run.WaitForDialog(uninstall_text::kCaption, kStepMs);
-    if (!done) return false;
-    std::printf("uninstaller says: %s\n", MessageBoxTextOf(done).c_str());
-    if (SaveWindowBitmap(GetDesktopWindow(), Join(shots, "11-uninstall-done.bmp")))
-        std::printf("screenshot 11-uninstall-done\n");
+    const struct {
+        const wchar_t* shot;
+        const wchar_t* says;
+        int answer;
+    } steps[] = {
+        {L"10-uninstall-question", L"uninstaller asks: ", IDYES},
+        {L"11-uninstall-done", L"uninstaller says: ", IDOK},
+    };
+    for (const auto& [shot, says, answer] : steps) {
+        HWND box = run.WaitForDialog(uninstaller_text::kCaption, kPatienceMs);
+        if (!box) {
+            Print(std::wstring(L"gave up waiting for the uninstaller's message box \"") +
+                  uninstaller_text::kCaption + L"\"; it shows:" + DescribeWindows(run.Id()));
+            run.Terminate();
+            return false;
+        }
+        Print(says + MessageBoxTextOf(box));
+        if (SaveWindowBitmap(GetDesktopWindow(), Join(shots, std::wstring(shot) + L".bmp")))
+            Print(std::wstring(L"screenshot ") + shot);
+        if (!run.Answer(box, answer, kPatienceMs)) return false;
+    }
     DWORD code = 1;
-    if (!run.Answer(done, IDOK, kStepMs) || !run.Wait(kStepMs, &code)) return false;
+    if (!run.Wait(kPatienceMs, &code)) return false;
     std::printf("UnInstall.exe ended with exit code %lu\n", code);
     // Its own file goes a moment later, removed by its temporary copy.
-    WaitUntil([&] { return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; },
-              kStepMs);
+    WaitUntil([&] { return !PathExists(folder); }, kPatienceMs);
     return code == 0;
 }
 
 // True when nothing of the installation is left: folder, keys, shortcuts.
-bool MachineIsClean(const std::string& folder, REGSAM view) {
-    auto keyExists = [view](const std::string& key) {
+bool MachineIsClean(const std::wstring& folder, REGSAM view) {
+    auto keyExists = [view](const std::wstring& key) {
         unique_hkey handle;
-        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view,
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view,
                              handle.put()) == ERROR_SUCCESS;
     };
     bool clean = true;
-    auto check = [&](bool present, const std::string& what) {
-        if (present) std::printf("  left: %s\n", what.c_str());
+    auto check = [&](bool present, const std::wstring& what) {
+        if (present) Print(L"  left: " + what);
         clean = clean && !present;
     };
-    check(GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES, folder);
-    check(keyExists(SetupRegistrationScope::AppPathsKey()),
-          "HKLM\\" + SetupRegistrationScope::AppPathsKey());
-    check(keyExists(SetupRegistrationScope::UninstallKey()),
-          "HKLM\\" + SetupRegistrationScope::UninstallKey());
-    const std::string desktop = SetupRegistrationScope::DesktopLink();
-    check(GetFileAttributesA(desktop.c_str()) != INVALID_FILE_ATTRIBUTES, desktop);
-    const std::string menu = SetupRegistrationScope::ProgramsFolder();
-    check(GetFileAttributesA(menu.c_str()) != INVALID_FILE_ATTRIBUTES, menu);
+    check(PathExists(folder), folder);
+    for (const std::wstring& key :
+         {SetupRegistrationScope::AppPathsKey(), SetupRegistrationScope::UninstallKey()})
+        check(keyExists(key), L"HKLM\\" + key);
+    for (const std::wstring& path :
+         {SetupRegistrationScope::DesktopLink(), SetupRegistrationScope::ProgramsFolder()})
+        check(PathExists(path), path);
     return clean;
 }
 
@@ -365,39 +413,34 @@ bool MachineIsClean(const std::string& folder, REGSAM view) {
 // through the game's App Paths entry (a PE32 setup.exe wrote the uninstall
 // entry into the 32-bit view). False when the game is not registered.
 bool ReportInstalled() {
-    const std::string appPath = SetupRegistrationScope::AppPathsKey();
-    char folder[MAX_PATH] = {};
-    unique_hkey handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, appPath.c_str(), 0, KEY_QUERY_VALUE, handle.put()) != ERROR_SUCCESS) {
+    const std::wstring folder =
+        MachineString(SetupRegistrationScope::AppPathsKey(), L"Path", KEY_WOW64_64KEY);
+    if (folder.empty()) {
         std::printf("The game is not registered: nothing was installed.\n");
         return false;
     }
-    DWORD size = sizeof folder - 1, type = 0;
-    const bool read = RegQueryValueExA(handle.get(), "Path", nullptr, &type,
-                                       reinterpret_cast<BYTE*>(folder), &size) == ERROR_SUCCESS &&
-                      type == REG_SZ;
-    if (!read) return false;
-    const std::string uninstall = SetupRegistrationScope::UninstallKey();
-    REGSAM view = KEY_WOW64_64KEY;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstall.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY,
-                      handle.put()) == ERROR_SUCCESS) {
-        view = KEY_WOW64_32KEY;
-    }
-    PrintInstalled(folder, view);
+    const bool view32 = !MachineString(SetupRegistrationScope::UninstallKey(), L"DisplayName",
+                                       KEY_WOW64_32KEY)
+                             .empty();
+    PrintInstalled(folder, view32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
     return true;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--report") return ReportInstalled() ? 0 : 1;
+int main() {
+    int argc = 0;
+    const unique_hlocal arguments(CommandLineToArgvW(GetCommandLineW(), &argc));
+    wchar_t** argv = static_cast<wchar_t**>(arguments.get());
+    if (argv == nullptr) return 2;
+    if (argc == 2 && std::wstring(argv[1]) == L"--report") return ReportInstalled() ? 0 : 1;
     if (argc < 5) {
         std::fprintf(stderr,
                      "usage: demo_player SETUP.EXE DISCS MEDIUM SHOTS [--quiet]\n"
                      "       demo_player --report\n");
         return 2;
     }
-    const bool quiet = argc > 5 && std::string(argv[5]) == "--quiet";
+    const bool quiet = argc > 5 && std::wstring(argv[5]) == L"--quiet";
     Player player(argv[2], argv[3], argv[4], quiet);
     const bool completed = player.Run(argv[1]);
     player.Eject();

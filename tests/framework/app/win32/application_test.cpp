@@ -21,7 +21,7 @@ namespace {
 
 CAppInstance g_instance(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(""), SW_SHOWNORMAL);
 
-const char kErrorCaption[] = "アプリケーションエラー";
+const wchar_t kErrorCaption[] = L"アプリケーションエラー";
 
 struct FindContext {
     DWORD pid;
@@ -48,18 +48,18 @@ HWND MainWindowOf(DWORD pid) {
 }
 
 // A message box may show its line break as CR LF.
-std::string WithoutCarriageReturns(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+std::wstring WithoutCarriageReturns(std::wstring text) {
+    text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
     return text;
 }
 
-std::string SampleCommand(const std::string& mode) {
-    return "\"" + TestProgramPath("framework_sample.exe") + "\" " + mode;
+std::wstring SampleCommand(const wchar_t* mode) {
+    return L"\"" + TestProgramPath(L"framework_sample.exe") + L"\" " + mode;
 }
 
 // The sample started in `mode`, every box it shows answered with OK.
 struct SampleRun {
-    explicit SampleRun(const char* mode)
+    explicit SampleRun(const wchar_t* mode)
         : started(child.Start(SampleCommand(mode))), watcher(DialogWatcher::Always(IDOK), child.Id()) {}
     ChildProcess child;
     bool started;
@@ -68,13 +68,13 @@ struct SampleRun {
 
 TEST(FrameworkSample, EndsWithTheExitCodeOfItsMainOrOfAFailedWindow) {
     const struct {
-        const char* mode;
+        const wchar_t* mode;
         DWORD code;
-        const char* box;  // the one error box shown, or null
+        const wchar_t* box;  // the one error box shown, or null
     } cases[] = {
-        {"return", 0, nullptr},  // a main that returns at once ends the loop and the process
-        {"broken", static_cast<DWORD>(-1),
-         "Framework Sample : ウィンドウの作成に失敗しました。\nアプリケーションを強制終了します。"},
+        {L"return", 0, nullptr},  // a main that returns at once ends the loop and the process
+        {L"broken", static_cast<DWORD>(-1),
+         L"Framework Sample : ウィンドウの作成に失敗しました。\nアプリケーションを強制終了します。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -93,7 +93,7 @@ TEST(FrameworkSample, EndsWithTheExitCodeOfItsMainOrOfAFailedWindow) {
 }
 
 TEST(FrameworkSample, ClosingTheWindowEndsAPollingMainAndTheLoop) {
-    SampleRun run("close");
+    SampleRun run(L"close");
     ASSERT_TRUE(run.started);
     ChildProcess& child = run.child;
     HWND hwnd = nullptr;
@@ -118,7 +118,7 @@ TEST(RunMessageLoop, AnyCountButOneShowsTheOneLoopErrorAndReturns) {
         ASSERT_EQ(before + 1, watcher.Seen().size());
         const SeenDialog box = watcher.Seen().back();  // a copy: Seen() returns a new list
         EXPECT_EQ(kErrorCaption, box.caption);
-        EXPECT_EQ("メッセージループを持てるのは１プロセスに一つだけです", box.text);
+        EXPECT_EQ(L"メッセージループを持てるのは１プロセスに一つだけです", box.text);
         EXPECT_EQ(IDOK, box.answer);
     }
 }
@@ -146,9 +146,7 @@ TEST(Application, WaitForStopRequestReturnsOnlyAfterStop) {
     app.Initialize();
     ASSERT_NE(nullptr, app.GetHwnd());
     EXPECT_TRUE(app.configured.load());
-    char title[32] = {};
-    GetWindowTextA(app.GetHwnd(), title, sizeof title);
-    EXPECT_STREQ("Waiting", title);
+    EXPECT_EQ(WindowTextOf(app.GetHwnd()), L"Waiting");
     ASSERT_TRUE(WaitUntil([&] { return app.entered.load(); }, 10000));
     EXPECT_TRUE(app.sawApplication.load());
     EXPECT_TRUE(app.runningInMain.load());
@@ -249,7 +247,7 @@ TEST(Application, DestructionEndsEachDialogTheApplicationThreadOpensAsACancel) {
         WaitUntil(
             [&] {
                 PumpPendingMessages();
-                first = WaitForDialog(threadId, "Box", 0);
+                first = WaitForDialog(threadId, L"Box", 0);
                 return first != nullptr;
             },
             10000);

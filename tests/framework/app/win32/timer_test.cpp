@@ -131,7 +131,7 @@ TEST(TimerLock, HeldAcrossStaticInitialisationItStillExcludes) {
     // A timer may be used by statics constructed before those of the timer's
     // own file; the lock must already work then and stay the same lock.
     DWORD code = 0;
-    ASSERT_TRUE(RunProcess("\"" + TestProgramPath("timer_lock_probe.exe") + "\"", 30000, &code));
+    ASSERT_TRUE(RunProcess(L"\"" + TestProgramPath(L"timer_lock_probe.exe") + L"\"", 30000, &code));
     EXPECT_NE(code, 2u) << "the probe could not hold the lock during static initialisation";
     EXPECT_EQ(code, 0u) << "a second Begin got in while the first held the lock";
 }

@@ -83,8 +83,8 @@ TEST(AppWindow, DefaultsCentreTheClientSizedRectangleOnTheScreen) {
     EXPECT_EQ(0x90CA0000u, params.style);
     EXPECT_EQ(0u, params.exStyle);
     EXPECT_STREQ("TesselSDK_Application", params.title);
-    EXPECT_STREQ("TesselSDK_Application", params.windowClass.lpszClassName);
-    EXPECT_EQ(sizeof(WNDCLASSEXA), params.windowClass.cbSize);
+    EXPECT_EQ(std::wstring(L"TesselSDK_Application"), params.windowClass.lpszClassName);
+    EXPECT_EQ(sizeof(WNDCLASSEXW), params.windowClass.cbSize);
     EXPECT_EQ(g_instance.hInstance, params.windowClass.hInstance);
     EXPECT_EQ(GetStockObject(BLACK_BRUSH), params.windowClass.hbrBackground);
 }
@@ -107,16 +107,17 @@ TEST(AppWindow, CreateShowsAnEightHundredBySixHundredClientArea) {
     RECT stored = {};
     EXPECT_EQ(&stored, created.window.GetClientArea(&stored));
     EXPECT_TRUE(EqualRect(&client, &stored));
-    char title[64] = {};
-    GetWindowTextA(hwnd, title, sizeof title);
-    EXPECT_STREQ("TesselSDK_Application", title);
+    wchar_t title[64] = {};
+    GetWindowTextW(hwnd, title, 64);
+    EXPECT_EQ(std::wstring(L"TesselSDK_Application"), title);
+    EXPECT_TRUE(IsWindowUnicode(hwnd));
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(&created.window), GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
 TEST(AppWindow, SecondCreateReusesTheRegisteredClassAndIgnoresTheNewRecord) {
     CreatedWindow first;
     CAppWindow second;
-    WNDCLASSEXA& wc = second.Params()->windowClass;
+    WNDCLASSEXW& wc = second.Params()->windowClass;
     wc.lpfnWndProc = &ForeignProc;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     ASSERT_TRUE(second.Create());

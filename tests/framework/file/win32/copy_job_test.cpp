@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/framework/file/win32/job_test_support.h"
@@ -38,9 +37,9 @@ TEST(CopyJob, CopiesEverySizeByteForByteInWholeChunks) {
     ScratchDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string source = dir / (std::string(c.name) + ".src");
+        std::wstring source = dir / (std::string(c.name) + ".src");
         // A folder chain that does not exist yet.
-        std::string destination = dir / ("out\\" + std::string(c.name) + "\\deeper\\file.dat");
+        std::wstring destination = dir / ("out\\" + std::string(c.name) + "\\deeper\\file.dat");
         std::string bytes = PatternBytes(c.size, c.size + 7);
         ASSERT_TRUE(WriteFileBytes(source, bytes));
 
@@ -49,8 +48,7 @@ TEST(CopyJob, CopiesEverySizeByteForByteInWholeChunks) {
         EXPECT_EQ(job.GetPercent(), 0);
         ASSERT_TRUE(job.StartCopy(source.c_str(), destination.c_str()));
         EXPECT_PIECE_DONE(job);
-        job.Stop();
-        EXPECT_EQ(job.readSizes, c.reads);
+        EXPECT_EQ(job.ReadSizes(), c.reads);
         std::string copied;
         ASSERT_TRUE(ReadFileBytes(destination, &copied));
         EXPECT_TRUE(copied == bytes) << "copy differs, " << copied.size() << " bytes";
@@ -80,14 +78,14 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
         {"destination is a folder", kDestinationIsAFolder, 0, 0, jobtest::kNoSize},
     };
     ScratchDir dir;
-    std::string source = dir / "source.bin";
+    std::wstring source = dir / "source.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(size)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string destination = dir / (std::string(c.name) + ".out");
-        std::string from = c.fault == kMissingSource ? dir / "missing.bin" : source;
+        std::wstring destination = dir / (std::string(c.name) + ".out");
+        std::wstring from = c.fault == kMissingSource ? dir / "missing.bin" : source;
         if (c.fault == kDestinationIsAFolder) {
-            ASSERT_TRUE(CreateDirectoryA(destination.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryW(destination.c_str(), nullptr));
         }
         CopyJob job;
         if (c.fault == kShortRead) job.shortReadAt = c.at;
@@ -103,7 +101,7 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
         EXPECT_TRUE(NobodyHasOpen(source));
 
         // A failed job takes new work.
-        std::string again = destination + ".again";
+        std::wstring again = destination + L".again";
         job.shortReadAt = job.shortWriteAt = -1;
         job.noBuffer = false;
         ASSERT_TRUE(job.StartCopy(source.c_str(), again.c_str()));
@@ -114,7 +112,7 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
 
 TEST(CopyJob, StartCopyOnABusyJobReturnsFalseAndChangesNothing) {
     ScratchDir dir;
-    std::string source = dir / "a.bin", other = dir / "b.bin";
+    std::wstring source = dir / "a.bin", other = dir / "b.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(2 * kChunk + 3)));
     ASSERT_TRUE(WriteFileBytes(other, "other"));
     CopyJob job;
@@ -132,9 +130,9 @@ TEST(CopyJob, StartCopyOnABusyJobReturnsFalseAndChangesNothing) {
 
 TEST(CopyJob, RefusesPathsThatDoNotFitAndJoins) {
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, "abc"));
-    std::string longest = "C:\\" + std::string(258, 'x');  // 261 bytes: one too many
+    std::wstring longest = L"C:\\" + std::wstring(258, L'x');  // 261 characters: one too many
     CopyJob job;
     EXPECT_FALSE(job.StartCopy(source.c_str(), longest.c_str()));
     EXPECT_FALSE(job.StartCopy(longest.c_str(), (dir / "a.out").c_str()));
@@ -149,7 +147,7 @@ TEST(CopyJob, RefusesPathsThatDoNotFitAndJoins) {
 
 TEST(CopyJob, AThreadThatCannotStartIsAFailure) {
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, "abc"));
     CopyJob job;
     job.failStart = true;
@@ -164,7 +162,7 @@ TEST(CopyJob, StatusIsBusyBeforeTheThreadExistsOnEveryStart) {
     // After a finished piece (0, 100) and after a failure (-1) alike, the
     // poller must never see the old end while the new thread is created.
     ScratchDir dir;
-    std::string source = dir / "a.bin";
+    std::wstring source = dir / "a.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(kChunk + 9)));
     CopyJob job;
     ASSERT_TRUE(job.StartCopy(source.c_str(), (dir / "1.out").c_str()));
@@ -184,14 +182,14 @@ TEST(CopyJob, SourcesOfTwoGibibytesOrMoreFail) {
     for (std::uint64_t size : {0x80000000ull, 0x100000005ull}) {
         SCOPED_TRACE(size);
         ScratchDir dir;
-        const std::string source = dir / "huge.bin";
+        const std::wstring source = dir / "huge.bin";
         ASSERT_TRUE(WriteSparseFile(source, size));
         CopyJob job;
         ASSERT_TRUE(job.StartCopy(source.c_str(), (dir / "huge.out").c_str()));
         EXPECT_PIECE_FAILED(job);
         EXPECT_EQ(job.reads.load(), 0);
         EXPECT_EQ(FileSize(dir / "huge.out"), 0);
-        DeleteFileA(source.c_str());
+        DeleteFileW(source.c_str());
     }
 }
 
@@ -200,7 +198,7 @@ TEST(CopyJob, SourcesOfTwoGibibytesOrMoreFail) {
 template <typename Job, typename StartFn>
 void CheckDestroyMidCopy(DWORD chunk, StartFn start) {
     ScratchDir dir;
-    std::string source = dir / "big.bin", destination = dir / "big.out";
+    std::wstring source = dir / "big.bin", destination = dir / "big.out";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(6 * chunk + 1)));
     auto* job = new Job;
     job->holdAfterWrite = 1;  // the second chunk is in progress
@@ -213,14 +211,14 @@ void CheckDestroyMidCopy(DWORD chunk, StartFn start) {
 }
 
 TEST(CopyJob, DestroyingMidCopyStopsAfterTheCurrentChunk) {
-    CheckDestroyMidCopy<CopyJob>(kChunk, [](CopyJob& job, const std::string& from, const std::string& to) {
+    CheckDestroyMidCopy<CopyJob>(kChunk, [](CopyJob& job, const std::wstring& from, const std::wstring& to) {
         return job.StartCopy(from.c_str(), to.c_str());
     });
 }
 
 TEST(CopyJob, AbortStopsTheWorkerAndKeepsTheJobBusy) {
     ScratchDir dir;
-    std::string source = dir / "big.bin";
+    std::wstring source = dir / "big.bin";
     ASSERT_TRUE(WriteFileBytes(source, PatternBytes(4 * kChunk)));
     CopyJob job;
     job.holdAfterWrite = 0;
@@ -237,11 +235,11 @@ TEST(CopyJob, AbortStopsTheWorkerAndKeepsTheJobBusy) {
 
 namespace {
 
-bool StartCopyPiece(CopyJob& job, const std::string& source, const std::string& destination) {
+bool StartCopyPiece(CopyJob& job, const std::wstring& source, const std::wstring& destination) {
     return job.StartCopy(source.c_str(), destination.c_str());
 }
 
-TEST(CopyJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+TEST(CopyJob, ReadsTheNextChunksWhileOneIsWrittenAtEveryChunkEdge) {
     jobtest::CheckReadAheadAtChunkEdges<CopyJob>(kChunk, StartCopyPiece);
 }
 
@@ -249,37 +247,44 @@ TEST(CopyJob, AFailedReadAheadShowsAfterTheChunkInFlightIsWritten) {
     jobtest::CheckFailedReadAhead<CopyJob>(kChunk, StartCopyPiece, static_cast<LONG>(kChunk));
 }
 
-TEST(CopyJob, StopWhileAReadIsInFlightEndsBothThreads) {
+TEST(CopyJob, StopWhileAReadIsInFlightEndsTheReadsAndKeepsWholeChunks) {
     jobtest::CheckStopDuringRead<CopyJob>(kChunk, StartCopyPiece, true);
 }
 
-// The system calls move a chunk in pieces: a source that ends inside a
-// later piece reads short (the job then fails the chunk), and a piece the
-// system refuses fails the whole call.
-TEST(CopyJob, MovesAChunkInPiecesAndStopsAtAShortOne) {
+// A source's chunk is read at its offset, whatever the handle's file
+// pointer; past the end of the file the read comes short (the job then fails
+// the chunk) without an error. A write the system refuses is a failure.
+TEST(CopyJob, ReadsASourceAtAnOffsetAndShortPastItsEnd) {
     struct PieceJob : CCopyJob {
         using CCopyJob::SystemRead;
         using CCopyJob::SystemWrite;
     };
-    constexpr DWORD kPiece = CCopyJob::kIoPieceBytes;
-    const DWORD sizes[] = {kPiece - 1, kPiece, 2 * kPiece + 5, kChunk};
+    const DWORD size = kChunk + 5;
+    const struct {
+        DWORD offset, count, moved;
+    } cases[] = {{0, kChunk, kChunk}, {kChunk, kChunk, 5}, {kChunk + 5, kChunk, 0}, {size + 9, 1, 0}};
     ScratchDir dir;
+    const std::wstring path = dir / "source.bin";
+    const std::string bytes = PatternBytes(size, 3);
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    unique_hfile file(OpenJobSource(path.c_str()));
+    unique_handle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(file && done);
     std::unique_ptr<char[]> buffer(new char[kChunk]);
-    for (DWORD size : sizes) {
-        SCOPED_TRACE(size);
-        std::string path = dir / "source.bin";
-        std::string bytes = PatternBytes(size, size);
-        ASSERT_TRUE(WriteFileBytes(path, bytes));
-        PieceJob job;
-        unique_hfile file(OpenJobSource(path.c_str()));
-        ASSERT_TRUE(file);
+    PieceJob job;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        OVERLAPPED at = {};
+        at.Offset = c.offset;
+        at.hEvent = done.get();
         DWORD moved = 7;
-        EXPECT_TRUE(job.SystemRead(file.get(), buffer.get(), kChunk, &moved));
-        EXPECT_EQ(moved, size);
-        EXPECT_TRUE(std::string(buffer.get(), moved) == bytes);
-        // The handle is open for reading only: the first piece is refused.
-        EXPECT_FALSE(job.SystemWrite(file.get(), buffer.get(), kChunk, &moved));
+        EXPECT_TRUE(job.SystemRead(file.get(), at, buffer.get(), c.count, &moved));
+        EXPECT_EQ(moved, c.moved);
+        EXPECT_TRUE(std::string(buffer.get(), moved) == bytes.substr(c.offset < size ? c.offset : size, c.moved));
     }
+    // The handle is open for reading only.
+    DWORD moved = 0;
+    EXPECT_FALSE(job.SystemWrite(file.get(), buffer.get(), kChunk, &moved));
 }
 
 }  // namespace

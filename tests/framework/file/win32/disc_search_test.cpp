@@ -11,6 +11,7 @@
 #include "framework/file/win32/data_file.h"
 #include "framework/graphics/win32/surface_proxy.h"
 #include "framework/graphics/bmp_format.h"
+#include "framework/system/win32/wide_text.h"
 #include "tests/framework/graphics/bmp_bytes.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
@@ -20,9 +21,10 @@
 namespace {
 
 int DriveTypeQueries = 0;
+unsigned SystemDriveType(const char* root) { return GetDriveTypeW(Widen(root).c_str()); }
 unsigned CountingQuery(const char* root) {
     ++DriveTypeQueries;
-    return GetDriveTypeA(root);
+    return SystemDriveType(root);
 }
 unsigned NothingIsCdrom(const char*) { return DRIVE_FIXED; }
 // Counts like CountingQuery, slowly, so that a second thread's search falls
@@ -31,7 +33,7 @@ std::atomic<int> SlowQueries{0};
 unsigned SlowQuery(const char* root) {
     ++SlowQueries;
     Sleep(2);
-    return GetDriveTypeA(root);
+    return SystemDriveType(root);
 }
 
 // Runs each test from an empty current directory, so every name is missing
@@ -40,25 +42,25 @@ class DiscSearch : public testing::Test {
 protected:
     void SetUp() override {
         if (!DiscDrives::Available()) GTEST_SKIP() << "no CD-ROM drives in this prefix";
-        GetCurrentDirectoryA(sizeof saved_, saved_);
-        SetCurrentDirectoryA(local_.path().c_str());
+        GetCurrentDirectoryW(MAX_PATH, saved_);
+        SetCurrentDirectoryW(local_.path().c_str());
         ResetDiscSearch();
         DriveTypeQueries = 0;
         SetDriveTypeQuery(CountingQuery);
     }
     void TearDown() override {
-        SetCurrentDirectoryA(saved_);
+        SetCurrentDirectoryW(saved_);
         SetDriveTypeQuery(nullptr);
         ResetDiscSearch();
     }
 
     // A disc holding `relative` below data\data.
     void MakeDisc(const std::string& name, const std::string& relative, const std::string& bytes) {
-        std::string disc = drives_.NewDisc(name);
-        ASSERT_TRUE(drives_.AddFile(disc, std::string(kDiscDataFolder) + "\\" + relative, bytes));
+        std::wstring disc = drives_.NewDisc(name);
+        ASSERT_TRUE(drives_.AddFile(disc, Widen(kDiscDataFolder) + L"\\" + Widen(relative), bytes));
     }
 
-    char saved_[MAX_PATH] = {};
+    wchar_t saved_[MAX_PATH] = {};
     ScratchDir local_;
     DiscDrives drives_;
 };
@@ -129,7 +131,7 @@ TEST_F(DiscSearch, RemembersTheDriveAndTriesItFirst) {
 
 TEST_F(DiscSearch, BuildsTheDriveTableOnceAtTheFirstFailure) {
     CDataFile file;
-    ASSERT_TRUE(WriteFileBytes(local_ / "here.txt", "local"));
+    ASSERT_TRUE(WriteFileBytes(local_ / L"here.txt", "local"));
     ASSERT_TRUE(file.Open("here.txt"));
     EXPECT_EQ(DriveTypeQueries, 0) << "a local success needs no drive table";
     EXPECT_FALSE(file.Open("missing everywhere.txt"));
@@ -164,11 +166,12 @@ TEST_F(DiscSearch, ThreadsSearchingTogetherShareOneCompleteDriveTable) {
 
 TEST_F(DiscSearch, NeverSearchesDrivesThatAreNotCdrom) {
     // The fixed drive S: holds the name below data\data: it is not searched.
-    std::string onFixed = DiscDrives::MediumPath('s') + "\\" + kDiscDataFolder + "\\fixed.txt";
+    const std::wstring onFixed =
+        DiscDrives::MediumPath('s') + L"\\" + Widen(kDiscDataFolder) + L"\\fixed.txt";
     ASSERT_TRUE(WriteFileBytes(onFixed, "fixed"));
     CDataFile file;
     EXPECT_FALSE(file.Open("fixed.txt"));
-    RemoveTree(DiscDrives::MediumPath('s') + "\\data");
+    RemoveTree(DiscDrives::MediumPath('s') + L"\\data");
 
     // A disc in a drive that the table says is no CD-ROM drive is not searched either.
     ResetDiscSearch();
@@ -189,10 +192,10 @@ TEST_F(DiscSearch, PictureMasksAreLookedForWhereThePictureWasFound) {
     const std::vector<std::uint8_t> pixels(BmpStride24(2), 0);
     const std::vector<std::uint8_t> bmp = MakeBmpFile(2, 1, 24, pixels);
     const std::string picture(bmp.begin(), bmp.end());
-    const std::string disc = drives_.NewDisc("masks");
-    const std::string folder = std::string(kDiscDataFolder) + "\\";
-    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.bmp", picture));
-    ASSERT_TRUE(drives_.AddFile(disc, folder + "pic.alp", std::string("\x01\x02", 2)));
+    const std::wstring disc = drives_.NewDisc("masks");
+    const std::wstring folder = Widen(kDiscDataFolder) + L"\\";
+    ASSERT_TRUE(drives_.AddFile(disc, folder + L"pic.bmp", picture));
+    ASSERT_TRUE(drives_.AddFile(disc, folder + L"pic.alp", std::string("\x01\x02", 2)));
     ASSERT_TRUE(drives_.Insert('m', "masks"));
     const struct {
         bool loose;
@@ -203,8 +206,8 @@ TEST_F(DiscSearch, PictureMasksAreLookedForWhereThePictureWasFound) {
         SCOPED_TRACE(c.loose ? "loose picture" : "picture on the disc");
         ResetDiscSearch();
         DriveTypeQueries = 0;
-        if (c.loose) ASSERT_TRUE(WriteFileBytes(local_ / "pic.bmp", picture));
-        else DeleteFileA((local_ / "pic.bmp").c_str());
+        if (c.loose) ASSERT_TRUE(WriteFileBytes(local_ / L"pic.bmp", picture));
+        else DeleteFileW((local_ / L"pic.bmp").c_str());
         CSurfaceProxy surface;
         ASSERT_TRUE(surface.LoadFile("pic.bmp", false, 0, 0));
         EXPECT_EQ(DriveTypeQueries, c.queries);

@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/framework/file/win32/job_test_support.h"
@@ -24,7 +23,7 @@ constexpr DWORD kChunk = CJoinJob::kChunkBytes;
 // Part files in a scratch folder, each with bytes of its own.
 struct Parts {
     ScratchDir dir;
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     std::vector<std::string> bytes;
 
     explicit Parts(const std::vector<DWORD>& sizes) {
@@ -41,14 +40,14 @@ struct Parts {
     }
 };
 
-std::string Contents(const std::string& path) {
+std::string Contents(const std::wstring& path) {
     std::string bytes;
-    EXPECT_TRUE(ReadFileBytes(path, &bytes)) << path;
+    EXPECT_TRUE(ReadFileBytes(path, &bytes));
     return bytes;
 }
 
 // Joins `parts` in order into `destination` with one job, polling each part.
-void JoinAll(CJoinJob& job, const std::string& destination, const std::vector<std::string>& parts) {
+void JoinAll(CJoinJob& job, const std::wstring& destination, const std::vector<std::wstring>& parts) {
     for (std::size_t i = 0; i < parts.size(); ++i) {
         SCOPED_TRACE("part " + std::to_string(i + 1));
         bool started = i == 0 ? job.BeginJoin(destination.c_str(), parts[i].c_str())
@@ -66,15 +65,15 @@ TEST(JoinJob, JoinsPartsOfDifferentSizesInCallOrder) {
     // More than a chunk, exactly a chunk, a few bytes, several chunks and a
     // tail that is not a multiple of 100.
     Parts parts({kChunk + 1, kChunk, 17, 2 * kChunk + 33});
-    std::string destination = parts.dir / "joined\\into\\cg.dat";
+    std::wstring destination = parts.dir / "joined\\into\\cg.dat";
     JoinJob job;
     JoinAll(job, destination, parts.paths);
     EXPECT_TRUE(Contents(destination) == parts.Joined({0, 1, 2, 3}));
     std::vector<DWORD> reads = {kChunk, 1, kChunk, 17, kChunk, kChunk, 33};
-    EXPECT_EQ(job.readSizes, reads);
+    EXPECT_EQ(job.ReadSizes(), reads);
     std::vector<std::pair<LONG, LONG>> busy(4, {1, 0});
     EXPECT_EQ(job.atStart, busy);
-    for (const std::string& part : parts.paths) EXPECT_TRUE(NobodyHasOpen(part));
+    for (const std::wstring& part : parts.paths) EXPECT_TRUE(NobodyHasOpen(part));
 }
 
 TEST(JoinJob, TwoJoinsInARowWithOneObject) {
@@ -86,61 +85,10 @@ TEST(JoinJob, TwoJoinsInARowWithOneObject) {
     EXPECT_TRUE(Contents(parts.dir / "second.dat") == parts.Joined({2, 3, 0}));
 }
 
-// Marks the last byte of every chunk buffer it is given (the slack past the
-// chunk, which no transfer touches) and notes whether the mark was there.
-template <typename Base>
-class MarkingJob : public Base {
-public:
-    std::vector<bool> markedWhenGiven;
-
-protected:
-    // Every run reads ahead (two buffers a run), whatever pace earlier
-    // copies of the process left.
-    bool NextChunkAtDrivePace() override { return true; }
-    std::unique_ptr<char[]> NewBuffer(std::size_t bytes) override {
-        std::unique_ptr<char[]> buffer = Base::NewBuffer(bytes);
-        if (buffer) {
-            markedWhenGiven.push_back(buffer[bytes - 1] == kMark);
-            buffer[bytes - 1] = kMark;
-        }
-        return buffer;
-    }
-
-private:
-    static constexpr char kMark = 0x5A;
-};
-
-TEST(JoinJob, ChunkBuffersServeTheNextRunOfEitherKindOfJob) {
-    // As an installation goes: join parts with copies in between. A fresh
-    // buffer's every page is supplied again by the system on its first read.
-    Parts parts({kChunk + 1, kChunk + 2, CCopyJob::kChunkBytes + 3});
-    MarkingJob<CJoinJob> join;
-    MarkingJob<CCopyJob> copy;
-    std::string joined = parts.dir / "cg.dat";
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        ASSERT_TRUE(round == 0 ? join.BeginJoin(joined.c_str(), parts.paths[0].c_str())
-                               : join.AppendLastPart(parts.paths[1].c_str()));
-        EXPECT_PIECE_DONE(join);
-        std::string copied = parts.dir / ("copy" + std::to_string(round));
-        ASSERT_TRUE(copy.StartCopy(parts.paths[2].c_str(), copied.c_str()));
-        EXPECT_PIECE_DONE(copy);
-        EXPECT_TRUE(Contents(copied) == parts.bytes[2]);
-    }
-    EXPECT_TRUE(Contents(joined) == parts.Joined({0, 1}));
-    // Two buffers a run; the second round's were all given back by the first.
-    ASSERT_EQ(join.markedWhenGiven.size(), 4u);
-    ASSERT_EQ(copy.markedWhenGiven.size(), 4u);
-    for (int i = 2; i < 4; ++i) {
-        EXPECT_TRUE(join.markedWhenGiven[i]) << "join buffer " << i;
-        EXPECT_TRUE(copy.markedWhenGiven[i]) << "copy buffer " << i;
-    }
-}
-
 TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
     Parts parts({kChunk + 5, 40, 60});
-    std::string destination = parts.dir / "cg.dat";
-    std::string missing = parts.dir / "part.missing";
+    std::wstring destination = parts.dir / "cg.dat";
+    std::wstring missing = parts.dir / "part.missing";
     JoinJob job;
     ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(job);
@@ -159,7 +107,7 @@ TEST(JoinJob, MissingMiddlePartFailsAndANewBeginJoinStartsOver) {
 }
 
 TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
-    enum Fault { kMissing, kShortRead, kShortWrite, kNoBuffer };
+    enum Fault { kMissing, kShortRead, kShortWrite };
     struct Case {
         const char* name;
         Fault fault;
@@ -174,26 +122,23 @@ TEST(JoinJob, AFailedPartLeavesOnlyWholePartsAndCanBeAppendedAgain) {
         {"short read in the middle part's second chunk", kShortRead, 3, false},
         {"short write of the middle part's tail", kShortWrite, 4, false},
         {"short write of the last part's first chunk", kShortWrite, 2, true},
-        {"no buffer for the middle part", kNoBuffer, 0, false},
     };
     Parts parts({kChunk + 1, 2 * kChunk + 9, 70});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string destination = parts.dir / (std::string(c.name) + ".dat");
-        std::string second = c.fault == kMissing ? parts.dir / "none" : parts.paths[1];
+        std::wstring destination = parts.dir / (std::string(c.name) + ".dat");
+        std::wstring second = c.fault == kMissing ? parts.dir / "none" : parts.paths[1];
         JoinJob job;
         ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
         EXPECT_PIECE_DONE(job);
         if (c.fault == kShortRead) job.shortReadAt = c.at;
         if (c.fault == kShortWrite) job.shortWriteAt = c.at;
-        job.noBuffer = c.fault == kNoBuffer;
         ASSERT_TRUE(c.last ? job.AppendLastPart(second.c_str()) : job.AppendPart(second.c_str()));
         EXPECT_PIECE_FAILED(job);
         EXPECT_EQ(FileSize(destination), static_cast<LONG>(kChunk + 1));
         EXPECT_FALSE(NobodyHasOpen(destination));
 
         job.shortReadAt = job.shortWriteAt = -1;
-        job.noBuffer = false;
         if (c.last) {
             ASSERT_TRUE(job.AppendLastPart(parts.paths[1].c_str()));
             EXPECT_PIECE_DONE(job);
@@ -224,7 +169,7 @@ TEST(JoinJob, AppendingWithoutAnOpenJoinFails) {
 
 TEST(JoinJob, StartOperationsOnABusyJobReturnFalse) {
     Parts parts({2 * kChunk + 1, 3});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     JoinJob job;
     job.holdAfterWrite = 0;
     ASSERT_TRUE(job.BeginJoin(destination.c_str(), parts.paths[0].c_str()));
@@ -245,7 +190,7 @@ TEST(JoinJob, StartOperationsOnABusyJobReturnFalse) {
 
 TEST(JoinJob, DestroyedBetweenPartsClosesTheDestination) {
     Parts parts({kChunk + 3});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     auto job = std::make_unique<JoinJob>();
     ASSERT_TRUE(job->BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(*job);
@@ -257,7 +202,7 @@ TEST(JoinJob, DestroyedBetweenPartsClosesTheDestination) {
 
 TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
     Parts parts({kChunk + 2, 5 * kChunk + 1});
-    std::string destination = parts.dir / "cg.dat";
+    std::wstring destination = parts.dir / "cg.dat";
     auto* job = new JoinJob;
     ASSERT_TRUE(job->BeginJoin(destination.c_str(), parts.paths[0].c_str()));
     EXPECT_PIECE_DONE(*job);
@@ -274,11 +219,11 @@ TEST(JoinJob, DestroyingMidPartStopsAfterTheCurrentChunk) {
 
 namespace {
 
-bool BeginJoinPiece(JoinJob& job, const std::string& part, const std::string& destination) {
+bool BeginJoinPiece(JoinJob& job, const std::wstring& part, const std::wstring& destination) {
     return job.BeginJoin(destination.c_str(), part.c_str());
 }
 
-TEST(JoinJob, ReadsTheNextChunkWhileOneIsWrittenAtEveryChunkEdge) {
+TEST(JoinJob, ReadsTheNextChunksWhileOneIsWrittenAtEveryChunkEdge) {
     jobtest::CheckReadAheadAtChunkEdges<JoinJob>(kChunk, BeginJoinPiece);
 }
 
@@ -287,7 +232,7 @@ TEST(JoinJob, AFailedReadAheadShowsAfterTheChunkInFlightAndIsCutOff) {
     jobtest::CheckFailedReadAhead<JoinJob>(kChunk, BeginJoinPiece, 0);
 }
 
-TEST(JoinJob, StopWhileAReadIsInFlightEndsBothThreads) {
+TEST(JoinJob, StopWhileAReadIsInFlightEndsTheReadsAndKeepsWholeChunks) {
     // The destination stays open for the part to come.
     jobtest::CheckStopDuringRead<JoinJob>(kChunk, BeginJoinPiece, false);
 }

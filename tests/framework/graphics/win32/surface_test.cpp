@@ -11,6 +11,7 @@
 #include "framework/file/archive_writer.h"
 #include "framework/graphics/win32/dib_surface.h"
 #include "framework/graphics/win32/image_surface.h"
+#include "framework/system/win32/wide_text.h"
 #include "tests/framework/graphics/bmp_bytes.h"
 #include "tools/automation/win32/scratch.h"
 
@@ -107,10 +108,11 @@ TEST(Surface, FillRectWritesBytesInBlueGreenRedOrder) {
 
 class ImageFiles : public ::testing::Test {
 protected:
+    // Writes `name` (ASCII) in the test's folder; returns its path as the
+    // file layer takes the data's paths, in Shift-JIS.
     std::string Write(const std::string& name, const std::string& bytes) {
-        const std::string path = dir_ / name;
-        EXPECT_TRUE(WriteFileBytes(path, bytes));
-        return path;
+        EXPECT_TRUE(WriteFileBytes(dir_ / Widen(name), bytes));
+        return ShiftJisPath(dir_.path()) + "\\" + name;
     }
     // Loads the picture at `path` into image_ (colour-keyed or not) and makes
     // screen_ a width x height surface of `depth` bits (0: the display's).
@@ -211,27 +213,27 @@ TEST_F(ImageFiles, ExtensionChoosesTheDecoderWhateverItsCase) {
         EXPECT_EQ(surface.Implementation() != nullptr, c.ok) << c.name;
     }
     CSurfaceProxy missing;
-    EXPECT_FALSE(missing.LoadFile((dir_ / "absent.bmp").c_str(), false, 0, 0));
+    EXPECT_FALSE(missing.LoadFile((ShiftJisPath(dir_.path()) + "\\absent.bmp").c_str(), false, 0, 0));
 }
 
 TEST_F(ImageFiles, PicturesAndMasksComeFromPackedFilesAndArchives) {
     const std::string picture = PictureFile(4, 2);
     const std::vector<std::uint8_t> pictureBytes(picture.begin(), picture.end());
     const std::vector<std::uint8_t> maskBytes = {0, 0, 0, 0, 9, 9, 9, 9};
-    ASSERT_TRUE(CreateDirectoryA((dir_ / "data").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((dir_ / L"data").c_str(), nullptr));
     CArchiveWriter writer;
     ASSERT_TRUE(writer.Add("t001_000.bmp", pictureBytes));
     ASSERT_TRUE(writer.Add("t001_000.alp", maskBytes));
     ASSERT_TRUE(writer.Add("t001_001.bmp", pictureBytes));
     Write("data\\obj.dat", AsString(writer.Build()));
-    ASSERT_TRUE(CreateDirectoryA((dir_ / "solo").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((dir_ / L"solo").c_str(), nullptr));
     Write("solo\\pic.bmp.dat", AsString(MakeSinglePackedFile(pictureBytes)));
 
     // The setup screen names its pictures relative to the current directory
     // with forward slashes.
-    char previous[MAX_PATH] = "";
-    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
-    ASSERT_TRUE(SetCurrentDirectoryA(dir_.path().c_str()));
+    wchar_t previous[MAX_PATH] = L"";
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.path().c_str()));
     const struct {
         const char* name;
         int kind;
@@ -252,7 +254,7 @@ TEST_F(ImageFiles, PicturesAndMasksComeFromPackedFilesAndArchives) {
             EXPECT_EQ(surface.GetAlpha()[12], 0);  // top row
         }
     }
-    SetCurrentDirectoryA(previous);
+    SetCurrentDirectoryW(previous);
 }
 
 TEST_F(ImageFiles, DrawPutsTheSourceTopRowAtTheGivenRow) {

@@ -16,24 +16,22 @@
 
 namespace {
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-std::vector<std::string> EventsOf(const std::string& path) {
+std::vector<std::string> EventsOf(const std::wstring& path) {
     std::vector<std::string> events;
-    EXPECT_TRUE(ReadLogEvents(path, &events)) << path;
+    EXPECT_TRUE(ReadLogEvents(path, &events)) << Utf8(path);
     return events;
 }
 
-void LogOnce(const std::string& path, CRunLog::Start start, const char* text) {
-    ASSERT_TRUE(TheRunLog().OpenAt(Wide(path).c_str(), start));
+void LogOnce(const std::wstring& path, CRunLog::Start start, const char* text) {
+    ASSERT_TRUE(TheRunLog().OpenAt(path.c_str(), start));
     CLogLine() << text;
     TheRunLog().Close();
 }
 
 TEST(RunLog, PiecesArriveAsOneUtf8LineWithTheSystemsErrorText) {
     ScratchDir scratch;
-    const std::string path = scratch / "run.log";
-    ASSERT_TRUE(TheRunLog().OpenAt(Wide(path).c_str(), CRunLog::Start::kNew));
+    const std::wstring path = scratch / L"run.log";
+    ASSERT_TRUE(TheRunLog().OpenAt(path.c_str(), CRunLog::Start::kNew));
     // "ソ表" in Shift-JIS, "Jürgen" in UTF-16.
     CLogLine() << "copy \x83\x5C\x95\x5C -> " << L"C:\\J\x00FCrgen" << ", " << 307200u
                << " bytes, " << -3 << ", " << 18446744073709551615ull;
@@ -53,21 +51,21 @@ TEST(RunLog, PiecesArriveAsOneUtf8LineWithTheSystemsErrorText) {
 
 TEST(RunLog, ANewLogKeepsThePreviousRunOnceAndAContinuedOneAppends) {
     ScratchDir scratch;
-    const std::string path = scratch / "run.log";
+    const std::wstring path = scratch / L"run.log";
     LogOnce(path, CRunLog::Start::kNew, "first");
     LogOnce(path, CRunLog::Start::kNew, "second");
     LogOnce(path, CRunLog::Start::kNew, "third");
     LogOnce(path, CRunLog::Start::kContinue, "more");
     EXPECT_EQ(EventsOf(path), (std::vector<std::string>{"third", "more"}));
-    EXPECT_EQ(EventsOf(path + ".old"), std::vector<std::string>{"second"});
-    LogOnce(scratch / "fresh.log", CRunLog::Start::kContinue, "begun by a copy");
-    EXPECT_EQ(EventsOf(scratch / "fresh.log"), std::vector<std::string>{"begun by a copy"});
+    EXPECT_EQ(EventsOf(path + L".old"), std::vector<std::string>{"second"});
+    LogOnce(scratch / L"fresh.log", CRunLog::Start::kContinue, "begun by a copy");
+    EXPECT_EQ(EventsOf(scratch / L"fresh.log"), std::vector<std::string>{"begun by a copy"});
 }
 
 TEST(RunLog, TwoThreadsWriteWholeLinesInTheirOwnOrder) {
     ScratchDir scratch;
-    const std::string path = scratch / "run.log";
-    ASSERT_TRUE(TheRunLog().OpenAt(Wide(path).c_str(), CRunLog::Start::kNew));
+    const std::wstring path = scratch / L"run.log";
+    ASSERT_TRUE(TheRunLog().OpenAt(path.c_str(), CRunLog::Start::kNew));
     const int kLines = 2000;
     // Long lines, both threads let go at once: they are in the writer
     // together.
@@ -99,14 +97,14 @@ TEST(RunLog, TwoThreadsWriteWholeLinesInTheirOwnOrder) {
 TEST(RunLog, ALogThatCannotBeHadWritesNothingAndLeavesTheLastError) {
     ScratchDir scratch;
     SetLastError(4321);
-    EXPECT_FALSE(TheRunLog().OpenAt(Wide(scratch / "missing\\run.log").c_str(),
-                                    CRunLog::Start::kNew));
+    EXPECT_FALSE(
+        TheRunLog().OpenAt((scratch / L"missing\\run.log").c_str(), CRunLog::Start::kNew));
     EXPECT_FALSE(TheRunLog().IsOpen());
     CLogLine() << "nothing " << SystemError{ERROR_ACCESS_DENIED};
     EXPECT_EQ(GetLastError(), 4321u);
     EXPECT_TRUE(FolderEntries(scratch.path()).empty());
 
-    ASSERT_TRUE(TheRunLog().OpenAt(Wide(scratch / "run.log").c_str(), CRunLog::Start::kNew));
+    ASSERT_TRUE(TheRunLog().OpenAt((scratch / L"run.log").c_str(), CRunLog::Start::kNew));
     SetLastError(4321);
     CLogLine() << "a line " << SystemError{ERROR_ACCESS_DENIED} << L" \x00FC";
     EXPECT_EQ(GetLastError(), 4321u);

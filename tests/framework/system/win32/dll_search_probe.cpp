@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "framework/system/win32/dll_search.h"
 
@@ -13,7 +14,8 @@ int main(int argc, char** argv) {
     if (argc < 3) return 2;
     HMODULE loaded = nullptr;
     if (std::strcmp(argv[2], "system") == 0) {
-        loaded = LoadSystemLibrary(argv[1]);
+        // An ASCII name ("winmm.dll").
+        loaded = LoadSystemLibrary(std::wstring(argv[1], argv[1] + std::strlen(argv[1])).c_str());
     } else {
         if (std::strcmp(argv[2], "restricted") == 0) RestrictDllSearch();
         loaded = LoadLibraryA(argv[1]);

@@ -14,31 +14,31 @@
 namespace {
 
 TEST(DllSearch, APlantedDllIsLoadedOnlyWhenTheSearchIsOpen) {
-    struct Case { const char* mode; bool plantedLoaded; };
+    struct Case { const wchar_t* mode; bool plantedLoaded; };
     const Case cases[] = {
         // The control: Wine does take the program folder's DLL first.
-        {"open", true},
-        {"restricted", false},
-        {"system", false},
+        {L"open", true},
+        {L"restricted", false},
+        {L"system", false},
     };
-    const char* name = "msimg32.dll";
+    const std::wstring name = L"msimg32.dll";
     std::string probe, dll;
-    ASSERT_TRUE(ReadFileBytes(TestProgramPath("dll_search_probe.exe"), &probe));
-    ASSERT_TRUE(ReadFileBytes(TestProgramPath("..\\planted\\planted_dll.dll"), &dll));
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath(L"dll_search_probe.exe"), &probe));
+    ASSERT_TRUE(ReadFileBytes(TestProgramPath(L"..\\planted\\planted_dll.dll"), &dll));
 
-    PreferNativeDlls nativeFirst("dll_search_probe.exe", {"msimg32"});
+    PreferNativeDlls nativeFirst(L"dll_search_probe.exe", {L"msimg32"});
     for (const Case& c : cases) {
         ScratchDir folder;
-        ASSERT_TRUE(WriteFileBytes(folder / "dll_search_probe.exe", probe));
+        ASSERT_TRUE(WriteFileBytes(folder / L"dll_search_probe.exe", probe));
         ASSERT_TRUE(WriteFileBytes(folder / name, dll));
         DWORD code = 99;
-        ASSERT_TRUE(RunProcess("\"" + (folder / "dll_search_probe.exe") + "\" " + name + " " +
+        ASSERT_TRUE(RunProcess(L"\"" + (folder / L"dll_search_probe.exe") + L"\" " + name + L" " +
                                    c.mode,
                                30000, &code, folder.path()))
             << c.mode;
         // A DLL is loaded either way: the planted one or the system's.
         EXPECT_EQ(code, 0u) << c.mode;
-        EXPECT_EQ(PathExists(folder / (std::string(name) + ".loaded")), c.plantedLoaded) << c.mode;
+        EXPECT_EQ(PathExists(folder / (name + L".loaded")), c.plantedLoaded) << c.mode;
     }
 }
 

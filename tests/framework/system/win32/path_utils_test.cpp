@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,6 @@ namespace {
 const std::string kSoft = "\x83\x5C\x83\x74\x83\x67";
 const std::string kDisplay = "\x95\x5C\x8E\xA6";
 
-TEST(PathUtils, RunsInTheJapaneseCodePage) {
-    // Every multi-byte case below assumes code page 932.
-    ASSERT_EQ(GetACP(), 932u);
-    EXPECT_TRUE(AnsiLeadBytes().IsLead(0x83));
-    EXPECT_FALSE(AnsiLeadBytes().IsLead('\\'));
-}
-
 TEST(PathUtils, GetFullPathOfDrivePaths) {
     char out[kMaxPath];
     ASSERT_TRUE(GetFullPath(out, "C:/x//y\\\\z/"));
@@ -32,14 +26,30 @@ TEST(PathUtils, GetFullPathOfDrivePaths) {
     EXPECT_EQ(std::string(out), japanese);
 }
 
+// The current directory comes from the system: a Shift-JIS path below one
+// that code page 932 cannot hold ("ü") cannot be named, the wide one can.
 TEST(PathUtils, GetFullPathOfRelativePathsUsesTheCurrentDirectory) {
-    char saved[MAX_PATH];
-    GetCurrentDirectoryA(sizeof saved, saved);
-    ASSERT_TRUE(SetCurrentDirectoryA("C:\\windows"));
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\windows"));
     char out[kMaxPath];
     EXPECT_TRUE(GetFullPath(out, "system32\\x.dll"));
     EXPECT_STREQ(out, "C:\\windows\\system32\\x.dll");
-    SetCurrentDirectoryA(saved);
+    const std::string japanese = kSoft + "\\x.dll";
+    EXPECT_TRUE(GetFullPath(out, japanese.c_str()));
+    EXPECT_EQ(std::string(out), "C:\\windows\\" + japanese);
+
+    ScratchDir scratch;
+    const std::wstring outside = scratch / L"J\xFCrgen";
+    ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(outside.c_str()));
+    std::strcpy(out, "stale");
+    EXPECT_FALSE(GetFullPath(out, "x.dll"));
+    EXPECT_STREQ(out, "");
+    std::wstring wide;
+    EXPECT_TRUE(GetFullPath(&wide, L"x.dll"));
+    EXPECT_EQ(wide, outside + L"\\x.dll");
+    SetCurrentDirectoryW(saved);
 }
 
 TEST(PathUtils, GetFullPathRefusesResultsOverTheLimit) {
@@ -50,6 +60,12 @@ TEST(PathUtils, GetFullPathRefusesResultsOverTheLimit) {
     EXPECT_EQ(std::string(out), fits);
     EXPECT_FALSE(GetFullPath(out, over.c_str()));
     EXPECT_STREQ(out, "");
+    // Characters, not bytes: "ü" is one.
+    std::wstring wide;
+    const std::wstring wideFits = L"C:/" + std::wstring(256, L'\xFC');
+    EXPECT_TRUE(GetFullPath(&wide, wideFits.c_str()));
+    EXPECT_EQ(wide, L"C:\\" + std::wstring(256, L'\xFC'));
+    EXPECT_FALSE(GetFullPath(&wide, (wideFits + L"x").c_str()));
 }
 
 TEST(PathUtils, SplitPath) {
@@ -71,6 +87,23 @@ TEST(PathUtils, SplitPath) {
         EXPECT_EQ(SplitPath(dir, name, c.path.c_str()), c.ok) << c.path;
         EXPECT_EQ(std::string(dir), c.ok ? c.dir : "untouched") << c.path;
         EXPECT_EQ(std::string(name), c.ok ? c.name : "untouched") << c.path;
+    }
+}
+
+TEST(PathUtils, SplitWidePath) {
+    struct Case { std::wstring path; bool ok; std::wstring dir; std::wstring name; };
+    const Case cases[] = {
+        {L"C:\\a\\b.txt", true, L"C:\\a", L"b.txt"},
+        {L"C:\\", false, L"", L""},
+        {L"C:/ゲーム//J\xFCrgen\\", true, L"C:\\ゲーム", L"J\xFCrgen"},
+        {L"C:\\file", true, L"C:", L"file"},
+    };
+    for (const Case& c : cases) {
+        std::wstring dir = L"untouched";
+        std::wstring name = L"untouched";
+        EXPECT_EQ(SplitPath(&dir, &name, c.path.c_str()), c.ok) << c.path;
+        EXPECT_EQ(dir, c.ok ? c.dir : L"untouched") << c.path;
+        EXPECT_EQ(name, c.ok ? c.name : L"untouched") << c.path;
     }
 }
 
@@ -114,19 +147,25 @@ TEST(PathUtils, GetParentDirectory) {
 
 TEST(PathUtils, CreateDirectoryTreeMakesEveryFolderOfTheChain) {
     ScratchDir scratch;
-    std::string deep = scratch / (kSoft + "\\" + kDisplay + "/x//y");
+    const std::wstring soft = L"ソフト";
+    const std::wstring display = L"表示";
+    // The Shift-JIS path of the data: the 5C bytes of ソ and 表 make no
+    // folders of their own, whatever the system's code page.
+    const std::string deep = ShiftJisPath(scratch.path()) + "\\" + kSoft + "\\" + kDisplay + "/x//y";
     CreateDirectoryTree(deep.c_str());
-    EXPECT_TRUE(PathExists(scratch / kSoft));
-    EXPECT_TRUE(PathExists(scratch / (kSoft + "\\" + kDisplay)));
-    EXPECT_TRUE(PathExists(scratch / (kSoft + "\\" + kDisplay + "\\x\\y")));
-    // The 5C bytes of ソ and 表 made no folders of their own: each level
-    // holds exactly the one folder named.
-    EXPECT_EQ(FolderEntries(scratch.path()), std::vector<std::string>{kSoft});
-    EXPECT_EQ(FolderEntries(scratch / kSoft), std::vector<std::string>{kDisplay});
+    EXPECT_TRUE(PathExists(scratch / (soft + L"\\" + display + L"\\x\\y")));
+    EXPECT_EQ(FolderEntries(scratch.path()), std::vector<std::wstring>{soft});
+    EXPECT_EQ(FolderEntries(scratch / soft), std::vector<std::wstring>{display});
 
     // Again over existing folders: nothing reported, nothing changed.
     CreateDirectoryTree(deep.c_str());
-    EXPECT_TRUE(PathExists(scratch / (kSoft + "\\" + kDisplay + "\\x\\y")));
+    EXPECT_TRUE(PathExists(scratch / (soft + L"\\" + display + L"\\x\\y")));
+
+    // A path from the system, with a character of no code page but UTF-16.
+    const std::wstring user = L"J\xFCrgen";
+    CreateDirectoryTree((scratch / (user + L"/a//b")).c_str());
+    EXPECT_TRUE(PathExists(scratch / (user + L"\\a\\b")));
+    EXPECT_EQ(FolderEntries(scratch / user), std::vector<std::wstring>{L"a"});
 }
 
 TEST(PathUtils, LowercaseLettersKeepsSecondBytes) {
@@ -138,15 +177,18 @@ TEST(PathUtils, LowercaseLettersKeepsSecondBytes) {
 
 TEST(FileFinder, FindsFilesAndFoldersAndKeepsTheHandleUntilClosed) {
     ScratchDir scratch;
-    ASSERT_TRUE(WriteFileBytes(scratch / "a.txt", "x"));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"a.txt", "x"));
+    ASSERT_TRUE(WriteFileBytes(scratch / L"表示.txt", "x"));
+    const std::string folder = ShiftJisPath(scratch.path());
     CFileFinder finder;
     EXPECT_FALSE(finder.IsOpen());
-    EXPECT_TRUE(finder.Find((scratch / "a.txt").c_str()));
+    EXPECT_TRUE(finder.Find((folder + "\\a.txt").c_str()));
     EXPECT_TRUE(finder.IsOpen());
-    EXPECT_TRUE(finder.Find(scratch.path().c_str()));
-    EXPECT_FALSE(finder.Find((scratch / "missing.txt").c_str()));
+    EXPECT_TRUE(finder.Find(folder.c_str()));
+    EXPECT_TRUE(finder.Find((folder + "\\" + kDisplay + ".txt").c_str()));
+    EXPECT_FALSE(finder.Find((folder + "\\missing.txt").c_str()));
     EXPECT_FALSE(finder.IsOpen());
-    EXPECT_TRUE(finder.Find((scratch / "*.txt").c_str()));
+    EXPECT_TRUE(finder.Find((folder + "\\*.txt").c_str()));
     finder.Close();
     EXPECT_FALSE(finder.IsOpen());
 }

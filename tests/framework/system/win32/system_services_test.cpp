@@ -16,6 +16,7 @@
 #include "framework/system/win32/elevation.h"
 #include "framework/system/win32/single_instance_guard.h"
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tests/support/win32/import_hook.h"
 #include "tools/automation/win32/process.h"
@@ -25,70 +26,83 @@
 
 namespace {
 
-const char kShellFolders[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::string UniqueName(const char* stem) {
     return std::string(stem) + "-" + std::to_string(GetCurrentProcessId()) + ".exe";
 }
 
-std::string KeyFor(const char* format, const std::string& name) {
+std::wstring KeyFor(const char* format, const std::string& name) {
     char key[512];
     FormatText(key, sizeof key, format, name.c_str());
-    return key;
+    return Widen(key);
 }
 
-// A REG_SZ value whose stored bytes are the text and its terminating zero.
-void ExpectStoredString(HKEY root, const std::string& key, const char* name, const std::string& text) {
+// A REG_SZ value whose stored bytes are the UTF-16 text and its terminating
+// zero.
+void ExpectStoredString(HKEY root, const std::wstring& key, const wchar_t* name,
+                        const std::wstring& text) {
     RegValue v = ReadRegValue(root, key, name);
-    ASSERT_TRUE(v.found) << key << " " << (name ? name : "(default)");
+    ASSERT_TRUE(v.found) << key << " " << (name ? name : L"(default)");
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(v.bytes, text + std::string(1, '\0'));
+    EXPECT_EQ(v.bytes, std::string(reinterpret_cast<const char*>(text.c_str()),
+                                   (text.size() + 1) * sizeof(wchar_t)));
 }
 
-std::string DesktopFolder() {
-    RegValue v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, "Desktop");
+std::wstring DesktopFolder() {
+    RegValue v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, L"Desktop");
     if (!v.found) {
         // The shell fills "Shell Folders" when a folder is first asked for.
-        char path[MAX_PATH] = {};
-        SHGetSpecialFolderPathA(nullptr, path, CSIDL_DESKTOPDIRECTORY, TRUE);
-        v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, "Desktop");
+        wchar_t path[MAX_PATH] = {};
+        SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOPDIRECTORY, TRUE);
+        v = ReadRegValue(HKEY_CURRENT_USER, kShellFolders, L"Desktop");
     }
-    return v.found ? std::string(v.bytes.c_str()) : std::string();
+    return v.found ? ValueText(v) : std::wstring();
+}
+
+// Sets a REG_SZ value of UTF-16 text, its zero included.
+LONG SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 TEST(Registry, WriteAppPathStoresProgramAndFolderAsTerminatedStrings) {
     std::string name = UniqueName("AppPathTest");
-    std::string key = KeyFor(kAppPathsKeyFormat, name);
+    std::wstring key = KeyFor(kAppPathsKeyFormat, name);
     RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, key);
 
     CSystemServices services;
-    ASSERT_TRUE(services.WriteAppPath(name.c_str(), "C:\\Games\\\x83\x5C\\Sorvane.exe"));
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, "C:\\Games\\\x83\x5C\\Sorvane.exe");
-    // The folder keeps the whole ソ (83 5C) of its last name.
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "Path", "C:\\Games\\\x83\x5C");
+    // Stored as the system gave the folder: "ソ" whole, "ü" as it is.
+    for (const std::wstring folder : {L"C:\\Games\\ソ", L"C:\\ゲーム\\J\xFCrgen"}) {
+        SCOPED_TRACE(folder);
+        ASSERT_TRUE(services.WriteAppPath(name.c_str(), (folder + L"\\Sorvane.exe").c_str()));
+        ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, folder + L"\\Sorvane.exe");
+        ExpectStoredString(HKEY_LOCAL_MACHINE, key, L"Path", folder);
+    }
 
     // Writing again over an existing key replaces the values.
-    ASSERT_TRUE(services.WriteAppPath(name.c_str(), "D:\\x\\y.exe"));
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, "D:\\x\\y.exe");
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "Path", "D:\\x");
+    ASSERT_TRUE(services.WriteAppPath(name.c_str(), L"D:\\x\\y.exe"));
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, nullptr, L"D:\\x\\y.exe");
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, L"Path", L"D:\\x");
 }
 
 TEST(Registry, WriteUninstallEntryStoresBothValues) {
     std::string name = UniqueName("UninstallTest");
-    std::string key = KeyFor(kUninstallKeyFormat, name);
+    std::wstring key = KeyFor(kUninstallKeyFormat, name);
     RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, key);
 
     CSystemServices services;
-    ASSERT_TRUE(services.WriteUninstallEntry(name.c_str(), "C:\\G\\UnInstall.exe", "Sorvane"));
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "DisplayName", "Sorvane");
-    ExpectStoredString(HKEY_LOCAL_MACHINE, key, "UninstallString", "C:\\G\\UnInstall.exe");
+    // The display name is the program's own Shift-JIS text.
+    ASSERT_TRUE(services.WriteUninstallEntry(name.c_str(), L"C:\\G\\UnInstall.exe", "ソフト表示"));
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, L"DisplayName", L"ソフト表示");
+    ExpectStoredString(HKEY_LOCAL_MACHINE, key, L"UninstallString", L"C:\\G\\UnInstall.exe");
 }
 
 TEST(Registry, WritesFailForKeyNamesThatDoNotFit) {
     std::string name(600, 'k');
     CSystemServices services;
-    EXPECT_FALSE(services.WriteAppPath(name.c_str(), "C:\\x.exe"));
-    EXPECT_FALSE(services.WriteUninstallEntry(name.c_str(), "C:\\u.exe", "x"));
+    EXPECT_FALSE(services.WriteAppPath(name.c_str(), L"C:\\x.exe"));
+    EXPECT_FALSE(services.WriteUninstallEntry(name.c_str(), L"C:\\u.exe", "x"));
 }
 
 // For this process, HKEY_LOCAL_MACHINE becomes a scratch key of the current
@@ -97,29 +111,27 @@ TEST(Registry, WritesFailForKeyNamesThatDoNotFit) {
 // rights.
 class QueryOnlyMachineKey {
 public:
-    QueryOnlyMachineKey(const std::string& key,
-                        const std::vector<std::pair<const char*, std::string>>& values)
-        : root_("Software\\SetupTestMachine-" + std::to_string(GetCurrentProcessId())),
-          key_(root_ + "\\" + key) {
+    QueryOnlyMachineKey(const std::wstring& key,
+                        const std::vector<std::pair<const wchar_t*, std::wstring>>& values)
+        : root_(L"Software\\SetupTestMachine-" + std::to_wstring(GetCurrentProcessId())),
+          key_(root_ + L"\\" + key) {
         unique_hkey leaf;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                             nullptr, leaf.put(), nullptr) != ERROR_SUCCESS)
             return;
-        for (const auto& v : values)
-            RegSetValueExA(leaf.get(), v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
-                           static_cast<DWORD>(v.second.size() + 1));
+        for (const auto& v : values) SetString(leaf.get(), v.first, v.second);
         // Query values, and what the test needs to undo it (delete, write DACL).
         ok_ = SetDacl(leaf.get(), "D:P(A;;0x50001;;;WD)");
         leaf.reset();
         unique_hkey machine;
-        ok_ = ok_ && RegOpenKeyExA(HKEY_CURRENT_USER, root_.c_str(), 0, KEY_ALL_ACCESS, machine.put()) ==
+        ok_ = ok_ && RegOpenKeyExW(HKEY_CURRENT_USER, root_.c_str(), 0, KEY_ALL_ACCESS, machine.put()) ==
                          ERROR_SUCCESS;
         ok_ = ok_ && RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.get()) == ERROR_SUCCESS;
     }
     ~QueryOnlyMachineKey() {
         RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
         unique_hkey leaf;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, WRITE_DAC, leaf.put()) == ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, WRITE_DAC, leaf.put()) == ERROR_SUCCESS)
             SetDacl(leaf.get(), "D:(A;;KA;;;WD)");
         leaf.reset();
         DeleteKeyTree(HKEY_CURRENT_USER, root_);
@@ -128,7 +140,7 @@ public:
     // True when the key is in place and really refuses more than queries.
     bool Ready() const {
         unique_hkey probe;
-        LONG full = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_.substr(root_.size() + 1).c_str(), 0,
+        LONG full = RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.substr(root_.size() + 1).c_str(), 0,
                                   KEY_ALL_ACCESS, probe.put());
         return ok_ && full == ERROR_ACCESS_DENIED;
     }
@@ -142,33 +154,35 @@ private:
         return RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd.get()) == ERROR_SUCCESS;
     }
 
-    std::string root_;
-    std::string key_;
+    std::wstring root_;
+    std::wstring key_;
     bool ok_ = false;
 };
 
 TEST(Registry, ReadProgramFilesDirNeedsOnlyQueryAccess) {
-    QueryOnlyMachineKey machine("Software\\Microsoft\\Windows\\CurrentVersion",
-                                {{"ProgramFilesDir", "D:\\Programs"}});
+    // As the system has it: a folder of an English system, or of a user's
+    // language that code page 932 does not hold.
+    QueryOnlyMachineKey machine(L"Software\\Microsoft\\Windows\\CurrentVersion",
+                                {{L"ProgramFilesDir", L"D:\\Programme f\xFCr Spiele"}});
     ASSERT_TRUE(machine.Ready());
     CSystemServices services;
-    char out[kMaxPath] = "untouched";
+    wchar_t out[kMaxPath] = L"untouched";
     EXPECT_TRUE(services.ReadProgramFilesDir(out));
-    EXPECT_STREQ(out, "D:\\Programs");
+    EXPECT_EQ(std::wstring(out), L"D:\\Programme f\xFCr Spiele");
 }
 
 TEST(Registry, ReadProgramFilesDirGivesAFullFolder) {
     CSystemServices services;
-    char out[kMaxPath] = "untouched";
+    wchar_t out[kMaxPath] = L"untouched";
     ASSERT_TRUE(services.ReadProgramFilesDir(out));
-    EXPECT_EQ(std::string(out).substr(1, 2), ":\\");
+    EXPECT_EQ(std::wstring(out).substr(1, 2), L":\\");
 }
 
 // Elevation and the desktop shell as a test wants them (under Wine every
 // process is elevated and the shell always answers).
 struct ShellSeam {
     ShellSeam() {
-        static const ElevationCalls seam = {&Query, &ShellExecuteExA, &Start};
+        static const ElevationCalls seam = {&Query, &ShellExecuteExW, &Start};
         SetElevationCalls(&seam);
         Play(false, ShellStart::kStarted);
     }
@@ -183,7 +197,7 @@ struct ShellSeam {
     }
 
     static ElevationState Query() { return {true, elevated}; }
-    static ShellStart Start(const char* programPath, const char* folderPath) {
+    static ShellStart Start(const wchar_t* programPath, const wchar_t* folderPath) {
         ++calls;
         program = programPath;
         folder = folderPath;
@@ -193,52 +207,50 @@ struct ShellSeam {
     static inline bool elevated = false;
     static inline ShellStart answer = ShellStart::kStarted;
     static inline int calls = 0;
-    static inline std::string program;
-    static inline std::string folder;
+    static inline std::wstring program;
+    static inline std::wstring folder;
 };
 
 class LaunchInstalledApp : public testing::Test {
 protected:
     void SetUp() override {
-        program_ = scratch_ / "Game.exe";
-        ASSERT_TRUE(CopyFileA(TestProgramPath("launch_probe.exe").c_str(), program_.c_str(), FALSE));
+        // A folder of a user's own name that code page 932 cannot hold.
+        ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
+        program_ = folder_ + L"\\Game.exe";
+        ASSERT_TRUE(CopyFileW(TestProgramPath(L"launch_probe.exe").c_str(), program_.c_str(), FALSE));
     }
 
     void Register(bool withPath) {
         unique_hkey key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, key.put(), nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(program_.c_str()),
-                       static_cast<DWORD>(program_.size() + 1));
-        if (withPath) {
-            RegSetValueExA(key.get(), "Path", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(scratch_.path().c_str()),
-                           static_cast<DWORD>(scratch_.path().size() + 1));
-        }
+        SetString(key.get(), nullptr, program_);
+        if (withPath) SetString(key.get(), L"Path", folder_);
     }
 
     ScratchDir scratch_;
+    std::wstring folder_ = scratch_ / L"J\xFCrgen";
     std::string name_ = UniqueName("LaunchTest");
-    std::string key_ = KeyFor(kAppPathsKeyFormat, name_);
+    std::wstring key_ = KeyFor(kAppPathsKeyFormat, name_);
     RegistryKeyScope cleanup_{HKEY_LOCAL_MACHINE, key_};
-    std::string program_;
+    std::wstring program_;
     ShellSeam seam_;
 };
 
-// The creation flags of the last CreateProcessA this program made while the
+// The creation flags of the last CreateProcessW this program made while the
 // spy was in place; the call itself goes on to the system.
 struct ProcessStartSpy {
     ProcessStartSpy() { active = &hook; }
     ~ProcessStartSpy() { active = nullptr; }
 
-    static BOOL WINAPI Create(LPCSTR application, LPSTR commandLine,
+    static BOOL WINAPI Create(LPCWSTR application, LPWSTR commandLine,
                               LPSECURITY_ATTRIBUTES process, LPSECURITY_ATTRIBUTES thread,
-                              BOOL inherit, DWORD flags, LPVOID environment, LPCSTR folder,
-                              LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info) {
+                              BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR folder,
+                              LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info) {
         lastFlags = flags;
         ++calls;
-        return active->Original<decltype(&CreateProcessA)>()(application, commandLine, process,
+        return active->Original<decltype(&CreateProcessW)>()(application, commandLine, process,
                                                               thread, inherit, flags,
                                                               environment, folder, startup, info);
     }
@@ -246,7 +258,7 @@ struct ProcessStartSpy {
     static inline ImportHook* active = nullptr;
     static inline DWORD lastFlags = 0;
     static inline int calls = 0;
-    ImportHook hook{"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(&Create)};
+    ImportHook hook{"kernel32.dll", "CreateProcessW", reinterpret_cast<void*>(&Create)};
 };
 
 TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolderWithTheDefaultErrorMode) {
@@ -260,9 +272,9 @@ TEST_F(LaunchInstalledApp, StartsTheRegisteredProgramInItsFolderWithTheDefaultEr
     // to the game.
     EXPECT_NE(ProcessStartSpy::lastFlags & CREATE_DEFAULT_ERROR_MODE, 0u);
     // The probe writes started.txt into its working folder, the "Path" value.
-    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(folder_ + L"\\started.txt"); }, 30000));
     // Let the probe finish before the folder is removed.
-    WaitUntil([&] { return DeleteFileA((scratch_ / "Game.exe").c_str()) != FALSE; }, 10000);
+    WaitUntil([&] { return DeleteFileW(program_.c_str()) != FALSE; }, 10000);
 }
 
 // The game never runs elevated because setup did: an elevated setup has
@@ -295,19 +307,19 @@ TEST_F(LaunchInstalledApp, AnElevatedSetupLeavesTheStartToTheDesktopShell) {
         EXPECT_EQ(ProcessStartSpy::calls, c.directStarts);
         if (c.shellCalls) {
             EXPECT_EQ(ShellSeam::program, program_);
-            EXPECT_EQ(ShellSeam::folder, scratch_.path());
+            EXPECT_EQ(ShellSeam::folder, folder_);
         }
     }
-    WaitUntil([&] { return DeleteFileA(program_.c_str()) != FALSE; }, 10000);
+    WaitUntil([&] { return DeleteFileW(program_.c_str()) != FALSE; }, 10000);
 }
 
 TEST_F(LaunchInstalledApp, NeedsOnlyQueryAccessToTheRegistry) {
-    QueryOnlyMachineKey machine(key_, {{nullptr, program_}, {"Path", scratch_.path()}});
+    QueryOnlyMachineKey machine(key_, {{nullptr, program_}, {L"Path", folder_}});
     ASSERT_TRUE(machine.Ready());
     CSystemServices services;
     EXPECT_TRUE(services.LaunchInstalledApp(name_.c_str()));
-    EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / "started.txt"); }, 30000));
-    WaitUntil([&] { return DeleteFileA(program_.c_str()) != FALSE; }, 10000);
+    EXPECT_TRUE(WaitUntil([&] { return PathExists(folder_ + L"\\started.txt"); }, 30000));
+    WaitUntil([&] { return DeleteFileW(program_.c_str()) != FALSE; }, 10000);
 }
 
 TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramCannotStartOrIsGone) {
@@ -323,7 +335,7 @@ TEST_F(LaunchInstalledApp, IsFalseWhenTheProgramCannotStartOrIsGone) {
         EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
         EXPECT_EQ(ShellSeam::calls, 0);
     }
-    ASSERT_TRUE(DeleteFileA(program_.c_str()));
+    ASSERT_TRUE(DeleteFileW(program_.c_str()));
     CSystemServices services;
     EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
 }
@@ -334,77 +346,79 @@ TEST_F(LaunchInstalledApp, IsFalseWithOnlyTheDefaultValueOrNoKey) {
     Register(false);
     EXPECT_FALSE(services.LaunchInstalledApp(name_.c_str()));
     Sleep(200);
-    EXPECT_FALSE(PathExists(scratch_ / "started.txt"));
+    EXPECT_FALSE(PathExists(folder_ + L"\\started.txt"));
 }
 
 TEST(Shortcuts, CreateShortcutMakesTheFoldersAndALinkTheShellReadsBack) {
     ScratchDir scratch;
-    std::string target = scratch / "Game\\Sorvane.exe";
+    // Target and link in folders of any character: "ü" of no code page but
+    // UTF-16's, and "表".
+    const std::wstring game = scratch / L"J\xFCrgen\\Game";
+    const std::wstring target = game + L"\\Sorvane.exe";
     ASSERT_TRUE(WriteFileBytes(target, "MZ"));
-    std::string link = scratch / "Links\\\x95\x5C\\deeper\\Sorvane.lnk";
+    const std::wstring link = scratch / L"Links\\表\\deeper\\Sorvane.lnk";
 
     CSystemServices services;
     EXPECT_TRUE(services.CreateShortcut(target.c_str(), link.c_str()));
     ASSERT_TRUE(PathExists(link));
     ShortcutInfo info = ReadShortcut(link);
     ASSERT_TRUE(info.loaded);
-    EXPECT_STRCASEEQ(info.target.c_str(), target.c_str());
-    EXPECT_STRCASEEQ(info.workingFolder.c_str(), (scratch / "Game").c_str());
+    EXPECT_EQ(lstrcmpiW(info.target.c_str(), target.c_str()), 0) << info.target;
+    EXPECT_EQ(lstrcmpiW(info.workingFolder.c_str(), game.c_str()), 0) << info.workingFolder;
 
     // A link that cannot be saved (its folder would have to be a file) is
     // reported.
-    std::string blocked = scratch / "Game\\Sorvane.exe\\Sorvane.lnk";
+    const std::wstring blocked = target + L"\\Sorvane.lnk";
     EXPECT_FALSE(services.CreateShortcut(target.c_str(), blocked.c_str()));
     EXPECT_FALSE(PathExists(blocked));
 }
 
 TEST(Shortcuts, DesktopShortcutLandsOnTheDesktopFolder) {
-    std::string desktop = DesktopFolder();
+    const std::wstring desktop = DesktopFolder();
     ASSERT_FALSE(desktop.empty());
     ScratchDir scratch;
-    std::string target = scratch / "Sorvane.exe";
+    const std::wstring target = scratch / L"Sorvane.exe";
     ASSERT_TRUE(WriteFileBytes(target, "MZ"));
-    std::string name = "SetupTest-" + std::to_string(GetCurrentProcessId());
-    std::string link = desktop + "\\" + name + ".lnk";
+    // The link's name is the program's own Shift-JIS text.
+    const std::string name = "表示-" + std::to_string(GetCurrentProcessId());
+    const std::wstring link = desktop + L"\\" + Widen(name) + L".lnk";
 
     CSystemServices services;
     EXPECT_TRUE(services.CreateDesktopShortcut(target.c_str(), name.c_str()));
     EXPECT_TRUE(PathExists(link));
-    EXPECT_STRCASEEQ(ReadShortcut(link).target.c_str(), target.c_str());
-    DeleteFileA(link.c_str());
+    EXPECT_EQ(lstrcmpiW(ReadShortcut(link).target.c_str(), target.c_str()), 0);
+    DeleteFileW(link.c_str());
 }
 
 TEST(Shortcuts, DesktopValueLongerThanTheBufferIsRejected) {
     ASSERT_FALSE(DesktopFolder().empty());
     RegistryKeyScope restore(HKEY_CURRENT_USER, kShellFolders);
     unique_hkey key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
-    std::string longValue = "C:\\" + std::string(300, 'd');
-    RegSetValueExA(key.get(), "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(longValue.c_str()),
-                   static_cast<DWORD>(longValue.size() + 1));
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
+    SetString(key.get(), L"Desktop", L"C:\\" + std::wstring(300, L'd'));
     // 259 characters fit the buffer, but the link name no longer fits the path.
-    std::string justFits = "C:\\" + std::string(256, 'd');
     CSystemServices services;
-    EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
-    RegSetValueExA(key.get(), "Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(justFits.c_str()),
-                   static_cast<DWORD>(justFits.size() + 1));
-    EXPECT_FALSE(services.CreateDesktopShortcut("C:\\x.exe", "Sorvane"));
+    EXPECT_FALSE(services.CreateDesktopShortcut(L"C:\\x.exe", "Sorvane"));
+    SetString(key.get(), L"Desktop", L"C:\\" + std::wstring(256, L'd'));
+    EXPECT_FALSE(services.CreateDesktopShortcut(L"C:\\x.exe", "Sorvane"));
 }
 
 TEST(Shortcuts, ProgramsShortcutCreatesSubFoldersAndReportsTheSave) {
-    char programs[MAX_PATH] = {};
-    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
+    wchar_t programs[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAMS, TRUE));
     ScratchDir scratch;
-    std::string target = scratch / "UnInstall.exe";
+    const std::wstring target = scratch / L"UnInstall.exe";
     ASSERT_TRUE(WriteFileBytes(target, "MZ"));
-    std::string vendor = "SetupTestVendor-" + std::to_string(GetCurrentProcessId());
+    const std::string vendor = "SetupTestVendor-" + std::to_string(GetCurrentProcessId());
 
     CSystemServices services;
-    EXPECT_TRUE(services.CreateProgramsShortcut(target.c_str(), (vendor + "\\Sorvane\\Remove").c_str()));
-    std::string link = std::string(programs) + "\\" + vendor + "\\Sorvane\\Remove.lnk";
+    EXPECT_TRUE(services.CreateProgramsShortcut(target.c_str(),
+                                                (vendor + "\\Sorvane\\アンインストーラ").c_str()));
+    const std::wstring link =
+        std::wstring(programs) + L"\\" + Widen(vendor) + L"\\Sorvane\\アンインストーラ.lnk";
     EXPECT_TRUE(PathExists(link));
-    EXPECT_STRCASEEQ(ReadShortcut(link).workingFolder.c_str(), scratch.path().c_str());
-    RemoveTree(std::string(programs) + "\\" + vendor);
+    EXPECT_EQ(lstrcmpiW(ReadShortcut(link).workingFolder.c_str(), scratch.path().c_str()), 0);
+    RemoveTree(std::wstring(programs) + L"\\" + Widen(vendor));
 }
 
 // The calling thread's COM apartment, probed with an initialisation that is
@@ -424,14 +438,14 @@ struct PickerSpy {
     PickerSpy() { active = &hook; }
     ~PickerSpy() { active = nullptr; }
 
-    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOA info) {
+    static PIDLIST_ABSOLUTE WINAPI Browse(LPBROWSEINFOW info) {
         apartment = CurrentApartment();
-        return active->Original<decltype(&SHBrowseForFolderA)>()(info);
+        return active->Original<decltype(&SHBrowseForFolderW)>()(info);
     }
 
     static inline ImportHook* active = nullptr;
     static inline Apartment apartment = Apartment::None;
-    ImportHook hook{"shell32.dll", "SHBrowseForFolderA", reinterpret_cast<void*>(&Browse)};
+    ImportHook hook{"shell32.dll", "SHBrowseForFolderW", reinterpret_cast<void*>(&Browse)};
 };
 
 TEST(FolderPicker, ShowsItsTitleInAnApartmentAndReportsCancel) {
@@ -451,11 +465,11 @@ TEST(FolderPicker, ShowsItsTitleInAnApartmentAndReportsCancel) {
         SCOPED_TRACE(static_cast<int>(c.before));
         PickerSpy::apartment = Apartment::None;
         bool chosen = true;
-        std::string out = "untouched";
+        std::wstring out = L"untouched";
         Apartment after = Apartment::None;
         TestThread thread([&] {
             if (c.before == Apartment::MultiThreaded) CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            char folder[kMaxPath] = "untouched";
+            wchar_t folder[kMaxPath] = L"untouched";
             chosen = CSystemServices().BrowseForFolder(title.c_str(), folder);
             out = folder;
             after = CurrentApartment();
@@ -470,24 +484,22 @@ TEST(FolderPicker, ShowsItsTitleInAnApartmentAndReportsCancel) {
             },
             10000));
         bool titleShown = false;
-        for (HWND control : DialogControls(picker)) titleShown |= WindowTextOf(control) == title;
+        for (HWND control : DialogControls(picker))
+            titleShown |= WindowTextOf(control) == L"フォルダを選択してください";
         EXPECT_TRUE(titleShown);
         PressButton(picker, IDCANCEL);
         ASSERT_TRUE(thread.Join(10000));
         EXPECT_FALSE(chosen);
-        EXPECT_EQ(out, "untouched");
+        EXPECT_EQ(out, L"untouched");
         EXPECT_EQ(PickerSpy::apartment, c.during);
         EXPECT_EQ(after, c.before);
     }
 }
 
-TEST(SingleInstanceGuard, MutexNameUsesForwardSlashesAndKeepsDoubleByteCharacters) {
-    char name[kMaxPath];
-    CSingleInstanceGuard::MutexNameFor(name, sizeof name, "C:\\x\\setup.exe");
-    EXPECT_STREQ(name, "C:/x/setup.exe");
-    // ソ (83 5C) keeps its second byte.
-    CSingleInstanceGuard::MutexNameFor(name, sizeof name, "D:\\\x83\x5C\\setup.exe");
-    EXPECT_STREQ(name, "D:/\x83\x5C/setup.exe");
+TEST(SingleInstanceGuard, MutexNameIsTheWideProgramPathWithForwardSlashes) {
+    EXPECT_EQ(CSingleInstanceGuard::MutexNameFor(L"C:\\x\\setup.exe"), L"C:/x/setup.exe");
+    EXPECT_EQ(CSingleInstanceGuard::MutexNameFor(L"D:\\ソ\\J\xFCrgen\\setup.exe"),
+              L"D:/ソ/J\xFCrgen/setup.exe");
 }
 
 TEST(SingleInstanceGuard, SecondAcquireWhileTheFirstHoldsIsNotFirst) {
@@ -514,18 +526,17 @@ TEST(SingleInstanceGuard, SecondAcquireWhileTheFirstHoldsIsNotFirst) {
 // mutex: the name exists, but its access list admits it to nothing beyond
 // waiting.
 TEST(SingleInstanceGuard, AMutexThatMayNotBeOpenedIsAnotherInstance) {
-    char path[kMaxPath] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path - 1);
-    char name[kMaxPath];
-    CSingleInstanceGuard::MutexNameFor(name, sizeof name, path);
+    wchar_t path[kMaxPath] = {};
+    GetModuleFileNameW(nullptr, path, kMaxPath - 1);
+    const std::wstring name = CSingleInstanceGuard::MutexNameFor(path);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
         "D:(A;;0x00100000;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-    unique_handle other(CreateMutexA(&attributes, TRUE, name));
+    unique_handle other(CreateMutexW(&attributes, TRUE, name.c_str()));
     LocalFree(descriptor);
     ASSERT_TRUE(other);
-    ASSERT_FALSE(unique_handle(CreateMutexA(nullptr, FALSE, name)));
+    ASSERT_FALSE(unique_handle(CreateMutexW(nullptr, FALSE, name.c_str())));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 
     CSingleInstanceGuard guard;

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "framework/system/win32/unique_handle.h"
+#include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/disc_drives.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -41,9 +42,10 @@ const COLORREF kFrameColour = RGB(40, 40, 40);
 const COLORREF kFullBarColour = RGB(10, 200, 60);
 const int kFrameWidth = 280, kFrameHeight = 60;
 
-std::string UnixToWin(const std::string& unixPath) {
-    std::string path = "Z:";
-    for (char c : unixPath) path += c == '/' ? '\\' : c;
+// The Win32 path of a host path below the build tree (ASCII).
+std::wstring UnixToWin(const std::string& unixPath) {
+    std::wstring path = L"Z:";
+    for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return path;
 }
 
@@ -99,7 +101,7 @@ public:
         const std::string medium = Medium(letter);
         if (!shell_.Run("fuseiso " + images_ + "/" + name + ".iso " + medium, kHostWait)) return false;
         mounted_.insert(letter);
-        return WaitUntil([&] { return PathExists(UnixToWin(medium) + "\\data"); }, kStepWait);
+        return WaitUntil([&] { return PathExists(UnixToWin(medium) + L"\\data"); }, kStepWait);
     }
     bool Eject(char letter) {
         mounted_.erase(letter);
@@ -153,11 +155,11 @@ bool WritePictures(HostShell& shell, const std::string& work, std::uint64_t* dis
     }
     pictures["t000_007.bmp"] = SolidBmp(kFrameWidth, kFrameHeight, kFrameColour);
     pictures["t000_009.bmp"] = SolidBmp(130, 16, kFullBarColour);
-    const std::string obj = UnixToWin(work + "/release/obj");
+    const std::wstring obj = UnixToWin(work + "/release/obj");
     *discBytes = Sectors(kFrameWidth * kFrameHeight);  // the frame's mask
     for (const auto& [name, bytes] : pictures) {
         const bool editor = name == "t000_007.bmp" || name == "t000_009.bmp";
-        WriteFileBytes(editor ? UnixToWin(work + "/" + name) : obj + "\\" + name, bytes);
+        WriteFileBytes(editor ? UnixToWin(work + "/" + name) : obj + L"\\" + Widen(name), bytes);
         *discBytes += Sectors(bytes.size());
     }
     // The frame's mask: its top half transparent.
@@ -184,9 +186,9 @@ void Author(Authored* a) {
     }
     a->work = std::string(drives) + "/authoring";
     RemoveTree(UnixToWin(a->work));
-    const std::string release = UnixToWin(a->work + "/release");
+    const std::wstring release = UnixToWin(a->work + "/release");
     std::string setup;
-    if (!ReadFileBytes(DefaultSetupProgram(), &setup) || !WriteFileBytes(release + "\\setup.exe", setup)) {
+    if (!ReadFileBytes(DefaultSetupProgram(), &setup) || !WriteFileBytes(release + L"\\setup.exe", setup)) {
         a->skip = "cannot copy setup.exe into the release";
         return;
     }
@@ -205,7 +207,7 @@ void Author(Authored* a) {
         a->release[name] = name == "UnInstall.exe" ? std::string(program.begin(), program.end())
                                                    : PatternBytes(size, seed);
         ++seed;
-        WriteFileBytes(release + "\\" + name, a->release[name]);
+        WriteFileBytes(release + L"\\" + Widen(name), a->release[name]);
     }
     // setup.exe is the build of this tree, 64-bit in the 64-bit one.
     const std::string author = "ASAN_OPTIONS=detect_leaks=0 " + tools + "/author_discs --quiet --allow-64-bit " +
@@ -263,13 +265,13 @@ protected:
         ASSERT_TRUE(discs.failure.empty()) << discs.failure;
         if (!discs.ready) GTEST_SKIP() << discs.skip;
         shell_.reset(new HostShell(discs.work));
-        installFolder_ = target_.path() + "\\Vintal\\Sorvane";
+        installFolder_ = target_.path() + L"\\Vintal\\Sorvane";
     }
 
     // setup.exe from disc 1 in M:, as autorun starts it; the prompts are
     // answered by changing the image in M:. `atEnd` sees the main window
     // while the completion message shows.
-    void InstallFrom(const std::string& images, std::vector<std::string>* prompts,
+    void InstallFrom(const std::string& images, std::vector<std::wstring>* prompts,
                      const std::function<void(HWND)>& atEnd = {}) {
         ImageDrives drives(*shell_, Discs().work + "/" + images);
         ASSERT_TRUE(drives.Insert('m', "disc1")) << shell_->LastOutput();
@@ -279,7 +281,7 @@ protected:
         DWORD startError = 0;
         ASSERT_TRUE(WaitUntil(
             [&] {
-                if (run.Start("M:\\setup.exe", "M:\\")) return true;
+                if (run.Start(L"M:\\setup.exe", L"M:\\")) return true;
                 startError = GetLastError();
                 return false;
             },
@@ -299,7 +301,7 @@ protected:
     void ExpectReleaseInstalled() {
         for (const auto& [name, bytes] : Discs().release) {
             std::string installed;
-            ASSERT_TRUE(ReadFileBytes(installFolder_ + "\\" + name, &installed)) << name;
+            ASSERT_TRUE(ReadFileBytes(installFolder_ + L"\\" + Widen(name), &installed)) << name;
             EXPECT_TRUE(installed == bytes) << name << ": " << installed.size() << " of " << bytes.size() << " bytes";
         }
     }
@@ -307,13 +309,13 @@ protected:
     SetupRegistrationScope registration_;
     ScratchDir target_;
     std::unique_ptr<HostShell> shell_;
-    std::string installFolder_;
+    std::wstring installFolder_;
 };
 
 TEST_F(DiscImageInstall, SixCdImagesInOneDriveWithAPromptForEachNextDisc) {
-    std::vector<std::string> prompts;
+    std::vector<std::wstring> prompts;
     InstallFrom("cd", &prompts);
-    std::vector<std::string> expected;
+    std::vector<std::wstring> expected;
     for (int disc = 2; disc <= 6; ++disc) expected.push_back(setup_text::DiscPrompt(disc));
     EXPECT_EQ(prompts, expected);
     ExpectReleaseInstalled();
@@ -323,7 +325,7 @@ TEST_F(DiscImageInstall, SixCdImagesInOneDriveWithAPromptForEachNextDisc) {
 // through the frame's transparent top half the background, below it the
 // frame (blended at full opacity, so within a step of its colour).
 TEST_F(DiscImageInstall, OneDvdImageWithoutAnyPromptShowsTheRewrittenPictures) {
-    std::vector<std::string> prompts;
+    std::vector<std::wstring> prompts;
     const struct {
         const char* what;
         int x, y;
