@@ -217,23 +217,37 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
         break;
     }
     const StepResult result = started ? PollJob(index) : StepResult::kFailed;
-    LogFileEnd(index, result, GetTickCount() - start);
+    LogFileEnd(index, result, started, GetTickCount() - start);
     if (result == StepResult::kDone && step.operation == Operation::kCopy) ReleaseJob();
     return result;
 }
 
-void CInstallRun::LogFileEnd(int index, StepResult result, DWORD milliseconds) {
+void CInstallRun::LogFileEnd(int index, StepResult result, bool started, DWORD milliseconds) {
     switch (result) {
     case StepResult::kDone:
         CLogLine() << "done " << FileTable[index] << ": "
                    << LogTransfer{sizes_[index], milliseconds};
-        break;
+        return;
     case StepResult::kStopped:
         CLogLine() << "stopped during " << FileTable[index] << " after " << milliseconds << " ms";
-        break;
+        return;
     case StepResult::kFailed:
-        CLogLine() << "failed: " << FileTable[index] << " after " << milliseconds << " ms";
         break;
+    }
+    CLogLine line;
+    line << "failed: " << FileTable[index] << " -> " << destinationPath_;
+    if (!started) {
+        line << ": the job could not be started";
+        return;
+    }
+    // The job is still held: it says why.
+    const CCopyJob::Failure failure = job_->GetFailure();
+    line << " after " << failure.written << " of " << sizes_[index] << " bytes in "
+         << milliseconds << " ms, ";
+    if (failure.error != 0) {
+        line << SystemError{failure.error};
+    } else {
+        line << "no system error (a short read or write, a source too large, or no buffer)";
     }
 }
 

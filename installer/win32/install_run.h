@@ -122,7 +122,8 @@ private:
     // Starts the job operation of one FileTable file and polls it.
     StepResult RunFile(const Step& step, int index);
     StepResult PollJob(int index);
-    void LogFileEnd(int index, StepResult result, DWORD milliseconds);
+    // The log line of a file's end; a failure with what the job says of it.
+    void LogFileEnd(int index, StepResult result, bool started, DWORD milliseconds);
     // FileTable[index] in the data folder of the disc in use; false when the
     // path does not fit the jobs' 260 characters.
     bool SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const;
