@@ -133,17 +133,11 @@ TEST_F(SetupDiskFull, AnUnattendedRunEndsWithFourAndTheLogNamesFileErrorAndBytes
     LeaveRoom(room);
     ASSERT_TRUE(drives_.Insert('m', "disc1"));
     ScratchDir temp;
-    SetupRun run;
-    {
-        TempFolderScope scope(temp.path());
-        ASSERT_TRUE(run.Start(DefaultSetupProgram(), L"", L"/S /D=" + kSmall));
-    }
     std::vector<std::wstring> captions;
-    ASSERT_TRUE(run.CaptionsUntilExit(kInstallWait, &captions));
+    EXPECT_EQ(RunToExit(DefaultSetupProgram(), L"", L"/S /D=" + kSmall, temp.path(), kInstallWait,
+                        &captions),
+              4u);
     EXPECT_TRUE(captions.empty()) << Utf8(captions.front());
-    DWORD code = 1234;
-    ASSERT_TRUE(run.Wait(kStepWait, &code));
-    EXPECT_EQ(code, 4u);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
 
     std::vector<std::string> events;

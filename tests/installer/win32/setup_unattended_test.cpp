@@ -53,13 +53,10 @@ protected:
     // Runs setup.exe to its end; its exit code (1000 when it did not end in
     // time). Fails the test when it showed a dialog.
     DWORD Run(const std::wstring& arguments, const std::wstring& temp) {
-        SetupRun run;
-        Start(run, arguments, temp);
         std::vector<std::wstring> captions;
-        EXPECT_TRUE(run.CaptionsUntilExit(kInstallWait, &captions)) << Utf8(arguments);
+        const DWORD code = RunToExit(DefaultSetupProgram(), target_.path(), arguments, temp,
+                                     kInstallWait, &captions);
         EXPECT_TRUE(captions.empty()) << Utf8(arguments) << ": " << Utf8(captions.front());
-        DWORD code = 1000;
-        run.Wait(kStepWait, &code);
         return code;
     }
 

@@ -8,6 +8,7 @@
 
 #include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/log_file.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/support/bmp_writer.h"
@@ -160,6 +161,19 @@ bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::wstring>* cap
             return !Running();
         },
         timeoutMs);
+}
+
+DWORD RunToExit(const std::wstring& program, const std::wstring& workingDir,
+                const std::wstring& arguments, const std::wstring& temp, DWORD timeoutMs,
+                std::vector<std::wstring>* captions) {
+    SetupRun run;
+    {
+        TempFolderScope scope(temp);
+        if (!run.Start(program, workingDir, arguments)) return 1000;
+    }
+    DWORD code = 1000;
+    if (run.CaptionsUntilExit(timeoutMs, captions)) run.Wait(timeoutMs, &code);
+    return code;
 }
 
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,

@@ -117,6 +117,14 @@ private:
     std::wstring folderQuestion_;
 };
 
+// `program` run to its end with `arguments` from `workingDir`, its
+// temporary folder (TEMP and TMP) being `temp`: its exit code, 1000 when it
+// did not start or end within `timeoutMs`. `captions` receives the caption
+// of every dialog it showed.
+DWORD RunToExit(const std::wstring& program, const std::wstring& workingDir,
+                const std::wstring& arguments, const std::wstring& temp, DWORD timeoutMs,
+                std::vector<std::wstring>* captions);
+
 // A whole installation by setup.exe from the discs "<discPrefix>1" to "6",
 // all through drive `letter`, into "<baseFolder>\Vintal\Sorvane"; the
 // completion message is answered. True when it was shown and setup.exe then
