@@ -46,7 +46,8 @@ string(REGEX REPLACE "\\..*" "" SETUP_OTHER_LOCALE_NAME ${SETUP_OTHER_LOCALE})
 # setup_add_locale_run(NAME)
 #   Registers the Windows test NAME a second time, as NAME_<locale name>,
 #   run under SETUP_OTHER_LOCALE: the same program in that locale's prefix,
-#   with NAME's timeout and NAME's resource locks taken for that prefix.
+#   with NAME's timeout, fixtures and skip expression, and NAME's resource
+#   locks taken for that prefix.
 #   The locales the tests run under are listed in wine-locales.txt of the
 #   tree, for scripts/run-tests.sh to prepare their prefixes.
 function(setup_add_locale_run name)
@@ -59,6 +60,12 @@ function(setup_add_locale_run name)
   get_test_property(${name} RESOURCE_LOCK locks)
   set_tests_properties(${run} PROPERTIES TIMEOUT ${timeout}
     ENVIRONMENT SETUP_WINE_LOCALE=${SETUP_OTHER_LOCALE})
+  foreach(property FIXTURES_REQUIRED SKIP_REGULAR_EXPRESSION)
+    get_test_property(${name} ${property} value)
+    if(value)
+      set_tests_properties(${run} PROPERTIES ${property} "${value}")
+    endif()
+  endforeach()
   if(locks)
     list(TRANSFORM locks APPEND "-${SETUP_OTHER_LOCALE_NAME}")
     set_tests_properties(${run} PROPERTIES RESOURCE_LOCK "${locks}")

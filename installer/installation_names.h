@@ -27,4 +27,9 @@ inline constexpr char kGameMenuLink[] = "VINTAL\\Sorvane\\Sorvane";
 inline constexpr char kUninstallerMenuLink[] = "VINTAL\\Sorvane\\アンインストーラ";
 inline constexpr const char* kMenuLinks[] = {kGameMenuLink, kUninstallerMenuLink};
 
+// The logs of the two programs' runs, in the user's temporary folder; the
+// run before is kept as "<name>.old".
+inline constexpr wchar_t kSetupLog[] = L"Sorvane-setup.log";
+inline constexpr wchar_t kUninstallLog[] = L"Sorvane-uninstall.log";
+
 }  // namespace installation_name

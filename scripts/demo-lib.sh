@@ -60,3 +60,20 @@ demo_prefix() {
   done
   rm -rf "$WINEPREFIX/drive_c/Program Files/Vintal" "$WINEPREFIX/drive_c/Program Files (x86)/Vintal"
 }
+
+# demo_show_logs [LINES]
+# Where the logs of the programs' last runs are in the prefix (the user's
+# temporary folder), and their last LINES lines (8 by default).
+demo_show_logs() {
+  local lines=${1:-8} name log
+  for name in Sorvane-setup.log Sorvane-uninstall.log; do
+    log=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -name "$name" -print -quit 2>/dev/null)
+    if [ -z "$log" ]; then
+      echo "demo: no $name in the prefix's temporary folder"
+      continue
+    fi
+    echo "demo: the log of the run is $log"
+    echo "      (C:${log#"$WINEPREFIX/drive_c"} in the prefix); its last lines:" | sed 's|/|\\|g'
+    tail -n "$lines" "$log" | tr -d '\r' | sed 's/^\xEF\xBB\xBF//; s/^/  /'
+  done
+}

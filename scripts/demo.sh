@@ -17,6 +17,8 @@
 # prompts, saves screenshots into build/demo/screenshots (PNG), prints what
 # was installed, then removes the game with UnInstall.exe (screenshots of
 # its question and final message) and says whether the machine is clean.
+# Either way it ends with where the two programs' logs are and their last
+# lines.
 #
 # The discs have their real sizes (3979031201 bytes, sparse files) when the
 # disk has room for the installation (about 4 GB), else the small set (1/64)
@@ -110,6 +112,7 @@ if [ -n "${DISPLAY:-}" ]; then
     "$(wine_loader_for "$DEMO_SETUP")" "$uninstaller" || true
     "$WINESERVER" -w || true
   fi
+  demo_show_logs
   exit 0
 fi
 
@@ -127,4 +130,5 @@ for bmp in "$shots"/*.bmp; do
 done
 echo "demo: screenshots in build/demo/screenshots:"
 ls "$shots" | sed 's/^/  /'
+demo_show_logs
 exit $status

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "framework/system/elevation_rules.h"
 #include "installer/installer_state.h"
 #include "uninstaller/uninstall_sequence.h"
 
@@ -9,29 +10,6 @@ namespace {
 
 const char16_t kQuietSwitch[] = u"/s";
 const char16_t kCleanupSwitch[] = u"/cleanup";
-
-// Splits at spaces outside double quotes; the quotes are dropped.
-std::vector<std::u16string> Words(std::u16string_view s) {
-    std::vector<std::u16string> words;
-    std::u16string word;
-    bool inWord = false;
-    bool quoted = false;
-    for (char16_t c : s) {
-        if (c == u'"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if ((c == u' ' || c == u'\t') && !quoted) {
-            if (inWord) words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word.push_back(c);
-            inWord = true;
-        }
-    }
-    if (inWord) words.push_back(word);
-    return words;
-}
 
 bool IsSwitch(std::u16string word, const char16_t* name) {
     LowercaseAscii(&word);
@@ -56,7 +34,7 @@ bool ParseHandle(const std::u16string& word, std::uint64_t* value) {
 
 UninstallCommand ParseUninstallCommand(std::u16string_view arguments) {
     UninstallCommand command;
-    const std::vector<std::u16string> words = Words(arguments);
+    const std::vector<std::u16string> words = CommandLineWords(arguments);
     if (!words.empty() && IsSwitch(words[0], kCleanupSwitch)) {
         command.mode = UninstallMode::kInvalid;
         if (words.size() == 3 && ParseHandle(words[1], &command.waitHandle) &&

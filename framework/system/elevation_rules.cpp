@@ -24,3 +24,25 @@ const char16_t* CommandLineArguments(const char16_t* commandLine) {
     while (*p == u' ' || *p == u'\t') ++p;
     return p;
 }
+
+std::vector<std::u16string> CommandLineWords(std::u16string_view arguments) {
+    std::vector<std::u16string> words;
+    std::u16string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char16_t c : arguments) {
+        if (c == u'"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if ((c == u' ' || c == u'\t') && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word.push_back(c);
+            inWord = true;
+        }
+    }
+    if (inWord) words.push_back(word);
+    return words;
+}

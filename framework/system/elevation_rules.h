@@ -2,6 +2,10 @@
 // No Win32 here: the rules are tested on their own.
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 // What setup does once its start-up checks have passed.
 enum class StartAction {
     StartGame,         // the game is installed: start it as the invoking user
@@ -23,3 +27,8 @@ StartAction ChooseStartAction(bool installed, bool elevated, bool elevationAvail
 // it): what follows the program name (quoted or not) and the blanks after
 // it. Never null.
 const char16_t* CommandLineArguments(const char16_t* commandLine);
+
+// The words of `arguments`, split at blanks outside double quotes, the
+// quotes dropped: "/D=C:\Program Files" in quotes, or /D="C:\Program Files",
+// is one word.
+std::vector<std::u16string> CommandLineWords(std::u16string_view arguments);

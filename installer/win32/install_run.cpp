@@ -1,5 +1,6 @@
 #include "installer/win32/install_run.h"
 
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -7,6 +8,7 @@
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
 #include "framework/file/win32/join_job.h"
+#include "framework/log/win32/run_log.h"
 #include "framework/system/win32/wide_text.h"
 #include "installer/installer_texts.h"
 #include "installer/progress_math.h"
@@ -44,6 +46,16 @@ const CInstallRun::Step kSteps[] = {
 
 HWND MainWindow() { return TheThreadRegistry.GetHwnd(); }
 
+const char* const kOperationNames[] = {"copy", "join", "append", "append the last part"};
+
+// The disc (1 to 6) whose prompt is `prompt`; 0 for another text.
+int DiscOf(const char* prompt) {
+    for (int disc = 1; disc <= kDiscCount; ++disc) {
+        if (std::strcmp(prompt, kDiscPrompts[disc - 1]) == 0) return disc;
+    }
+    return 0;
+}
+
 }  // namespace
 
 // ---- The real prompts and system ----------------------------------------------
@@ -67,11 +79,11 @@ void CInstallPrompts::ReportError() {
     ApplicationMessageBox(MainWindow(), kErrorText, kErrorCaption, MB_OK | MB_ICONERROR);
 }
 
-void CInstallPrompts::Complete() {
+bool CInstallPrompts::Complete() {
     CRegistrationServices services;
     // The messages registration shows end as OK when the program ends.
     COpenDialogScope open(IDOK);
-    RegisterInstallation(MainWindow(), state_, services);
+    return RegisterInstallation(MainWindow(), state_, services);
 }
 
 std::unique_ptr<CCopyJob> CInstallSystem::NewCopyJob() {
@@ -126,34 +138,46 @@ CInstallRun::CInstallRun(InstallerStateData& state, CInstallView& view, CInstall
 
 CInstallRun::~CInstallRun() { ReleaseJob(); }
 
-void CInstallRun::Run() {
+SetupOutcome CInstallRun::Run() {
     view_.ShowStart();
     // A window closed before the wizard began gets no wizard.
-    if (!view_.IsRunning()) return;
+    if (!view_.IsRunning()) return SetupOutcome::kCancelled;
     system_.PrepareJobs();
-    if (prompts_.RunWizard() != WizardResult::Install) return;
-    RunSteps();
+    switch (prompts_.RunWizard()) {
+    case WizardResult::Cancelled:
+        CLogLine() << "the wizard was cancelled";
+        return SetupOutcome::kCancelled;
+    case WizardResult::FolderRefused: return SetupOutcome::kFolderRefused;
+    case WizardResult::Install: break;
+    }
+    CLogLine() << "installing into " << state_.InstallFolder;
+    const SetupOutcome outcome = RunSteps();
     ReleaseJob();
+    return outcome;
 }
 
-void CInstallRun::RunSteps() {
+SetupOutcome CInstallRun::RunSteps() {
     for (const Step& step : kSteps) {
         if (!view_.IsRunning()) break;
-        if (step.disc > 0 && RequestDisc(step.first, kDiscPrompts[step.disc - 1])) return;
+        if (step.disc > 0 && RequestDisc(step.first, kDiscPrompts[step.disc - 1])) {
+            return prompts_.AsksUser() || !view_.IsRunning() ? SetupOutcome::kCancelled
+                                                             : SetupOutcome::kDiscMissing;
+        }
         ReadAheadFrom(step);
         const StepResult result = RunStep(step);
         if (result == StepResult::kFailed) {
             ReleaseJob();
             if (view_.IsRunning()) prompts_.ReportError();
-            return;
+            return SetupOutcome::kCopyFailed;
         }
         if (result == StepResult::kStopped) break;
         if (step.operation == Operation::kAppendLastPart) ReleaseJob();
     }
     ReleaseJob();
-    if (!view_.IsRunning()) return;
+    if (!view_.IsRunning()) return SetupOutcome::kCancelled;
     view_.ShowFinished();
-    prompts_.Complete();
+    CLogLine() << "every file is installed: registration";
+    return prompts_.Complete() ? SetupOutcome::kInstalled : SetupOutcome::kRegistrationIncomplete;
 }
 
 CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
@@ -168,12 +192,15 @@ CInstallRun::StepResult CInstallRun::RunStep(const Step& step) {
 }
 
 CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
-    const char* name =
-        step.operation == Operation::kBeginJoin ? step.joinedName : FileTable[index];
-    if (!SourcePathOf(index, sourcePath_) || !DestinationPathOf(name, destinationPath_))
+    if (!SourcePathOf(index, sourcePath_) || !DestinationPathOf(step, index, destinationPath_)) {
+        CLogLine() << "failed: the paths of " << FileTable[index] << " do not fit";
         return StepResult::kFailed;
+    }
     if (step.operation == Operation::kCopy) job_ = system_.NewCopyJob();
     if (step.operation == Operation::kBeginJoin) job_ = system_.NewJoinJob();
+    CLogLine() << kOperationNames[static_cast<int>(step.operation)] << " " << sourcePath_
+               << " -> " << destinationPath_ << ", " << sizes_[index] << " bytes";
+    const DWORD start = GetTickCount();
     bool started = false;
     switch (step.operation) {
     case Operation::kCopy:
@@ -189,11 +216,39 @@ CInstallRun::StepResult CInstallRun::RunFile(const Step& step, int index) {
         started = job_ && job_->AppendLastPart(sourcePath_);
         break;
     }
-    if (!started) return StepResult::kFailed;
-
-    const StepResult result = PollJob(index);
+    const StepResult result = started ? PollJob(index) : StepResult::kFailed;
+    LogFileEnd(index, result, started, GetTickCount() - start);
     if (result == StepResult::kDone && step.operation == Operation::kCopy) ReleaseJob();
     return result;
+}
+
+void CInstallRun::LogFileEnd(int index, StepResult result, bool started, DWORD milliseconds) {
+    switch (result) {
+    case StepResult::kDone:
+        CLogLine() << "done " << FileTable[index] << ": "
+                   << LogTransfer{sizes_[index], milliseconds};
+        return;
+    case StepResult::kStopped:
+        CLogLine() << "stopped during " << FileTable[index] << " after " << milliseconds << " ms";
+        return;
+    case StepResult::kFailed:
+        break;
+    }
+    CLogLine line;
+    line << "failed: " << FileTable[index] << " -> " << destinationPath_;
+    if (!started) {
+        line << ": the job could not be started";
+        return;
+    }
+    // The job is still held: it says why.
+    const CCopyJob::Failure failure = job_->GetFailure();
+    line << " after " << failure.written << " of " << sizes_[index] << " bytes in "
+         << milliseconds << " ms, ";
+    if (failure.error != 0) {
+        line << SystemError{failure.error};
+    } else {
+        line << "no system error (a short read or write, a source too large, or no buffer)";
+    }
 }
 
 namespace {
@@ -214,7 +269,14 @@ bool JoinDataName(std::wstring_view folder, const char* name, wchar_t (&out)[kFi
 
 }  // namespace
 
-bool CInstallRun::DestinationPathOf(const char* name, wchar_t (&out)[kFileNameField]) const {
+// A part appended to a joined file goes to the file its join began.
+bool CInstallRun::DestinationPathOf(const Step& step, int index,
+                                    wchar_t (&out)[kFileNameField]) const {
+    const Step* join = &step;
+    while (join->operation != Operation::kCopy && join->operation != Operation::kBeginJoin)
+        --join;
+    const char* name = join->operation == Operation::kBeginJoin ? join->joinedName
+                                                                 : FileTable[index];
     return JoinDataName(AsWide(state_.InstallFolder), name, out);
 }
 
@@ -273,16 +335,39 @@ bool CInstallRun::RequestDisc(int index, const char* prompt) {
     if (SourcePathOf(index, sourcePath_) && system_.FileExists(sourcePath_)) {
         return false;
     }
+    const int disc = DiscOf(prompt);
+    CLogLine() << "disc " << disc << " is asked for: " << FileTable[index] << " is not in "
+               << state_.DataPath;
+    if (!prompts_.AsksUser()) {
+        // Nobody to ask: the drives are looked at once, as after Retry.
+        if (view_.IsRunning() && system_.FindDiscHolding(FileTable[index])) {
+            CLogLine() << "disc " << disc << " is in " << state_.SourceRoot;
+            return false;
+        }
+        CLogLine() << "disc " << disc << " is in no drive";
+        ReleaseJob();
+        return true;
+    }
     for (;;) {
         // Once the window is being closed no dialog may be shown: the main
         // thread is waiting for this one to end.
         if (!view_.IsRunning()) return true;
         const bool retry = prompts_.AskForDisc(prompt);
+        CLogLine() << "the prompt for disc " << disc << " was answered "
+                   << (retry ? "Retry" : "Cancel");
         if (!view_.IsRunning()) return true;
-        if (!retry && (prompts_.ConfirmAbort() || !view_.IsRunning())) {
-            ReleaseJob();
-            return true;
+        if (!retry) {
+            const bool abort = prompts_.ConfirmAbort();
+            CLogLine() << "the question whether to abort was answered "
+                       << (abort ? "Yes" : "No");
+            if (abort || !view_.IsRunning()) {
+                ReleaseJob();
+                return true;
+            }
         }
-        if (system_.FindDiscHolding(FileTable[index])) return false;
+        if (system_.FindDiscHolding(FileTable[index])) {
+            CLogLine() << "disc " << disc << " is in " << state_.SourceRoot;
+            return false;
+        }
     }
 }

@@ -15,6 +15,7 @@
 
 #include "framework/file/win32/copy_job.h"
 #include "installer/installer_state.h"
+#include "installer/setup_command.h"
 #include "installer/win32/setup_wizard.h"
 
 // The setup screen as the run sees it.
@@ -39,6 +40,9 @@ public:
     explicit CInstallPrompts(InstallerStateData& state) : state_(state) {}
     virtual ~CInstallPrompts() = default;
 
+    // False for an unattended run: nobody answers a disc request, so a disc
+    // that is in no drive ends the run.
+    virtual bool AsksUser() const { return true; }
     virtual WizardResult RunWizard();
     // The disc request `prompt`: true for Retry, false for Cancel.
     virtual bool AskForDisc(const char* prompt);
@@ -47,8 +51,8 @@ public:
     // The one error message of a failed run.
     virtual void ReportError();
     // Registers the game and shows the completion message; returns when the
-    // user has dismissed it.
-    virtual void Complete();
+    // user has dismissed it. False when a registration step failed.
+    virtual bool Complete();
 
 protected:
     InstallerStateData& state_;
@@ -98,12 +102,13 @@ public:
     CInstallRun(const CInstallRun&) = delete;
     CInstallRun& operator=(const CInstallRun&) = delete;
 
-    // Wizard, copying, registration; returns when finished, failed,
-    // cancelled or stopped, with no job left.
-    void Run();
+    // Wizard, copying, registration; returns how it ended (finished,
+    // failed, cancelled or stopped), with no job left. Each step is logged.
+    SetupOutcome Run();
     // Makes sure the disc holding FileTable[index] is in a drive, asking for
     // it with `prompt`; true when the user chose to abort the setup (or the
-    // program is ending while it asks).
+    // program is ending while it asks). An unattended run asks nobody: it
+    // looks at the drives once, and true when the disc is in none.
     bool RequestDisc(int index, const char* prompt);
 
     // One step of the table in install_run.cpp.
@@ -112,16 +117,19 @@ public:
 private:
     enum class StepResult { kDone, kStopped, kFailed };
 
-    void RunSteps();
+    SetupOutcome RunSteps();
     StepResult RunStep(const Step& step);
     // Starts the job operation of one FileTable file and polls it.
     StepResult RunFile(const Step& step, int index);
     StepResult PollJob(int index);
+    // The log line of a file's end; a failure with what the job says of it.
+    void LogFileEnd(int index, StepResult result, bool started, DWORD milliseconds);
     // FileTable[index] in the data folder of the disc in use; false when the
     // path does not fit the jobs' 260 characters.
     bool SourcePathOf(int index, wchar_t (&out)[kFileNameField]) const;
-    // The data name `name` in the install folder; false when it does not fit.
-    bool DestinationPathOf(const char* name, wchar_t (&out)[kFileNameField]) const;
+    // The installed file FileTable[index] of `step` goes to (the joined
+    // file for a part); false when the path does not fit.
+    bool DestinationPathOf(const Step& step, int index, wchar_t (&out)[kFileNameField]) const;
     // Names the files from `step` on to the jobs' engine, in install order,
     // up to a step whose disc is still to be asked for; each file once.
     void ReadAheadFrom(const Step& step);

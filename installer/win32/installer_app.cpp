@@ -3,14 +3,16 @@
 #include <cstring>
 
 #include "framework/app/win32/thread_registry.h"
+#include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/message_box.h"
 #include "installer/win32/installer_screen.h"
 #include "installer/installer_texts.h"
 
 void CInstallerApp::Main() {
-    CInstallerScreen screen(pictures_);
+    CInstallerScreen screen(pictures_, command_);
     screen.Execute();
+    outcome_ = screen.Outcome();
 }
 
 void CInstallerApp::ConfigureWindow(WindowParams* params) {
@@ -19,8 +21,12 @@ void CInstallerApp::ConfigureWindow(WindowParams* params) {
 }
 
 bool CInstallerApp::ConfirmClose(HWND hwnd) {
-    return ShowMessageBox(hwnd, installer_text::kAbortText, installer_text::kConfirmCaption,
-                          MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (!Unattended() && ShowMessageBox(hwnd, installer_text::kAbortText,
+                                        installer_text::kConfirmCaption,
+                                        MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    CLogLine() << "the window is closed: setup is cancelled";
+    return true;
 }
 
 bool CInstallerApp::OnMessage(HWND hwnd, UINT message, WPARAM, LPARAM) {

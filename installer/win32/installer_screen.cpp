@@ -5,6 +5,7 @@
 #include "framework/system/path_text.h"
 #include "installer/progress_math.h"
 #include "installer/screen_scale.h"
+#include "installer/win32/unattended.h"
 
 namespace {
 
@@ -24,16 +25,18 @@ bool StagePicturePath(char (&path)[kMaxPath], const char* root, int stage) {
     return FormatText(path, sizeof path, "%s\\data\\obj\\%s", root, kStagePictures[stage]);
 }
 
-// The real prompts. Reading the stage pictures ahead ends with the wizard:
-// a user who took less time than the drive needed for them all gets the
-// rest read when shown (one picture in flight still ends), rather than a
-// copy that waits for pictures it may need minutes later.
+// The prompts of the run (the wizard's or the unattended run's answers),
+// with the reading of the stage pictures ahead ending with the wizard: a
+// user who took less time than the drive needed for them all gets the rest
+// read when shown (one picture in flight still ends), rather than a copy
+// that waits for pictures it may need minutes later.
 class CScreenPrompts : public CInstallPrompts {
 public:
-    CScreenPrompts(InstallerStateData& state, CStagePictures& pictures)
-        : CInstallPrompts(state), pictures_(pictures) {}
+    CScreenPrompts(InstallerStateData& state, CInstallPrompts& prompts, CStagePictures& pictures)
+        : CInstallPrompts(state), prompts_(prompts), pictures_(pictures) {}
+    bool AsksUser() const override { return prompts_.AsksUser(); }
     WizardResult RunWizard() override {
-        const WizardResult result = CInstallPrompts::RunWizard();
+        const WizardResult result = prompts_.RunWizard();
         if (result == WizardResult::Install) {
             pictures_.RequestStop();
         } else {
@@ -41,8 +44,13 @@ public:
         }
         return result;
     }
+    bool AskForDisc(const char* prompt) override { return prompts_.AskForDisc(prompt); }
+    bool ConfirmAbort() override { return prompts_.ConfirmAbort(); }
+    void ReportError() override { prompts_.ReportError(); }
+    bool Complete() override { return prompts_.Complete(); }
 
 private:
+    CInstallPrompts& prompts_;
     CStagePictures& pictures_;
 };
 
@@ -136,8 +144,8 @@ void CScreenPictures::ReadShare(int share) {
     }
 }
 
-CInstallerScreen::CInstallerScreen(CScreenPictures* pictures)
-    : paintHandler_(*this), pictures_(pictures ? *pictures : ownPictures_) {
+CInstallerScreen::CInstallerScreen(CScreenPictures* pictures, const SetupCommand* command)
+    : paintHandler_(*this), command_(command), pictures_(pictures ? *pictures : ownPictures_) {
     TheThreadRegistry.AddHandler(&paintHandler_);
     backBuffer_.CreateForWindow(MainWindow(), kScreenWidth, kScreenHeight, false, 0, 0);
     // The first window call of this thread sets up its link to the display:
@@ -181,10 +189,18 @@ bool CInstallerScreen::LoadBackground(const char* name) {
     return background_.LoadFile(path, false, 0, 0);
 }
 
-void CInstallerScreen::RunInstall() {
-    CScreenPrompts prompts(InstallerState, stagePictures_);
+SetupOutcome CInstallerScreen::RunInstall() {
+    CInstallPrompts wizard(InstallerState);
+    CWizardServices wizardServices;
+    CRegistrationServices registration;
+    const bool unattended = command_ && command_->mode == SetupMode::kUnattended;
+    CUnattendedPrompts answers(InstallerState, unattended ? command_->folder : u"",
+                               wizardServices, registration);
+    CScreenPrompts prompts(InstallerState, unattended ? static_cast<CInstallPrompts&>(answers)
+                                                      : wizard,
+                           stagePictures_);
     CInstallSystem system;
-    CInstallRun(InstallerState, *this, prompts, system).Run();
+    return CInstallRun(InstallerState, *this, prompts, system).Run();
 }
 
 void CInstallerScreen::ShowStart() {

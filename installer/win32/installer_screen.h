@@ -100,15 +100,20 @@ class CInstallerScreen : public CTask, public CInstallView {
 public:
     // Construct on the application thread, after its application is known.
     // Takes the pictures from `pictures` (owned by the caller, outliving the
-    // screen) when given, else reads them itself.
-    explicit CInstallerScreen(CScreenPictures* pictures = nullptr);
+    // screen) when given, else reads them itself. `command` says how setup
+    // was started (the wizard's run when null); it must outlive the screen.
+    explicit CInstallerScreen(CScreenPictures* pictures = nullptr,
+                              const SetupCommand* command = nullptr);
     ~CInstallerScreen() override;
 
-    void Main() override { RunInstall(); }
+    void Main() override { outcome_ = RunInstall(); }
+    // How the last run of Main ended.
+    SetupOutcome Outcome() const { return outcome_; }
 
-    // Wizard, copying, registration with the real prompts and system;
-    // returns when finished, failed, cancelled or stopped.
-    void RunInstall();
+    // Wizard (or the unattended run's answers), copying, registration with
+    // the real prompts and system; returns how it ended: finished, failed,
+    // cancelled or stopped.
+    SetupOutcome RunInstall();
 
     bool IsRunning() override { return CTask::IsRunning(); }
     void ShowStart() override;
@@ -145,6 +150,8 @@ private:
     ProgressBarLayout LayoutFor(std::int32_t number, std::int32_t bar);
 
     CPaintHandler paintHandler_;
+    const SetupCommand* command_;
+    SetupOutcome outcome_ = SetupOutcome::kCancelled;
     CSurfaceProxy background_;
     int progressStage_ = 0;
     CInput input_;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/message_box.h"
 #include "framework/system/win32/system_services.h"
@@ -40,6 +41,21 @@ bool WriteDetails(const wchar_t* folder, const std::wstring& program,
     const UninstallDetails details = {program.c_str(), kPublisher, folder, quiet.c_str(),
                                       KiBytes(services.InstalledBytes(folder))};
     return services.WriteUninstallDetails(FileTable[0], details);
+}
+
+// Logs a step that has just ended; passes its result on. `what` is a
+// Shift-JIS name of the program's or a UTF-16 path.
+template <typename Text>
+bool Logged(bool done, const char* step, const Text* what) {
+    const SystemError error{GetLastError()};
+    CLogLine line;
+    line << "registration: " << step << " " << what << ": ";
+    if (done) {
+        line << "done";
+    } else {
+        line << "failed, " << error;
+    }
+    return done;
 }
 
 }  // namespace
@@ -81,40 +97,53 @@ bool CRegistrationServices::CreateProgramsShortcut(const wchar_t* targetPath,
     return CSystemServices().CreateProgramsShortcut(targetPath, relativeLink);
 }
 
-void RegisterInstallation(HWND owner, const InstallerStateData& state,
-                          CRegistrationServices& services) {
+bool RegisterGame(const InstallerStateData& state, CRegistrationServices& services) {
     const char* programName = FileTable[0];
     const wchar_t* folder = AsWide(state.InstallFolder);
     std::wstring program;
     std::wstring uninstaller;
     // The wizard keeps the folder short enough for both paths; should they
     // still not fit, nothing is registered rather than a cut-off path.
-    int failed = 1;
-    if (InstalledFilePath(folder, programName, &program) &&
-        InstalledFilePath(folder, FileTable[1], &uninstaller)) {
-        // The command quoted: a path with spaces ("C:\Program Files (x86)\...")
-        // taken apart at the first space would name "C:\Program.exe".
-        const std::wstring command = L"\"" + uninstaller + L"\"";
-        // Every step runs whatever the earlier ones did. The further values
-        // go only into an entry that has its name and command, never into a
-        // key of their own.
-        failed = 0;
-        failed += !services.WriteAppPath(programName, program.c_str());
-        if (services.WriteUninstallEntry(programName, command.c_str(), kDisplayName))
-            failed += !WriteDetails(folder, program, uninstaller, services);
-        else
-            ++failed;
-        failed += !services.CreateDesktopShortcut(program.c_str(), kDesktopLink);
-        failed += !services.CreateProgramsShortcut(program.c_str(), kGameMenuLink);
-        failed += !services.CreateProgramsShortcut(uninstaller.c_str(), kUninstallerMenuLink);
+    if (!InstalledFilePath(folder, programName, &program) ||
+        !InstalledFilePath(folder, FileTable[1], &uninstaller)) {
+        CLogLine() << "registration: the paths of " << folder << " do not fit";
+        return false;
     }
+    // The command quoted: a path with spaces ("C:\Program Files (x86)\...")
+    // taken apart at the first space would name "C:\Program.exe".
+    const std::wstring command = L"\"" + uninstaller + L"\"";
+    // Every step runs whatever the earlier ones did. The further values go
+    // only into an entry that has its name and command, never into a key of
+    // their own.
+    int failed = 0;
+    failed += !Logged(services.WriteAppPath(programName, program.c_str()), "App Paths entry",
+                      program.c_str());
+    if (Logged(services.WriteUninstallEntry(programName, command.c_str(), kDisplayName),
+               "uninstall entry", command.c_str()))
+        failed += !Logged(WriteDetails(folder, program, uninstaller, services),
+                          "uninstall entry's details of", programName);
+    else
+        ++failed;
+    failed += !Logged(services.CreateDesktopShortcut(program.c_str(), kDesktopLink),
+                      "desktop shortcut", kDesktopLink);
+    failed += !Logged(services.CreateProgramsShortcut(program.c_str(), kGameMenuLink),
+                      "Start-menu shortcut", kGameMenuLink);
+    failed += !Logged(services.CreateProgramsShortcut(uninstaller.c_str(), kUninstallerMenuLink),
+                      "Start-menu shortcut", kUninstallerMenuLink);
+    return failed == 0;
+}
+
+bool RegisterInstallation(HWND owner, const InstallerStateData& state,
+                          CRegistrationServices& services) {
+    const bool complete = RegisterGame(state, services);
     // The files are in place either way, so the end is still announced; but
     // without its entries the next start would not find the game (and offer
     // to install it again), so the user is told first.
-    if (failed > 0) {
+    if (!complete) {
         ShowMessageBox(owner, installer_text::kRegistrationIncompleteText,
                        installer_text::kErrorCaption, MB_OK | MB_ICONEXCLAMATION);
     }
     ShowMessageBox(owner, installer_text::kDoneText, installer_text::kDoneCaption,
                    MB_OK | MB_ICONINFORMATION);
+    return complete;
 }

@@ -28,10 +28,16 @@ public:
     virtual bool CreateProgramsShortcut(const wchar_t* targetPath, const char* relativeLink);
 };
 
-// Registers the game installed in `state.InstallFolder` and then tells the
-// user, with a message box owned by `owner`, that setup is complete. A failed
-// step does not stop the later ones; when any failed, one message saying
-// that the registration could not be completed comes before the completion
-// message. Returns when the user has dismissed the messages.
-void RegisterInstallation(HWND owner, const InstallerStateData& state,
+// Registers the game installed in `state.InstallFolder`: the App Paths
+// entry, the uninstall entry with its details and the three shortcuts, each
+// step logged with its result. A failed step does not stop the later ones.
+// True when every step succeeded.
+bool RegisterGame(const InstallerStateData& state, CRegistrationServices& services);
+
+// RegisterGame, then tells the user, with a message box owned by `owner`,
+// that setup is complete; when a step failed, one message saying that the
+// registration could not be completed comes before the completion message.
+// Returns when the user has dismissed the messages; true when every step
+// succeeded.
+bool RegisterInstallation(HWND owner, const InstallerStateData& state,
                           CRegistrationServices& services);

@@ -5,6 +5,7 @@
 
 #include "framework/app/win32/application.h"
 #include "framework/app/win32/thread_registry.h"
+#include "framework/log/win32/run_log.h"
 #include "framework/system/path_text.h"
 #include "framework/system/win32/system_services.h"
 #include "framework/system/win32/wide_text.h"
@@ -132,9 +133,12 @@ void BrowseFolder(HWND page) {
 // cannot hold may keep it from starting, so the user is asked first. No
 // stays on the page.
 bool AcceptsFolderForTheGame(HWND page, const char16_t* folder) {
-    return FitsShiftJis(AsWide(folder)) ||
-           ApplicationMessageBox(page, kFolderOutsideCodePageText, kConfirmCaption,
-                                 MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    if (FitsShiftJis(AsWide(folder))) return true;
+    const bool yes = ApplicationMessageBox(page, kFolderOutsideCodePageText, kConfirmCaption,
+                                           MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    CLogLine() << "the question whether to install into " << folder
+               << ", which code page 932 cannot hold, was answered " << (yes ? "Yes" : "No");
+    return yes;
 }
 
 void AcceptFolder(HWND page) {
@@ -203,33 +207,23 @@ enum class Page { Welcome, Groups, Folder, Ready, Cancelled, Install };
 // After page 3: the folder needs a drive root ("X:\"), and its drive room for
 // the installation. Returns `next` when both hold, else the page to show again.
 Page CheckFolder(PageContext& context, HWND owner, Page next) {
-    const char16_t* folder = context.state->InstallFolder;
-    char16_t root[8];
-    if (!HasDriveRoot(folder) || !FormDriveRoot(root, 8, folder)) {
-        ShowError(owner, kBadFolderText);
-        return Page::Folder;
-    }
-    std::uint64_t bytesFree = 0;
-    const CWizardServices::FreeSpace space =
-        context.services->QueryFreeSpace(AsWide(root), &bytesFree);
+    const FolderCheck check = CheckInstallFolder(context.state->InstallFolder, *context.services);
     // Closed while the drive was asked: no message, no page again.
     if (!context.services->IsRunning()) return Page::Cancelled;
-    switch (space) {
-        case CWizardServices::FreeSpace::Unavailable:
+    switch (check) {
+        case FolderCheck::kAccepted:
             return next;
-        case CWizardServices::FreeSpace::Failed:
+        case FolderCheck::kNoDriveRoot:
+        case FolderCheck::kNoSuchDrive:
             // No such drive (or no medium): nothing can be installed there,
             // so the user chooses the folder again.
             ShowError(owner, kBadFolderText);
             return Page::Folder;
-        case CWizardServices::FreeSpace::Known:
-            break;
+        case FolderCheck::kTooLittleSpace:
+            ShowError(owner, kNoSpaceText);
+            return Page::Groups;
     }
-    if (!IsEnoughFreeSpace(bytesFree)) {
-        ShowError(owner, kNoSpaceText);
-        return Page::Groups;
-    }
-    return next;
+    return Page::Folder;
 }
 
 // The pages in order: the dialog and its procedure, where Back and the
@@ -301,6 +295,32 @@ private:
 };
 
 }  // namespace
+
+FolderCheck CheckInstallFolder(const char16_t* folder, CWizardServices& services) {
+    CLogLine() << "install folder " << folder;
+    char16_t root[8];
+    if (!HasDriveRoot(folder) || !FormDriveRoot(root, 8, folder)) {
+        CLogLine() << "refused: the folder does not start with a drive root";
+        return FolderCheck::kNoDriveRoot;
+    }
+    std::uint64_t bytesFree = 0;
+    switch (services.QueryFreeSpace(AsWide(root), &bytesFree)) {
+        case CWizardServices::FreeSpace::Unavailable:
+            CLogLine() << "the system cannot tell the free space: the test is skipped";
+            return FolderCheck::kAccepted;
+        case CWizardServices::FreeSpace::Failed: {
+            const SystemError error{GetLastError()};
+            CLogLine() << "refused: the free space of " << root << " is unknown, " << error;
+            return FolderCheck::kNoSuchDrive;
+        }
+        case CWizardServices::FreeSpace::Known:
+            break;
+    }
+    const bool enough = IsEnoughFreeSpace(bytesFree);
+    CLogLine() << "free space on " << root << ": " << bytesFree << " bytes, "
+               << (enough ? "enough for " : "too little for ") << kRequiredFreeBytes;
+    return enough ? FolderCheck::kAccepted : FolderCheck::kTooLittleSpace;
+}
 
 LOGFONTW WizardPageFont(HDC dc) {
     // In UTF-16 whatever the system's code page: "ＭＳ Ｐゴシック".

@@ -36,7 +36,16 @@ public:
     virtual bool IsRunning();
 };
 
-enum class WizardResult { Cancelled, Install };
+// FolderRefused: only an unattended run, which has no page to go back to,
+// ends so.
+enum class WizardResult { Cancelled, Install, FolderRefused };
+
+enum class FolderCheck { kAccepted, kNoDriveRoot, kNoSuchDrive, kTooLittleSpace };
+
+// What a final install folder must pass before anything is installed there:
+// a drive root ("X:\"), and room for the installation on that drive where
+// the system can tell. The folder and the free space found are logged.
+FolderCheck CheckInstallFolder(const char16_t* folder, CWizardServices& services);
 
 // The pages' font (their FONT statement) for a display of `dc`'s resolution.
 LOGFONTW WizardPageFont(HDC dc);

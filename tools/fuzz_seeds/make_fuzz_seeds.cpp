@@ -1,8 +1,8 @@
 // make_fuzz_seeds OUT-DIR
 // Writes the seed corpora of the fuzz targets into OUT-DIR/<target>/: packed
 // files made with the encoder and the archive writer, BMP files of the demo
-// pictures, target-folder texts, made-up release folders and the
-// uninstaller's command lines and paths.
+// pictures, target-folder texts, made-up release folders, the uninstaller's
+// command lines and paths and setup.exe's command lines.
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -211,6 +211,30 @@ std::vector<Bytes> UninstallInputs() {
     return seeds;
 }
 
+// setup.exe's command lines as the system gives them: UTF-16 units, low
+// byte first.
+std::vector<Bytes> SetupCommandLines() {
+    const std::u16string lines[] = {
+        u"\"M:\\setup.exe\"",
+        u"setup.exe /S",
+        u"\"M:\\setup.exe\" /S /D=C:\\Games",
+        u"setup.exe /s \"/D=C:\\Program Files (x86)\"",
+        u"setup.exe /S /D=\"C:\\\u30B2\u30FC\u30E0\\J\u00FCrgen\"",
+        u"setup.exe /S /D=C:\\\xD83D\xDE00\tx\r\n",
+        u"setup.exe /D=C:\\x /X",
+    };
+    std::vector<Bytes> seeds;
+    for (const std::u16string& line : lines) {
+        Bytes seed;
+        for (char16_t unit : line) {
+            seed.push_back(static_cast<uint8_t>(unit & 0xFF));
+            seed.push_back(static_cast<uint8_t>(unit >> 8));
+        }
+        seeds.push_back(seed);
+    }
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,7 +277,8 @@ int main(int argc, char** argv) {
               WriteCorpus(out + "/fuzz_bmp_format", BmpFiles()) &&
               WriteCorpus(out + "/fuzz_install_folder", FolderTexts()) &&
               WriteCorpus(out + "/fuzz_release_check", ReleaseFolders()) &&
-              WriteCorpus(out + "/fuzz_uninstall_command", UninstallInputs());
+              WriteCorpus(out + "/fuzz_uninstall_command", UninstallInputs()) &&
+              WriteCorpus(out + "/fuzz_setup_command", SetupCommandLines());
     if (!ok) std::fprintf(stderr, "make_fuzz_seeds: cannot write below %s\n", out.c_str());
     return ok ? 0 : 1;
 }

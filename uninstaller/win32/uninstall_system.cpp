@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/log/win32/run_log.h"
 #include "framework/system/win32/elevation.h"
 #include "framework/system/elevation_rules.h"
 #include "framework/system/win32/message_box.h"
@@ -38,14 +39,75 @@ bool IsGone(DWORD error) {
 
 const wchar_t* Path(const std::u16string& path) { return AsWide(path.c_str()); }
 
+// Logs what became of `what` (a file, a folder or a key) that was to go,
+// with the system's error when it was kept; passes on whether it is gone.
+template <typename Text>
+bool LoggedRemoval(const char* what, const Text* path, DWORD error) {
+    CLogLine line;
+    if (error == ERROR_SUCCESS) {
+        line << "removed " << what << " " << path;
+    } else if (IsGone(error)) {
+        line << "no " << what << " " << path << " to remove";
+    } else {
+        line << "kept " << what << " " << path << ": " << SystemError{error};
+    }
+    return error == ERROR_SUCCESS || IsGone(error);
+}
+
+DWORD ErrorUnless(BOOL done) { return done ? ERROR_SUCCESS : GetLastError(); }
+
 bool DeleteKey(const char* format, const char* name) {
     char path[kMaxPath * 2];
+    char shown[kMaxPath * 2 + 24];
     std::wstring widePath;
-    if (!FormatText(path, sizeof path, format, name) || !WidenShiftJis(path, &widePath))
+    if (!FormatText(path, sizeof path, format, name) || !WidenShiftJis(path, &widePath) ||
+        !FormatText(shown, sizeof shown, "HKEY_LOCAL_MACHINE\\%s", path))
         return false;
     const LONG status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, widePath.c_str());
-    return status == ERROR_SUCCESS || IsGone(static_cast<DWORD>(status));
+    return LoggedRemoval("key", shown, static_cast<DWORD>(status));
 }
+
+const char* ResultText(UninstallResult result) {
+    switch (result) {
+    case UninstallResult::kRemoved: return "removed";
+    case UninstallResult::kCancelled: return "cancelled";
+    case UninstallResult::kNotInstalled: return "not installed in this folder";
+    case UninstallResult::kInvalidEntry: return "a registration that cannot be trusted";
+    case UninstallResult::kInUse: return "a file in use";
+    case UninstallResult::kIncomplete: return "removed, but something could not be";
+    case UninstallResult::kAlreadyRunning: return "another uninstaller is running";
+    case UninstallResult::kBadCommandLine: return "arguments refused";
+    case UninstallResult::kNoRights: return "administrator rights are needed";
+    }
+    return "unknown";
+}
+
+// The prompts of the run (message boxes, or the quiet answers of /S) with
+// every question, answer and message logged: the messages say why
+// something was kept.
+class CLoggedPrompts : public IUninstallPrompts {
+public:
+    explicit CLoggedPrompts(IUninstallPrompts& prompts) : prompts_(prompts) {}
+    bool ConfirmRemoval() override {
+        const bool yes = prompts_.ConfirmRemoval();
+        CLogLine() << "the question whether to remove the game was answered "
+                   << (yes ? "Yes" : "No");
+        return yes;
+    }
+    bool RetryInUse(const std::u16string& text) override {
+        const bool retry = prompts_.RetryInUse(text);
+        CLogLine() << "in use: " << text.c_str() << " (answered " << (retry ? "Retry" : "Cancel")
+                   << ")";
+        return retry;
+    }
+    void ShowMessage(const std::u16string& text, MessageIcon icon) override {
+        CLogLine() << "message: " << text.c_str();
+        prompts_.ShowMessage(text, icon);
+    }
+
+private:
+    IUninstallPrompts& prompts_;
+};
 
 // The system's path into `out`, which `length` characters of kMaxPath
 // filled; false when it failed or did not fit.
@@ -123,17 +185,27 @@ AppPathRead CUninstallRegistry::ReadAppPath(const char* programName, std::u16str
         !WidenShiftJis(path, &widePath))
         return AppPathRead::kMissing;
     unique_hkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, widePath.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
-        ERROR_SUCCESS)
+    const LONG status =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, widePath.c_str(), 0, KEY_QUERY_VALUE, key.put());
+    if (status != ERROR_SUCCESS) {
+        CLogLine() << "no registered program: HKEY_LOCAL_MACHINE\\" << path << ", "
+                   << SystemError{static_cast<DWORD>(status)};
         return AppPathRead::kMissing;
+    }
     wchar_t value[kMaxPath];
     switch (ReadRegistryString(key.get(), nullptr, value)) {
-    case RegistryString::kFound: out->assign(AsUtf16(value)); return AppPathRead::kFound;
-    case RegistryString::kTooLong: return AppPathRead::kTooLong;
+    case RegistryString::kFound:
+        CLogLine() << "registered program " << value;
+        out->assign(AsUtf16(value));
+        return AppPathRead::kFound;
+    case RegistryString::kTooLong:
+        CLogLine() << "the registered program is longer than a path";
+        return AppPathRead::kTooLong;
     case RegistryString::kNoValue:
     case RegistryString::kNotString: break;
     }
     // A key without its program, or a program that is no text.
+    CLogLine() << "the registered program is missing or no text";
     return AppPathRead::kNotString;
 }
 
@@ -160,18 +232,21 @@ FileState CUninstallFiles::Probe(const std::u16string& path) {
     unique_hfile file(
         CreateFileW(Path(path), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) return FileState::kRemovable;
-    return StateAfterFailedOpen(GetLastError());
+    const DWORD error = GetLastError();
+    CLogLine() << "cannot be removed now: " << path.c_str() << ", " << SystemError{error};
+    return StateAfterFailedOpen(error);
 }
 
 bool CUninstallFiles::RemoveFile(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(Path(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES) return IsGone(GetLastError());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return LoggedRemoval("file", path.c_str(), GetLastError());
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(Path(path), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(Path(path)) || IsGone(GetLastError());
+    return LoggedRemoval("file", path.c_str(), ErrorUnless(DeleteFileW(Path(path))));
 }
 
 bool CUninstallFiles::RemoveEmptyFolder(const std::u16string& folder) {
-    return RemoveDirectoryW(Path(folder)) || IsGone(GetLastError());
+    return LoggedRemoval("folder", folder.c_str(), ErrorUnless(RemoveDirectoryW(Path(folder))));
 }
 
 bool CUninstallFiles::HoldsOtherThan(const std::u16string& folder, const std::u16string& except) {
@@ -180,12 +255,17 @@ bool CUninstallFiles::HoldsOtherThan(const std::u16string& folder, const std::u1
     WIN32_FIND_DATAW entry;
     unique_hfind search(FindFirstFileW(Path(pattern), &entry));
     if (!search) return false;
+    bool others = false;
+    // Every one is logged, so the log tells what the folder was kept for.
     do {
-        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0)
+        if (lstrcmpW(entry.cFileName, L".") == 0 || lstrcmpW(entry.cFileName, L"..") == 0 ||
+            lstrcmpiW(entry.cFileName, Path(except)) == 0)
             continue;
-        if (lstrcmpiW(entry.cFileName, Path(except)) != 0) return true;
+        CLogLine() << "kept " << folder.c_str() << "\\" << entry.cFileName
+                   << ": not a file of the installation";
+        others = true;
     } while (FindNextFileW(search.get(), &entry));
-    return false;
+    return others;
 }
 
 CUninstallFiles::~CUninstallFiles() {
@@ -219,11 +299,14 @@ bool CUninstallFiles::PrepareSelfRemoval(const std::u16string& folder) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     if (!held_ || !ReadAll(held_.get(), &held) || held != bytes) {
+        const SystemError error{GetLastError()};
+        CLogLine() << "no temporary copy to remove the uninstaller could be made: " << error;
         held_.reset();
         DeleteFileW(copy);
         return false;
     }
     copy_ = copy;
+    CLogLine() << "the uninstaller's own file is left to the temporary copy " << copy;
     return true;
 }
 
@@ -255,12 +338,16 @@ void CUninstallFiles::StartSelfRemoval() {
             unique_handle thread(info.hThread);
         }
     }
+    const SystemError error{GetLastError()};
     held_.reset();
     if (started) {
+        CLogLine() << "the temporary copy was started";
         copy_.clear();  // the copy's own now
         return;
     }
     // No copy runs: at least the program file goes at the next restart.
+    CLogLine() << "the temporary copy could not be started: " << error
+               << "; the uninstaller goes at the next restart";
     std::wstring self;
     if (ModulePath(&self)) MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
@@ -296,23 +383,27 @@ void CMessageBoxPrompts::ShowMessage(const std::u16string& text, MessageIcon ico
 bool CUninstallElevation::RunsHere(UninstallResult* result) {
     const ElevationState state = QueryElevation();
     if (!NeedsElevatedRelaunch(true, state.elevated, state.available)) return true;
-    unique_handle copy;
-    switch (RelaunchElevated(&copy)) {
-    case RelaunchResult::Failed: return true;
+    CLogLine() << "removing needs administrator rights: the uninstaller starts itself again "
+                  "elevated";
+    // Without a process handle the copy's outcome cannot be learnt: this
+    // process did nothing while another uninstaller runs.
+    DWORD code = 0;
+    const RelaunchResult relaunch = RunInElevatedCopy(
+        guard_, static_cast<DWORD>(UninstallResult::kAlreadyRunning), &code);
+    const SystemError error{GetLastError()};
+    switch (relaunch) {
+    case RelaunchResult::Failed:
+        CLogLine() << "no elevated copy could be started, " << error
+                   << "; the removal runs as this user";
+        return true;
     case RelaunchResult::Declined:
+        CLogLine() << "the user declined elevation";
         *result = UninstallResult::kCancelled;
         return false;
     case RelaunchResult::HandedOver: break;
     }
-    guard_.Release();  // the copy is waiting for the instance
-    // Without a process handle the copy's outcome cannot be learnt: this
-    // process did nothing while another uninstaller runs.
-    *result = UninstallResult::kAlreadyRunning;
-    DWORD code = 0;
-    // As long as the copy runs: it may wait for the user's answers.
-    if (copy && WaitForSingleObject(copy.get(), INFINITE) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(copy.get(), &code))
-        *result = static_cast<UninstallResult>(code);
+    CLogLine() << "the elevated copy ended with exit code " << code;
+    *result = static_cast<UninstallResult>(code);
     return false;
 }
 
@@ -327,23 +418,28 @@ int RunUninstaller(std::u16string_view arguments) {
     CSingleInstanceGuard guard;
     guard.Acquire();
     if (!guard.IsFirstInstance()) return static_cast<int>(UninstallResult::kAlreadyRunning);
+    BeginRunLog(installation_name::kUninstallLog, "Sorvane uninstaller",
+                guard.TookOver() ? CRunLog::Start::kContinue : CRunLog::Start::kNew);
 
+    UninstallResult result = UninstallResult::kNotInstalled;
     std::wstring self;
-    if (!ModulePath(&self)) return static_cast<int>(UninstallResult::kNotInstalled);
-
-    CUninstallRegistry registry;
-    CUninstallFiles files;
-    CUninstallShell shell;
-    CMessageBoxPrompts boxes;
-    CQuietPrompts quiet;
-    CUninstallElevation elevation(guard);
-    CShiftJisWidener text;
-    UninstallServices services{registry, files, shell,
-                               command.mode == UninstallMode::kQuiet
+    if (ModulePath(&self)) {
+        CUninstallRegistry registry;
+        CUninstallFiles files;
+        CUninstallShell shell;
+        CMessageBoxPrompts boxes;
+        CQuietPrompts quiet;
+        CLoggedPrompts prompts(command.mode == UninstallMode::kQuiet
                                    ? static_cast<IUninstallPrompts&>(quiet)
-                                   : static_cast<IUninstallPrompts&>(boxes),
-                               elevation, text};
-    return static_cast<int>(RunUninstall(AsUtf16(self), services));
+                                   : static_cast<IUninstallPrompts&>(boxes));
+        CUninstallElevation elevation(guard);
+        CShiftJisWidener text;
+        UninstallServices services{registry, files, shell, prompts, elevation, text};
+        result = RunUninstall(AsUtf16(self), services);
+    }
+    CLogLine() << "the uninstaller ends with exit code " << static_cast<int>(result) << " ("
+               << ResultText(result) << ")";
+    return static_cast<int>(result);
 }
 
 UninstallResult RunCleanup(const UninstallCommand& command) {
@@ -363,6 +459,9 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
         unique_handle original(handle);
         WaitForSingleObject(original.get(), kOriginalEndWait);
     }
+    // The log of the uninstaller that started this copy goes on.
+    BeginRunLog(installation_name::kUninstallLog, "Sorvane uninstaller's temporary copy",
+                CRunLog::Start::kContinue);
     std::u16string uninstaller;
     if (!CShiftJisWidener().Widen(FileTable[1], &uninstaller))
         return UninstallResult::kBadCommandLine;
@@ -378,8 +477,9 @@ UninstallResult RunCleanup(const UninstallCommand& command) {
     if (FolderOfPath(&parent, command.folder) &&
         CShiftJisWidener().Widen(installation_name::kParentFolder, &vintal) &&
         FolderNameIs(parent, vintal)) {
-        RemoveDirectoryW(Path(parent));
+        files.RemoveEmptyFolder(parent);
     }
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CLogLine() << "the temporary copy " << self.c_str() << " goes at the next restart; it ends";
     return UninstallResult::kRemoved;
 }

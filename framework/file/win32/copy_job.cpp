@@ -20,11 +20,13 @@ LONG ChunkPercent(LONG copied, LONG size) {
     return percent > 100 ? 100 : percent;
 }
 
-// The size of an open file when it fits the signed 32-bit sizes of the jobs.
-bool JobFileSize(HANDLE file, LONG* size) {
+// The size of an open file when it fits the signed 32-bit sizes of the jobs;
+// false otherwise, with the system's error of the query in `error` (0 for a
+// size too large).
+bool JobFileSize(HANDLE file, LONG* size, DWORD* error) {
     LARGE_INTEGER bytes;
-    if (!GetFileSizeEx(file, &bytes)) return false;
-    if (bytes.QuadPart < 0 || bytes.QuadPart > 0x7FFFFFFF) return false;
+    *error = GetFileSizeEx(file, &bytes) ? 0 : GetLastError();
+    if (*error != 0 || bytes.QuadPart < 0 || bytes.QuadPart > 0x7FFFFFFF) return false;
     *size = static_cast<LONG>(bytes.QuadPart);
     return true;
 }
@@ -96,6 +98,7 @@ DWORD CCopyJob::WaitForRun(DWORD milliseconds) {
 void CCopyJob::StopRun() { CCopyJob::Stop(); }
 
 void CCopyJob::Piece::RunTask() {
+    job_.failure_ = Failure();
     job_.pieceThread_ = GetCurrentThreadId();
     job_.Run();
     job_.pieceThread_ = 0;
@@ -127,23 +130,24 @@ void CCopyJob::Abort() {
 }
 
 void CCopyJob::Run() {
-    Outcome outcome = Outcome::kFailed;
-    {
-        unique_hfile destination(CreateJobDestination(destination_));
-        if (destination) {
-            unique_hfile source(OpenJobSource(source_));
-            if (source) outcome = Transfer(source.get(), destination.get(), kChunkBytes);
-        }
-    }
     // Both files are closed before the outcome is published.
-    Publish(outcome);
+    Publish(CopySource());
+}
+
+CCopyJob::Outcome CCopyJob::CopySource() {
+    unique_hfile destination(CreateJobDestination(destination_));
+    if (!destination) return Failed(GetLastError());
+    unique_hfile source(OpenJobSource(source_));
+    if (!source) return Failed(GetLastError());
+    return Transfer(source.get(), destination.get(), kChunkBytes);
 }
 
 CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD chunk) {
     LONG size = 0;
-    if (!JobFileSize(source, &size)) return Outcome::kFailed;
+    DWORD error = 0;
+    if (!JobFileSize(source, &size, &error)) return Failed(error);
     if (!IsRunning()) return Outcome::kStopped;
-    if (!engine_->BeginSource(*this, source, size, chunk)) return Outcome::kFailed;
+    if (!engine_->BeginSource(*this, source, size, chunk)) return Failed(0);
     const Outcome outcome = WriteChunks(destination, size, chunk);
     // A piece that did not finish drops what was named after it too: its
     // caller will not go on as it said.
@@ -154,13 +158,15 @@ CCopyJob::Outcome CCopyJob::Transfer(HANDLE source, HANDLE destination, DWORD ch
 CCopyJob::Outcome CCopyJob::WriteChunks(HANDLE destination, LONG size, DWORD chunk) {
     for (LONG copied = 0;;) {
         const CJobEngine::Chunk& next = engine_->NextChunk();
-        if (!next.ok) return Outcome::kFailed;
+        if (!next.ok) return Failed(next.error);
         // A stop that came while this chunk was read ends the run before it
         // is written: the destination keeps whole chunks either way.
         if (!IsRunning()) return Outcome::kStopped;
         DWORD moved = 0;
-        if (!SystemWrite(destination, next.bytes, next.count, &moved) || moved != next.count)
-            return Outcome::kFailed;
+        const BOOL wrote = SystemWrite(destination, next.bytes, next.count, &moved);
+        const DWORD error = wrote ? 0 : GetLastError();
+        failure_.written += moved;
+        if (!wrote || moved != next.count) return Failed(error);
         if (next.last) return Outcome::kDone;
         engine_->ReleaseChunk();
         copied += static_cast<LONG>(chunk);
@@ -175,9 +181,11 @@ BOOL CCopyJob::SystemRead(HANDLE file, OVERLAPPED& at, char* buffer, DWORD count
 
 // A chunk goes to the system in pieces of kWritePieceBytes: one WriteFile of
 // a whole chunk into a warm cache took two to four times as long under Wine
-// on this kind of machine. A piece that moves fewer bytes than asked (a full
-// disk) ends the call, as a short WriteFile of the whole chunk would; the
-// piece then fails, as on a short read: the rest would be stale bytes.
+// on this kind of machine. A piece that moves fewer bytes than asked is
+// followed by one for the rest: on a full disk the system may first write
+// what fits and fail only then, saying why (ERROR_DISK_FULL), which the
+// failure keeps for the log. A write that moves nothing ends the call short;
+// the piece then fails, as on a short read: the rest would be stale bytes.
 BOOL CCopyJob::SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* moved) {
     *moved = 0;
     while (*moved < count) {
@@ -185,7 +193,7 @@ BOOL CCopyJob::SystemWrite(HANDLE file, const char* buffer, DWORD count, DWORD* 
         DWORD put = 0;
         if (!WriteFile(file, buffer + *moved, ask, &put, nullptr)) return FALSE;
         *moved += put;
-        if (put != ask) break;
+        if (put == 0) break;
     }
     return TRUE;
 }
@@ -212,8 +220,14 @@ void CCopyJob::CreateDestinationFolder() {
 
 bool CCopyJob::Launch() {
     if (Start()) return true;
+    failure_ = Failure();
     status_ = kFailed;
     return false;
+}
+
+CCopyJob::Outcome CCopyJob::Failed(DWORD error) {
+    failure_.error = error;
+    return Outcome::kFailed;
 }
 
 void CCopyJob::Publish(Outcome outcome) {

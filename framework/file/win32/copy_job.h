@@ -17,7 +17,7 @@
 //              job has closed the files it will close.
 //   status -1  failed: an open, size check, allocation, read or write
 //              failed, or a read or write moved fewer bytes than asked.
-//              The percent keeps its last value.
+//              The percent keeps its last value; GetFailure says why.
 // Percent moves only after whole chunks and may read 100 while the status
 // is still 1, so the end of a piece is status 0 AND percent 100. A chunk is
 // written only once all of it was read.
@@ -33,6 +33,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "framework/file/win32/job_engine.h"
@@ -72,6 +73,15 @@ public:
 
     virtual LONG GetStatus();
     virtual LONG GetPercent();
+    // Why the last piece failed, once the status reads -1: the system's
+    // error number (0 where the system gave none: a short read or write, a
+    // source too large, no buffer, a piece that could not be started) and
+    // the bytes the piece wrote to its destination before it failed.
+    struct Failure {
+        DWORD error = 0;
+        std::uint64_t written = 0;
+    };
+    Failure GetFailure() const { return failure_; }
     // Join operations; a plain copy job refuses them (false).
     virtual bool BeginJoin(const wchar_t* destination, const wchar_t* firstPart);
     virtual bool AppendPart(const wchar_t* part);
@@ -115,11 +125,17 @@ protected:
     // Ends a run: status -1 on failure, 0 with percent 100 when done; a
     // stopped run leaves the status busy. Must be the run's last action.
     void Publish(Outcome outcome);
+    // Records the system's error `error` (0: none given) as why the piece
+    // fails; returns kFailed.
+    Outcome Failed(DWORD error);
 
     wchar_t destination_[kMaxPathField] = {};
     wchar_t source_[kMaxPathField] = {};
     std::atomic<LONG> status_{kIdle};
     std::atomic<LONG> percent_{0};
+    // Written by the piece before it publishes status -1, read by the owner
+    // after it read that status.
+    Failure failure_;
 
 private:
     // The piece as a task of the engine's runner.
@@ -132,6 +148,8 @@ private:
         CCopyJob& job_;
     };
 
+    // Opens both files of a copy and transfers the source.
+    Outcome CopySource();
     Outcome WriteChunks(HANDLE destination, LONG size, DWORD chunk);
 
     std::shared_ptr<CJobEngine> engine_;

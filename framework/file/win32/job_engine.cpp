@@ -298,15 +298,18 @@ void CJobEngine::ReadLocked(Source& source, HANDLE event) {
     char* bytes = slot.chunk.bytes;
     const DWORD count = slot.chunk.count;
     bool ok = false;
+    DWORD error = 0;
     {
         CUnlockScope read(lock_);
         DWORD moved = 0;
-        ok = (job != nullptr ? job->SystemRead(source.file, at, bytes, count, &moved)
-                             : ReadJobSource(source.file, at, bytes, count, &moved)) &&
-             moved == count;
+        const BOOL done = job != nullptr ? job->SystemRead(source.file, at, bytes, count, &moved)
+                                         : ReadJobSource(source.file, at, bytes, count, &moved);
+        if (!done) error = GetLastError();
+        ok = done && moved == count;
     }
     --source.busy;
     slot.chunk.ok = ok;
+    slot.chunk.error = error;
     slot.ready = true;
     // After a failed or short read nothing more of the source is asked for.
     if (!ok) source.stopped = true;

@@ -46,6 +46,7 @@ public:
         DWORD count = 0;
         bool last = false;  // the source's final chunk
         bool ok = false;    // every one of the `count` bytes was read
+        DWORD error = 0;    // of a failed read, the system's error (0 for a short one)
     };
 
     CJobEngine();

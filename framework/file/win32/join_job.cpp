@@ -31,14 +31,15 @@ bool CJoinJob::StartPart(JoinMode mode, const wchar_t* part) {
 }
 
 void CJoinJob::Run() {
-    Outcome outcome = Outcome::kFailed;
+    DWORD error = 0;
     if (mode_ == kFirstPart) {
         output_.reset();
         output_.reset(CreateJobDestination(destination_));
+        if (!output_) error = GetLastError();
     }
     // Appending without an open join (no BeginJoin, or its destination could
     // not be created) fails.
-    if (output_) outcome = AppendCurrentPart();
+    const Outcome outcome = output_ ? AppendCurrentPart() : Failed(error);
     // The last part closes the join; a failed one keeps it open (holding
     // the earlier parts) so the part can be appended again.
     if (mode_ == kLastPart && outcome != Outcome::kFailed) output_.reset();
@@ -47,16 +48,18 @@ void CJoinJob::Run() {
 
 CCopyJob::Outcome CJoinJob::AppendCurrentPart() {
     unique_hfile part(OpenJobSource(source_));
-    if (!part) return Outcome::kFailed;
+    if (!part) return Failed(GetLastError());
 
     // Where this part begins in the destination: the start for the first
     // part, else where the previous part ended.
     LARGE_INTEGER start = {};
     if (mode_ == kFirstPart) {
-        if (!SetFilePointerEx(output_.get(), start, nullptr, FILE_BEGIN)) return Outcome::kFailed;
+        if (!SetFilePointerEx(output_.get(), start, nullptr, FILE_BEGIN))
+            return Failed(GetLastError());
     } else {
         LARGE_INTEGER zero = {};
-        if (!SetFilePointerEx(output_.get(), zero, &start, FILE_CURRENT)) return Outcome::kFailed;
+        if (!SetFilePointerEx(output_.get(), zero, &start, FILE_CURRENT))
+            return Failed(GetLastError());
     }
 
     Outcome outcome = Transfer(part.get(), output_.get(), kChunkBytes);

@@ -82,7 +82,23 @@ RelaunchResult RelaunchElevated(unique_handle* copyOut) {
     // when that fails, the copy has just taken it and sets "taken" next.
     if (!handedOver && WaitForSingleObject(offer.get(), 0) != WAIT_OBJECT_0)
         handedOver = WaitForSingleObject(taken.get(), kHandOverWaitMs) == WAIT_OBJECT_0;
-    if (!handedOver) return RelaunchResult::Failed;
+    if (!handedOver) {
+        SetLastError(WAIT_TIMEOUT);
+        return RelaunchResult::Failed;
+    }
     if (copyOut) *copyOut = std::move(copy);
     return RelaunchResult::HandedOver;
+}
+
+RelaunchResult RunInElevatedCopy(CSingleInstanceGuard& guard, DWORD unknown, DWORD* exitCode) {
+    unique_handle copy;
+    const RelaunchResult result = RelaunchElevated(&copy);
+    if (result != RelaunchResult::HandedOver) return result;
+    guard.Release();  // the copy is waiting for the instance
+    *exitCode = unknown;
+    DWORD code = 0;
+    if (copy && WaitForSingleObject(copy.get(), INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(copy.get(), &code))
+        *exitCode = code;
+    return result;
 }

@@ -7,6 +7,8 @@
 
 #include "framework/system/win32/unique_handle.h"
 
+class CSingleInstanceGuard;
+
 struct ElevationState {
     bool available;  // the system has elevation (it answers the token query)
     bool elevated;   // this process runs with a full administrator token
@@ -28,8 +30,15 @@ enum class RelaunchResult {
 // copy has taken the offer or has ended. On HandedOver the caller releases its
 // guard and ends; the copy then owns the instance mutex. A caller that waits
 // for the copy's end passes `copy`: on HandedOver it receives the copy's
-// process handle (empty when the system gave none).
+// process handle (empty when the system gave none). On Failed the thread's
+// last error says why.
 RelaunchResult RelaunchElevated(unique_handle* copy = nullptr);
+
+// RelaunchElevated, then on HandedOver releases `guard` for the copy and
+// waits for the copy's end, as long as it runs (it may wait for the user's
+// answers): `*exitCode` is then the copy's exit code, or `unknown` when the
+// system gave no handle of the copy and so its end cannot be learnt.
+RelaunchResult RunInElevatedCopy(CSingleInstanceGuard& guard, DWORD unknown, DWORD* exitCode);
 
 enum class ShellStart {
     kStarted,  // the desktop shell was asked to start the program

@@ -16,6 +16,7 @@ std::wstring CSingleInstanceGuard::MutexNameFor(const wchar_t* programPath) {
 
 void CSingleInstanceGuard::Acquire() {
     mutex_.reset();
+    tookOver_ = false;
     wchar_t path[kMaxPath] = {};
     GetModuleFileNameW(nullptr, path, kMaxPath - 1);
     const std::wstring name = MutexNameFor(path);
@@ -28,10 +29,12 @@ void CSingleInstanceGuard::Acquire() {
         // another instance. Taking over a hand-over needs no more than
         // waiting on the mutex and releasing it.
         mutex_.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
-        firstInstance_ = mutex_ && TakeOver(name);
+        tookOver_ = mutex_ && TakeOver(name);
+        firstInstance_ = tookOver_;
         return;
     }
-    firstInstance_ = error != ERROR_ALREADY_EXISTS || TakeOver(name);
+    tookOver_ = error == ERROR_ALREADY_EXISTS && TakeOver(name);
+    firstInstance_ = error != ERROR_ALREADY_EXISTS || tookOver_;
 }
 
 void CSingleInstanceGuard::Release() {

@@ -34,6 +34,8 @@ public:
     void Release();
 
     bool IsFirstInstance() const { return firstInstance_; }
+    // True when the instance was handed over to this process by its parent.
+    bool TookOver() const { return tookOver_; }
     bool IsHeld() const { return mutex_.valid(); }
 
     // The mutex name for a program path: "C:\x\setup.exe" gives
@@ -49,6 +51,7 @@ private:
 
     unique_handle mutex_;
     bool firstInstance_ = false;
+    bool tookOver_ = false;
 };
 
 // Suffixes of the hand-over events' names.

@@ -37,15 +37,27 @@ bool ReadString(HKEY key, const wchar_t* name, wchar_t* out) {
     return ReadRegistryString(key, name, out) == RegistryString::kFound;
 }
 
+// The registry and COM answer with their error instead of setting the
+// thread's last error; a failure is left there for the caller's log.
+bool RegistryDone(LONG status) {
+    if (status != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
+bool ComDone(HRESULT hr) {
+    if (FAILED(hr)) SetLastError(static_cast<DWORD>(hr));
+    return SUCCEEDED(hr);
+}
+
 bool WriteString(HKEY key, const wchar_t* name, const wchar_t* value) {
     const DWORD bytes = static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) ==
-           ERROR_SUCCESS;
+    return RegistryDone(
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes));
 }
 
 bool WriteDword(HKEY key, const wchar_t* name, DWORD value) {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof value) == ERROR_SUCCESS;
+    return RegistryDone(RegSetValueExW(key, name, 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&value), sizeof value));
 }
 
 // "<format with name>" below the local machine, in UTF-16.
@@ -59,8 +71,9 @@ bool CreateKey(const char* format, const char* name, unique_hkey& key) {
     if (!MachineKeyPath(format, name, &path)) return false;
     DWORD disposition = 0;
     wchar_t regClass[] = L"REG_SZ";
-    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, regClass, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, key.put(), &disposition) == ERROR_SUCCESS;
+    return RegistryDone(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, regClass,
+                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                        key.put(), &disposition));
 }
 
 // "<folder>\<name>.lnk" with the program's Shift-JIS link name; false when
@@ -293,15 +306,16 @@ bool CSystemServices::CreateShortcut(const wchar_t* targetPath, const wchar_t* l
 
     ComScope com;
     com_ptr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
-                                link.put_void())))
+    if (!ComDone(CoCreateInstance(kClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, kIidShellLinkW,
+                                  link.put_void())))
         return false;
-    if (FAILED(link->SetPath(targetPath)) || FAILED(link->SetWorkingDirectory(workDir.c_str())))
+    if (!ComDone(link->SetPath(targetPath)) ||
+        !ComDone(link->SetWorkingDirectory(workDir.c_str())))
         return false;
 
     com_ptr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
-    return SUCCEEDED(file->Save(linkPath, TRUE));
+    if (!ComDone(link->QueryInterface(kIidPersistFile, file.put_void()))) return false;
+    return ComDone(file->Save(linkPath, TRUE));
 }
 
 bool CSystemServices::ReadDesktopFolder(wchar_t* out) {

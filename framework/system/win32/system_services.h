@@ -1,6 +1,8 @@
 // Registry and shell services of the installer: App Paths and Uninstall
 // entries, the program-files folder, shell shortcuts and the folder picker.
-// Nothing is kept between calls; failures are only reported, never shown.
+// Nothing is kept between calls; failures are only reported, never shown,
+// and the writes leave the system's error number of a failure as the
+// thread's last error.
 //
 // Paths are UTF-16 as the system gives them, up to 259 characters (buffers
 // of kMaxPath wide characters); the names the programs give (registry keys,

@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
 
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
-    bool checks = RunStartupChecks();
-    bool here = checks && InstallerRunsHere();
+    bool checks = RunStartupChecks(false) == StartupResult::kRunInstaller;
+    int exitCode = 0;
+    bool here = checks && InstallerRunsHere(false, &exitCode);
 
     char report[MAX_PATH];
     std::snprintf(report, sizeof report, "%s\\%lu.txt", argv[1], GetCurrentProcessId());

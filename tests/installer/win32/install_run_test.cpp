@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -92,6 +93,9 @@ public:
     std::map<int, bool> closeAtPrompt;         // disc -> window closed during its prompt
     std::map<std::string, PieceEnd> outcomes;  // source file name -> how its piece ends
     std::string closeWhenDone;                 // source whose end comes with a close
+    bool asksUser = true;                      // false: an unattended run
+    int absentDisc = 0;                        // a disc in no drive at all
+    bool registered = true;                    // what the registration reports
 
     // ---- what the run did
     Log log;
@@ -122,6 +126,7 @@ public:
     void ShowFinished() override { Add("finished"); }
 
     // CInstallPrompts
+    bool AsksUser() const override { return asksUser; }
     WizardResult RunWizard() override {
         Add("wizard");
         return wizard;
@@ -142,7 +147,10 @@ public:
         return abortAnswers[prompted_];
     }
     void ReportError() override { Add("error"); }
-    void Complete() override { Add("complete"); }
+    bool Complete() override {
+        Add("complete");
+        return registered;
+    }
 
     // CInstallSystem
     std::unique_ptr<CCopyJob> NewCopyJob() override {
@@ -155,21 +163,24 @@ public:
         if (job.GetStatus() == CCopyJob::kIdle && job.GetPercent() == 100) ++waitsAfterDone;
         static_cast<FakeJob&>(job).Advance();
     }
-    bool FileExists(const wchar_t* path) override {
-        return allDiscsPresent || DiscOf(NameOf(Sj(path))) == discInDrive;
-    }
+    bool FileExists(const wchar_t* path) override { return Reachable(NameOf(Sj(path))); }
     bool FindDiscHolding(const char* name) override {
         Add("scan");
-        return allDiscsPresent || DiscOf(name) == discInDrive;
+        return Reachable(name);
     }
     std::uint64_t SourceSize(const wchar_t*) override { return kInstallTotalBytes / 15; }
     void ReadSourceAhead(const wchar_t* path, DWORD chunk) override {
         ahead.push_back("ahead " + NameOf(Sj(path)) + (chunk == CJoinJob::kChunkBytes ? " part" : ""));
     }
 
-    void Run() { CInstallRun(state, *this, *this, *this).Run(); }
+    SetupOutcome Run() { return CInstallRun(state, *this, *this, *this).Run(); }
 
 private:
+    bool Reachable(const std::string& name) const {
+        const int disc = DiscOf(name);
+        return disc != absentDisc && (allDiscsPresent || disc == discInDrive);
+    }
+
     int prompted_ = 0;
 };
 
@@ -293,6 +304,55 @@ TEST(InstallRun, StepsFollowFileTableWithAPromptAtEachDiscNotInTheDrive) {
         for (std::size_t i = 1; i < run.progress.size(); ++i)
             EXPECT_LE(run.progress[i - 1], run.progress[i]);
         EXPECT_EQ(run.progress.back(), 99);
+    }
+}
+
+// Each way a run ends has the outcome an unattended run's exit code tells.
+// An unattended run asks nobody: a disc in no drive is looked for once.
+TEST(InstallRun, EachEndHasItsOutcomeAndAnUnattendedRunAsksForNoDisc) {
+    const struct {
+        const char* name;
+        std::function<void(FakeInstall&)> set;
+        SetupOutcome outcome;
+        Log log;
+    } cases[] = {
+        {"installed", [](FakeInstall&) {}, SetupOutcome::kInstalled, WholeRun({2, 3, 4, 5, 6})},
+        {"registration incomplete", [](FakeInstall& r) { r.registered = false; },
+         SetupOutcome::kRegistrationIncomplete, WholeRun({2, 3, 4, 5, 6})},
+        {"wizard cancelled", [](FakeInstall& r) { r.wizard = WizardResult::Cancelled; },
+         SetupOutcome::kCancelled, {"start", "wizard"}},
+        {"folder refused", [](FakeInstall& r) { r.wizard = WizardResult::FolderRefused; },
+         SetupOutcome::kFolderRefused, {"start", "wizard"}},
+        {"copy failed", [](FakeInstall& r) { r.outcomes["se.dat"] = PieceEnd::kFailsWhileRunning; },
+         SetupOutcome::kCopyFailed,
+         Concat(Until(WholeRun({2, 3, 4, 5, 6}), "copy d\\se.dat t\\se.dat"),
+                {"release copy", "error"})},
+        {"aborted at a prompt",
+         [](FakeInstall& r) { r.cancelAt[3] = r.abortAnswers[3] = true; },
+         SetupOutcome::kCancelled,
+         Concat(Until(WholeRun({2, 3, 4, 5, 6}), "prompt 3"), {"abort?", "release join"})},
+        {"unattended, every disc in a drive",
+         [](FakeInstall& r) {
+             r.asksUser = false;
+             r.allDiscsPresent = true;
+         },
+         SetupOutcome::kInstalled, WholeRun({})},
+        {"unattended, disc 3 in no drive",
+         [](FakeInstall& r) {
+             r.asksUser = false;
+             r.allDiscsPresent = true;
+             r.absentDisc = 3;
+         },
+         SetupOutcome::kDiscMissing,
+         Concat(Until(WholeRun({}), "join t\\cg.dat d\\cg.001"), {"scan", "release join"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeInstall run;
+        c.set(run);
+        EXPECT_EQ(run.Run(), c.outcome);
+        EXPECT_EQ(run.log, c.log);
+        EXPECT_EQ(run.liveJobs, 0);
     }
 }
 
@@ -469,7 +529,10 @@ public:
     bool AskForDisc(const char*) override { return false; }
     bool ConfirmAbort() override { return true; }
     void ReportError() override { ADD_FAILURE() << "error message"; }
-    void Complete() override { ADD_FAILURE() << "completion"; }
+    bool Complete() override {
+        ADD_FAILURE() << "completion";
+        return false;
+    }
 };
 
 TEST(InstallRun, ACloseAsTheFirstRealCopyEndsNeverCreatesTheSecondFile) {

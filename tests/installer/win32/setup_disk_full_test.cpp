@@ -1,8 +1,8 @@
-// setup.exe running out of disk space part-way through its copies. The
-// installation goes to T:\small, a tmpfs of the test prefix mounted by
-// scripts/small-drive.sh (drive T: itself has room enough for the wizard's
-// free-space test); the test fills it first so that only part of one file
-// fits.
+// setup.exe running out of disk space part-way through its copies, with
+// the wizard and unattended. The installation goes to T:\small, a tmpfs of
+// the test prefix mounted by scripts/small-drive.sh (drive T: itself has
+// room enough for the wizard's free-space test); the test fills it first so
+// that only part of one file fits.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
+#include "tools/automation/win32/log_file.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -122,6 +123,36 @@ TEST_F(SetupDiskFull, RunningOutEndsWithOneErrorNothingRegisteredAndOnlyWholePar
             EXPECT_TRUE(joined == sources_["cg.001"]);
         }
     }
+}
+
+// Unattended: exit code 4, and the log names the file, the system's error
+// (ERROR_DISK_FULL, 112) and how many of its bytes were written.
+TEST_F(SetupDiskFull, AnUnattendedRunEndsWithFourAndTheLogNamesFileErrorAndBytes) {
+    ULONGLONG room = OnDisk(sources_["bg.dat"].size() / 2);
+    for (const char* name : {"Sorvane.exe", "UnInstall.exe"}) room += OnDisk(sources_[name].size());
+    LeaveRoom(room);
+    ASSERT_TRUE(drives_.Insert('m', "disc1"));
+    ScratchDir temp;
+    std::vector<std::wstring> captions;
+    EXPECT_EQ(RunToExit(DefaultSetupProgram(), L"", L"/S /D=" + kSmall, temp.path(), kInstallWait,
+                        &captions),
+              4u);
+    EXPECT_TRUE(captions.empty()) << Utf8(captions.front());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, SetupRegistrationScope::AppPathsKey()));
+
+    std::vector<std::string> events;
+    ASSERT_TRUE(ReadLogEvents(temp / L"Sorvane-setup.log", &events));
+    const std::string failed = FindEvent(events, {"failed: bg.dat"});
+    EXPECT_NE(failed.find(Utf8(kFolder + L"\\bg.dat")), std::string::npos) << failed;
+    EXPECT_NE(failed.find("error 112 ("), std::string::npos) << failed;
+    // Whole chunks only: less than the half that fitted.
+    std::string bytes = failed.substr(failed.find(" after ") + 7);
+    bytes = bytes.substr(0, bytes.find(' '));
+    EXPECT_LT(std::stoull(bytes), sources_["bg.dat"].size() / 2 + 4096) << failed;
+    EXPECT_NE(failed.find(" of " + std::to_string(sources_["bg.dat"].size()) + " bytes"),
+              std::string::npos)
+        << failed;
+    EXPECT_EQ(events.back(), "setup ends with exit code 4");
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // what they found: exit code 10 + the result, and a report file
 // "<result>|<SourceRoot>|<DataPath>|<current directory>" when a path is
 // given. With "hold" it keeps the instance guard until the named event
-// "SetupStartupProbeRelease" is set (at most 30 seconds).
+// "SetupStartupProbeRelease" is set (at most 30 seconds); with "unattended"
+// it runs the checks of an unattended installation.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,9 +15,10 @@
 
 int main(int argc, char** argv) {
     bool hold = argc > 1 && std::strcmp(argv[1], "hold") == 0;
+    bool unattended = argc > 1 && std::strcmp(argv[1], "unattended") == 0;
     const char* report = argc > 2 ? argv[2] : nullptr;
 
-    bool run = RunStartupChecks();
+    bool run = RunStartupChecks(unattended) == StartupResult::kRunInstaller;
 
     if (report != nullptr) {
         char cwd[MAX_PATH] = {};

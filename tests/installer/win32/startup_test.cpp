@@ -88,7 +88,7 @@ TEST_F(StartupScan, NoMarkerAnywhereLeavesTheStateAndCurrentDirectoryAlone) {
     EXPECT_EQ(CurrentDirectory(), before);
 
     // The whole check runs the installer in that case.
-    EXPECT_TRUE(RunStartupChecks());
+    EXPECT_EQ(RunStartupChecks(false), StartupResult::kRunInstaller);
     EndStartup();
     EXPECT_STREQ(InstallerState.SourceRoot, "");
 }
@@ -143,14 +143,19 @@ TEST_F(StartupProcess, SecondInstanceEndsAtOnceWhileTheFirstHoldsTheGuard) {
     EXPECT_EQ(code, 11u);
 }
 
-TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstaller) {
+TEST_F(StartupProcess, RegisteredAndPresentGameIsStartedInsteadOfTheInstallerUnlessUnattended) {
     RegistryKeyScope cleanup(HKEY_LOCAL_MACHINE, GameKey());
     std::wstring game = scratch_ / L"Sorvane.exe";
     ASSERT_TRUE(CopyFileW(TestProgramPath(L"launch_probe.exe").c_str(), game.c_str(), FALSE));
     CSystemServices services;
     ASSERT_TRUE(services.WriteAppPath(kGameProgramFile, game.c_str()));
 
+    // An unattended installation installs again over it.
     DWORD code = 0;
+    ASSERT_TRUE(RunProcess(Probe(L"unattended"), 30000, &code));
+    EXPECT_EQ(code, 11u);
+    EXPECT_FALSE(PathExists(scratch_ / L"started.txt"));
+
     ASSERT_TRUE(RunProcess(Probe(L"once"), 30000, &code));
     EXPECT_EQ(code, 10u);
     EXPECT_TRUE(WaitUntil([&] { return PathExists(scratch_ / L"started.txt"); }, 30000));

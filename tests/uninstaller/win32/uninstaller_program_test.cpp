@@ -13,6 +13,7 @@
 #include "installer/installer_state.h"
 #include "tools/automation/win32/dialogs.h"
 #include "tools/automation/win32/disc_drives.h"
+#include "tools/automation/win32/log_file.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/automation/win32/setup_run.h"
@@ -282,9 +283,15 @@ TEST_F(UninstallerProgramOutsideCodePages, InstallsRegistersAndRemovesTheFolderA
     EXPECT_TRUE(PathExists(base_));
 }
 
-TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindow) {
+// The log (in the temporary folder, where the temporary copy that removes
+// the uninstaller itself goes on with it) names each thing removed.
+TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindowAndLogsIt) {
+    ScratchDir temp;
     SetupRun run;
-    ASSERT_TRUE(run.Start(folder_ + L"\\UnInstall.exe", folder_, L"/S"));
+    {
+        TempFolderScope scope(temp.path());
+        ASSERT_TRUE(run.Start(folder_ + L"\\UnInstall.exe", folder_, L"/S"));
+    }
     std::vector<std::wstring> captions;
     ASSERT_TRUE(run.CaptionsUntilExit(kStepWait, &captions));
     EXPECT_TRUE(captions.empty());
@@ -293,6 +300,18 @@ TEST_F(UninstallerProgram, QuietModeRemovesEverythingWithoutAWindow) {
     EXPECT_EQ(code, kRemoved);
     ExpectRemoved();
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(vintal_); }, kStepWait));
+
+    std::vector<std::string> events;
+    ASSERT_TRUE(ReadLogEvents(temp / L"Sorvane-uninstall.log", &events));
+    for (const char* name : InstalledFileTable)
+        EXPECT_NE(FindEvent(events, {"removed file " + Utf8(folder_ + L"\\" + Widen(name))}), "")
+            << name;
+    EXPECT_NE(FindEvent(events, {"removed key HKEY_LOCAL_MACHINE\\Software\\",
+                                 "\\App Paths\\Sorvane.exe"}),
+              "");
+    EXPECT_NE(FindEvent(events, {"the uninstaller ends with exit code 0"}), "");
+    EXPECT_NE(FindEvent(events, {"temporary copy", "continuing this log"}), "");
+    EXPECT_NE(FindEvent(events, {"removed folder " + Utf8(vintal_)}), "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "framework/system/win32/wide_text.h"
 #include "tools/automation/win32/dialogs.h"
+#include "tools/automation/win32/log_file.h"
 #include "tools/automation/win32/registry.h"
 #include "tools/automation/win32/scratch.h"
 #include "tools/support/bmp_writer.h"
@@ -43,6 +44,24 @@ const SetupSourceFile kSetupSourceFiles[15] = {
 std::vector<std::wstring> InstalledFileNames() {
     return {L"Sorvane.exe", L"UnInstall.exe", L"bg.dat",    L"extra.dat", L"obj.dat", L"cg.dat",
             L"bgm.dat",     L"se.dat",        L"voice.dat", L"scr.dat",   L"sc.dat"};
+}
+
+std::wstring FirstWrongInstalledFile(const std::wstring& folder,
+                                     const std::map<std::string, std::string>& sources) {
+    const auto source = [&](const char* name) {
+        const auto found = sources.find(name);
+        return found == sources.end() ? std::string() : found->second;
+    };
+    std::map<std::string, std::string> expected;
+    for (const SetupSourceFile& file : kSetupSourceFiles) expected[file.name] = source(file.name);
+    expected["cg.dat"] = source("cg.001") + source("cg.002") + source("cg.003") + source("cg.004");
+    expected["sc.dat"] = source("sc.001") + source("sc.002");
+    for (const std::wstring& name : InstalledFileNames()) {
+        std::string bytes;
+        if (!ReadFileBytes(folder + L"\\" + name, &bytes) || bytes != expected[Utf8(name)])
+            return name;
+    }
+    return std::wstring();
 }
 
 std::string SolidBmp(int width, int height, COLORREF colour) {
@@ -142,6 +161,19 @@ bool SetupRun::CaptionsUntilExit(DWORD timeoutMs, std::vector<std::wstring>* cap
             return !Running();
         },
         timeoutMs);
+}
+
+DWORD RunToExit(const std::wstring& program, const std::wstring& workingDir,
+                const std::wstring& arguments, const std::wstring& temp, DWORD timeoutMs,
+                std::vector<std::wstring>* captions) {
+    SetupRun run;
+    {
+        TempFolderScope scope(temp);
+        if (!run.Start(program, workingDir, arguments)) return 1000;
+    }
+    DWORD code = 1000;
+    if (run.CaptionsUntilExit(timeoutMs, captions)) run.Wait(timeoutMs, &code);
+    return code;
 }
 
 bool InstallWithSetup(DiscDrives& drives, char letter, const std::string& discPrefix,

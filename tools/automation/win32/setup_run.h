@@ -43,6 +43,12 @@ std::map<std::string, std::string> BuildSetupDiscs(
     const std::map<std::string, std::string>& pictures,
     const std::map<std::string, std::string>& replacements = {});
 
+// The first installed file in `folder` whose bytes differ from what the
+// discs of `sources` (BuildSetupDiscs) give it, the joined files included;
+// empty when every one is right.
+std::wstring FirstWrongInstalledFile(const std::wstring& folder,
+                                     const std::map<std::string, std::string>& sources);
+
 // Where the default build keeps setup.exe and UnInstall.exe, seen from a
 // test program.
 std::wstring DefaultSetupProgram();
@@ -110,6 +116,14 @@ private:
     std::vector<std::wstring> prompts_;
     std::wstring folderQuestion_;
 };
+
+// `program` run to its end with `arguments` from `workingDir`, its
+// temporary folder (TEMP and TMP) being `temp`: its exit code, 1000 when it
+// did not start or end within `timeoutMs`. `captions` receives the caption
+// of every dialog it showed.
+DWORD RunToExit(const std::wstring& program, const std::wstring& workingDir,
+                const std::wstring& arguments, const std::wstring& temp, DWORD timeoutMs,
+                std::vector<std::wstring>* captions);
 
 // A whole installation by setup.exe from the discs "<discPrefix>1" to "6",
 // all through drive `letter`, into "<baseFolder>\Vintal\Sorvane"; the

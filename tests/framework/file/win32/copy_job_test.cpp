@@ -57,25 +57,33 @@ TEST(CopyJob, CopiesEverySizeByteForByteInWholeChunks) {
     }
 }
 
+// A failed piece says why: the system's error (none for a short transfer)
+// and the bytes it wrote, which the install run logs.
 TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
-    enum Fault { kMissingSource, kShortRead, kShortWrite, kNoBuffer, kDestinationIsAFolder };
+    enum Fault { kMissingSource, kShortRead, kFailedRead, kShortWrite, kNoBuffer,
+                 kDestinationIsAFolder };
     struct Case {
         const char* name;
         Fault fault;
         int at;             // index of the failing read or write
         LONG percent;       // percent kept from the chunks before the fault
         LONG writtenBytes;  // what the destination holds, or kNoSize
+        DWORD error;        // the failure's system error
     };
     const DWORD size = 3 * kChunk + 50;  // percent steps of size / 100 = 62915
     const Case cases[] = {
-        {"missing source", kMissingSource, 0, 0, 0},
-        {"short read of the first chunk", kShortRead, 0, 0, 0},
+        {"missing source", kMissingSource, 0, 0, 0, ERROR_FILE_NOT_FOUND},
+        {"short read of the first chunk", kShortRead, 0, 0, 0, 0},
         // The second chunk's read comes short: the first chunk stays written.
-        {"short read in the middle", kShortRead, 1, 33, static_cast<LONG>(kChunk)},
-        {"short read of the final piece", kShortRead, 3, 99, static_cast<LONG>(3 * kChunk)},
-        {"short write of the second chunk", kShortWrite, 1, 33, static_cast<LONG>(2 * kChunk - 1)},
-        {"no chunk buffer", kNoBuffer, 0, 0, 0},
-        {"destination is a folder", kDestinationIsAFolder, 0, 0, jobtest::kNoSize},
+        {"short read in the middle", kShortRead, 1, 33, static_cast<LONG>(kChunk), 0},
+        {"short read of the final piece", kShortRead, 3, 99, static_cast<LONG>(3 * kChunk), 0},
+        {"failed read of the third chunk", kFailedRead, 2, 66, static_cast<LONG>(2 * kChunk),
+         ERROR_CRC},
+        {"short write of the second chunk", kShortWrite, 1, 33, static_cast<LONG>(2 * kChunk - 1),
+         0},
+        {"no chunk buffer", kNoBuffer, 0, 0, 0, 0},
+        {"destination is a folder", kDestinationIsAFolder, 0, 0, jobtest::kNoSize,
+         ERROR_ACCESS_DENIED},
     };
     ScratchDir dir;
     std::wstring source = dir / "source.bin";
@@ -89,11 +97,15 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
         }
         CopyJob job;
         if (c.fault == kShortRead) job.shortReadAt = c.at;
+        if (c.fault == kFailedRead) job.failedReadAt = c.at;
         if (c.fault == kShortWrite) job.shortWriteAt = c.at;
         job.noBuffer = c.fault == kNoBuffer;
         ASSERT_TRUE(job.StartCopy(from.c_str(), destination.c_str()));
         EXPECT_PIECE_FAILED(job);
         EXPECT_EQ(job.GetPercent(), c.percent);
+        EXPECT_EQ(job.GetFailure().error, c.error);
+        EXPECT_EQ(job.GetFailure().written,
+                  static_cast<std::uint64_t>(c.writtenBytes == jobtest::kNoSize ? 0 : c.writtenBytes));
         if (c.writtenBytes != jobtest::kNoSize) {
             EXPECT_EQ(FileSize(destination), c.writtenBytes);
             EXPECT_TRUE(NobodyHasOpen(destination));
@@ -102,7 +114,7 @@ TEST(CopyJob, FailuresEndWithStatusMinusOneAndNoOpenHandle) {
 
         // A failed job takes new work.
         std::wstring again = destination + L".again";
-        job.shortReadAt = job.shortWriteAt = -1;
+        job.shortReadAt = job.failedReadAt = job.shortWriteAt = -1;
         job.noBuffer = false;
         ASSERT_TRUE(job.StartCopy(source.c_str(), again.c_str()));
         EXPECT_PIECE_DONE(job);

@@ -108,6 +108,7 @@ public:
 
     // Counting from 0 over the whole life of the job.
     int shortReadAt = -1;   // this read reports one byte less than asked
+    int failedReadAt = -1;  // this read fails with ERROR_CRC (a damaged disc)
     int shortWriteAt = -1;  // this write reports one byte less than asked
     // After this write the piece waits for Release() or for its running
     // flag to be cleared (Stop, Abort, destruction).
@@ -150,6 +151,10 @@ protected:
             readSizes_[index] = count;
         }
         if (index == holdBeforeRead) Hold();
+        if (index == failedReadAt) {
+            SetLastError(ERROR_CRC);
+            return FALSE;
+        }
         if (index == shortReadAt && count > 0) {
             // A source that shrank: the system reads what is left.
             return Base::SystemRead(file, at, buffer, count - 1, moved);
